@@ -1,0 +1,87 @@
+#include "platform/posix/posix_time_zone.h"
+
+#include <ctime>
+#include <initializer_list>
+#include <limits>
+
+namespace vzrm::platform::posix {
+namespace {
+
+static_assert(sizeof(time_t) == 8, "64-bit time_t required");
+
+bool FitsInt(std::int64_t value) {
+    return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
+}
+
+}  // namespace
+
+bool PosixTimeZone::ToLocal(std::int64_t instant, CalendarFields& local) const {
+    tzset();
+    const time_t t = instant;
+    tm parts{};
+    if (localtime_r(&t, &parts) == nullptr) {
+        return false;
+    }
+    local.year = parts.tm_year + 1900;
+    local.month = parts.tm_mon + 1;
+    local.day = parts.tm_mday;
+    local.hour = parts.tm_hour;
+    local.minute = parts.tm_min;
+    local.second = parts.tm_sec;
+    local.dayOfWeek = parts.tm_wday;
+    return true;
+}
+
+bool PosixTimeZone::FromLocal(const CalendarFields& local, std::int64_t& instant) const {
+    if (!FitsInt(static_cast<std::int64_t>(local.year) - 1900)) {
+        return false;
+    }
+    tzset();
+    tm parts{};
+    parts.tm_year = local.year - 1900;
+    parts.tm_mon = local.month - 1;
+    parts.tm_mday = local.day;
+    parts.tm_hour = local.hour;
+    parts.tm_min = local.minute;
+    parts.tm_sec = local.second;
+    parts.tm_isdst = -1;
+    // mktime's -1 is also a valid instant; an untouched weekday tells failure.
+    parts.tm_wday = -1;
+    const time_t t = mktime(&parts);
+    if (t == static_cast<time_t>(-1) && parts.tm_wday == -1) {
+        return false;
+    }
+    instant = t;
+    return true;
+}
+
+bool PosixTimeZone::StandardBiasMinutes(int& minutesEast) const {
+    tzset();
+    // The offset of a moment without daylight saving in the current year:
+    // one of mid-January and mid-July is standard time in either hemisphere.
+    const time_t now = time(nullptr);
+    tm today{};
+    if (localtime_r(&now, &today) == nullptr) {
+        return false;
+    }
+    for (int month : {0, 6}) {
+        tm probe{};
+        probe.tm_year = today.tm_year;
+        probe.tm_mon = month;
+        probe.tm_mday = 15;
+        probe.tm_hour = 12;
+        probe.tm_isdst = -1;
+        const time_t t = mktime(&probe);
+        tm parts{};
+        if (t == static_cast<time_t>(-1) || localtime_r(&t, &parts) == nullptr) {
+            continue;
+        }
+        if (parts.tm_isdst == 0) {
+            minutesEast = static_cast<int>(parts.tm_gmtoff / 60);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace vzrm::platform::posix

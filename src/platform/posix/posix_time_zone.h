@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/time_zone.h"
+
+namespace vzrm::platform::posix {
+
+// The zone named by TZ (or the system's), through the C library's 64-bit
+// time_t conversions; tzset is called on every use so a changed TZ applies.
+class PosixTimeZone final : public ITimeZone {
+  public:
+    bool ToLocal(std::int64_t instant, CalendarFields& local) const override;
+    bool FromLocal(const CalendarFields& local, std::int64_t& instant) const override;
+    bool StandardBiasMinutes(int& minutesEast) const override;
+};
+
+}  // namespace vzrm::platform::posix

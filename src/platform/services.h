@@ -1,0 +1,27 @@
+// The operating-system services the logic uses, chosen once at start-up.
+// Tests install fakes with ScopedServices (tests/support).
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/locale.h"
+#include "platform/time_zone.h"
+
+namespace vzrm::platform {
+
+struct Services {
+    const IClock* clock = nullptr;
+    const ITimeZone* timeZone = nullptr;
+    const ILocale* locale = nullptr;
+};
+
+// The services in force; the Linux implementations unless others were installed.
+const Services& CurrentServices();
+// Replaces the services in force; members left null keep the Linux ones.
+// Returns the previous set so that it can be restored.
+Services InstallServices(const Services& services);
+
+const IClock& Clock();
+const ITimeZone& TimeZone();
+const ILocale& Locale();
+
+}  // namespace vzrm::platform
