@@ -1,0 +1,158 @@
+#include "audit/event_fields.h"
+
+#include <climits>
+
+#include "audit/case_fold.h"
+
+namespace vzrm {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// "0x" and hex digits. Every digit is read, so a 64-bit wide text
+// ("0x0000000000000420") gives its value, not its first eight digits; a value
+// wider than 32 bits keeps its low 32 bits.
+std::uint32_t ParseHex(std::string_view text) {
+    if (!text.starts_with("0x")) {
+        return 0;
+    }
+    std::uint64_t value = 0;
+    for (std::size_t i = 2; i < text.size() && HexDigit(text[i]) >= 0; ++i) {
+        value = (value << 4) | static_cast<std::uint64_t>(HexDigit(text[i]));
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+// Leading blanks, a sign and digits, clamped to the 32-bit range like atoi.
+std::uint32_t ParseDecimal(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i++] == '-';
+    }
+    std::int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<std::int64_t>(INT_MAX) + 1) {
+            value = static_cast<std::int64_t>(INT_MAX) + 1;
+        }
+    }
+    value = negative ? -value : value;
+    if (value > INT_MAX) {
+        value = INT_MAX;
+    }
+    return static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
+}
+
+AUDIT_ACTION ClassifyAccessWords(std::string_view words) {
+    auto has = [&](std::string_view word) { return words.find(word) != std::string_view::npos; };
+    if (has("WriteData") || has("AppendData")) {
+        return ACTION_WRITE;
+    }
+    if (has("ReadData")) {
+        return ACTION_READ_DATA;
+    }
+    if (has("DELETE") || has("ReadAttributes")) {
+        return ACTION_READ_ATTRIBUTES;
+    }
+    return ACTION_OTHER_ACCESS;
+}
+
+AUDIT_ACTION ClassifyAccessMask(std::uint32_t mask) {
+    if (mask & 6) {
+        return ACTION_WRITE;
+    }
+    if (mask & 1) {
+        return ACTION_READ_DATA;
+    }
+    if ((mask & 0x80) || mask == 0x10000) {
+        return ACTION_READ_ATTRIBUTES;
+    }
+    return ACTION_OTHER_ACCESS;
+}
+
+}  // namespace
+
+std::string GetEventTextField(std::string_view text, std::string_view label) {
+    const std::size_t at = text.find(label);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    std::string_view value = text.substr(at + label.size());
+    value = value.substr(0, value.find_first_of("\r\n"));
+    while (!value.empty() && IsBlank(value.front())) {
+        value.remove_prefix(1);
+    }
+    while (!value.empty() && IsBlank(value.back())) {
+        value.remove_suffix(1);
+    }
+    return std::string(value);
+}
+
+std::uint32_t ParseEventNumber(std::string_view text) {
+    if (text.empty()) {
+        return 0;
+    }
+    return text.find('x') != std::string_view::npos ? ParseHex(text) : ParseDecimal(text);
+}
+
+AUDIT_ACTION ClassifyAuditEvent(std::string_view text, std::uint32_t eventId, bool classicLog) {
+    if (classicLog) {
+        switch (eventId) {
+            case 560:
+                return ACTION_OPEN;
+            case 562:
+                return ACTION_CLOSE;
+            case 564:
+                return ACTION_DELETE;
+            case 567:
+                return ClassifyAccessWords(GetEventTextField(text, kLabelAccessMask));
+            default:
+                return ACTION_NONE;
+        }
+    }
+    switch (eventId) {
+        case 4656:
+            return ACTION_OPEN;
+        case 4658:
+            return ACTION_CLOSE;
+        case 4660:
+            return ACTION_DELETE;
+        case 4663:
+            return ClassifyAccessMask(ParseEventNumber(GetEventTextField(text, kLabelAccessMask)));
+        default:
+            return ACTION_NONE;
+    }
+}
+
+bool IsRecorderProgram(std::string_view path) {
+    const std::size_t slash = path.rfind('\\');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    for (std::string_view recorder :
+         {"pramvoxe.exe", "tulbenqa.exe", "soskavir.exe", "gemdorif.exe"}) {
+        if (EqualNoCase(name, recorder)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace vzrm
