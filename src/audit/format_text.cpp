@@ -114,9 +114,12 @@ std::string AsText(const FormatArg* arg) {
     return std::to_string(std::get<std::int64_t>(arg->value()));
 }
 
+// `head` and `conversion` are built by this file from checked characters only.
 template <typename T>
-std::string Printf(const std::string& spec, T value) {
-    // `spec` is built by this file from checked characters only.
+std::string Printf(const std::string& head, std::string_view conversion, T value) {
+    std::string spec;
+    spec.reserve(head.size() + conversion.size());
+    spec.append(head).append(conversion);
     const int length = std::snprintf(nullptr, 0, spec.c_str(), value);
     if (length <= 0) {
         return {};
@@ -133,39 +136,40 @@ std::string Apply(Directive d, ArgumentCursor& args) {
     if (d.precision == ".*") {
         d.precision = "." + std::to_string(AsSigned(args.Next()));
     }
-    const std::string head = "%" + d.flags + d.width + d.precision;
+    std::string head = "%";
+    head.append(d.flags).append(d.width).append(d.precision);
+    const std::string_view conversion(&d.conversion, 1);
     const FormatArg* arg = args.Next();
     switch (d.conversion) {
         case 'd':
         case 'i':
-            return d.wide ? Printf(head + "lld", static_cast<long long>(AsSigned(arg)))
-                          : Printf(head + "d", static_cast<int>(AsSigned(arg)));
+            return d.wide ? Printf(head, "lld", static_cast<long long>(AsSigned(arg)))
+                          : Printf(head, "d", static_cast<int>(AsSigned(arg)));
         case 'u':
         case 'x':
         case 'X':
         case 'o': {
             const auto bits = static_cast<std::uint64_t>(AsSigned(arg));
-            return d.wide
-                       ? Printf(head + "ll" + d.conversion, static_cast<unsigned long long>(bits))
-                       : Printf(head + d.conversion, static_cast<unsigned>(bits));
+            return d.wide ? Printf(head + "ll", conversion, static_cast<unsigned long long>(bits))
+                          : Printf(head, conversion, static_cast<unsigned>(bits));
         }
         case 'p':
-            return Printf(std::string("%016llX"), static_cast<unsigned long long>(AsSigned(arg)));
+            return Printf("%016ll", "X", static_cast<unsigned long long>(AsSigned(arg)));
         case 'c':
         case 'C':
-            return Printf(head + "c", static_cast<int>(static_cast<unsigned char>(AsSigned(arg))));
+            return Printf(head, "c", static_cast<int>(static_cast<unsigned char>(AsSigned(arg))));
         case 'e':
         case 'E':
         case 'f':
         case 'g':
         case 'G':
-            return Printf(head + d.conversion, AsDouble(arg));
+            return Printf(head, conversion, AsDouble(arg));
         default: {
             std::string text = AsText(arg);
             if (head == "%") {
                 return text;
             }
-            return Printf(head + "s", text.c_str());
+            return Printf(head, "s", text.c_str());
         }
     }
 }
