@@ -1,0 +1,142 @@
+// The Security event log as the readers see it: the classic interface
+// (sequential reads of EVENTLOGRECORDs) and the modern one (queries, batches,
+// rendered values), with the Windows semantics the readers rely on. On Linux
+// the log is a file; its format decides which interface serves it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vzrm::platform {
+
+enum class LogFormat { none, classic, modern };
+
+// --- Classic interface --------------------------------------------------------
+
+using EventLogHandle = std::uint64_t;  // 0 = none
+
+inline constexpr std::uint32_t EVENTLOG_SEQUENTIAL_READ = 0x1;
+inline constexpr std::uint32_t EVENTLOG_SEEK_READ = 0x2;
+inline constexpr std::uint32_t EVENTLOG_FORWARDS_READ = 0x4;
+inline constexpr std::uint32_t EVENTLOG_BACKWARDS_READ = 0x8;
+
+inline constexpr std::uint16_t EVENTLOG_AUDIT_SUCCESS = 0x8;
+inline constexpr std::uint16_t EVENTLOG_AUDIT_FAILURE = 0x10;
+
+// The fixed part of a record in the buffer that Read fills (EVENTLOGRECORD).
+// The source name, the computer name, the SID, the strings and the data
+// follow it; in the narrow interface the texts are narrow.
+struct EVENTLOGRECORD {
+    std::uint32_t Length;
+    std::uint32_t Reserved;  // "LfLe"
+    std::uint32_t RecordNumber;
+    std::uint32_t TimeGenerated;  // seconds since 1970 UTC
+    std::uint32_t TimeWritten;
+    std::uint32_t EventID;
+    std::uint16_t EventType;
+    std::uint16_t NumStrings;
+    std::uint16_t EventCategory;
+    std::uint16_t ReservedFlags;
+    std::uint32_t ClosingRecordNumber;
+    std::uint32_t StringOffset;
+    std::uint32_t UserSidLength;
+    std::uint32_t UserSidOffset;
+    std::uint32_t DataLength;
+    std::uint32_t DataOffset;
+};
+static_assert(sizeof(EVENTLOGRECORD) == 56);
+
+class IClassicEventLog {
+  public:
+    virtual ~IClassicEventLog() = default;
+    // OpenEventLogA: 0 and a handle, or a Windows error code.
+    virtual std::int32_t Open(const std::string& source, EventLogHandle& handle) = 0;
+    // ReadEventLogA: as many whole records as fit. 122 with `needed` set when
+    // the next record does not fit (nothing is consumed); 38 at the end.
+    virtual std::int32_t Read(EventLogHandle handle, std::uint32_t flags, std::uint32_t offset,
+                              std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
+                              std::uint32_t& needed) = 0;
+    virtual void Close(EventLogHandle handle) = 0;
+};
+
+// --- Modern interface ---------------------------------------------------------
+
+using EVT_HANDLE = std::uint64_t;  // 0 = null
+
+inline constexpr std::uint32_t EvtQueryChannelPath = 0x1;
+inline constexpr std::uint32_t EvtQueryFilePath = 0x2;
+inline constexpr std::uint32_t EvtRenderContextValues = 0;
+inline constexpr std::uint32_t EvtRenderEventValues = 0;
+inline constexpr std::uint32_t EvtFormatMessageEvent = 1;
+inline constexpr std::uint32_t kEvtInfinite = 0xFFFFFFFF;
+
+// EVT_VARIANT types (the same numbers as the log's value types).
+enum EVT_VARIANT_TYPE : std::uint32_t {
+    EvtVarTypeNull = 0,
+    EvtVarTypeString = 1,
+    EvtVarTypeAnsiString = 2,
+    EvtVarTypeSByte = 3,
+    EvtVarTypeByte = 4,
+    EvtVarTypeInt16 = 5,
+    EvtVarTypeUInt16 = 6,
+    EvtVarTypeInt32 = 7,
+    EvtVarTypeUInt32 = 8,
+    EvtVarTypeInt64 = 9,
+    EvtVarTypeUInt64 = 10,
+    EvtVarTypeSingle = 11,
+    EvtVarTypeDouble = 12,
+    EvtVarTypeBoolean = 13,
+    EvtVarTypeBinary = 14,
+    EvtVarTypeGuid = 15,
+    EvtVarTypeSizeT = 16,
+    EvtVarTypeFileTime = 17,
+    EvtVarTypeSysTime = 18,
+    EvtVarTypeSid = 19,
+    EvtVarTypeHexInt32 = 20,
+    EvtVarTypeHexInt64 = 21,
+    EvtVarTypeEvtHandle = 32,
+    EvtVarTypeEvtXml = 35,
+    EVT_VARIANT_TYPE_ARRAY = 128,
+};
+
+// One rendered value. `number` holds integers, booleans, file times and hex
+// values; `bytes`/`size` hold texts (UTF-16LE, or narrow for AnsiString), SIDs,
+// GUIDs, binaries and arrays. The bytes stay valid until the event is closed.
+struct EVT_VARIANT {
+    std::uint32_t Type = EvtVarTypeNull;
+    std::uint64_t number = 0;
+    const std::uint8_t* bytes = nullptr;
+    std::uint32_t size = 0;
+
+    std::u16string Text() const;  // for EvtVarTypeString
+};
+
+// An EventData value with its name, for the message inserts.
+struct EVT_DATA_ITEM {
+    std::string name;
+    std::string text;
+};
+
+class IModernEventLog {
+  public:
+    virtual ~IModernEventLog() = default;
+    // Every call returns 0 or a Windows error code.
+    virtual std::int32_t Query(const std::string& path, const std::string& query,
+                               std::uint32_t flags, EVT_HANDLE& resultSet) = 0;
+    // Up to events.size() events, in record-number order; 259 at the end.
+    virtual std::int32_t Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE> events,
+                              std::uint32_t timeout, std::uint32_t& returned) = 0;
+    virtual std::int32_t Close(EVT_HANDLE handle) = 0;
+    virtual std::int32_t CreateRenderContext(const std::vector<std::string>& valuePaths,
+                                             std::uint32_t flags, EVT_HANDLE& context) = 0;
+    // Renders the context's values into `buffer`; 122 with `valuesNeeded` when
+    // the buffer holds fewer values than the context asks for.
+    virtual std::int32_t Render(EVT_HANDLE context, EVT_HANDLE event, std::uint32_t flags,
+                                std::span<EVT_VARIANT> buffer, std::uint32_t& valuesNeeded) = 0;
+    // The EventData values of an event in log order (the message inserts).
+    virtual std::int32_t EventData(EVT_HANDLE event, std::vector<EVT_DATA_ITEM>& items) = 0;
+};
+
+}  // namespace vzrm::platform

@@ -1,0 +1,22 @@
+// Texts and numbers of typed event values, as Windows renders them in XML.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/posix/eventlog/binxml.h"
+
+namespace vzrm::platform::posix {
+
+// "S-1-5-21-..." from a binary SID; empty when the bytes are not a SID.
+std::string SidText(const std::uint8_t* data, std::size_t size);
+// ISO 8601 UTC with seven fraction digits: "2026-03-14T08:05:33.2500000Z".
+std::string FileTimeText(std::uint64_t fileTime);
+// The value as text: strings converted, numbers in decimal, hex types as 0x...,
+// times in ISO 8601, SIDs and GUIDs in their usual forms, binary as hex digits.
+std::string BxValueText(const BxValue& value);
+// Integers of any width (and hex types) as unsigned 64-bit; nullopt otherwise.
+std::optional<std::uint64_t> BxValueNumber(const BxValue& value);
+
+}  // namespace vzrm::platform::posix

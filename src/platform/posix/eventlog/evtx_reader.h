@@ -1,0 +1,46 @@
+// Reading an EVTX file event by event, in record-number order, with each
+// event's binary XML parsed against its chunk's templates.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/posix/eventlog/binxml.h"
+#include "platform/posix/eventlog/evtx_file.h"
+
+namespace vzrm::platform::posix {
+
+// A chunk being read: its records and the templates its records define.
+struct EvtxChunkState {
+    std::span<const std::uint8_t> bytes;
+    std::vector<EvtxRecord> records;
+    BxTemplateCache templates;
+};
+
+struct EvtxEvent {
+    std::shared_ptr<EvtxChunkState> chunk;
+    EvtxRecord record;
+    BxDocument document;
+};
+
+class EvtxReader {
+  public:
+    explicit EvtxReader(std::shared_ptr<const EvtxFile> file) : file_(std::move(file)) {}
+
+    // The next event that parses; nullopt at the end. Records whose binary XML
+    // cannot be read are skipped and counted.
+    std::optional<EvtxEvent> Next();
+    std::size_t SkippedRecords() const { return skipped_; }
+
+  private:
+    std::shared_ptr<const EvtxFile> file_;
+    std::shared_ptr<EvtxChunkState> chunk_;
+    std::uint32_t nextChunk_ = 0;
+    std::size_t nextRecord_ = 0;
+    std::size_t skipped_ = 0;
+};
+
+}  // namespace vzrm::platform::posix

@@ -1,0 +1,30 @@
+// A read-only memory map of a whole file.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace vzrm::platform::posix {
+
+class MappedFile {
+  public:
+    MappedFile() = default;
+    ~MappedFile();
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&& other) noexcept;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // 0 on success, else a Windows error code (2 missing, 5 denied, ...).
+    std::int32_t Open(const std::string& path);
+    std::span<const std::uint8_t> Bytes() const { return {data_, size_}; }
+
+  private:
+    void Reset();
+
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+}  // namespace vzrm::platform::posix
