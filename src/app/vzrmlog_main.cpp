@@ -9,7 +9,11 @@
 #include <string>
 
 #include "platform/posix/eventlog/bx_value_text.h"
+#include "platform/posix/eventlog/evt_file.h"
 #include "platform/posix/eventlog/evtx_reader.h"
+#include "platform/posix/eventlog/byte_reader.h"
+#include "audit/wide_text.h"
+#include "platform/calendar.h"
 
 using namespace vzrm::platform::posix;
 
@@ -76,6 +80,60 @@ int InfoEvtx(const std::string& path, const std::shared_ptr<EvtxFile>& file) {
     return 0;
 }
 
+// A classic record's texts: zero-terminated UTF-16 from `at`.
+std::string ClassicText(const std::vector<std::uint8_t>& r, std::size_t& at) {
+    std::u16string text;
+    while (at + 1 < r.size()) {
+        const auto unit = LoadLe<std::uint16_t>(r.data() + at);
+        at += 2;
+        if (unit == 0) {
+            break;
+        }
+        text.push_back(static_cast<char16_t>(unit));
+    }
+    return vzrm::WideToNarrow(text);
+}
+
+int DumpEvt(const EvtFile& file) {
+    for (const EvtRecordPlace& place : file.Records()) {
+        const std::vector<std::uint8_t> r = file.RecordBytes(place);
+        std::size_t at = 56;
+        const std::string source = ClassicText(r, at);
+        const std::string computer = ClassicText(r, at);
+        std::string line = std::to_string(LoadLe<std::uint32_t>(r.data() + 8));
+        line += '\t' + std::to_string(LoadLe<std::uint32_t>(r.data() + 20) & 0xFFFF);
+        const std::int64_t t = LoadLe<std::uint32_t>(r.data() + 12);
+        line += '\t' + FileTimeText(static_cast<std::uint64_t>(vzrm::platform::FileTimeFromInstant(t)));
+        line += '\t' + source + '\t' + computer;
+        const auto count = LoadLe<std::uint16_t>(r.data() + 26);
+        std::size_t text = LoadLe<std::uint32_t>(r.data() + 36);
+        for (std::uint16_t i = 0; i < count && text < r.size(); ++i) {
+            line += '\t' + std::to_string(i + 1) + '=' + OneLine(ClassicText(r, text));
+        }
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    return 0;
+}
+
+int InfoEvt(const std::string& path, const EvtFile& file) {
+    std::map<std::uint32_t, std::size_t> byId;
+    for (const EvtRecordPlace& place : file.Records()) {
+        const std::vector<std::uint8_t> r = file.RecordBytes(place);
+        ++byId[LoadLe<std::uint32_t>(r.data() + 20) & 0xFFFF];
+    }
+    const EvtFileHeader& h = file.Header();
+    std::cout << "file\t" << path << "\nformat\tEVT " << h.majorVersion << "." << h.minorVersion
+              << "\ninterface\tclassic (NT 5)\nevents\t" << file.Records().size()
+              << "\nheader flags\t" << (h.flags & 1 ? "dirty " : "") << (h.flags & 2 ? "wrapped " : "")
+              << (h.flags & 4 ? "full" : "") << "\nend record\t" << (h.endRecordFound ? "found" : "missing")
+              << "\ndamaged record places\t" << file.DamagedPlaces() << "\n";
+    for (const auto& [id, count] : byId) {
+        std::cout << "event " << id << "\t" << count << "\n";
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,6 +142,10 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     const std::string path = argv[2];
+    EvtFile classic;
+    if (classic.Open(path) == 0) {
+        return command == "dump" ? DumpEvt(classic) : command == "info" ? InfoEvt(path, classic) : Usage();
+    }
     auto file = std::make_shared<EvtxFile>();
     if (const std::int32_t error = file->Open(path)) {
         std::cerr << "vzrmlog: " << path << ": not a readable event log (error " << error << ")\n";
