@@ -1,20 +1,27 @@
 // vzrmlog: shows what the program sees in a Security log file.
 //   vzrmlog info FILE    format, interface level, records, chunks, damage
 //   vzrmlog dump FILE    one line per event: record number, event ID, UTC time,
-//                        provider, computer, then EventData name=value, tab-separated
+//                        provider, computer, then each EventData value as
+//                        name=value (classic logs: 1=, 2=, ...), tab-separated
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <string>
 
-#include "platform/posix/eventlog/bx_value_text.h"
-#include "platform/posix/eventlog/evt_file.h"
-#include "platform/posix/eventlog/evtx_reader.h"
-#include "platform/posix/eventlog/byte_reader.h"
 #include "audit/wide_text.h"
 #include "platform/calendar.h"
+#include "platform/error_codes.h"
+#include "platform/posix/eventlog/bx_value_text.h"
+#include "platform/posix/eventlog/byte_reader.h"
+#include "platform/posix/eventlog/evt_file.h"
+#include "platform/posix/eventlog/evtx_reader.h"
+#include "platform/posix/eventlog/file_classic_log.h"
+#include "platform/posix/eventlog/file_modern_log.h"
+#include "platform/posix/eventlog/log_location.h"
 
+using namespace vzrm::platform;
 using namespace vzrm::platform::posix;
 
 namespace {
@@ -22,10 +29,6 @@ namespace {
 int Usage() {
     std::cerr << "usage: vzrmlog info FILE\n       vzrmlog dump FILE\n";
     return 2;
-}
-
-std::string Text(const EvtxEvent& e, const char* path) {
-    return BxValueText(e.document.Value(path));
 }
 
 // Values stay on one line and in their column.
@@ -38,31 +41,128 @@ std::string OneLine(std::string text) {
     return text;
 }
 
-int DumpEvtx(const std::shared_ptr<EvtxFile>& file) {
-    EvtxReader reader(file);
-    std::string line;
-    while (auto event = reader.Next()) {
-        line = std::to_string(event->record.recordId);
-        line += '\t' + Text(*event, "Event/System/EventID");
-        line += '\t' + Text(*event, "Event/System/TimeCreated/@SystemTime");
-        line += '\t' + Text(*event, "Event/System/Provider/@Name");
-        line += '\t' + Text(*event, "Event/System/Computer");
-        for (const auto& [name, value] : event->document.EventData()) {
-            line += '\t' + name + '=' + OneLine(BxValueText(value));
-        }
-        line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stdout);
+void Emit(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+std::string VariantText(const EVT_VARIANT& v) {
+    switch (v.Type) {
+        case EvtVarTypeString:
+            return vzrm::WideToNarrow(v.Text());
+        case EvtVarTypeFileTime:
+            return FileTimeText(v.number);
+        case EvtVarTypeNull:
+            return {};
+        default:
+            return std::to_string(v.number);
     }
+}
+
+int DumpModern(const std::string& path) {
+    FileModernEventLog log;
+    EVT_HANDLE query = 0;
+    EVT_HANDLE context = 0;
+    if (log.Query(path, "*", EvtQueryFilePath, query) != 0 ||
+        log.CreateRenderContext({"Event/System/EventRecordID", "Event/System/EventID",
+                                 "Event/System/TimeCreated/@SystemTime",
+                                 "Event/System/Provider/@Name", "Event/System/Computer"},
+                                EvtRenderContextValues, context) != 0) {
+        std::cerr << "vzrmlog: " << path << ": cannot be read\n";
+        return 1;
+    }
+    EVT_HANDLE events[100];
+    EVT_VARIANT values[5];
+    std::vector<EVT_DATA_ITEM> items;
+    std::uint32_t returned = 0;
+    while (log.Next(query, events, kEvtInfinite, returned) == kErrorSuccess) {
+        for (std::uint32_t i = 0; i < returned; ++i) {
+            std::uint32_t needed = 0;
+            if (log.Render(context, events[i], EvtRenderEventValues, values, needed) == 0 &&
+                log.EventData(events[i], items) == 0) {
+                std::string line;
+                for (const EVT_VARIANT& value : values) {
+                    line += (line.empty() ? "" : "\t") + OneLine(VariantText(value));
+                }
+                for (const EVT_DATA_ITEM& item : items) {
+                    line += '\t' + item.name + '=' + OneLine(item.text);
+                }
+                Emit(line + '\n');
+            }
+            log.Close(events[i]);
+        }
+    }
+    log.Close(context);
+    log.Close(query);
     return 0;
 }
 
-int InfoEvtx(const std::string& path, const std::shared_ptr<EvtxFile>& file) {
+// Zero-terminated narrow text at `at`; `at` moves past it.
+std::string NarrowText(const std::vector<std::uint8_t>& r, std::size_t& at) {
+    std::string text;
+    while (at < r.size() && r[at] != 0) {
+        text.push_back(static_cast<char>(r[at++]));
+    }
+    ++at;
+    return text;
+}
+
+int DumpClassic(const std::string& path) {
+    FileClassicEventLog log;
+    EventLogHandle handle = 0;
+    if (log.OpenBackup(path, handle) != 0) {
+        std::cerr << "vzrmlog: " << path << ": cannot be read\n";
+        return 1;
+    }
+    std::vector<std::uint8_t> buffer(0x10000);
+    for (;;) {
+        std::uint32_t read = 0;
+        std::uint32_t needed = 0;
+        const std::int32_t error = log.Read(
+            handle, EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ, 0, buffer, read, needed);
+        if (error == kErrorInsufficientBuffer) {
+            buffer.resize(needed);
+            continue;
+        }
+        if (error != kErrorSuccess) {
+            break;
+        }
+        for (std::uint32_t at = 0; at < read;) {
+            EVENTLOGRECORD head;
+            std::memcpy(&head, buffer.data() + at, sizeof head);
+            const std::vector<std::uint8_t> r(buffer.begin() + at,
+                                              buffer.begin() + at + head.Length);
+            std::size_t text = sizeof head;
+            const std::string source = NarrowText(r, text);
+            const std::string computer = NarrowText(r, text);
+            std::string line =
+                std::to_string(head.RecordNumber) + '\t' + std::to_string(head.EventID & 0xFFFF) +
+                '\t' +
+                FileTimeText(static_cast<std::uint64_t>(FileTimeFromInstant(head.TimeGenerated))) +
+                '\t' + source + '\t' + computer;
+            text = head.StringOffset;
+            for (std::uint16_t i = 0; i < head.NumStrings; ++i) {
+                line += '\t' + std::to_string(i + 1) + '=' + OneLine(NarrowText(r, text));
+            }
+            Emit(line + '\n');
+            at += head.Length;
+        }
+    }
+    log.Close(handle);
+    return 0;
+}
+
+int InfoModern(const std::string& path) {
+    auto file = std::make_shared<EvtxFile>();
+    if (file->Open(path) != 0) {
+        std::cerr << "vzrmlog: " << path << ": not an event log\n";
+        return 1;
+    }
     EvtxReader reader(file);
     std::size_t events = 0;
     std::map<std::string, std::size_t> byId;
     while (auto event = reader.Next()) {
         ++events;
-        ++byId[Text(*event, "Event/System/EventID")];
+        ++byId[BxValueText(event->document.Value("Event/System/EventID"))];
     }
     const EvtxFileHeader& h = file->Header();
     std::cout << "file\t" << path << "\nformat\tEVTX " << h.majorVersion << "." << h.minorVersion
@@ -80,43 +180,12 @@ int InfoEvtx(const std::string& path, const std::shared_ptr<EvtxFile>& file) {
     return 0;
 }
 
-// A classic record's texts: zero-terminated UTF-16 from `at`.
-std::string ClassicText(const std::vector<std::uint8_t>& r, std::size_t& at) {
-    std::u16string text;
-    while (at + 1 < r.size()) {
-        const auto unit = LoadLe<std::uint16_t>(r.data() + at);
-        at += 2;
-        if (unit == 0) {
-            break;
-        }
-        text.push_back(static_cast<char16_t>(unit));
+int InfoClassic(const std::string& path) {
+    EvtFile file;
+    if (file.Open(path) != 0) {
+        std::cerr << "vzrmlog: " << path << ": not an event log\n";
+        return 1;
     }
-    return vzrm::WideToNarrow(text);
-}
-
-int DumpEvt(const EvtFile& file) {
-    for (const EvtRecordPlace& place : file.Records()) {
-        const std::vector<std::uint8_t> r = file.RecordBytes(place);
-        std::size_t at = 56;
-        const std::string source = ClassicText(r, at);
-        const std::string computer = ClassicText(r, at);
-        std::string line = std::to_string(LoadLe<std::uint32_t>(r.data() + 8));
-        line += '\t' + std::to_string(LoadLe<std::uint32_t>(r.data() + 20) & 0xFFFF);
-        const std::int64_t t = LoadLe<std::uint32_t>(r.data() + 12);
-        line += '\t' + FileTimeText(static_cast<std::uint64_t>(vzrm::platform::FileTimeFromInstant(t)));
-        line += '\t' + source + '\t' + computer;
-        const auto count = LoadLe<std::uint16_t>(r.data() + 26);
-        std::size_t text = LoadLe<std::uint32_t>(r.data() + 36);
-        for (std::uint16_t i = 0; i < count && text < r.size(); ++i) {
-            line += '\t' + std::to_string(i + 1) + '=' + OneLine(ClassicText(r, text));
-        }
-        line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stdout);
-    }
-    return 0;
-}
-
-int InfoEvt(const std::string& path, const EvtFile& file) {
     std::map<std::uint32_t, std::size_t> byId;
     for (const EvtRecordPlace& place : file.Records()) {
         const std::vector<std::uint8_t> r = file.RecordBytes(place);
@@ -125,9 +194,10 @@ int InfoEvt(const std::string& path, const EvtFile& file) {
     const EvtFileHeader& h = file.Header();
     std::cout << "file\t" << path << "\nformat\tEVT " << h.majorVersion << "." << h.minorVersion
               << "\ninterface\tclassic (NT 5)\nevents\t" << file.Records().size()
-              << "\nheader flags\t" << (h.flags & 1 ? "dirty " : "") << (h.flags & 2 ? "wrapped " : "")
-              << (h.flags & 4 ? "full" : "") << "\nend record\t" << (h.endRecordFound ? "found" : "missing")
-              << "\ndamaged record places\t" << file.DamagedPlaces() << "\n";
+              << "\nheader flags\t" << (h.flags & 1 ? "dirty " : "")
+              << (h.flags & 2 ? "wrapped " : "") << (h.flags & 4 ? "full" : "") << "\nend record\t"
+              << (h.endRecordFound ? "found" : "missing") << "\ndamaged record places\t"
+              << file.DamagedPlaces() << "\n";
     for (const auto& [id, count] : byId) {
         std::cout << "event " << id << "\t" << count << "\n";
     }
@@ -142,20 +212,18 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     const std::string path = argv[2];
-    EvtFile classic;
-    if (classic.Open(path) == 0) {
-        return command == "dump" ? DumpEvt(classic) : command == "info" ? InfoEvt(path, classic) : Usage();
+    if (command != "info" && command != "dump") {
+        return Usage();
     }
-    auto file = std::make_shared<EvtxFile>();
-    if (const std::int32_t error = file->Open(path)) {
-        std::cerr << "vzrmlog: " << path << ": not a readable event log (error " << error << ")\n";
-        return 1;
+    switch (DetectLogFormat(path)) {
+        case LogFormat::modern:
+            return command == "info" ? InfoModern(path) : DumpModern(path);
+        case LogFormat::classic:
+            return command == "info" ? InfoClassic(path) : DumpClassic(path);
+        case LogFormat::none:
+        default:
+            std::cerr << "vzrmlog: " << path
+                      << ": not an event log (neither EVTX nor the classic format)\n";
+            return 1;
     }
-    if (command == "dump") {
-        return DumpEvtx(file);
-    }
-    if (command == "info") {
-        return InfoEvtx(path, file);
-    }
-    return Usage();
 }

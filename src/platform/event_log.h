@@ -53,6 +53,8 @@ class IClassicEventLog {
     virtual ~IClassicEventLog() = default;
     // OpenEventLogA: 0 and a handle, or a Windows error code.
     virtual std::int32_t Open(const std::string& source, EventLogHandle& handle) = 0;
+    // OpenBackupEventLogA: the same for a log file named by its path.
+    virtual std::int32_t OpenBackup(const std::string& path, EventLogHandle& handle) = 0;
     // ReadEventLogA: as many whole records as fit. 122 with `needed` set when
     // the next record does not fit (nothing is consumed); 38 at the end.
     virtual std::int32_t Read(EventLogHandle handle, std::uint32_t flags, std::uint32_t offset,

@@ -17,7 +17,8 @@ constexpr std::uint32_t kPadding = 0x00000027;
 }  // namespace
 
 bool EvtFile::HasSignature(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= kEvtHeaderSize && LoadLe<std::uint32_t>(bytes.data()) == kEvtHeaderSize &&
+    return bytes.size() >= kEvtHeaderSize &&
+           LoadLe<std::uint32_t>(bytes.data()) == kEvtHeaderSize &&
            LoadLe<std::uint32_t>(bytes.data() + 4) == kSignature;
 }
 

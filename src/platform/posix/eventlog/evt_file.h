@@ -36,7 +36,7 @@ struct EvtRecordPlace {
 };
 
 class EvtFile {
-public:
+  public:
     static bool HasSignature(std::span<const std::uint8_t> bytes);
 
     std::int32_t Open(const std::string& path);
@@ -49,7 +49,7 @@ public:
     // The record's bytes in one piece, joined across the wrap.
     std::vector<std::uint8_t> RecordBytes(const EvtRecordPlace& place) const;
 
-private:
+  private:
     std::int32_t Index();
     void Walk(std::uint32_t begin, std::uint32_t end);
     bool RecordAt(std::uint32_t offset, std::uint32_t& length) const;

@@ -11,6 +11,7 @@ std::optional<EvtxEvent> EvtxReader::Next() {
                 return std::nullopt;
             }
             chunk_ = std::make_shared<EvtxChunkState>();
+            chunk_->file = file_;
             chunk_->bytes = file_->Chunks()[nextChunk_].Bytes(file_->Bytes());
             chunk_->records = file_->ChunkRecords(nextChunk_);
             ++nextChunk_;

@@ -15,6 +15,7 @@ namespace vzrm::platform::posix {
 
 // A chunk being read: its records and the templates its records define.
 struct EvtxChunkState {
+    std::shared_ptr<const EvtxFile> file;  // keeps the bytes mapped
     std::span<const std::uint8_t> bytes;
     std::vector<EvtxRecord> records;
     BxTemplateCache templates;

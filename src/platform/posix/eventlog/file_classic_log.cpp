@@ -1,0 +1,168 @@
+#include "platform/posix/eventlog/file_classic_log.h"
+
+#include <cstring>
+
+#include "audit/wide_text.h"
+#include "platform/error_codes.h"
+#include "platform/posix/eventlog/byte_reader.h"
+#include "platform/posix/eventlog/evt_file.h"
+#include "platform/posix/eventlog/log_location.h"
+
+namespace vzrm::platform::posix {
+namespace {
+
+// Zero-terminated UTF-16 at `at` within `limit`, as narrow text; `at` moves past it.
+std::string WideText(const std::vector<std::uint8_t>& r, std::size_t& at, std::size_t limit) {
+    std::u16string text;
+    while (at + 1 < limit) {
+        const auto unit = LoadLe<std::uint16_t>(r.data() + at);
+        at += 2;
+        if (unit == 0) {
+            break;
+        }
+        text.push_back(static_cast<char16_t>(unit));
+    }
+    return WideToNarrow(text);
+}
+
+void Align4(std::vector<std::uint8_t>& out) {
+    while (out.size() % 4 != 0) {
+        out.push_back(0);
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& r) {
+    EVENTLOGRECORD head{};
+    std::memcpy(&head, r.data(), sizeof head);
+    const std::size_t limit = r.size() - 4;  // the trailing length
+    std::size_t at = sizeof head;
+    const std::string source = WideText(r, at, limit);
+    const std::string computer = WideText(r, at, limit);
+
+    std::vector<std::uint8_t> out;
+    out.reserve(2 * r.size() + 64);  // narrow texts are at most 3/2 the size of wide ones
+    out.resize(sizeof head);
+    out.insert(out.end(), source.begin(), source.end());
+    out.push_back(0);
+    out.insert(out.end(), computer.begin(), computer.end());
+    out.push_back(0);
+    Align4(out);
+
+    const std::uint32_t sidFrom = head.UserSidOffset;
+    const bool sidInside = head.UserSidLength > 0 && sidFrom >= sizeof head && sidFrom <= limit &&
+                           head.UserSidLength <= limit - sidFrom;
+    head.UserSidLength = sidInside ? head.UserSidLength : 0;
+    head.UserSidOffset = static_cast<std::uint32_t>(out.size());
+    if (sidInside) {
+        out.insert(out.end(), r.begin() + sidFrom, r.begin() + sidFrom + head.UserSidLength);
+    }
+
+    std::size_t text = head.StringOffset;
+    head.StringOffset = static_cast<std::uint32_t>(out.size());
+    std::uint16_t strings = 0;
+    for (; strings < head.NumStrings && text < limit; ++strings) {
+        const std::string s = WideText(r, text, limit);
+        out.insert(out.end(), s.begin(), s.end());
+        out.push_back(0);
+    }
+    head.NumStrings = strings;
+
+    const bool dataInside = head.DataOffset <= limit && head.DataLength <= limit - head.DataOffset;
+    const std::uint32_t dataFrom = head.DataOffset;
+    head.DataLength = dataInside ? head.DataLength : 0;
+    head.DataOffset = static_cast<std::uint32_t>(out.size());
+    if (dataInside) {
+        out.insert(out.end(), r.begin() + dataFrom, r.begin() + dataFrom + head.DataLength);
+    }
+    Align4(out);
+    head.Length = static_cast<std::uint32_t>(out.size() + 4);
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<std::uint8_t>(head.Length >> (8 * i)));
+    }
+    std::memcpy(out.data(), &head, sizeof head);
+    return out;
+}
+
+FileClassicEventLog::FileClassicEventLog() = default;
+FileClassicEventLog::~FileClassicEventLog() = default;
+
+std::int32_t FileClassicEventLog::Open(const std::string& source, EventLogHandle& handle) {
+    return OpenBackup(LogFilePath(source), handle);
+}
+
+std::int32_t FileClassicEventLog::OpenBackup(const std::string& path, EventLogHandle& handle) {
+    handle = 0;
+    if (path.empty()) {
+        return kErrorFileNotFound;
+    }
+    auto file = std::make_unique<EvtFile>();
+    if (const std::int32_t error = file->Open(path)) {
+        return error;
+    }
+    const std::lock_guard guard(lock_);
+    handle = nextHandle_++;
+    logs_[handle].file = std::move(file);
+    return kErrorSuccess;
+}
+
+std::int32_t FileClassicEventLog::Read(EventLogHandle handle, std::uint32_t flags,
+                                       std::uint32_t offset, std::span<std::uint8_t> buffer,
+                                       std::uint32_t& bytesRead, std::uint32_t& needed) {
+    bytesRead = 0;
+    needed = 0;
+    const std::lock_guard guard(lock_);
+    const auto it = logs_.find(handle);
+    if (it == logs_.end()) {
+        return kErrorInvalidHandle;
+    }
+    Log& log = it->second;
+    const auto& records = log.file->Records();
+    const bool forwards = (flags & EVENTLOG_FORWARDS_READ) != 0;
+    if (forwards == ((flags & EVENTLOG_BACKWARDS_READ) != 0) ||
+        ((flags & EVENTLOG_SEQUENTIAL_READ) != 0) == ((flags & EVENTLOG_SEEK_READ) != 0)) {
+        return kErrorInvalidParameter;
+    }
+    if (flags & EVENTLOG_SEEK_READ) {
+        std::size_t index = 0;
+        while (index < records.size() && records[index].recordNumber != offset) {
+            ++index;
+        }
+        if (index == records.size()) {
+            return kErrorInvalidParameter;
+        }
+        log.next = forwards ? index : index + 1;
+    } else if (!log.started && !forwards) {
+        log.next = records.size();  // a first backwards read starts at the newest
+    }
+    log.started = true;
+
+    for (;;) {
+        const bool atEnd = forwards ? log.next >= records.size() : log.next == 0;
+        if (atEnd) {
+            break;
+        }
+        const std::size_t index = forwards ? log.next : log.next - 1;
+        const std::vector<std::uint8_t> record =
+            NarrowEventLogRecord(log.file->RecordBytes(records[index]));
+        if (record.size() > buffer.size() - bytesRead) {
+            if (bytesRead == 0) {
+                needed = static_cast<std::uint32_t>(record.size());
+                return kErrorInsufficientBuffer;
+            }
+            break;
+        }
+        std::memcpy(buffer.data() + bytesRead, record.data(), record.size());
+        bytesRead += static_cast<std::uint32_t>(record.size());
+        log.next = forwards ? log.next + 1 : log.next - 1;
+    }
+    return bytesRead == 0 ? kErrorHandleEof : kErrorSuccess;
+}
+
+void FileClassicEventLog::Close(EventLogHandle handle) {
+    const std::lock_guard guard(lock_);
+    logs_.erase(handle);
+}
+
+}  // namespace vzrm::platform::posix

@@ -1,0 +1,43 @@
+// The classic event-log interface over .evt files, with narrow texts as the
+// "A" functions return them.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/event_log.h"
+
+namespace vzrm::platform::posix {
+
+class EvtFile;
+struct EvtRecordPlace;
+
+// A record as ReadEventLogA returns it: texts narrow, offsets adjusted.
+std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& wide);
+
+class FileClassicEventLog final : public IClassicEventLog {
+  public:
+    FileClassicEventLog();
+    ~FileClassicEventLog() override;
+
+    std::int32_t Open(const std::string& source, EventLogHandle& handle) override;
+    std::int32_t OpenBackup(const std::string& path, EventLogHandle& handle) override;
+    std::int32_t Read(EventLogHandle handle, std::uint32_t flags, std::uint32_t offset,
+                      std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
+                      std::uint32_t& needed) override;
+    void Close(EventLogHandle handle) override;
+
+  private:
+    struct Log {
+        std::unique_ptr<EvtFile> file;
+        std::size_t next = 0;  // the index a forward read returns next
+        bool started = false;
+    };
+
+    std::mutex lock_;
+    std::unordered_map<EventLogHandle, Log> logs_;
+    EventLogHandle nextHandle_ = 1;
+};
+
+}  // namespace vzrm::platform::posix

@@ -1,0 +1,277 @@
+#include "platform/posix/eventlog/file_modern_log.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/calendar.h"
+#include "platform/error_codes.h"
+#include "platform/posix/eventlog/bx_value_text.h"
+#include "platform/posix/eventlog/byte_reader.h"
+#include "platform/posix/eventlog/evtx_reader.h"
+#include "platform/posix/eventlog/log_location.h"
+
+namespace vzrm::platform::posix {
+
+struct FileModernEventLog::Object {
+    virtual ~Object() = default;
+};
+
+namespace {
+
+struct ResultSet final : FileModernEventLog::Object {
+    explicit ResultSet(std::shared_ptr<const EvtxFile> file) : reader(std::move(file)) {}
+    EvtxReader reader;
+};
+
+struct RenderContext final : FileModernEventLog::Object {
+    std::vector<std::string> paths;
+};
+
+struct Event final : FileModernEventLog::Object {
+    explicit Event(EvtxEvent e) : event(std::move(e)) {}
+    EvtxEvent event;
+    std::vector<std::vector<std::uint8_t>> owned;  // values made from forwarded texts
+};
+
+// System values that forwarded events carry as text, and the type Windows
+// gives them in events written by their provider.
+std::uint32_t SystemValueType(const std::string& path) {
+    static const std::pair<const char*, std::uint32_t> kTypes[] = {
+        {"Event/System/EventID", EvtVarTypeUInt16},
+        {"Event/System/Version", EvtVarTypeByte},
+        {"Event/System/Level", EvtVarTypeByte},
+        {"Event/System/Task", EvtVarTypeUInt16},
+        {"Event/System/Opcode", EvtVarTypeByte},
+        {"Event/System/Keywords", EvtVarTypeHexInt64},
+        {"Event/System/TimeCreated/@SystemTime", EvtVarTypeFileTime},
+        {"Event/System/EventRecordID", EvtVarTypeUInt64},
+        {"Event/System/Execution/@ProcessID", EvtVarTypeUInt32},
+        {"Event/System/Execution/@ThreadID", EvtVarTypeUInt32},
+        {"Event/System/Security/@UserID", EvtVarTypeSid},
+    };
+    for (const auto& [known, type] : kTypes) {
+        if (path == known) {
+            return type;
+        }
+    }
+    return EvtVarTypeNull;
+}
+
+// "2022-01-26T09:16:25.3232236Z" as a file time; false when it is not one.
+bool ParseIsoTime(const std::string& text, std::uint64_t& fileTime) {
+    int y, mo, d, h, mi, s;
+    char rest[32] = {};
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%31s", &y, &mo, &d, &h, &mi, &s, rest) <
+        6) {
+        return false;
+    }
+    std::uint64_t fraction = 0;
+    if (rest[0] == '.') {
+        int digits = 0;
+        for (const char* p = rest + 1; *p >= '0' && *p <= '9'; ++p) {
+            if (digits++ < 7) {
+                fraction = fraction * 10 + static_cast<std::uint64_t>(*p - '0');
+            }
+        }
+        for (; digits < 7; ++digits) {
+            fraction *= 10;
+        }
+    }
+    const std::int64_t days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
+    const std::int64_t instant = days * 86400 + h * 3600 + mi * 60 + s;
+    fileTime = static_cast<std::uint64_t>(FileTimeFromInstant(instant)) + fraction;
+    return true;
+}
+
+// "S-1-5-21-..." as a binary SID.
+bool ParseSid(const std::string& text, std::vector<std::uint8_t>& sid) {
+    if (text.rfind("S-1-", 0) != 0) {
+        return false;
+    }
+    std::vector<std::uint64_t> parts;
+    const char* p = text.c_str() + 4;
+    while (*p) {
+        char* end = nullptr;
+        parts.push_back(std::strtoull(p, &end, 10));
+        if (end == p || (*end != '-' && *end != '\0')) {
+            return false;
+        }
+        p = *end ? end + 1 : end;
+    }
+    if (parts.empty() || parts.size() > 16) {
+        return false;
+    }
+    sid.assign(8, 0);
+    sid[0] = 1;
+    sid[1] = static_cast<std::uint8_t>(parts.size() - 1);
+    for (int i = 0; i < 6; ++i) {
+        sid[2 + i] = static_cast<std::uint8_t>(parts[0] >> (8 * (5 - i)));
+    }
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        for (int b = 0; b < 4; ++b) {
+            sid.push_back(static_cast<std::uint8_t>(parts[i] >> (8 * b)));
+        }
+    }
+    return true;
+}
+
+EVT_VARIANT VariantOf(const BxValue& value) {
+    EVT_VARIANT v;
+    v.Type = value.type;
+    if (value.type == kBxString) {
+        std::uint32_t size = value.size & ~1u;
+        while (size >= 2 && value.data[size - 2] == 0 && value.data[size - 1] == 0) {
+            size -= 2;  // the log's terminating zeros are not part of the text
+        }
+        v.bytes = value.data;
+        v.size = size;
+    } else if (const auto number = BxValueNumber(value)) {
+        v.number = *number;
+    } else if (value.type == kBxReal64 && value.size >= 8) {
+        std::memcpy(&v.number, value.data, 8);
+    } else {
+        v.bytes = value.data;
+        v.size = value.size;
+    }
+    if (value.type == kBxBool) {
+        v.number = value.size >= 4 && LoadLe<std::uint32_t>(value.data) != 0;
+    }
+    return v;
+}
+
+// A forwarded event's text in the type the path has in a provider's own event.
+void Retype(EVT_VARIANT& v, std::uint32_t type, Event& owner) {
+    if (v.Type != EvtVarTypeString || type == EvtVarTypeNull) {
+        return;
+    }
+    const std::string text = BxValueText({kBxString, v.bytes, v.size});
+    if (type == EvtVarTypeFileTime) {
+        std::uint64_t fileTime = 0;
+        if (ParseIsoTime(text, fileTime)) {
+            v = {EvtVarTypeFileTime, fileTime, nullptr, 0};
+        }
+    } else if (type == EvtVarTypeSid) {
+        std::vector<std::uint8_t> sid;
+        if (ParseSid(text, sid)) {
+            owner.owned.push_back(std::move(sid));
+            v = {EvtVarTypeSid, 0, owner.owned.back().data(),
+                 static_cast<std::uint32_t>(owner.owned.back().size())};
+        }
+    } else if (!text.empty()) {
+        char* end = nullptr;
+        const std::uint64_t number = std::strtoull(text.c_str(), &end, 0);
+        if (end != nullptr && *end == '\0') {
+            v = {type, number, nullptr, 0};
+        }
+    }
+}
+
+}  // namespace
+
+FileModernEventLog::FileModernEventLog() = default;
+FileModernEventLog::~FileModernEventLog() = default;
+
+template <typename T>
+T* FileModernEventLog::Find(EVT_HANDLE handle) {
+    const auto it = objects_.find(handle);
+    return it == objects_.end() ? nullptr : dynamic_cast<T*>(it->second.get());
+}
+
+EVT_HANDLE FileModernEventLog::Add(std::unique_ptr<Object> object) {
+    const EVT_HANDLE handle = nextHandle_++;
+    objects_.emplace(handle, std::move(object));
+    return handle;
+}
+
+std::int32_t FileModernEventLog::Query(const std::string& path, const std::string& query,
+                                       std::uint32_t flags, EVT_HANDLE& resultSet) {
+    resultSet = 0;
+    if (!query.empty() && query != "*") {
+        return kErrorInvalidParameter;  // only the whole log is ever asked for
+    }
+    const std::string file = flags & EvtQueryFilePath ? path : LogFilePath(path);
+    if (file.empty()) {
+        return kErrorFileNotFound;
+    }
+    auto log = std::make_shared<EvtxFile>();
+    if (const std::int32_t error = log->Open(file)) {
+        return error;
+    }
+    const std::lock_guard guard(lock_);
+    resultSet = Add(std::make_unique<ResultSet>(std::move(log)));
+    return kErrorSuccess;
+}
+
+std::int32_t FileModernEventLog::Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE> events,
+                                      std::uint32_t /*timeout*/, std::uint32_t& returned) {
+    returned = 0;
+    const std::lock_guard guard(lock_);
+    auto* set = Find<ResultSet>(resultSet);
+    if (set == nullptr) {
+        return kErrorInvalidHandle;
+    }
+    while (returned < events.size()) {
+        std::optional<EvtxEvent> event = set->reader.Next();
+        if (!event) {
+            break;
+        }
+        events[returned++] = Add(std::make_unique<Event>(std::move(*event)));
+    }
+    return returned == 0 ? kErrorNoMoreItems : kErrorSuccess;
+}
+
+std::int32_t FileModernEventLog::Close(EVT_HANDLE handle) {
+    const std::lock_guard guard(lock_);
+    return objects_.erase(handle) ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+std::int32_t FileModernEventLog::CreateRenderContext(const std::vector<std::string>& valuePaths,
+                                                     std::uint32_t flags, EVT_HANDLE& context) {
+    context = 0;
+    if (flags != EvtRenderContextValues) {
+        return kErrorInvalidParameter;
+    }
+    auto object = std::make_unique<RenderContext>();
+    object->paths = valuePaths;
+    const std::lock_guard guard(lock_);
+    context = Add(std::move(object));
+    return kErrorSuccess;
+}
+
+std::int32_t FileModernEventLog::Render(EVT_HANDLE context, EVT_HANDLE event, std::uint32_t flags,
+                                        std::span<EVT_VARIANT> buffer,
+                                        std::uint32_t& valuesNeeded) {
+    const std::lock_guard guard(lock_);
+    auto* paths = Find<RenderContext>(context);
+    auto* target = Find<Event>(event);
+    if (paths == nullptr || target == nullptr) {
+        return kErrorInvalidHandle;
+    }
+    if (flags != EvtRenderEventValues) {
+        return kErrorInvalidParameter;
+    }
+    valuesNeeded = static_cast<std::uint32_t>(paths->paths.size());
+    if (buffer.size() < paths->paths.size()) {
+        return kErrorInsufficientBuffer;
+    }
+    for (std::size_t i = 0; i < paths->paths.size(); ++i) {
+        buffer[i] = VariantOf(target->event.document.Value(paths->paths[i]));
+        Retype(buffer[i], SystemValueType(paths->paths[i]), *target);
+    }
+    return kErrorSuccess;
+}
+
+std::int32_t FileModernEventLog::EventData(EVT_HANDLE event, std::vector<EVT_DATA_ITEM>& items) {
+    const std::lock_guard guard(lock_);
+    auto* target = Find<Event>(event);
+    if (target == nullptr) {
+        return kErrorInvalidHandle;
+    }
+    items.clear();
+    for (const auto& [name, value] : target->event.document.EventData()) {
+        items.push_back({name, BxValueText(value)});
+    }
+    return kErrorSuccess;
+}
+
+}  // namespace vzrm::platform::posix

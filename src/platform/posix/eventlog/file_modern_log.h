@@ -1,0 +1,40 @@
+// The modern event-log interface over EVTX files.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/event_log.h"
+
+namespace vzrm::platform::posix {
+
+class FileModernEventLog final : public IModernEventLog {
+  public:
+    FileModernEventLog();
+    ~FileModernEventLog() override;
+
+    std::int32_t Query(const std::string& path, const std::string& query, std::uint32_t flags,
+                       EVT_HANDLE& resultSet) override;
+    std::int32_t Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE> events, std::uint32_t timeout,
+                      std::uint32_t& returned) override;
+    std::int32_t Close(EVT_HANDLE handle) override;
+    std::int32_t CreateRenderContext(const std::vector<std::string>& valuePaths,
+                                     std::uint32_t flags, EVT_HANDLE& context) override;
+    std::int32_t Render(EVT_HANDLE context, EVT_HANDLE event, std::uint32_t flags,
+                        std::span<EVT_VARIANT> buffer, std::uint32_t& valuesNeeded) override;
+    std::int32_t EventData(EVT_HANDLE event, std::vector<EVT_DATA_ITEM>& items) override;
+
+    struct Object;
+
+  private:
+    template <typename T>
+    T* Find(EVT_HANDLE handle);
+    EVT_HANDLE Add(std::unique_ptr<Object> object);
+
+    std::mutex lock_;
+    std::unordered_map<EVT_HANDLE, std::unique_ptr<Object>> objects_;
+    EVT_HANDLE nextHandle_ = 1;
+};
+
+}  // namespace vzrm::platform::posix

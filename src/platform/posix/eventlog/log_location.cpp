@@ -1,0 +1,54 @@
+#include "platform/posix/eventlog/log_location.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+
+#include "platform/posix/eventlog/evt_file.h"
+#include "platform/posix/eventlog/evtx_file.h"
+
+namespace vzrm::platform::posix {
+namespace {
+
+std::mutex& LocatorLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::function<std::string(const std::string&)>& Locator() {
+    static std::function<std::string(const std::string&)> locator;
+    return locator;
+}
+
+}  // namespace
+
+std::string LogFilePath(const std::string& channel) {
+    if (channel == "Security") {
+        if (const char* path = std::getenv("VZRM_SECURITY_LOG"); path && *path) {
+            return path;
+        }
+    }
+    const std::lock_guard guard(LocatorLock());
+    return Locator() ? Locator()(channel) : std::string();
+}
+
+void SetLogFileLocator(std::function<std::string(const std::string&)> locator) {
+    const std::lock_guard guard(LocatorLock());
+    Locator() = std::move(locator);
+}
+
+LogFormat DetectLogFormat(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::uint8_t head[kEvtHeaderSize] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    const std::span<const std::uint8_t> bytes(head, static_cast<std::size_t>(in.gcount()));
+    if (EvtxFile::HasSignature(bytes)) {
+        return LogFormat::modern;
+    }
+    if (EvtFile::HasSignature(bytes)) {
+        return LogFormat::classic;
+    }
+    return LogFormat::none;
+}
+
+}  // namespace vzrm::platform::posix
