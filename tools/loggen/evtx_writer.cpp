@@ -433,6 +433,7 @@ bool EvtxWriter::TryAppend(const ScenarioEvent& e) {
             r.push_back(b);
         }
     }
+    r.push_back(0x00);  // end of the record's fragment
     while ((r.size() + 4) % 8 != 0) {
         r.push_back(0);
     }

@@ -1,0 +1,25 @@
+// Test logs: scenarios written as EVTX or classic files through the project's
+// writers, and the samples of real logs beside the repository.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tools/loggen/scenario.h"
+
+namespace vzrm::test {
+
+// Writes the JSON Lines scenario as a log at `path`.
+void WriteEvtx(const std::string& path, const std::string& scenario);
+void WriteEvt(const std::string& path, const std::string& scenario, std::uint32_t maxSize = 0);
+
+// The folder of real sample logs (../shared/samples); empty when absent.
+std::string SamplesDir();
+std::vector<std::string> SampleFiles(const std::string& extension);
+
+// Event counts by event identifier (low 16 bits) as our readers see a file,
+// through the platform's log interfaces.
+std::map<std::uint32_t, std::size_t> OurEventCounts(const std::string& path);
+
+}  // namespace vzrm::test
