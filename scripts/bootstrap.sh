@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
-  tzdata locales
+  tzdata locales python3 libevtx-utils libevt-utils python3-evtx
 )
 
 missing=()

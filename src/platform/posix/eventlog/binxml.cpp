@@ -6,7 +6,6 @@
 namespace vzrm::platform::posix {
 namespace {
 
-constexpr std::uint8_t kTokenEndOfStream = 0x00;
 constexpr std::uint8_t kTokenOpenStart = 0x01;
 constexpr std::uint8_t kTokenCloseStart = 0x02;
 constexpr std::uint8_t kTokenCloseEmpty = 0x03;
@@ -416,6 +415,22 @@ const BxTarget& BxTemplate::Locate(const std::string& path) const {
         it = located_.emplace(path, Resolve(path)).first;
     }
     return it->second;
+}
+
+const std::vector<BxTarget>& BxTemplate::Locate(std::uint64_t listId,
+                                                const std::vector<std::string>& paths) const {
+    for (const auto& [id, targets] : lists_) {
+        if (id == listId) {
+            return targets;
+        }
+    }
+    std::vector<BxTarget> targets;
+    targets.reserve(paths.size());
+    for (const std::string& path : paths) {
+        targets.push_back(Resolve(path));
+    }
+    lists_.emplace_back(listId, std::move(targets));
+    return lists_.back().second;
 }
 
 const std::vector<std::pair<std::string, BxTarget>>& BxTemplate::EventData() const {

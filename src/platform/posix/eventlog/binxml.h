@@ -89,6 +89,10 @@ class BxTemplate {
 
     // The target of "Event/System/Provider/@Name"-style paths (cached).
     const BxTarget& Locate(const std::string& path) const;
+    // The targets of a list of paths, resolved once per list (`listId` names
+    // the list) and kept with the template, so they go when it goes.
+    const std::vector<BxTarget>& Locate(std::uint64_t listId,
+                                        const std::vector<std::string>& paths) const;
     // The Data elements under EventData (or UserData's first child): names and
     // targets; or a single nested target where EventData is a fragment of its own.
     const std::vector<std::pair<std::string, BxTarget>>& EventData() const;
@@ -97,6 +101,7 @@ class BxTemplate {
     BxTarget Resolve(std::string_view path) const;
 
     mutable std::unordered_map<std::string, BxTarget> located_;
+    mutable std::vector<std::pair<std::uint64_t, std::vector<BxTarget>>> lists_;
     mutable std::unique_ptr<std::vector<std::pair<std::string, BxTarget>>> eventData_;
 };
 
@@ -111,11 +116,12 @@ struct BxDocument {
 
     // The value at a path ("Event/System/EventID"); null when there is none.
     BxValue Value(const std::string& path) const;
+    // The value at a target that this document's template resolved.
+    BxValue ValueOf(const BxTarget& target) const;
     // The EventData values in order, with their names.
     std::vector<std::pair<std::string, BxValue>> EventData() const;
 
   private:
-    BxValue ValueOf(const BxTarget& target) const;
     const BxDocument* Nested(std::uint16_t index) const;
 
     mutable std::vector<std::pair<std::uint16_t, std::shared_ptr<BxDocument>>> nested_;

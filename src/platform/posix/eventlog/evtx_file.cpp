@@ -81,7 +81,6 @@ std::int32_t EvtxFile::Attach(std::span<const std::uint8_t> bytes) {
 std::int32_t EvtxFile::Index() {
     header_ = {};
     chunks_.clear();
-    damage_ = {};
     if (!HasSignature(bytes_) || bytes_.size() < 0x80) {
         return kErrorInvalidData;
     }
@@ -98,6 +97,15 @@ std::int32_t EvtxFile::Index() {
     for (std::size_t at = kEvtxFileHeaderSize; at + kEvtxChunkSize <= bytes_.size();
          at += kEvtxChunkSize) {
         const std::uint8_t* c = bytes_.data() + at;
+        // Reading a chunk's header maps the pages around it too: let them go
+        // at once, so that finding the chunks of a large log costs no memory.
+        struct ReleaseAround {
+            const MappedFile& map;
+            std::size_t at;
+            ~ReleaseAround() {
+                map.Release(at - std::min<std::size_t>(at, kEvtxChunkSize), 2 * kEvtxChunkSize);
+            }
+        } release{map_, at};
         if (std::memcmp(c, kChunkSignature, sizeof kChunkSignature) != 0) {
             continue;
         }
@@ -107,27 +115,37 @@ std::int32_t EvtxFile::Index() {
         chunk.lastRecordId = LoadLe<std::uint64_t>(c + 0x20);
         chunk.freeSpaceOffset = LoadLe<std::uint32_t>(c + 0x30);
         chunk.headerChecksumOk = ChunkHeaderChecksumOk(c);
-        if (!chunk.headerChecksumOk) {
-            ++damage_.chunksBadHeader;
-        }
         if (chunk.freeSpaceOffset < kEvtxChunkHeaderSize ||
             chunk.freeSpaceOffset > kEvtxChunkSize) {
             // Without a free-space offset the records' end is unknown: read them all.
             chunk.freeSpaceOffset = kEvtxChunkSize;
         }
-        chunk.dataChecksumOk =
-            Crc32(c + kEvtxChunkHeaderSize, chunk.freeSpaceOffset - kEvtxChunkHeaderSize) ==
-            LoadLe<std::uint32_t>(c + 0x34);
-        if (!chunk.dataChecksumOk) {
-            ++damage_.chunksBadData;
-        }
-        damage_.recordsDamaged += WalkRecords(c, chunk.freeSpaceOffset, [](auto, auto) {});
         chunks_.push_back(chunk);
     }
     std::stable_sort(chunks_.begin(), chunks_.end(), [](const EvtxChunk& a, const EvtxChunk& b) {
         return a.firstRecordId < b.firstRecordId;
     });
     return kErrorSuccess;
+}
+
+EvtxDamage EvtxFile::Damage() const {
+    EvtxDamage damage;
+    for (std::uint32_t i = 0; i < chunks_.size(); ++i) {
+        const EvtxChunk& chunk = chunks_[i];
+        const std::uint8_t* c = bytes_.data() + chunk.fileOffset;
+        damage.chunksBadHeader += chunk.headerChecksumOk ? 0 : 1;
+        const bool dataOk =
+            Crc32(c + kEvtxChunkHeaderSize, chunk.freeSpaceOffset - kEvtxChunkHeaderSize) ==
+            LoadLe<std::uint32_t>(c + 0x34);
+        damage.chunksBadData += dataOk ? 0 : 1;
+        damage.recordsDamaged += WalkRecords(c, chunk.freeSpaceOffset, [](auto, auto) {});
+        ReleaseChunk(i);
+    }
+    return damage;
+}
+
+void EvtxFile::ReleaseChunk(std::uint32_t chunk) const {
+    map_.Release(chunks_[chunk].fileOffset, kEvtxChunkSize);
 }
 
 std::vector<EvtxRecord> EvtxFile::ChunkRecords(std::uint32_t index) const {

@@ -38,7 +38,6 @@ struct EvtxChunk {
     std::uint64_t lastRecordId = 0;
     std::uint32_t freeSpaceOffset = 0;
     bool headerChecksumOk = false;
-    bool dataChecksumOk = false;
 
     // The chunk's bytes, for offsets that the records' binary XML uses.
     std::span<const std::uint8_t> Bytes(std::span<const std::uint8_t> file) const {
@@ -75,7 +74,13 @@ class EvtxFile {
     std::span<const std::uint8_t> Bytes() const { return bytes_; }
     // Chunks with the signature and a sound header, ordered by record number.
     const std::vector<EvtxChunk>& Chunks() const { return chunks_; }
-    const EvtxDamage& Damage() const { return damage_; }
+    // Damage: checksums of the records and places where no record could be
+    // read. Reading never needs it (damaged places are skipped as they come),
+    // so it costs a pass over the file only when asked for.
+    EvtxDamage Damage() const;
+
+    // Pages of a chunk that has been read may leave memory (files opened by path).
+    void ReleaseChunk(std::uint32_t chunk) const;
 
     // The records of one chunk, in the chunk's order; damaged places skipped.
     std::vector<EvtxRecord> ChunkRecords(std::uint32_t chunk) const;
@@ -87,7 +92,6 @@ class EvtxFile {
     std::span<const std::uint8_t> bytes_;
     EvtxFileHeader header_;
     std::vector<EvtxChunk> chunks_;
-    EvtxDamage damage_;
 };
 
 }  // namespace vzrm::platform::posix

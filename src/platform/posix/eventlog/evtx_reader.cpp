@@ -4,17 +4,24 @@
 
 namespace vzrm::platform::posix {
 
+EvtxChunkState::EvtxChunkState(std::shared_ptr<const EvtxFile> f, std::uint32_t i)
+    : file(std::move(f)),
+      index(i),
+      bytes(file->Chunks()[i].Bytes(file->Bytes())),
+      records(file->ChunkRecords(i)) {}
+
+EvtxChunkState::~EvtxChunkState() {
+    file->ReleaseChunk(index);
+}
+
 std::optional<EvtxEvent> EvtxReader::Next() {
     for (;;) {
         if (!chunk_ || nextRecord_ >= chunk_->records.size()) {
+            chunk_.reset();
             if (nextChunk_ >= file_->Chunks().size()) {
                 return std::nullopt;
             }
-            chunk_ = std::make_shared<EvtxChunkState>();
-            chunk_->file = file_;
-            chunk_->bytes = file_->Chunks()[nextChunk_].Bytes(file_->Bytes());
-            chunk_->records = file_->ChunkRecords(nextChunk_);
-            ++nextChunk_;
+            chunk_ = std::make_shared<EvtxChunkState>(file_, nextChunk_++);
             nextRecord_ = 0;
             continue;
         }

@@ -1,11 +1,12 @@
 // Reading an EVTX file event by event, in record-number order, with each
-// event's binary XML parsed against its chunk's templates.
+// event's binary XML parsed against its chunk's templates. A chunk's pages
+// leave memory once no event of it is held any more, so reading a large log
+// keeps only the chunks in use resident.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "platform/posix/eventlog/binxml.h"
@@ -13,9 +14,15 @@
 
 namespace vzrm::platform::posix {
 
-// A chunk being read: its records and the templates its records define.
+// A chunk being read: its bytes and the templates its records define.
 struct EvtxChunkState {
+    EvtxChunkState(std::shared_ptr<const EvtxFile> file, std::uint32_t index);
+    ~EvtxChunkState();
+    EvtxChunkState(const EvtxChunkState&) = delete;
+    EvtxChunkState& operator=(const EvtxChunkState&) = delete;
+
     std::shared_ptr<const EvtxFile> file;  // keeps the bytes mapped
+    std::uint32_t index;
     std::span<const std::uint8_t> bytes;
     std::vector<EvtxRecord> records;
     BxTemplateCache templates;

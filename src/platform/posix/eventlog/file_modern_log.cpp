@@ -1,5 +1,6 @@
 #include "platform/posix/eventlog/file_modern_log.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,7 +25,15 @@ struct ResultSet final : FileModernEventLog::Object {
 };
 
 struct RenderContext final : FileModernEventLog::Object {
+    RenderContext() : id(NextId()) {}
+    static std::uint64_t NextId() {
+        static std::atomic<std::uint64_t> next{1};
+        return next++;
+    }
+
+    const std::uint64_t id;  // names this list of paths in the templates' caches
     std::vector<std::string> paths;
+    std::vector<std::uint32_t> systemTypes;  // per path, for forwarded texts
 };
 
 struct Event final : FileModernEventLog::Object {
@@ -233,6 +242,9 @@ std::int32_t FileModernEventLog::CreateRenderContext(const std::vector<std::stri
     }
     auto object = std::make_unique<RenderContext>();
     object->paths = valuePaths;
+    for (const std::string& path : valuePaths) {
+        object->systemTypes.push_back(SystemValueType(path));
+    }
     const std::lock_guard guard(lock_);
     context = Add(std::move(object));
     return kErrorSuccess;
@@ -254,9 +266,14 @@ std::int32_t FileModernEventLog::Render(EVT_HANDLE context, EVT_HANDLE event, st
     if (buffer.size() < paths->paths.size()) {
         return kErrorInsufficientBuffer;
     }
-    for (std::size_t i = 0; i < paths->paths.size(); ++i) {
-        buffer[i] = VariantOf(target->event.document.Value(paths->paths[i]));
-        Retype(buffer[i], SystemValueType(paths->paths[i]), *target);
+    const BxDocument& document = target->event.document;
+    if (!document.shape) {
+        return kErrorInvalidData;
+    }
+    const std::vector<BxTarget>& targets = document.shape->Locate(paths->id, paths->paths);
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        buffer[i] = VariantOf(document.ValueOf(targets[i]));
+        Retype(buffer[i], paths->systemTypes[i], *target);
     }
     return kErrorSuccess;
 }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -35,6 +36,15 @@ void MappedFile::Reset() {
     }
     data_ = nullptr;
     size_ = 0;
+}
+
+void MappedFile::Release(std::size_t offset, std::size_t length) const {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t begin = (offset + page - 1) / page * page;
+    const std::size_t end = std::min(offset + length, size_) / page * page;
+    if (data_ != nullptr && begin < end) {
+        madvise(const_cast<std::uint8_t*>(data_) + begin, end - begin, MADV_DONTNEED);
+    }
 }
 
 std::int32_t MappedFile::Open(const std::string& path) {

@@ -19,6 +19,9 @@ class MappedFile {
     // 0 on success, else a Windows error code (2 missing, 5 denied, ...).
     std::int32_t Open(const std::string& path);
     std::span<const std::uint8_t> Bytes() const { return {data_, size_}; }
+    // Lets the kernel drop the pages of a part already read; a later access
+    // reads them again from the file, so the bytes stay valid.
+    void Release(std::size_t offset, std::size_t length) const;
 
   private:
     void Reset();
