@@ -165,14 +165,15 @@ int InfoModern(const std::string& path) {
         ++byId[BxValueText(event->document.Value("Event/System/EventID"))];
     }
     const EvtxFileHeader& h = file->Header();
+    const EvtxDamage damage = file->Damage();
     std::cout << "file\t" << path << "\nformat\tEVTX " << h.majorVersion << "." << h.minorVersion
               << "\ninterface\tmodern (NT 6)\nevents\t" << events << "\nchunks\t"
               << file->Chunks().size() << "\nheader chunks\t" << h.chunkCount << "\nheader flags\t"
               << (h.flags & 1 ? "dirty " : "") << (h.flags & 2 ? "full" : "")
               << "\nheader checksum\t" << (h.checksumOk ? "ok" : "wrong")
-              << "\nchunks with damaged header\t" << file->Damage().chunksBadHeader
-              << "\nchunks with damaged records\t" << file->Damage().chunksBadData
-              << "\ndamaged record places\t" << file->Damage().recordsDamaged
+              << "\nchunks with damaged header\t" << damage.chunksBadHeader
+              << "\nchunks with damaged records\t" << damage.chunksBadData
+              << "\ndamaged record places\t" << damage.recordsDamaged
               << "\nunreadable records\t" << reader.SkippedRecords() << "\n";
     for (const auto& [id, count] : byId) {
         std::cout << "event " << id << "\t" << count << "\n";
