@@ -113,24 +113,9 @@ int DumpClassic(const std::string& path) {
         std::cerr << "vzrmlog: " << path << ": cannot be read\n";
         return 1;
     }
-    std::vector<std::uint8_t> buffer(0x10000);
-    for (;;) {
-        std::uint32_t read = 0;
-        std::uint32_t needed = 0;
-        const std::int32_t error = log.Read(
-            handle, EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ, 0, buffer, read, needed);
-        if (error == kErrorInsufficientBuffer) {
-            buffer.resize(needed);
-            continue;
-        }
-        if (error != kErrorSuccess) {
-            break;
-        }
-        for (std::uint32_t at = 0; at < read;) {
-            EVENTLOGRECORD head;
-            std::memcpy(&head, buffer.data() + at, sizeof head);
-            const std::vector<std::uint8_t> r(buffer.begin() + at,
-                                              buffer.begin() + at + head.Length);
+    const std::int32_t error =
+        ForEachClassicRecord(log, handle, [](const EVENTLOGRECORD& head, auto bytes) {
+            const std::vector<std::uint8_t> r(bytes.begin(), bytes.end());
             std::size_t text = sizeof head;
             const std::string source = NarrowText(r, text);
             const std::string computer = NarrowText(r, text);
@@ -144,8 +129,9 @@ int DumpClassic(const std::string& path) {
                 line += '\t' + std::to_string(i + 1) + '=' + OneLine(NarrowText(r, text));
             }
             Emit(line + '\n');
-            at += head.Length;
-        }
+        });
+    if (error != 0) {
+        std::cerr << "vzrmlog: " << path << ": read failed (error " << error << ")\n";
     }
     log.Close(handle);
     return 0;
@@ -173,8 +159,8 @@ int InfoModern(const std::string& path) {
               << "\nheader checksum\t" << (h.checksumOk ? "ok" : "wrong")
               << "\nchunks with damaged header\t" << damage.chunksBadHeader
               << "\nchunks with damaged records\t" << damage.chunksBadData
-              << "\ndamaged record places\t" << damage.recordsDamaged
-              << "\nunreadable records\t" << reader.SkippedRecords() << "\n";
+              << "\ndamaged record places\t" << damage.recordsDamaged << "\nunreadable records\t"
+              << reader.SkippedRecords() << "\n";
     for (const auto& [id, count] : byId) {
         std::cout << "event " << id << "\t" << count << "\n";
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -62,6 +63,12 @@ class IClassicEventLog {
                               std::uint32_t& needed) = 0;
     virtual void Close(EventLogHandle handle) = 0;
 };
+
+// Reads every record forwards from the oldest, growing the buffer as needed;
+// `each` gets the fixed part and the whole record. 0 at the end, else the error.
+std::int32_t ForEachClassicRecord(
+    IClassicEventLog& log, EventLogHandle handle,
+    const std::function<void(const EVENTLOGRECORD&, std::span<const std::uint8_t>)>& each);
 
 // --- Modern interface ---------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #include "support/log_files.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -36,7 +37,8 @@ void WriteEvt(const std::string& path, const std::string& scenario, std::uint32_
 }
 
 std::string SamplesDir() {
-    const std::filesystem::path dir = VZRM_SAMPLES_DIR;
+    const char* overridden = std::getenv("VZRM_SAMPLES_DIR");
+    const std::filesystem::path dir = overridden && *overridden ? overridden : VZRM_SAMPLES_DIR;
     return std::filesystem::is_directory(dir) ? dir.string() : std::string();
 }
 
@@ -84,26 +86,8 @@ std::map<std::uint32_t, std::size_t> OurEventCounts(const std::string& path) {
     if (log.OpenBackup(path, handle) != 0) {
         return counts;
     }
-    std::vector<std::uint8_t> buffer(0x10000);
-    for (;;) {
-        std::uint32_t read = 0;
-        std::uint32_t needed = 0;
-        const std::int32_t error = log.Read(
-            handle, EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ, 0, buffer, read, needed);
-        if (error == kErrorInsufficientBuffer) {
-            buffer.resize(needed);
-            continue;
-        }
-        if (error != kErrorSuccess) {
-            break;
-        }
-        for (std::uint32_t at = 0; at < read;) {
-            EVENTLOGRECORD head;
-            std::memcpy(&head, buffer.data() + at, sizeof head);
-            ++counts[head.EventID & 0xFFFF];
-            at += head.Length;
-        }
-    }
+    ForEachClassicRecord(
+        log, handle, [&](const EVENTLOGRECORD& head, auto) { ++counts[head.EventID & 0xFFFF]; });
     log.Close(handle);
     return counts;
 }

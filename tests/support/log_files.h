@@ -14,7 +14,8 @@ namespace vzrm::test {
 void WriteEvtx(const std::string& path, const std::string& scenario);
 void WriteEvt(const std::string& path, const std::string& scenario, std::uint32_t maxSize = 0);
 
-// The folder of real sample logs (../shared/samples); empty when absent.
+// The folder of real sample logs ($VZRM_SAMPLES_DIR, else ../shared/samples
+// beside the repository); empty when absent.
 std::string SamplesDir();
 std::vector<std::string> SampleFiles(const std::string& extension);
 

@@ -3,8 +3,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "audit/wide_text.h"
 #include "platform/calendar.h"
+#include "platform/posix/eventlog/bx_value_text.h"
+#include "tools/loggen/bytes.h"
 
 namespace vzrm::loggen {
 namespace {
@@ -13,39 +14,9 @@ constexpr std::uint32_t kHeaderSize = 0x30;
 constexpr std::uint32_t kFixedSize = 56;
 constexpr std::uint32_t kEndRecordSize = 0x28;
 
-template <typename T>
-void PutLe(std::vector<std::uint8_t>& out, T value) {
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-        out.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i)));
-    }
-}
-
 void PutWide(std::vector<std::uint8_t>& out, const std::string& text) {
-    for (char16_t unit : NarrowToWide(text)) {
-        PutLe(out, static_cast<std::uint16_t>(unit));
-    }
+    PutUtf16(out, text);
     PutLe(out, std::uint16_t{0});
-}
-
-std::vector<std::uint8_t> SidBytes(const std::string& text) {
-    std::vector<std::uint8_t> sid = {1, 0, 0, 0, 0, 0, 0, 0};
-    std::vector<std::uint64_t> parts;
-    for (std::size_t at = text.rfind("S-1-", 0) == 0 ? 4 : std::string::npos; at < text.size();) {
-        const std::size_t dash = text.find('-', at);
-        parts.push_back(std::stoull(text.substr(at, dash - at)));
-        at = dash == std::string::npos ? text.size() : dash + 1;
-    }
-    if (parts.empty()) {
-        return {};
-    }
-    for (int i = 0; i < 6; ++i) {
-        sid[2 + i] = static_cast<std::uint8_t>(parts[0] >> (8 * (5 - i)));
-    }
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        PutLe(sid, static_cast<std::uint32_t>(parts[i]));
-    }
-    sid[1] = static_cast<std::uint8_t>(parts.size() - 1);
-    return sid;
 }
 
 std::string Hex(std::uint64_t value) {
@@ -64,7 +35,10 @@ std::vector<std::uint8_t> RecordOf(const ScenarioEvent& e, std::uint32_t number)
     while (r.size() % 4 != 0) {
         r.push_back(0);
     }
-    const std::vector<std::uint8_t> sid = SidBytes(e.sid);
+    std::vector<std::uint8_t> sid;
+    if (!platform::posix::SidFromText(e.sid, sid)) {
+        throw std::runtime_error("sid must look like S-1-5-21-...");
+    }
     const auto sidOffset = static_cast<std::uint32_t>(r.size());
     r.insert(r.end(), sid.begin(), sid.end());
     const auto stringOffset = static_cast<std::uint32_t>(r.size());

@@ -5,7 +5,9 @@
 #include <stdexcept>
 
 #include "audit/wide_text.h"
+#include "platform/posix/eventlog/bx_value_text.h"
 #include "platform/posix/eventlog/crc32.h"
+#include "tools/loggen/bytes.h"
 
 namespace vzrm::loggen {
 namespace {
@@ -38,26 +40,6 @@ struct Value {
 };
 
 template <typename T>
-void PutLe(std::vector<std::uint8_t>& out, T value) {
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-        out.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i)));
-    }
-}
-
-void PutBytes(std::vector<std::uint8_t>& out, std::initializer_list<std::uint8_t> bytes) {
-    for (std::uint8_t b : bytes) {
-        out.push_back(b);
-    }
-}
-
-template <typename T>
-void PatchLe(std::vector<std::uint8_t>& out, std::size_t at, T value) {
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-        out[at + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i));
-    }
-}
-
-template <typename T>
 Value Number(std::uint8_t type, T value) {
     Value v{type, {}};
     PutLe(v.bytes, value);
@@ -66,30 +48,15 @@ Value Number(std::uint8_t type, T value) {
 
 Value Text(const std::string& text) {
     Value v{kString, {}};
-    for (char16_t unit : NarrowToWide(text)) {
-        PutLe(v.bytes, static_cast<std::uint16_t>(unit));
-    }
+    PutUtf16(v.bytes, text);
     return v;
 }
 
 Value Sid(const std::string& text) {
-    Value v{kSid, {1, 0, 0, 0, 0, 0, 0, 0}};
-    std::vector<std::uint64_t> parts;
-    for (std::size_t at = text.rfind("S-1-", 0) == 0 ? 4 : std::string::npos; at < text.size();) {
-        const std::size_t dash = text.find('-', at);
-        parts.push_back(std::stoull(text.substr(at, dash - at)));
-        at = dash == std::string::npos ? text.size() : dash + 1;
-    }
-    if (parts.empty()) {
+    Value v{kSid, {}};
+    if (!platform::posix::SidFromText(text, v.bytes)) {
         throw std::runtime_error("sid must look like S-1-5-21-...");
     }
-    for (int i = 0; i < 6; ++i) {
-        v.bytes[2 + i] = static_cast<std::uint8_t>(parts[0] >> (8 * (5 - i)));
-    }
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        PutLe(v.bytes, static_cast<std::uint32_t>(parts[i]));
-    }
-    v.bytes[1] = static_cast<std::uint8_t>(parts.size() - 1);
     return v;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/posix/eventlog/bx_value_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -89,6 +90,43 @@ std::string SidText(const std::uint8_t* data, std::size_t size) {
         text += "-" + std::to_string(LoadLe<std::uint32_t>(data + 8 + 4 * i));
     }
     return text;
+}
+
+bool SidFromText(std::string_view text, std::vector<std::uint8_t>& sid) {
+    if (!text.starts_with("S-1-")) {
+        return false;
+    }
+    std::vector<std::uint64_t> parts;
+    for (std::size_t at = 4; at <= text.size();) {
+        const std::size_t dash = std::min(text.find('-', at), text.size());
+        std::uint64_t part = 0;
+        if (dash == at) {
+            return false;
+        }
+        for (std::size_t i = at; i < dash; ++i) {
+            if (text[i] < '0' || text[i] > '9' || part > 0xFFFFFFFFFFFFull) {
+                return false;
+            }
+            part = part * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        }
+        parts.push_back(part);
+        at = dash + 1;
+    }
+    if (parts.size() > 16 || parts[0] > 0xFFFFFFFFFFFFull) {
+        return false;
+    }
+    sid.assign(8, 0);
+    sid[0] = 1;
+    sid[1] = static_cast<std::uint8_t>(parts.size() - 1);
+    for (int i = 0; i < 6; ++i) {
+        sid[2 + i] = static_cast<std::uint8_t>(parts[0] >> (8 * (5 - i)));
+    }
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        for (int b = 0; b < 4; ++b) {
+            sid.push_back(static_cast<std::uint8_t>(parts[i] >> (8 * b)));
+        }
+    }
+    return true;
 }
 
 std::string FileTimeText(std::uint64_t fileTime) {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/posix/eventlog/binxml.h"
 
@@ -11,6 +13,8 @@ namespace vzrm::platform::posix {
 
 // "S-1-5-21-..." from a binary SID; empty when the bytes are not a SID.
 std::string SidText(const std::uint8_t* data, std::size_t size);
+// The binary SID of "S-1-5-21-..."; false when the text is not one.
+bool SidFromText(std::string_view text, std::vector<std::uint8_t>& sid);
 // ISO 8601 UTC with seven fraction digits: "2026-03-14T08:05:33.2500000Z".
 std::string FileTimeText(std::uint64_t fileTime);
 // The value as text: strings converted, numbers in decimal, hex types as 0x...,

@@ -92,38 +92,6 @@ bool ParseIsoTime(const std::string& text, std::uint64_t& fileTime) {
     return true;
 }
 
-// "S-1-5-21-..." as a binary SID.
-bool ParseSid(const std::string& text, std::vector<std::uint8_t>& sid) {
-    if (text.rfind("S-1-", 0) != 0) {
-        return false;
-    }
-    std::vector<std::uint64_t> parts;
-    const char* p = text.c_str() + 4;
-    while (*p) {
-        char* end = nullptr;
-        parts.push_back(std::strtoull(p, &end, 10));
-        if (end == p || (*end != '-' && *end != '\0')) {
-            return false;
-        }
-        p = *end ? end + 1 : end;
-    }
-    if (parts.empty() || parts.size() > 16) {
-        return false;
-    }
-    sid.assign(8, 0);
-    sid[0] = 1;
-    sid[1] = static_cast<std::uint8_t>(parts.size() - 1);
-    for (int i = 0; i < 6; ++i) {
-        sid[2 + i] = static_cast<std::uint8_t>(parts[0] >> (8 * (5 - i)));
-    }
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        for (int b = 0; b < 4; ++b) {
-            sid.push_back(static_cast<std::uint8_t>(parts[i] >> (8 * b)));
-        }
-    }
-    return true;
-}
-
 EVT_VARIANT VariantOf(const BxValue& value) {
     EVT_VARIANT v;
     v.Type = value.type;
@@ -161,7 +129,7 @@ void Retype(EVT_VARIANT& v, std::uint32_t type, Event& owner) {
         }
     } else if (type == EvtVarTypeSid) {
         std::vector<std::uint8_t> sid;
-        if (ParseSid(text, sid)) {
+        if (SidFromText(text, sid)) {
             owner.owned.push_back(std::move(sid));
             v = {EvtVarTypeSid, 0, owner.owned.back().data(),
                  static_cast<std::uint32_t>(owner.owned.back().size())};
