@@ -1,0 +1,23 @@
+// Named mutexes between processes: machine-wide for "Global\" names, per
+// user otherwise. The death of a holder frees the mutex.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vzrm::platform {
+
+class INamedMutex {
+public:
+    virtual ~INamedMutex() = default;
+    // Waits up to `timeoutMs` for the mutex: 0 when owned, 1460 on time-out,
+    // another code when the wait failed.
+    virtual std::int32_t Wait(std::uint32_t timeoutMs) = 0;
+    virtual void Release() = 0;
+};
+
+// 0 and the mutex, or a Windows error code.
+std::int32_t OpenNamedMutex(const std::string& name, std::unique_ptr<INamedMutex>& mutex);
+
+}  // namespace vzrm::platform

@@ -1,0 +1,461 @@
+#include "platform/posix/sqlite_registry.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "audit/case_fold.h"
+#include "platform/error_codes.h"
+
+namespace vzrm::platform::posix {
+namespace {
+
+constexpr std::int64_t kRootId = 1;
+
+const char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY,"
+    " parent INTEGER REFERENCES keys(id) ON DELETE CASCADE, name TEXT NOT NULL, fold TEXT NOT NULL);"
+    "CREATE UNIQUE INDEX IF NOT EXISTS keys_child ON keys(parent, fold);"
+    "CREATE TABLE IF NOT EXISTS vals(id INTEGER PRIMARY KEY,"
+    " key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE, name TEXT NOT NULL,"
+    " fold TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL);"
+    "CREATE UNIQUE INDEX IF NOT EXISTS vals_name ON vals(key, fold);"
+    "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES (1, NULL, '', '');";
+
+std::int32_t ErrorOf(int sqliteCode) {
+    switch (sqliteCode & 0xFF) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+        case SQLITE_ROW: return kErrorSuccess;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_AUTH: return kErrorAccessDenied;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return kErrorBusy;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB: return kErrorInvalidData;
+        case SQLITE_CANTOPEN: return kErrorFileNotFound;
+        case SQLITE_FULL: return kErrorDiskFull;
+        case SQLITE_NOMEM: return kErrorNotEnoughMemory;
+        default: return kErrorIoDevice;
+    }
+}
+
+// Writable for this process, and not made read-only by its permission bits
+// (which root's access() would ignore).
+bool MayWrite(const std::string& path) {
+    std::filesystem::path at = path;
+    std::error_code ignored;
+    while (!at.empty() && !std::filesystem::exists(at, ignored)) {
+        at = at.parent_path();
+    }
+    struct stat info {};
+    if (at.empty() || stat(at.c_str(), &info) != 0) {
+        return false;
+    }
+    return (info.st_mode & 0222) != 0 && access(at.c_str(), W_OK) == 0;
+}
+
+// A prepared statement that finalises itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { code_ = sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
+    ~Statement() { sqlite3_finalize(statement_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool Ok() const { return code_ == SQLITE_OK; }
+    int Code() const { return code_; }
+    Statement& Bind(int at, std::int64_t value) {
+        sqlite3_bind_int64(statement_, at, value);
+        return *this;
+    }
+    Statement& Bind(int at, const std::string& text) {
+        sqlite3_bind_text(statement_, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& BindBlob(int at, const std::uint8_t* data, std::uint32_t size) {
+        sqlite3_bind_blob(statement_, at, size ? data : reinterpret_cast<const void*>(""),
+                          static_cast<int>(size), SQLITE_TRANSIENT);
+        return *this;
+    }
+    int Step() { return code_ = Ok() || code_ == SQLITE_ROW ? sqlite3_step(statement_) : code_; }
+    std::int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
+    std::string Text(int column) const {
+        const auto* text = sqlite3_column_text(statement_, column);
+        return text ? std::string(reinterpret_cast<const char*>(text),
+                                  static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+                    : std::string();
+    }
+    std::vector<std::uint8_t> Blob(int column) const {
+        const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(statement_, column));
+        return data ? std::vector<std::uint8_t>(data, data + sqlite3_column_bytes(statement_, column))
+                    : std::vector<std::uint8_t>();
+    }
+
+private:
+    sqlite3_stmt* statement_ = nullptr;
+    int code_ = SQLITE_OK;
+};
+
+bool Writes(std::uint32_t access) { return (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0; }
+
+}  // namespace
+
+struct SqliteRegistry::Hive {
+    std::string path;
+    sqlite3* db = nullptr;
+    bool readOnly = false;
+    std::int32_t openError = -1;  // -1: not tried yet
+    std::recursive_mutex lock;
+    int depth = 0;  // nesting of Transaction
+
+    ~Hive() {
+        if (db != nullptr) {
+            sqlite3_close(db);
+        }
+    }
+
+    // Opens on first use; a hive that may not be written is opened read-only.
+    std::int32_t Open() {
+        if (openError != -1) {
+            return openError;
+        }
+        readOnly = !MayWrite(path);
+        std::error_code ignored;
+        if (!readOnly) {
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+        } else if (!std::filesystem::exists(path, ignored)) {
+            return openError = kErrorFileNotFound;
+        }
+        const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+                          SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI;
+        const std::string uri = "file:" + path + (readOnly ? "?mode=ro" : "");
+        int code = sqlite3_open_v2(uri.c_str(), &db, flags, nullptr);
+        if (code == SQLITE_OK) {
+            sqlite3_busy_timeout(db, 5000);
+            code = sqlite3_exec(db, "PRAGMA foreign_keys=ON;", nullptr, nullptr, nullptr);
+        }
+        if (code == SQLITE_OK && !readOnly) {
+            code = sqlite3_exec(db, "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr);
+            if (code == SQLITE_OK) {
+                code = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
+            }
+        }
+        return openError = ErrorOf(code);
+    }
+
+    std::int32_t Exec(const char* sql) { return ErrorOf(sqlite3_exec(db, sql, nullptr, nullptr, nullptr)); }
+};
+
+SqliteRegistry::Location SqliteRegistry::DefaultLocation() {
+    if (const char* dir = std::getenv("VZRM_REGISTRY_DIR"); dir && *dir) {
+        return {std::string(dir) + "/HKLM.db", std::string(dir) + "/HKCU.db"};
+    }
+    std::string config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+        config = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        config = std::string(home) + "/.config";
+    } else {
+        config = "/tmp";
+    }
+    return {"/var/lib/vzrmaud/HKLM.db", config + "/vzrmaud/HKCU.db"};
+}
+
+SqliteRegistry::SqliteRegistry(Location location)
+    : machine_(std::make_unique<Hive>()), user_(std::make_unique<Hive>()) {
+    machine_->path = location.machineFile;
+    user_->path = location.userFile;
+}
+
+SqliteRegistry::~SqliteRegistry() = default;
+
+std::int32_t SqliteRegistry::Resolve(HKEY key, KeyRef& ref) {
+    if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER) {
+        ref = {key == HKEY_LOCAL_MACHINE ? machine_.get() : user_.get(), kRootId, KEY_ALL_ACCESS};
+    } else {
+        const std::lock_guard guard(handlesLock_);
+        const auto it = handles_.find(key);
+        if (it == handles_.end()) {
+            return kErrorInvalidHandle;
+        }
+        ref = it->second;
+    }
+    return ref.hive->Open();
+}
+
+std::int32_t SqliteRegistry::Walk(const KeyRef& from, const std::string& subkey, bool create,
+                                  std::int64_t& id, bool* created) {
+    id = from.id;
+    if (created) {
+        *created = false;
+    }
+    std::size_t start = 0;
+    while (start <= subkey.size()) {
+        const std::size_t end = std::min(subkey.find('\\', start), subkey.size());
+        const std::string name = subkey.substr(start, end - start);
+        start = end + 1;
+        if (name.empty()) {
+            if (end == subkey.size()) {
+                break;
+            }
+            continue;
+        }
+        Statement find(from.hive->db, "SELECT id FROM keys WHERE parent=? AND fold=?");
+        find.Bind(1, id).Bind(2, FoldCase(name));
+        const int step = find.Step();
+        if (step == SQLITE_ROW) {
+            id = find.Int(0);
+            continue;
+        }
+        if (step != SQLITE_DONE) {
+            return ErrorOf(step);
+        }
+        if (!create) {
+            return kErrorFileNotFound;
+        }
+        Statement insert(from.hive->db, "INSERT INTO keys(parent, name, fold) VALUES (?, ?, ?)");
+        insert.Bind(1, id).Bind(2, name).Bind(3, FoldCase(name));
+        if (insert.Step() != SQLITE_DONE) {
+            return ErrorOf(insert.Code());
+        }
+        id = sqlite3_last_insert_rowid(from.hive->db);
+        if (created) {
+            *created = true;
+        }
+    }
+    return kErrorSuccess;
+}
+
+std::int32_t SqliteRegistry::CreateKey(HKEY parent, const std::string& subkey, std::uint32_t access,
+                                       HKEY& key, bool* created) {
+    key = 0;
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(parent, ref)) {
+        return error == kErrorFileNotFound ? kErrorAccessDenied : error;
+    }
+    if (ref.hive->readOnly) {
+        return kErrorAccessDenied;
+    }
+    std::int64_t id = 0;
+    const std::int32_t error = Transaction(parent, [&] { return Walk(ref, subkey, true, id, created); });
+    if (error) {
+        return error;
+    }
+    const std::lock_guard guard(handlesLock_);
+    key = nextHandle_;
+    nextHandle_ += 4;
+    handles_[key] = {ref.hive, id, access};
+    return kErrorSuccess;
+}
+
+std::int32_t SqliteRegistry::OpenKey(HKEY parent, const std::string& subkey, std::uint32_t access,
+                                     HKEY& key) {
+    key = 0;
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(parent, ref)) {
+        return error;
+    }
+    const std::lock_guard hive(ref.hive->lock);
+    std::int64_t id = 0;
+    if (const std::int32_t error = Walk(ref, subkey, false, id, nullptr)) {
+        return error;
+    }
+    if (Writes(access) && ref.hive->readOnly) {
+        return kErrorAccessDenied;
+    }
+    const std::lock_guard guard(handlesLock_);
+    key = nextHandle_;
+    nextHandle_ += 4;
+    handles_[key] = {ref.hive, id, access};
+    return kErrorSuccess;
+}
+
+std::int32_t SqliteRegistry::CloseKey(HKEY key) {
+    const std::lock_guard guard(handlesLock_);
+    return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+std::int32_t SqliteRegistry::QueryValue(HKEY key, const std::string& name, std::uint32_t* type,
+                                        std::uint8_t* data, std::uint32_t& size) {
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(key, ref)) {
+        return error;
+    }
+    const std::lock_guard hive(ref.hive->lock);
+    Statement query(ref.hive->db, "SELECT type, data FROM vals WHERE key=? AND fold=?");
+    query.Bind(1, ref.id).Bind(2, FoldCase(name));
+    const int step = query.Step();
+    if (step != SQLITE_ROW) {
+        return step == SQLITE_DONE ? kErrorFileNotFound : ErrorOf(step);
+    }
+    const std::vector<std::uint8_t> stored = query.Blob(1);
+    if (type) {
+        *type = static_cast<std::uint32_t>(query.Int(0));
+    }
+    const auto needed = static_cast<std::uint32_t>(stored.size());
+    if (data == nullptr) {
+        size = needed;
+        return kErrorSuccess;
+    }
+    if (size < needed) {
+        size = needed;
+        return kErrorMoreData;
+    }
+    std::memcpy(data, stored.data(), needed);
+    size = needed;
+    return kErrorSuccess;
+}
+
+std::int32_t SqliteRegistry::SetValue(HKEY key, const std::string& name, std::uint32_t type,
+                                      const std::uint8_t* data, std::uint32_t size) {
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(key, ref)) {
+        return error;
+    }
+    if (ref.hive->readOnly || !(ref.access & KEY_SET_VALUE)) {
+        return kErrorAccessDenied;
+    }
+    if (data == nullptr && size != 0) {
+        return kErrorInvalidParameter;
+    }
+    const std::lock_guard hive(ref.hive->lock);
+    // An upsert keeps the value's place in the enumeration order.
+    Statement upsert(ref.hive->db,
+                     "INSERT INTO vals(key, name, fold, type, data) VALUES (?, ?, ?, ?, ?)"
+                     " ON CONFLICT(key, fold) DO UPDATE SET name=excluded.name,"
+                     " type=excluded.type, data=excluded.data");
+    upsert.Bind(1, ref.id).Bind(2, name).Bind(3, FoldCase(name)).Bind(4, type).BindBlob(5, data, size);
+    return ErrorOf(upsert.Step());
+}
+
+std::int32_t SqliteRegistry::DeleteValue(HKEY key, const std::string& name) {
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(key, ref)) {
+        return error;
+    }
+    if (ref.hive->readOnly || !(ref.access & KEY_SET_VALUE)) {
+        return kErrorAccessDenied;
+    }
+    const std::lock_guard hive(ref.hive->lock);
+    Statement erase(ref.hive->db, "DELETE FROM vals WHERE key=? AND fold=?");
+    erase.Bind(1, ref.id).Bind(2, FoldCase(name));
+    if (const int step = erase.Step(); step != SQLITE_DONE) {
+        return ErrorOf(step);
+    }
+    return sqlite3_changes(ref.hive->db) > 0 ? kErrorSuccess : kErrorFileNotFound;
+}
+
+std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string& name) {
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(key, ref)) {
+        return error;
+    }
+    const std::lock_guard hive(ref.hive->lock);
+    Statement query(ref.hive->db, "SELECT name FROM keys WHERE parent=? ORDER BY fold LIMIT 1 OFFSET ?");
+    query.Bind(1, ref.id).Bind(2, index);
+    const int step = query.Step();
+    if (step != SQLITE_ROW) {
+        return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
+    }
+    name = query.Text(0);
+    return kErrorSuccess;
+}
+
+std::int32_t SqliteRegistry::EnumValue(HKEY key, std::uint32_t index, std::string& name,
+                                       std::uint32_t& type, std::vector<std::uint8_t>& data) {
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(key, ref)) {
+        return error;
+    }
+    const std::lock_guard hive(ref.hive->lock);
+    Statement query(ref.hive->db,
+                    "SELECT name, type, data FROM vals WHERE key=? ORDER BY id LIMIT 1 OFFSET ?");
+    query.Bind(1, ref.id).Bind(2, index);
+    const int step = query.Step();
+    if (step != SQLITE_ROW) {
+        return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
+    }
+    name = query.Text(0);
+    type = static_cast<std::uint32_t>(query.Int(1));
+    data = query.Blob(2);
+    return kErrorSuccess;
+}
+
+std::int32_t SqliteRegistry::DeleteKey(HKEY parent, const std::string& subkey) {
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(parent, ref)) {
+        return error;
+    }
+    const std::lock_guard hive(ref.hive->lock);
+    std::int64_t id = 0;
+    if (const std::int32_t error = Walk(ref, subkey, false, id, nullptr)) {
+        return error;
+    }
+    if (ref.hive->readOnly || id == kRootId) {
+        return kErrorAccessDenied;
+    }
+    Statement children(ref.hive->db, "SELECT 1 FROM keys WHERE parent=? LIMIT 1");
+    children.Bind(1, id);
+    if (children.Step() == SQLITE_ROW) {
+        return kErrorAccessDenied;
+    }
+    Statement erase(ref.hive->db, "DELETE FROM keys WHERE id=?");
+    erase.Bind(1, id);
+    return ErrorOf(erase.Step());
+}
+
+std::int32_t SqliteRegistry::DeleteTree(HKEY parent, const std::string& subkey) {
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(parent, ref)) {
+        return error;
+    }
+    const std::lock_guard hive(ref.hive->lock);
+    std::int64_t id = 0;
+    if (const std::int32_t error = Walk(ref, subkey, false, id, nullptr)) {
+        return error;
+    }
+    if (ref.hive->readOnly || id == kRootId) {
+        return kErrorAccessDenied;
+    }
+    Statement erase(ref.hive->db, "DELETE FROM keys WHERE id=?");  // cascades to the subtree
+    erase.Bind(1, id);
+    return ErrorOf(erase.Step());
+}
+
+std::int32_t SqliteRegistry::Transaction(HKEY key, const std::function<std::int32_t()>& change) {
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(key, ref)) {
+        return error;
+    }
+    Hive& hive = *ref.hive;
+    const std::lock_guard guard(hive.lock);
+    if (hive.readOnly || hive.depth > 0) {
+        ++hive.depth;
+        const std::int32_t result = change();
+        --hive.depth;
+        return result;
+    }
+    if (const std::int32_t error = hive.Exec("BEGIN IMMEDIATE")) {
+        return error;
+    }
+    ++hive.depth;
+    const std::int32_t result = change();
+    --hive.depth;
+    if (result != kErrorSuccess) {
+        hive.Exec("ROLLBACK");
+        return result;
+    }
+    if (const std::int32_t error = hive.Exec("COMMIT")) {
+        hive.Exec("ROLLBACK");
+        return error;
+    }
+    return kErrorSuccess;
+}
+
+}  // namespace vzrm::platform::posix

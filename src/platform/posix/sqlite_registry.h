@@ -1,0 +1,74 @@
+// The registry on Linux: one SQLite database per hive.
+//
+// Keys form a tree of rows; key and value names compare without regard to
+// case and keep the case they were written with. Values keep the Windows
+// types and byte forms. A hive whose file (or folder) may not be written is
+// opened read-only and answers writes with 5; a file or folder with no write
+// permission bit at all counts as read-only even for root. WAL mode and a busy
+// timeout let several processes share a hive; multi-step changes run in one
+// transaction, so a failure or a crash leaves the previous content whole.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "platform/registry.h"
+
+struct sqlite3;
+
+namespace vzrm::platform::posix {
+
+class SqliteRegistry final : public IRegistry {
+public:
+    struct Location {
+        std::string machineFile;  // HKLM
+        std::string userFile;     // HKCU
+    };
+    // $VZRM_REGISTRY_DIR/{HKLM,HKCU}.db when set; otherwise HKLM in
+    // /var/lib/vzrmaud and HKCU in ${XDG_CONFIG_HOME:-~/.config}/vzrmaud.
+    static Location DefaultLocation();
+
+    explicit SqliteRegistry(Location location = DefaultLocation());
+    ~SqliteRegistry() override;
+    SqliteRegistry(const SqliteRegistry&) = delete;
+    SqliteRegistry& operator=(const SqliteRegistry&) = delete;
+
+    std::int32_t CreateKey(HKEY parent, const std::string& subkey, std::uint32_t access, HKEY& key,
+                           bool* created) override;
+    std::int32_t OpenKey(HKEY parent, const std::string& subkey, std::uint32_t access,
+                         HKEY& key) override;
+    std::int32_t CloseKey(HKEY key) override;
+    std::int32_t QueryValue(HKEY key, const std::string& name, std::uint32_t* type,
+                            std::uint8_t* data, std::uint32_t& size) override;
+    std::int32_t SetValue(HKEY key, const std::string& name, std::uint32_t type,
+                          const std::uint8_t* data, std::uint32_t size) override;
+    std::int32_t DeleteValue(HKEY key, const std::string& name) override;
+    std::int32_t EnumKey(HKEY key, std::uint32_t index, std::string& name) override;
+    std::int32_t EnumValue(HKEY key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                           std::vector<std::uint8_t>& data) override;
+    std::int32_t DeleteKey(HKEY parent, const std::string& subkey) override;
+    std::int32_t DeleteTree(HKEY parent, const std::string& subkey) override;
+    std::int32_t Transaction(HKEY key, const std::function<std::int32_t()>& change) override;
+
+    struct Hive;
+
+private:
+    struct KeyRef {
+        Hive* hive = nullptr;
+        std::int64_t id = 0;
+        std::uint32_t access = 0;
+    };
+    std::int32_t Resolve(HKEY key, KeyRef& ref);
+    std::int32_t Walk(const KeyRef& from, const std::string& subkey, bool create, std::int64_t& id,
+                      bool* created);
+
+    std::unique_ptr<Hive> machine_;
+    std::unique_ptr<Hive> user_;
+    std::mutex handlesLock_;
+    std::unordered_map<HKEY, KeyRef> handles_;
+    HKEY nextHandle_ = 0x1000;
+};
+
+}  // namespace vzrm::platform::posix
