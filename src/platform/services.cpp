@@ -22,6 +22,7 @@ Services InstallServices(const Services& services) {
     Installed().clock = services.clock ? services.clock : defaults.clock;
     Installed().timeZone = services.timeZone ? services.timeZone : defaults.timeZone;
     Installed().locale = services.locale ? services.locale : defaults.locale;
+    Installed().registry = services.registry ? services.registry : defaults.registry;
     return previous;
 }
 

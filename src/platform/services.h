@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/locale.h"
+#include "platform/registry.h"
 #include "platform/time_zone.h"
 
 namespace vzrm::platform {
@@ -12,6 +13,7 @@ struct Services {
     const IClock* clock = nullptr;
     const ITimeZone* timeZone = nullptr;
     const ILocale* locale = nullptr;
+    IRegistry* registry = nullptr;
 };
 
 // The services in force; the Linux implementations unless others were installed.
@@ -23,5 +25,6 @@ Services InstallServices(const Services& services);
 const IClock& Clock();
 const ITimeZone& TimeZone();
 const ILocale& Locale();
+IRegistry& Registry();
 
 }  // namespace vzrm::platform

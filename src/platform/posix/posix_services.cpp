@@ -3,6 +3,7 @@
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_locale.h"
 #include "platform/posix/posix_time_zone.h"
+#include "platform/posix/sqlite_registry.h"
 
 namespace vzrm::platform::posix {
 
@@ -10,7 +11,8 @@ Services DefaultServices() {
     static const PosixClock clock;
     static const PosixTimeZone timeZone;
     static const PosixLocale locale;
-    return Services{&clock, &timeZone, &locale};
+    static SqliteRegistry registry;  // where the environment says, read at first use
+    return Services{&clock, &timeZone, &locale, &registry};
 }
 
 }  // namespace vzrm::platform::posix
