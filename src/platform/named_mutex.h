@@ -9,7 +9,7 @@
 namespace vzrm::platform {
 
 class INamedMutex {
-public:
+  public:
     virtual ~INamedMutex() = default;
     // Waits up to `timeoutMs` for the mutex: 0 when owned, 1460 on time-out,
     // another code when the wait failed.

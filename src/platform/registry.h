@@ -35,7 +35,7 @@ inline constexpr std::uint32_t KEY_WRITE = 0x20006;
 inline constexpr std::uint32_t KEY_ALL_ACCESS = 0xF003F;
 
 class IRegistry {
-public:
+  public:
     virtual ~IRegistry() = default;
 
     // RegCreateKeyExA: opens the key, creating it and its missing parents.

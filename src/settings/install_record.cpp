@@ -12,10 +12,16 @@ namespace {
 
 using namespace platform;
 
-std::string VersionKey(const CSoftInst& soft) { return soft.BasePath() + "\\ProductVersion"; }
-std::string OptionKey(const CSoftInst& soft) { return soft.BasePath() + "\\OptionVersion"; }
+std::string VersionKey(const CSoftInst& soft) {
+    return soft.BasePath() + "\\ProductVersion";
+}
+std::string OptionKey(const CSoftInst& soft) {
+    return soft.BasePath() + "\\OptionVersion";
+}
 
-bool Absent() { return g_errorInfo.GetCode() == kErrorFileNotFound; }
+bool Absent() {
+    return g_errorInfo.GetCode() == kErrorFileNotFound;
+}
 
 bool ReadVersion(HKEY root, const std::string& path, PRODUCT_VERSION& version) {
     CRegKeyHandle key(&g_errorInfo);
@@ -52,10 +58,12 @@ bool ReadInstallValue(const CSoftInst& soft, const char* name, const char* openP
     return true;
 }
 
-bool WriteOptionValue(const CSoftInst& soft, const char* keyPoint,
-                      std::initializer_list<std::pair<const char*, std::pair<std::uint32_t, const char*>>> values) {
+bool WriteOptionValue(
+    const CSoftInst& soft, const char* keyPoint,
+    std::initializer_list<std::pair<const char*, std::pair<std::uint32_t, const char*>>> values) {
     CRegKeyHandle key(&g_errorInfo);
-    if (!key.Open(HKEY_CURRENT_USER, OptionKey(soft), KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) {
+    if (!key.Open(HKEY_CURRENT_USER, OptionKey(soft),
+                  KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) {
         g_errorInfo.AddErrPoint(keyPoint);
         return false;
     }
@@ -151,7 +159,8 @@ bool ReadInstallDate(const CSoftInst& soft, std::optional<std::uint64_t>& fileTi
     }
     if (size < 16) {
         const auto size32 = static_cast<std::uint32_t>(size);
-        g_errorInfo.SetError("22EJIVMCKGH2Y4G", kErrorInvalidData, "", HexDumpText(&size32, sizeof size32));
+        g_errorInfo.SetError("22EJIVMCKGH2Y4G", kErrorInvalidData, "",
+                             HexDumpText(&size32, sizeof size32));
         return false;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
@@ -162,12 +171,15 @@ bool ReadInstallDate(const CSoftInst& soft, std::optional<std::uint64_t>& fileTi
     auto word = [&](int at) { return static_cast<int>(bytes[at] | bytes[at + 1] << 8); };
     const int year = word(0), month = word(2), day = word(6);
     if (month < 1 || month > 12 || day < 1 || day > 31 || year < 1601) {
-        g_errorInfo.SetError("22EJIVMCKGH2Y4G", kErrorInvalidData, "", HexDumpText(bytes.data(), 16));
+        g_errorInfo.SetError("22EJIVMCKGH2Y4G", kErrorInvalidData, "",
+                             HexDumpText(bytes.data(), 16));
         return false;
     }
-    const std::int64_t instant = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
-                                 word(8) * 3600 + word(10) * 60 + word(12);
-    fileTime = static_cast<std::uint64_t>(FileTimeFromInstant(instant)) + static_cast<std::uint64_t>(word(14)) * 10000;
+    const std::int64_t instant =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
+        word(8) * 3600 + word(10) * 60 + word(12);
+    fileTime = static_cast<std::uint64_t>(FileTimeFromInstant(instant)) +
+               static_cast<std::uint64_t>(word(14)) * 10000;
     return true;
 }
 
@@ -190,8 +202,8 @@ bool ReadInstallPath(const CSoftInst& soft, const std::string& executable, std::
     }
     CRegKeyHandle key(&g_errorInfo);
     const int opened = key.OpenIfExists(
-        HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + executable,
-        KEY_QUERY_VALUE);
+        HKEY_LOCAL_MACHINE,
+        "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + executable, KEY_QUERY_VALUE);
     if (opened < 0) {
         g_errorInfo.AddErrPoint("WHNTS7FX9BFPHTE");
         return false;
@@ -204,20 +216,23 @@ bool ReadInstallPath(const CSoftInst& soft, const std::string& executable, std::
 }
 
 bool WriteOptionVersion(const CSoftInst& soft) {
-    return WriteOptionValue(soft, "I77P5IY97FWH66R",
-                            {{"MajorVer", {static_cast<std::uint32_t>(soft.major), "VKDSPU2EYM3SBA9"}},
-                             {"MinorVer", {static_cast<std::uint32_t>(soft.minor), "IMZ8BBWZLCWJ67D"}},
-                             {"NumbBuild", {static_cast<std::uint32_t>(soft.build), "CR934ZXKILBUWCM"}}});
+    return WriteOptionValue(
+        soft, "I77P5IY97FWH66R",
+        {{"MajorVer", {static_cast<std::uint32_t>(soft.major), "VKDSPU2EYM3SBA9"}},
+         {"MinorVer", {static_cast<std::uint32_t>(soft.minor), "IMZ8BBWZLCWJ67D"}},
+         {"NumbBuild", {static_cast<std::uint32_t>(soft.build), "CR934ZXKILBUWCM"}}});
 }
 
 bool WriteOptionCommonReg(const CSoftInst& soft, std::int32_t value) {
-    return WriteOptionValue(soft, "JXC75C5WNFHXARC",
-                            {{"CommonReg", {static_cast<std::uint32_t>(value), "MXCX6XRDVPK6IIN"}}});
+    return WriteOptionValue(
+        soft, "JXC75C5WNFHXARC",
+        {{"CommonReg", {static_cast<std::uint32_t>(value), "MXCX6XRDVPK6IIN"}}});
 }
 
 bool WriteOptionCommonSet(const CSoftInst& soft, std::int32_t value) {
-    return WriteOptionValue(soft, "RG9IDDB5AH7KBZZ",
-                            {{"CommonSet", {static_cast<std::uint32_t>(value), "U7CUZ68289UDD9F"}}});
+    return WriteOptionValue(
+        soft, "RG9IDDB5AH7KBZZ",
+        {{"CommonSet", {static_cast<std::uint32_t>(value), "U7CUZ68289UDD9F"}}});
 }
 
 int CheckInstallation(const CSoftInst& soft, INSTALL_FLAGS& flags) {
@@ -285,7 +300,8 @@ void UpdateOptionVersion(const CSoftInst& soft, const INSTALL_FLAGS& installed, 
     if (commonReg != installed.commonApp && !WriteOptionCommonReg(soft, installed.commonApp)) {
         failed("VQKJWLULYDZINPK");
     }
-    if (commonSet != installed.optionsForAll && !WriteOptionCommonSet(soft, installed.optionsForAll)) {
+    if (commonSet != installed.optionsForAll &&
+        !WriteOptionCommonSet(soft, installed.optionsForAll)) {
         failed("JQVNKGQCOOFCPOR");
     }
 }

@@ -9,9 +9,12 @@ namespace vzrm {
 using namespace platform;
 
 CRegKeyHandle::CRegKeyHandle(CErrorInfo* record)
-    : own_(record ? nullptr : std::make_unique<CErrorInfo>()), record_(record ? record : own_.get()) {}
+    : own_(record ? nullptr : std::make_unique<CErrorInfo>()),
+      record_(record ? record : own_.get()) {}
 
-CRegKeyHandle::~CRegKeyHandle() { Close(); }
+CRegKeyHandle::~CRegKeyHandle() {
+    Close();
+}
 
 void CRegKeyHandle::Close() {
     if (key_ != 0) {
@@ -56,7 +59,8 @@ bool CRegKeyHandle::Open(HKEY root, const std::string& subkey, std::uint32_t acc
                                       : Registry().OpenKey(root, subkey, access, key);
     if (error != kErrorSuccess) {
         record_->SetError(create ? "3N66F2F8FILRKWX" : "WIAJNXUV4Y8A5X3", error);
-        record_->AddErrTextExt(RootKeyLine(root) + StrgLine(subkey) + HexDumpText(&access, sizeof access));
+        record_->AddErrTextExt(RootKeyLine(root) + StrgLine(subkey) +
+                               HexDumpText(&access, sizeof access));
         return false;
     }
     key_ = key;
@@ -168,9 +172,9 @@ bool CRegKeyHandle::WriteDword(const std::string& name, std::uint32_t value) {
     if (key_ == 0) {
         return Fail("ZR6NC5Z54KDJVVK", kErrorInvalidParameter, name);
     }
-    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                                   static_cast<std::uint8_t>(value >> 16),
-                                   static_cast<std::uint8_t>(value >> 24)};
+    const std::uint8_t bytes[4] = {
+        static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+        static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
     const std::int32_t error = Registry().SetValue(key_, name, REG_DWORD, bytes, sizeof bytes);
     return error == kErrorSuccess || Fail("I7FJYNBR2YAF395", error, name);
 }

@@ -13,7 +13,7 @@ namespace vzrm {
 using platform::HKEY;
 
 class CRegKeyHandle {
-public:
+  public:
     // Without a record the handle reports into a private one of its own.
     explicit CRegKeyHandle(CErrorInfo* record = nullptr);
     ~CRegKeyHandle();
@@ -43,7 +43,7 @@ public:
     HKEY Key() const { return key_; }
     CErrorInfo& Record() { return *record_; }
 
-private:
+  private:
     // The ext lines of a failure on a value: the key, the name, the root, the path.
     std::string ValueLines(const std::string& name) const;
     bool Fail(const char* point, std::int32_t code, const std::string& name);

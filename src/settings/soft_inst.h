@@ -15,7 +15,7 @@ struct DescRegFileType {
 };
 
 class CSoftInst {
-public:
+  public:
     CSoftInst();
 
     std::string productName = "Velmora ZRM Auditor";

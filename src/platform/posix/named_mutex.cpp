@@ -35,22 +35,23 @@ std::string LockFolder(bool global) {
 std::string FileName(const std::string& name) {
     std::string file;
     for (char c : name) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                           c == '_' || c == '-' || c == '.';
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
         file += plain ? std::string(1, c) : "%" + std::to_string(static_cast<unsigned char>(c));
     }
     return file.substr(0, 200) + ".lock";
 }
 
 class FileLockMutex final : public INamedMutex {
-public:
+  public:
     explicit FileLockMutex(int fd) : fd_(fd) {}
     ~FileLockMutex() override { ::close(fd_); }  // closing frees a held lock
     FileLockMutex(const FileLockMutex&) = delete;
     FileLockMutex& operator=(const FileLockMutex&) = delete;
 
     std::int32_t Wait(std::uint32_t timeoutMs) override {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
                 return kErrorSuccess;
@@ -66,7 +67,7 @@ public:
     }
     void Release() override { flock(fd_, LOCK_UN); }
 
-private:
+  private:
     int fd_;
 };
 

@@ -18,7 +18,8 @@ constexpr std::int64_t kRootId = 1;
 
 const char kSchema[] =
     "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY,"
-    " parent INTEGER REFERENCES keys(id) ON DELETE CASCADE, name TEXT NOT NULL, fold TEXT NOT NULL);"
+    " parent INTEGER REFERENCES keys(id) ON DELETE CASCADE, name TEXT NOT NULL, fold TEXT NOT "
+    "NULL);"
     "CREATE UNIQUE INDEX IF NOT EXISTS keys_child ON keys(parent, fold);"
     "CREATE TABLE IF NOT EXISTS vals(id INTEGER PRIMARY KEY,"
     " key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE, name TEXT NOT NULL,"
@@ -30,18 +31,26 @@ std::int32_t ErrorOf(int sqliteCode) {
     switch (sqliteCode & 0xFF) {
         case SQLITE_OK:
         case SQLITE_DONE:
-        case SQLITE_ROW: return kErrorSuccess;
+        case SQLITE_ROW:
+            return kErrorSuccess;
         case SQLITE_READONLY:
         case SQLITE_PERM:
-        case SQLITE_AUTH: return kErrorAccessDenied;
+        case SQLITE_AUTH:
+            return kErrorAccessDenied;
         case SQLITE_BUSY:
-        case SQLITE_LOCKED: return kErrorBusy;
+        case SQLITE_LOCKED:
+            return kErrorBusy;
         case SQLITE_CORRUPT:
-        case SQLITE_NOTADB: return kErrorInvalidData;
-        case SQLITE_CANTOPEN: return kErrorFileNotFound;
-        case SQLITE_FULL: return kErrorDiskFull;
-        case SQLITE_NOMEM: return kErrorNotEnoughMemory;
-        default: return kErrorIoDevice;
+        case SQLITE_NOTADB:
+            return kErrorInvalidData;
+        case SQLITE_CANTOPEN:
+            return kErrorFileNotFound;
+        case SQLITE_FULL:
+            return kErrorDiskFull;
+        case SQLITE_NOMEM:
+            return kErrorNotEnoughMemory;
+        default:
+            return kErrorIoDevice;
     }
 }
 
@@ -62,8 +71,10 @@ bool MayWrite(const std::string& path) {
 
 // A prepared statement that finalises itself.
 class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) { code_ = sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
+  public:
+    Statement(sqlite3* db, const char* sql) {
+        code_ = sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr);
+    }
     ~Statement() { sqlite3_finalize(statement_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -75,7 +86,8 @@ public:
         return *this;
     }
     Statement& Bind(int at, const std::string& text) {
-        sqlite3_bind_text(statement_, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement_, at, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
         return *this;
     }
     Statement& BindBlob(int at, const std::uint8_t* data, std::uint32_t size) {
@@ -87,22 +99,27 @@ public:
     std::int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
     std::string Text(int column) const {
         const auto* text = sqlite3_column_text(statement_, column);
-        return text ? std::string(reinterpret_cast<const char*>(text),
-                                  static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
-                    : std::string();
+        return text
+                   ? std::string(reinterpret_cast<const char*>(text),
+                                 static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+                   : std::string();
     }
     std::vector<std::uint8_t> Blob(int column) const {
-        const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(statement_, column));
-        return data ? std::vector<std::uint8_t>(data, data + sqlite3_column_bytes(statement_, column))
+        const auto* data =
+            static_cast<const std::uint8_t*>(sqlite3_column_blob(statement_, column));
+        return data ? std::vector<std::uint8_t>(data,
+                                                data + sqlite3_column_bytes(statement_, column))
                     : std::vector<std::uint8_t>();
     }
 
-private:
+  private:
     sqlite3_stmt* statement_ = nullptr;
     int code_ = SQLITE_OK;
 };
 
-bool Writes(std::uint32_t access) { return (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0; }
+bool Writes(std::uint32_t access) {
+    return (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0;
+}
 
 }  // namespace
 
@@ -132,8 +149,9 @@ struct SqliteRegistry::Hive {
         } else if (!std::filesystem::exists(path, ignored)) {
             return openError = kErrorFileNotFound;
         }
-        const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
-                          SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI;
+        const int flags =
+            (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+            SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI;
         const std::string uri = "file:" + path + (readOnly ? "?mode=ro" : "");
         int code = sqlite3_open_v2(uri.c_str(), &db, flags, nullptr);
         if (code == SQLITE_OK) {
@@ -149,7 +167,9 @@ struct SqliteRegistry::Hive {
         return openError = ErrorOf(code);
     }
 
-    std::int32_t Exec(const char* sql) { return ErrorOf(sqlite3_exec(db, sql, nullptr, nullptr, nullptr)); }
+    std::int32_t Exec(const char* sql) {
+        return ErrorOf(sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
+    }
 };
 
 SqliteRegistry::Location SqliteRegistry::DefaultLocation() {
@@ -243,7 +263,8 @@ std::int32_t SqliteRegistry::CreateKey(HKEY parent, const std::string& subkey, s
         return kErrorAccessDenied;
     }
     std::int64_t id = 0;
-    const std::int32_t error = Transaction(parent, [&] { return Walk(ref, subkey, true, id, created); });
+    const std::int32_t error =
+        Transaction(parent, [&] { return Walk(ref, subkey, true, id, created); });
     if (error) {
         return error;
     }
@@ -330,7 +351,11 @@ std::int32_t SqliteRegistry::SetValue(HKEY key, const std::string& name, std::ui
                      "INSERT INTO vals(key, name, fold, type, data) VALUES (?, ?, ?, ?, ?)"
                      " ON CONFLICT(key, fold) DO UPDATE SET name=excluded.name,"
                      " type=excluded.type, data=excluded.data");
-    upsert.Bind(1, ref.id).Bind(2, name).Bind(3, FoldCase(name)).Bind(4, type).BindBlob(5, data, size);
+    upsert.Bind(1, ref.id)
+        .Bind(2, name)
+        .Bind(3, FoldCase(name))
+        .Bind(4, type)
+        .BindBlob(5, data, size);
     return ErrorOf(upsert.Step());
 }
 
@@ -357,7 +382,8 @@ std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string&
         return error;
     }
     const std::lock_guard hive(ref.hive->lock);
-    Statement query(ref.hive->db, "SELECT name FROM keys WHERE parent=? ORDER BY fold LIMIT 1 OFFSET ?");
+    Statement query(ref.hive->db,
+                    "SELECT name FROM keys WHERE parent=? ORDER BY fold LIMIT 1 OFFSET ?");
     query.Bind(1, ref.id).Bind(2, index);
     const int step = query.Step();
     if (step != SQLITE_ROW) {

@@ -21,7 +21,7 @@ struct sqlite3;
 namespace vzrm::platform::posix {
 
 class SqliteRegistry final : public IRegistry {
-public:
+  public:
     struct Location {
         std::string machineFile;  // HKLM
         std::string userFile;     // HKCU
@@ -54,7 +54,7 @@ public:
 
     struct Hive;
 
-private:
+  private:
     struct KeyRef {
         Hive* hive = nullptr;
         std::int64_t id = 0;
