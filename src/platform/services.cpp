@@ -35,5 +35,8 @@ const ITimeZone& TimeZone() {
 const ILocale& Locale() {
     return *Installed().locale;
 }
+IRegistry& Registry() {
+    return *Installed().registry;
+}
 
 }  // namespace vzrm::platform

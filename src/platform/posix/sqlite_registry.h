@@ -36,7 +36,7 @@ class SqliteRegistry final : public IRegistry {
     SqliteRegistry& operator=(const SqliteRegistry&) = delete;
 
     std::int32_t CreateKey(HKEY parent, const std::string& subkey, std::uint32_t access, HKEY& key,
-                           bool* created) override;
+                           bool* created = nullptr) override;
     std::int32_t OpenKey(HKEY parent, const std::string& subkey, std::uint32_t access,
                          HKEY& key) override;
     std::int32_t CloseKey(HKEY key) override;

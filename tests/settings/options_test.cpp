@@ -1,0 +1,222 @@
+// Options and profiles on a real store in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/error_codes.h"
+#include "platform/services.h"
+#include "settings/opt_prof.h"
+#include "settings/opt_registry.h"
+#include "support/scoped_registry.h"
+
+namespace vzrm {
+namespace {
+
+using namespace platform;
+
+const std::string kApp = "Software\\Quorvix\\VelmoraZRMAuditor";
+const std::string kProfiles = kApp + "\\Profiles";
+
+class Options : public ::testing::Test {
+  protected:
+    void SetUp() override { g_errorInfo.Clear(); }
+
+    void SetValue(const std::string& path, const std::string& name, std::uint32_t type,
+                  const std::vector<std::uint8_t>& data) {
+        HKEY key = 0;
+        ASSERT_EQ(Registry().CreateKey(HKEY_CURRENT_USER, path, KEY_ALL_ACCESS, key), 0);
+        ASSERT_EQ(Registry().SetValue(key, name, type, data.data(),
+                                      static_cast<std::uint32_t>(data.size())),
+                  0);
+        Registry().CloseKey(key);
+    }
+
+    test::ScopedRegistry store;
+};
+
+TEST_F(Options, FirstStartHasTheDefaultProfileAndTheGeneralOneOnFirstLookup) {
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_TRUE(options.AbsentAtLastRead());
+    EXPECT_FALSE(g_errorInfo.HasError());
+    EXPECT_EQ(options.Profiles().Find("ActiveProf")->ints[0], 0);
+    EXPECT_EQ(options.FindProfile(0)->packs[0]->Find("NameProf")->strs[0], "DefaultProfile");
+    EXPECT_EQ(options.FindProfile(kGeneralProfileId), nullptr);
+    EXPECT_EQ(options.GetOptStr("LogFold"), "");
+    ASSERT_NE(options.FindProfile(kGeneralProfileId), nullptr);
+    ASSERT_TRUE(options.WriteRegOpt());
+    CMainOpt again;
+    ASSERT_TRUE(again.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_FALSE(again.AbsentAtLastRead());
+    const COptItem* general = again.FindProfile(kGeneralProfileId);
+    ASSERT_NE(general, nullptr);
+    EXPECT_EQ(general->packs[0]->Find("NameProf")->strs[0], "General profile (999999)");
+    EXPECT_NE(general->packs[0]->Find("options"), nullptr);  // read back: names ignore case
+}
+
+TEST_F(Options, ActiveProfileFallsBackToTheFirstStoredOne) {
+    SetValue(kProfiles, "ActiveProf", REG_DWORD, {9, 0, 0, 0});
+    SetValue(kProfiles + "\\999999", "NameProf", REG_SZ, {'G', 0});
+    SetValue(kProfiles + "\\5", "NameProf", REG_SZ, {'F', 'i', 'v', 'e', 0});
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_EQ(options.Profiles().Find("ActiveProf")->ints[0], 5);
+    EXPECT_EQ(options.ActiveProfile()->name, "5");
+}
+
+TEST_F(Options, OnlyTheGeneralProfileStoredGivesADefaultProfile) {
+    SetValue(kProfiles + "\\999999\\Options", "LogFold", REG_SZ, {'X', 0});
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_EQ(options.Profiles().Find("ActiveProf")->ints[0], 0);
+    EXPECT_EQ(options.ActiveProfile()->name, "0");
+    EXPECT_EQ(options.GetOptStr("LogFold"), "X");
+}
+
+TEST_F(Options, SettersReplaceAndLookupsPreferOverridesThenGeneralOptions) {
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    options.SetOptStr("Other", "o");
+    options.SetOptStr("LogFold", "D:\\A\\");
+    options.SetOptStr("Other2", "o2");
+    options.SetOptStr("LogFold", "D:\\B\\");
+    const auto& items = options.ProfileOptions().Items();
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items.back()->name, "LogFold");
+    EXPECT_EQ(options.GetOptStr("LogFold"), "D:\\B\\");
+    options.SetOptStr("LogFold", "G:\\", true);
+    EXPECT_EQ(options.GetOptStr("LogFold"), "G:\\");
+    options.Overrides().Add(COptItem::Str("LogFold", "C:\\CommandLine\\"));
+    EXPECT_EQ(options.GetOptStr("logfold"), "C:\\CommandLine\\");
+    options.SetOptStr("", "ignored");
+    EXPECT_EQ(options.ProfileOptions().Find(""), nullptr);
+
+    const std::uint8_t date[8] = {0, 0, 0, 0, 0x40, 0x2B, 0xE6, 0x40};
+    options.SetOptBin("LastDateProc", date, 8);
+    std::uint8_t back[8] = {};
+    EXPECT_EQ(options.GetOptBin("LastDateProc", back, 4), 8u);  // at most 4 copied
+    EXPECT_EQ(back[3], 0);
+    EXPECT_EQ(options.GetOptBin("LastDateProc", back, 8), 8u);
+    EXPECT_EQ(std::memcmp(back, date, 8), 0);
+    options.SetOptBin("LastDateProc", nullptr, 0);
+    EXPECT_EQ(options.GetOptBin("LastDateProc", back, 8), 0u);
+}
+
+TEST_F(Options, StoredFormsReadBack) {
+    // Three strings as REG_MULTI_SZ, a framed int list, a frame one byte short.
+    SetValue(kProfiles + "\\0\\Options", "List", REG_MULTI_SZ, {'a', 0, 'b', 'c', 0, 'd', 0, 0});
+    COptItem ints(OPT_INT, "Ints");
+    ints.ints = {1, -2, 300};
+    SetValue(kProfiles + "\\0\\Options", "Ints", REG_BINARY, FrameItem(ints, 0));
+    std::vector<std::uint8_t> shortFrame = FrameItem(*COptItem::Bin("B", {1, 2, 3}), 0);
+    shortFrame.pop_back();
+    SetValue(kProfiles + "\\0\\Options", "Short", REG_BINARY, shortFrame);
+    SetValue(kProfiles, "", REG_SZ, {'d', 'e', 'f', 0});
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    const COptPack& stored = options.ProfileOptions();
+    EXPECT_EQ(stored.Find("List")->strs, (std::vector<std::string>{"a", "bc", "d"}));
+    EXPECT_EQ(stored.Find("Ints")->type, OPT_INT);
+    EXPECT_EQ(stored.Find("Ints")->ints, (std::vector<std::int32_t>{1, -2, 300}));
+    EXPECT_EQ(stored.Find("Short")->type, OPT_BIN);
+    EXPECT_EQ(stored.Find("Short")->bins[0], shortFrame);
+    EXPECT_EQ(options.Profiles().Find(kUnnamedValue)->strs[0], "def");
+    // And they are written back in the same forms.
+    ASSERT_TRUE(options.WriteRegOpt());
+    CMainOpt again;
+    ASSERT_TRUE(again.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_EQ(again.ProfileOptions().Find("list")->strs.size(), 3u);
+    EXPECT_EQ(again.ProfileOptions().Find("ints")->ints.size(), 3u);
+}
+
+TEST_F(Options, FramesOfAnUnknownTypeFailTheRead) {
+    std::vector<std::uint8_t> frame = FrameItem(*COptItem::Bin("B", {1}), 0);
+    frame[4] = 9;
+    SetValue(kProfiles, "Odd", REG_BINARY, frame);
+    CMainOpt options;
+    EXPECT_FALSE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_EQ(g_errorInfo.GetPoints(), "RZK7VW47FGGSBNA");
+    EXPECT_EQ(g_errorInfo.GetCode(), kErrorInvalidData);
+    EXPECT_NE(g_errorInfo.GetExt().find("STRG: [" + kProfiles + "]\r\nHKEY: HKCU\r\n"),
+              std::string::npos);
+}
+
+TEST_F(Options, WritingReplacesStaleKeysAndAFailedWriteKeepsThePreviousPack) {
+    SetValue(kProfiles + "\\Stale\\Deeper", "Old", REG_DWORD, {1, 0, 0, 0});
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    options.Profiles().Remove("Stale");
+    options.SetOptStr("LogFold", "D:\\R\\");
+    ASSERT_TRUE(options.WriteRegOpt());
+    HKEY key = 0;
+    EXPECT_EQ(Registry().OpenKey(HKEY_CURRENT_USER, kProfiles + "\\Stale", KEY_READ, key),
+              kErrorFileNotFound);
+
+    // An item that cannot be stored fails the write before anything changes.
+    options.ProfileOptions().Add(COptItem::Str("", "nameless"));
+    EXPECT_FALSE(options.WriteRegOpt());
+    EXPECT_EQ(g_errorInfo.GetPoints(), "7BPMSXEP5EIUGFE");
+    EXPECT_EQ(g_errorInfo.GetCode(), kErrorInvalidData);
+    CMainOpt stored;
+    ASSERT_TRUE(stored.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_EQ(stored.GetOptStr("LogFold"), "D:\\R\\");
+}
+
+TEST_F(Options, DumpTextSortsAndShowsEveryType) {
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    options.ProfileOptions().Add(COptItem::Int("Ten", 10));
+    options.ProfileOptions().Add(COptItem::Int("Nine", 9));
+    options.ProfileOptions().Add(COptItem::Int("Minus", -20));
+    options.ProfileOptions().Add(COptItem::Bin("Bytes", {0x41, 0x01, 0xFF}));
+    auto list = std::make_unique<COptItem>(OPT_STR, "List");
+    list->strs = {"a", "b"};
+    options.ProfileOptions().Add(std::move(list));
+    const std::string text = options.DumpText();
+    EXPECT_EQ(text,
+              "pack[0] \r\n"
+              "------------------------------\r\n"
+              "  \"0\" pack \r\n"
+              "  ------------------------------\r\n"
+              "    \"Options\" pack \r\n"
+              "    ------------------------------\r\n"
+              "      \"Bytes\" (3) = 41 01 FF  [A.\xFF]\r\n"
+              "      \"List\" str (2)\r\n"
+              "      [0] = \"a\"\r\n"
+              "      [1] = \"b\"\r\n"
+              "      \"Minus\" = -20\r\n"
+              "      \"Nine\" = 9\r\n"
+              "      \"Ten\" = 10 (0xA)\r\n"
+              "    \"NameProf\" = \"DefaultProfile\"\r\n"
+              "  \"ActiveProf\" = 0\r\n");
+}
+
+TEST_F(Options, MutexNameFollowsTheRootAndPath) {
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_EQ(options.MutexName(), "HKCU_SOFTWARE_QUORVIX_VELMORAZRMAUDITOR_PROFILES_ZRMOPT");
+}
+
+TEST(OptionPack, CloneIsDeepAndSortPutsPacksFirst) {
+    COptPack pack;
+    pack.Add(COptItem::Int("b", 1));
+    auto inner = std::make_unique<COptPack>();
+    inner->Add(COptItem::Str("z", "1"));
+    inner->Add(COptItem::Str("A", "2"));
+    pack.Add(COptItem::Pack("p", std::move(inner)));
+    pack.Add(COptItem::Int("B", 2));
+    auto copy = pack.Clone();
+    pack.Find("p")->packs[0]->Add(COptItem::Int("new", 3));
+    EXPECT_EQ(copy->Find("p")->packs[0]->Count(), 2u);
+    copy->Sort();
+    std::vector<std::string> names;
+    for (const auto& item : copy->Items()) {
+        names.push_back(item->name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"p", "B", "b"}));
+    EXPECT_EQ(copy->Find("p")->packs[0]->Items()[0]->name, "A");
+    EXPECT_EQ(copy->Find("P"), nullptr);  // a new pack compares names exactly
+}
+
+}  // namespace
+}  // namespace vzrm
