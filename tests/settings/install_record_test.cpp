@@ -2,12 +2,16 @@
 // error points, on a real store.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "diagnostics/error_info.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
 #include "settings/install_record.h"
 #include "settings/move_key.h"
 #include "settings/opt_prof.h"
+#include "settings/reg_file.h"
 #include "settings/reg_key_handle.h"
 #include "support/scoped_registry.h"
 
@@ -208,6 +212,47 @@ TEST_F(InstallRecord, KeyHandleReportsIntoItsRecord) {
     EXPECT_EQ(key.ReadBinary("Here", nullptr, 0), -1);
     EXPECT_EQ(record.GetPoints(), "9URFNH28VP5EKHS");
     EXPECT_FALSE(g_errorInfo.HasError());  // nothing went to the process-wide record
+}
+
+}  // namespace
+}  // namespace vzrm
+
+namespace vzrm {
+namespace {
+
+// The project's installation record, filled in as scripts/install.sh fills it.
+TEST(InstallationReg, ImportedRecordPassesTheStartUpCheck) {
+    test::ScopedRegistry store;
+    std::ifstream in(std::string(VZRM_SOURCE_DIR) + "/resources/install/installation.reg.in");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(text.empty());
+    const std::pair<std::string, std::string> fields[] = {
+        {"@INSTALL_DIR@", "/opt/vzrmaud/bin"},
+        {"@INSTALL_DATE@", "ea,07,03,00,06,00,0e,00,08,00,05,00,21,00,00,00"},
+        {"@COMMON_REG@", "00000001"},
+        {"@COMMON_SET@", "00000001"},
+        {"@SET_ACCESS@", "00000000"}};
+    for (const auto& [field, value] : fields) {
+        for (std::size_t at = text.find(field); at != std::string::npos;
+             at = text.find(field, at)) {
+            text.replace(at, field.size(), value);
+        }
+    }
+    std::vector<REG_FILE_CHANGE> changes;
+    std::string error;
+    ASSERT_TRUE(ParseRegFile({text.begin(), text.end()}, changes, error)) << error;
+    ASSERT_EQ(ApplyRegFile(changes, error), 0) << error;
+    const CSoftInst soft;
+    INSTALL_FLAGS flags;
+    g_errorInfo.Clear();
+    EXPECT_EQ(CheckInstallation(soft, flags), 1) << g_errorInfo.Render();
+    EXPECT_EQ(InstallLine(flags), "Install: Common app, Options for all, Access read (1,1,0)\r\n");
+    std::string path;
+    ASSERT_TRUE(ReadInstallPath(soft, "vzrmaud.exe", path));
+    EXPECT_EQ(path, "/opt/vzrmaud/bin");
+    std::optional<std::uint64_t> date;
+    ASSERT_TRUE(ReadInstallDate(soft, date));
+    EXPECT_EQ(*date, 134179491330000000ull);
 }
 
 }  // namespace
