@@ -117,15 +117,15 @@ std::string AsText(const FormatArg* arg) {
 // `head` and `conversion` are built by this file from checked characters only.
 template <typename T>
 std::string Printf(const std::string& head, std::string_view conversion, T value) {
-    std::string spec;
-    spec.reserve(head.size() + conversion.size());
-    spec.append(head).append(conversion);
-    const int length = std::snprintf(nullptr, 0, spec.c_str(), value);
+    std::string directive;
+    directive.reserve(head.size() + conversion.size());
+    directive.append(head).append(conversion);
+    const int length = std::snprintf(nullptr, 0, directive.c_str(), value);
     if (length <= 0) {
         return {};
     }
     std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-    std::snprintf(buffer.data(), buffer.size(), spec.c_str(), value);
+    std::snprintf(buffer.data(), buffer.size(), directive.c_str(), value);
     return std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 

@@ -414,29 +414,14 @@ std::int32_t SqliteRegistry::EnumValue(HKEY key, std::uint32_t index, std::strin
 }
 
 std::int32_t SqliteRegistry::DeleteKey(HKEY parent, const std::string& subkey) {
-    KeyRef ref;
-    if (const std::int32_t error = Resolve(parent, ref)) {
-        return error;
-    }
-    const std::lock_guard hive(ref.hive->lock);
-    std::int64_t id = 0;
-    if (const std::int32_t error = Walk(ref, subkey, false, id, nullptr)) {
-        return error;
-    }
-    if (ref.hive->readOnly || id == kRootId) {
-        return kErrorAccessDenied;
-    }
-    Statement children(ref.hive->db, "SELECT 1 FROM keys WHERE parent=? LIMIT 1");
-    children.Bind(1, id);
-    if (children.Step() == SQLITE_ROW) {
-        return kErrorAccessDenied;
-    }
-    Statement erase(ref.hive->db, "DELETE FROM keys WHERE id=?");
-    erase.Bind(1, id);
-    return ErrorOf(erase.Step());
+    return Delete(parent, subkey, false);
 }
 
 std::int32_t SqliteRegistry::DeleteTree(HKEY parent, const std::string& subkey) {
+    return Delete(parent, subkey, true);
+}
+
+std::int32_t SqliteRegistry::Delete(HKEY parent, const std::string& subkey, bool withSubkeys) {
     KeyRef ref;
     if (const std::int32_t error = Resolve(parent, ref)) {
         return error;
@@ -448,6 +433,13 @@ std::int32_t SqliteRegistry::DeleteTree(HKEY parent, const std::string& subkey) 
     }
     if (ref.hive->readOnly || id == kRootId) {
         return kErrorAccessDenied;
+    }
+    if (!withSubkeys) {
+        Statement children(ref.hive->db, "SELECT 1 FROM keys WHERE parent=? LIMIT 1");
+        children.Bind(1, id);
+        if (children.Step() == SQLITE_ROW) {
+            return kErrorAccessDenied;
+        }
     }
     Statement erase(ref.hive->db, "DELETE FROM keys WHERE id=?");  // cascades to the subtree
     erase.Bind(1, id);

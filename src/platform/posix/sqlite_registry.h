@@ -61,6 +61,7 @@ class SqliteRegistry final : public IRegistry {
         std::uint32_t access = 0;
     };
     std::int32_t Resolve(HKEY key, KeyRef& ref);
+    std::int32_t Delete(HKEY parent, const std::string& subkey, bool withSubkeys);
     std::int32_t Walk(const KeyRef& from, const std::string& subkey, bool create, std::int64_t& id,
                       bool* created);
 
