@@ -10,7 +10,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
 work=build/fuzz/corpus
-mkdir -p "$work/evtx" "$work/evt" "$work/regfile" "$work/frame"
+mkdir -p "$work/evtx" "$work/evt" "$work/regfile" "$work/frame" "$work/messages"
 samples=../shared/samples
 if [ -d "$samples" ]; then
   for f in "$samples"/*.evtx; do [ "$(stat -c %s "$f")" -le 1200000 ] && cp -n "$f" "$work/evtx/"; done
@@ -24,7 +24,9 @@ printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software
 printf '\x68\x96\x79\x16\x03\x00\x00\x00\x00\x02\x00\x00\x00\x01\x41\x00\x00\x00\x00' >"$work/frame/bin"
 printf '\x68\x96\x79\x16\x01\x00\x00\x00\x00\x02\x00\x00\x00\x01\xff\xff\xff\xfe' >"$work/frame/int"
 
-for target in evtx evt regfile frame; do
+printf 'MessageId=560\r\nSeverity=Success\r\nLanguage=English\r\nObject Open:%%n%%tObject Name:%%t%%3%%n\r\n.\r\n' >"$work/messages/seed.mc"
+
+for target in evtx evt regfile frame messages; do
   echo "== fuzz_$target for ${seconds}s"
   build/fuzz/fuzz/fuzz_$target "$work/$target" -max_total_time="$seconds" -max_len=1200000 \
     -rss_limit_mb=4096 -print_final_stats=1 2>&1 | grep -E '^(stat::|#[0-9]+.*(DONE|INITED))|ERROR|SUMMARY' || true

@@ -1,0 +1,27 @@
+// The message-formatting rules of message tables (FormatMessage): inserts
+// %1 to %99 with an optional !printf! format, the escapes %n %r %t %% %0 %.
+// %! and %space, ignoring inserts, and the maximum line width.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vzrm::platform {
+
+struct MESSAGE_FORMAT {
+    // Inserts pass through unchanged; the escapes are still converted.
+    bool ignoreInserts = false;
+    // 0: the text's own line breaks stay; 0xFF: they go (hard breaks from %n
+    // stay); any other value wraps lines at that many characters.
+    std::uint32_t maxWidth = 0;
+};
+
+// Formats `pattern` with the narrow texts `arguments` (%1 is arguments[0]; a
+// missing or null argument gives an empty insert). Inserted text is never
+// scanned again.
+std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& format,
+                              const std::vector<const char*>& arguments = {});
+
+}  // namespace vzrm::platform
