@@ -57,7 +57,9 @@ std::vector<std::uint8_t> PeWithMessages(std::uint32_t low, const std::vector<st
     Put32(rsrc, 0x5C, low);
     Put32(rsrc, 0x60, low + static_cast<std::uint32_t>(texts.size()) - 1);
     Put32(rsrc, 0x64, 16);
-    rsrc.insert(rsrc.end(), entries.begin(), entries.end());
+    const std::size_t entriesAt = rsrc.size();
+    rsrc.resize(entriesAt + entries.size());
+    std::memcpy(rsrc.data() + entriesAt, entries.data(), entries.size());
 
     std::vector<std::uint8_t> pe(0x200, 0);
     pe[0] = 'M';
@@ -77,7 +79,8 @@ std::vector<std::uint8_t> PeWithMessages(std::uint32_t low, const std::vector<st
     Put32(pe, section + 12, 0x1000);
     Put32(pe, section + 16, static_cast<std::uint32_t>(rsrc.size()));
     Put32(pe, section + 20, 0x200);
-    pe.insert(pe.end(), rsrc.begin(), rsrc.end());
+    pe.resize(0x200 + rsrc.size());
+    std::memcpy(pe.data() + 0x200, rsrc.data(), rsrc.size());
     return pe;
 }
 
