@@ -23,6 +23,8 @@ Services InstallServices(const Services& services) {
     Installed().timeZone = services.timeZone ? services.timeZone : defaults.timeZone;
     Installed().locale = services.locale ? services.locale : defaults.locale;
     Installed().registry = services.registry ? services.registry : defaults.registry;
+    Installed().messageFiles =
+        services.messageFiles ? services.messageFiles : defaults.messageFiles;
     return previous;
 }
 
@@ -37,6 +39,9 @@ const ILocale& Locale() {
 }
 IRegistry& Registry() {
     return *Installed().registry;
+}
+IMessageFiles& MessageFiles() {
+    return *Installed().messageFiles;
 }
 
 }  // namespace vzrm::platform

@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/locale.h"
+#include "platform/message_files.h"
 #include "platform/registry.h"
 #include "platform/time_zone.h"
 
@@ -14,6 +15,7 @@ struct Services {
     const ITimeZone* timeZone = nullptr;
     const ILocale* locale = nullptr;
     IRegistry* registry = nullptr;
+    IMessageFiles* messageFiles = nullptr;
 };
 
 // The services in force; the Linux implementations unless others were installed.
@@ -26,5 +28,6 @@ const IClock& Clock();
 const ITimeZone& TimeZone();
 const ILocale& Locale();
 IRegistry& Registry();
+IMessageFiles& MessageFiles();
 
 }  // namespace vzrm::platform

@@ -1,5 +1,6 @@
 #include "platform/posix/posix_services.h"
 
+#include "platform/posix/message_files.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_locale.h"
 #include "platform/posix/posix_time_zone.h"
@@ -12,7 +13,8 @@ Services DefaultServices() {
     static const PosixTimeZone timeZone;
     static const PosixLocale locale;
     static SqliteRegistry registry;  // where the environment says, read at first use
-    return Services{&clock, &timeZone, &locale, &registry};
+    static FileMessageFiles messageFiles;
+    return Services{&clock, &timeZone, &locale, &registry, &messageFiles};
 }
 
 }  // namespace vzrm::platform::posix

@@ -1,0 +1,152 @@
+#include "platform/posix/message_files.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "audit/case_fold.h"
+#include "platform/error_codes.h"
+#include "platform/messages/message_table.h"
+
+namespace vzrm::platform {
+namespace {
+
+std::string DataFolder() {
+    if (const char* dir = std::getenv("VZRM_DATA_DIR"); dir && *dir) {
+        return dir;
+    }
+    char exe[4096];
+    const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (length <= 0) {
+        return "/usr/share/vzrmaud";
+    }
+    const std::filesystem::path program(std::string(exe, static_cast<std::size_t>(length)));
+    return (program.parent_path().parent_path() / "share" / "vzrmaud").string();
+}
+
+// The entry of `folder` named `name` without regard to case; empty when none.
+std::string MatchEntry(const std::string& folder, const std::string& name) {
+    if (std::filesystem::exists(folder + "/" + name)) {
+        return name;
+    }
+    DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
+    if (dir == nullptr) {
+        return {};
+    }
+    std::string found;
+    const std::string wanted = FoldCase(name);
+    while (dirent* entry = readdir(dir)) {
+        if (FoldCase(entry->d_name) == wanted) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
+}
+
+}  // namespace
+
+std::string ExpandEnvironmentText(const std::string& text) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t open = text.find('%', at);
+        const std::size_t close =
+            open == std::string::npos ? std::string::npos : text.find('%', open + 1);
+        if (close == std::string::npos) {
+            out += text.substr(at);
+            break;
+        }
+        out += text.substr(at, open - at);
+        const std::string name = text.substr(open + 1, close - open - 1);
+        const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
+        if (value == nullptr && EqualNoCase(name, "SystemRoot")) {
+            out += DataFolder();
+        } else if (value != nullptr) {
+            out += value;
+        } else {
+            out += text.substr(open, close - open + 1);
+        }
+        at = close + 1;
+    }
+    return out;
+}
+
+std::string MapWindowsPath(const std::string& path) {
+    std::string unix = path;
+    if (unix.size() >= 2 && unix[1] == ':' && std::isalpha(static_cast<unsigned char>(unix[0]))) {
+        unix.erase(0, 2);
+    }
+    for (char& c : unix) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    if (unix.empty() || unix[0] != '/') {
+        return unix;
+    }
+    std::string resolved;
+    std::size_t at = 1;
+    while (at <= unix.size()) {
+        const std::size_t end = std::min(unix.find('/', at), unix.size());
+        const std::string name = unix.substr(at, end - at);
+        at = end + 1;
+        if (name.empty()) {
+            continue;
+        }
+        const std::string match = MatchEntry(resolved, name);
+        resolved += "/" + (match.empty() ? name : match);
+    }
+    return resolved.empty() ? "/" : resolved;
+}
+
+namespace posix {
+
+std::int32_t FileMessageFiles::Load(const std::string& path, HMODULE& module) {
+    module = 0;
+    std::ifstream in(MapWindowsPath(path), std::ios::binary);
+    if (!in) {
+        return kErrorModNotFound;
+    }
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                          std::istreambuf_iterator<char>()};
+    MessageTable table;
+    std::string error;
+    const bool pe = bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z';
+    const bool read = pe ? ReadPeMessageTable(bytes, table, error)
+                         : ReadMcMessages(std::string(bytes.begin(), bytes.end()), table, error);
+    if (!read) {
+        return kErrorInvalidData;
+    }
+    const std::lock_guard guard(lock_);
+    module = nextModule_++;
+    modules_[module] = std::move(table);
+    return kErrorSuccess;
+}
+
+void FileMessageFiles::Free(HMODULE module) {
+    const std::lock_guard guard(lock_);
+    modules_.erase(module);
+}
+
+std::int32_t FileMessageFiles::FindMessage(HMODULE module, std::uint32_t id, std::string& text) {
+    const std::lock_guard guard(lock_);
+    const auto it = modules_.find(module);
+    if (it == modules_.end()) {
+        return kErrorInvalidHandle;
+    }
+    const auto message = it->second.find(id);
+    if (message == it->second.end()) {
+        return kErrorMessageNotFound;
+    }
+    text = message->second;
+    return kErrorSuccess;
+}
+
+}  // namespace posix
+}  // namespace vzrm::platform
