@@ -63,33 +63,14 @@ HMODULE LoadMessageModule(const std::string& fileName, std::string& error) {
 }
 
 std::string SubstituteParameters(const std::string& text, HMODULE parameterModule) {
-    std::string out = text;
-    std::size_t position = 0;
-    for (;;) {
-        const std::size_t start = out.find("%%", position);
-        if (start == std::string::npos) {
-            return out;
+    return ExpandParameterReferences(text, [&](std::uint32_t number, std::string& found) {
+        if (parameterModule == 0 ||
+            MessageFiles().FindMessage(parameterModule, number, found) != kErrorSuccess) {
+            return false;
         }
-        position = start + 2;
-        std::size_t end = position;
-        while (end < out.size() && out[end] >= '0' && out[end] <= '9' && end - position < 10) {
-            ++end;
-        }
-        if (end == position) {
-            continue;
-        }
-        const auto number =
-            static_cast<std::uint32_t>(std::stoull(out.substr(position, end - position)));
-        std::string found;
-        if (parameterModule != 0 &&
-            MessageFiles().FindMessage(parameterModule, number, found) == kErrorSuccess) {
-            found = FormatMessageText(found, {true, 0});
-            out.replace(start, end - start, found);
-            // Resume right after the inserted text: two characters further on
-            // would skip a reference that follows after a single blank.
-            position = start + found.size();
-        }
-    }
+        found = FormatMessageText(found, {true, 0});
+        return true;
+    });
 }
 
 bool FormatEventMessage(HMODULE eventModule, HMODULE parameterModule, std::uint32_t eventId,

@@ -14,6 +14,14 @@ namespace vzrm::platform {
 
 enum class LogFormat { none, classic, modern };
 
+// The system version the readers see: NT (platform 2) 5 for a classic
+// Security log, 6 for an EVTX one (and when there is none yet).
+struct SYSTEM_VERSION {
+    std::uint32_t platformId = 2;
+    std::uint32_t major = 6;
+};
+SYSTEM_VERSION QuerySystemVersion();
+
 // --- Classic interface --------------------------------------------------------
 
 using EventLogHandle = std::uint64_t;  // 0 = none
@@ -80,6 +88,10 @@ inline constexpr std::uint32_t EvtRenderContextValues = 0;
 inline constexpr std::uint32_t EvtRenderEventValues = 0;
 inline constexpr std::uint32_t EvtFormatMessageEvent = 1;
 inline constexpr std::uint32_t kEvtInfinite = 0xFFFFFFFF;
+inline constexpr std::int32_t kErrorEvtMessageNotFound = 15027;
+inline constexpr std::int32_t kErrorEvtPublisherNotFound = 15002;
+inline constexpr char kPublishersKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Publishers";
 
 // EVT_VARIANT types (the same numbers as the log's value types).
 enum EVT_VARIANT_TYPE : std::uint32_t {
@@ -146,6 +158,17 @@ class IModernEventLog {
                                 std::span<EVT_VARIANT> buffer, std::uint32_t& valuesNeeded) = 0;
     // The EventData values of an event in log order (the message inserts).
     virtual std::int32_t EventData(EVT_HANDLE event, std::vector<EVT_DATA_ITEM>& items) = 0;
+    // EvtOpenPublisherMetadata: the provider's message files as registered under
+    // HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\WINEVT\Publishers\{GUID}
+    // (the key whose default value is the provider's name).
+    virtual std::int32_t OpenPublisherMetadata(const std::string& publisher,
+                                               EVT_HANDLE& metadata) = 0;
+    // EvtFormatMessage with EvtFormatMessageEvent: the event's message, its
+    // inserts the EventData values, parameter references expanded. 15027 when
+    // the provider has no message for the event.
+    virtual std::int32_t FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event,
+                                       std::uint32_t messageId, std::uint32_t flags,
+                                       std::string& text) = 0;
 };
 
 }  // namespace vzrm::platform

@@ -43,5 +43,11 @@ IRegistry& Registry() {
 IMessageFiles& MessageFiles() {
     return *Installed().messageFiles;
 }
+IClassicEventLog& ClassicEventLog() {
+    return *Installed().classicLog;
+}
+IModernEventLog& ModernEventLog() {
+    return *Installed().modernLog;
+}
 
 }  // namespace vzrm::platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/event_log.h"
 #include "platform/locale.h"
 #include "platform/message_files.h"
 #include "platform/registry.h"
@@ -16,6 +17,8 @@ struct Services {
     const ILocale* locale = nullptr;
     IRegistry* registry = nullptr;
     IMessageFiles* messageFiles = nullptr;
+    IClassicEventLog* classicLog = nullptr;
+    IModernEventLog* modernLog = nullptr;
 };
 
 // The services in force; the Linux implementations unless others were installed.
@@ -29,5 +32,7 @@ const ITimeZone& TimeZone();
 const ILocale& Locale();
 IRegistry& Registry();
 IMessageFiles& MessageFiles();
+IClassicEventLog& ClassicEventLog();
+IModernEventLog& ModernEventLog();
 
 }  // namespace vzrm::platform

@@ -156,4 +156,31 @@ std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& fo
     return text;
 }
 
+std::string ExpandParameterReferences(
+    std::string text, const std::function<bool(std::uint32_t, std::string&)>& lookup) {
+    std::size_t position = 0;
+    for (;;) {
+        const std::size_t start = text.find("%%", position);
+        if (start == std::string::npos) {
+            return text;
+        }
+        position = start + 2;
+        std::size_t end = position;
+        while (end < text.size() && IsDigit(text[end]) && end - position < 10) {
+            ++end;
+        }
+        if (end == position) {
+            continue;
+        }
+        std::string found;
+        if (lookup(static_cast<std::uint32_t>(std::stoull(text.substr(position, end - position))),
+                   found)) {
+            text.replace(start, end - start, found);
+            // Resume right after the inserted text: two characters further on
+            // would skip a reference that follows after a single blank.
+            position = start + found.size();
+        }
+    }
+}
+
 }  // namespace vzrm::platform

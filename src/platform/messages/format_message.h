@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,5 +24,10 @@ struct MESSAGE_FORMAT {
 // scanned again.
 std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& format,
                               const std::vector<const char*>& arguments = {});
+
+// "%%4417" references in `text` replaced by what `lookup` finds for 4417
+// (references it does not know stay); inserted texts are not scanned again.
+std::string ExpandParameterReferences(
+    std::string text, const std::function<bool(std::uint32_t, std::string&)>& lookup);
 
 }  // namespace vzrm::platform

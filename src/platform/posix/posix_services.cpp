@@ -1,5 +1,7 @@
 #include "platform/posix/posix_services.h"
 
+#include "platform/posix/eventlog/file_classic_log.h"
+#include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/posix/message_files.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_locale.h"
@@ -14,7 +16,9 @@ Services DefaultServices() {
     static const PosixLocale locale;
     static SqliteRegistry registry;  // where the environment says, read at first use
     static FileMessageFiles messageFiles;
-    return Services{&clock, &timeZone, &locale, &registry, &messageFiles};
+    static FileClassicEventLog classicLog;
+    static FileModernEventLog modernLog;
+    return Services{&clock, &timeZone, &locale, &registry, &messageFiles, &classicLog, &modernLog};
 }
 
 }  // namespace vzrm::platform::posix

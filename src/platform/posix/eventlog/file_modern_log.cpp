@@ -4,12 +4,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "audit/case_fold.h"
 #include "platform/calendar.h"
 #include "platform/error_codes.h"
+#include "platform/messages/format_message.h"
 #include "platform/posix/eventlog/bx_value_text.h"
 #include "platform/posix/eventlog/byte_reader.h"
 #include "platform/posix/eventlog/evtx_reader.h"
 #include "platform/posix/eventlog/log_location.h"
+#include "platform/services.h"
 
 namespace vzrm::platform::posix {
 
@@ -35,6 +38,31 @@ struct RenderContext final : FileModernEventLog::Object {
     std::vector<std::string> paths;
     std::vector<std::uint32_t> systemTypes;  // per path, for forwarded texts
 };
+
+struct Publisher final : FileModernEventLog::Object {
+    ~Publisher() override {
+        for (HMODULE module : {messages, parameters}) {
+            if (module != 0) {
+                MessageFiles().Free(module);
+            }
+        }
+    }
+    HMODULE messages = 0;
+    HMODULE parameters = 0;
+};
+
+// A text value of an opened key ("" for the default value); empty when absent.
+std::string TextValue(HKEY key, const std::string& name) {
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    if (Registry().QueryValue(key, name, &type, nullptr, size) != kErrorSuccess ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        return {};
+    }
+    std::string text(size, '\0');
+    Registry().QueryValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(text.data()), size);
+    return text.substr(0, text.find('\0'));
+}
 
 struct Event final : FileModernEventLog::Object {
     explicit Event(EvtxEvent e) : event(std::move(e)) {}
@@ -256,6 +284,100 @@ std::int32_t FileModernEventLog::EventData(EVT_HANDLE event, std::vector<EVT_DAT
     for (const auto& [name, value] : target->event.document.EventData()) {
         items.push_back({name, BxValueText(value)});
     }
+    return kErrorSuccess;
+}
+
+std::int32_t FileModernEventLog::OpenPublisherMetadata(const std::string& publisher,
+                                                       EVT_HANDLE& metadata) {
+    metadata = 0;
+    HKEY publishers = 0;
+    if (Registry().OpenKey(HKEY_LOCAL_MACHINE, kPublishersKey, KEY_READ, publishers) !=
+        kErrorSuccess) {
+        return kErrorEvtPublisherNotFound;
+    }
+    auto found = std::make_unique<Publisher>();
+    bool registered = false;
+    std::string guid;
+    for (std::uint32_t i = 0;
+         !registered && Registry().EnumKey(publishers, i, guid) == kErrorSuccess; ++i) {
+        HKEY key = 0;
+        if (Registry().OpenKey(publishers, guid, KEY_QUERY_VALUE, key) != kErrorSuccess) {
+            continue;
+        }
+        if (EqualNoCase(TextValue(key, ""), publisher)) {
+            registered = true;
+            const std::string messages = TextValue(key, "MessageFileName");
+            const std::string parameters = TextValue(key, "ParameterFileName");
+            if (!messages.empty()) {
+                MessageFiles().Load(ExpandEnvironmentText(messages), found->messages);
+            }
+            if (!parameters.empty()) {
+                MessageFiles().Load(ExpandEnvironmentText(parameters), found->parameters);
+            }
+        }
+        Registry().CloseKey(key);
+    }
+    Registry().CloseKey(publishers);
+    if (!registered) {
+        return kErrorEvtPublisherNotFound;
+    }
+    if (found->messages == 0) {
+        return kErrorModNotFound;
+    }
+    const std::lock_guard guard(lock_);
+    metadata = Add(std::move(found));
+    return kErrorSuccess;
+}
+
+std::int32_t FileModernEventLog::FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event,
+                                               std::uint32_t messageId, std::uint32_t flags,
+                                               std::string& text) {
+    text.clear();
+    std::vector<EVT_DATA_ITEM> items;
+    std::uint32_t eventId = messageId;
+    HMODULE messages = 0;
+    HMODULE parameters = 0;
+    {
+        const std::lock_guard guard(lock_);
+        auto* publisher = Find<Publisher>(metadata);
+        auto* target = Find<Event>(event);
+        if (publisher == nullptr || target == nullptr) {
+            return kErrorInvalidHandle;
+        }
+        if (flags != EvtFormatMessageEvent) {
+            return kErrorInvalidParameter;
+        }
+        if (messageId == 0) {
+            eventId = static_cast<std::uint32_t>(
+                BxValueNumber(target->event.document.Value("Event/System/EventID")).value_or(0));
+        }
+        for (const auto& [name, value] : target->event.document.EventData()) {
+            items.push_back({name, BxValueText(value)});
+        }
+        messages = publisher->messages;
+        parameters = publisher->parameters;
+    }
+    std::string pattern;
+    if (MessageFiles().FindMessage(messages, eventId, pattern) != kErrorSuccess) {
+        return kErrorEvtMessageNotFound;
+    }
+    std::vector<std::string> inserts;
+    for (const EVT_DATA_ITEM& item : items) {
+        inserts.push_back(
+            ExpandParameterReferences(item.text, [&](std::uint32_t number, std::string& found) {
+                if (parameters == 0 ||
+                    MessageFiles().FindMessage(parameters, number, found) != kErrorSuccess) {
+                    return false;
+                }
+                found = FormatMessageText(found, {true, 0});
+                return true;
+            }));
+    }
+    std::vector<const char*> arguments;
+    for (const std::string& insert : inserts) {
+        arguments.push_back(insert.c_str());
+    }
+    text = FormatMessageText(pattern, {}, arguments);
     return kErrorSuccess;
 }
 

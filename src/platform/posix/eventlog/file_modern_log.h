@@ -24,6 +24,9 @@ class FileModernEventLog final : public IModernEventLog {
     std::int32_t Render(EVT_HANDLE context, EVT_HANDLE event, std::uint32_t flags,
                         std::span<EVT_VARIANT> buffer, std::uint32_t& valuesNeeded) override;
     std::int32_t EventData(EVT_HANDLE event, std::vector<EVT_DATA_ITEM>& items) override;
+    std::int32_t OpenPublisherMetadata(const std::string& publisher, EVT_HANDLE& metadata) override;
+    std::int32_t FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event, std::uint32_t messageId,
+                               std::uint32_t flags, std::string& text) override;
 
     struct Object;
 

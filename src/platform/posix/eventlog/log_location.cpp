@@ -52,3 +52,14 @@ LogFormat DetectLogFormat(const std::string& path) {
 }
 
 }  // namespace vzrm::platform::posix
+
+namespace vzrm::platform {
+
+SYSTEM_VERSION QuerySystemVersion() {
+    SYSTEM_VERSION version;
+    version.major =
+        posix::DetectLogFormat(posix::LogFilePath("Security")) == LogFormat::classic ? 5 : 6;
+    return version;
+}
+
+}  // namespace vzrm::platform

@@ -1,0 +1,348 @@
+#include "audit/security_log_reader.h"
+
+#include <cstring>
+#include <tuple>
+
+#include "audit/wide_text.h"
+
+#include "audit/event_fields.h"
+#include "audit/object_path.h"
+#include "audit/run_flags.h"
+#include "diagnostics/error_info.h"
+#include "platform/error_codes.h"
+#include "platform/services.h"
+
+namespace vzrm {
+
+using namespace platform;
+
+namespace {
+
+constexpr std::uint32_t kBufferSize = 4096;
+constexpr std::uint32_t kBatch = 100;
+constexpr std::uint16_t kTaskFileSystem = 12800;
+constexpr std::uint16_t kCategoryObjectAccess = 3;
+
+const std::vector<std::string> kRenderPaths = {"Event/System/Provider/@Name",
+                                               "Event/System/Channel",
+                                               "Event/System/TimeCreated/@SystemTime",
+                                               "Event/System/EventID",
+                                               "Event/System/EventRecordID",
+                                               "Event/System/Computer",
+                                               "Event/System/Security/@UserID",
+                                               "Event/System/Level",
+                                               "Event/System/Task",
+                                               "Event/System/Keywords",
+                                               "Event/EventData/Data"};
+
+// A narrow text at `at` in a classic record; `at` moves past its zero.
+std::string RecordText(std::span<const std::uint8_t> record, std::size_t& at) {
+    std::string text;
+    while (at < record.size() && record[at] != 0) {
+        text.push_back(static_cast<char>(record[at++]));
+    }
+    ++at;
+    return text;
+}
+
+}  // namespace
+
+void CEvtHandleCache::ReleaseValue(EVT_HANDLE_WITH_ERROR& value) {
+    if (value.handle != 0) {
+        ModernEventLog().Close(value.handle);
+    }
+}
+
+CSecurityLogReader::CSecurityLogReader(const std::atomic<bool>* stopEvent, std::string extension)
+    : stopEvent_(stopEvent), extension_(std::move(extension)), interpreter_(extension_) {}
+
+bool CSecurityLogReader::SystemIsSupported() const {
+    const SYSTEM_VERSION version = QuerySystemVersion();
+    return version.platformId == 2 && version.major > 4;
+}
+
+bool CSecurityLogReader::OpenReader() {
+    if (!SystemIsSupported()) {
+        g_errorInfo.SetError("OAPRJWSTQTESJPL", kErrorCallNotImplemented);
+        return false;
+    }
+    ready_ = QuerySystemVersion().major == 5 ? true : LoadModernEventApi();
+    return ready_;
+}
+
+bool CSecurityLogReader::LoadModernEventApi() {
+    // The modern interface is part of the platform layer here: always present.
+    return true;
+}
+
+bool CSecurityLogReader::IsReaderStopped() const {
+    return (stopEvent_ != nullptr && stopEvent_->load()) || g_bStopRequested.load();
+}
+
+void CSecurityLogReader::NoteEventTime(std::int64_t time) {
+    if ((!hasStart_ || time > start_) && (!hasEnd_ || time <= end_)) {
+        latest_ = time;
+    }
+}
+
+void CSecurityLogReader::Offer(AUDIT_RECORD record, const std::string& message, bool classic) {
+    record.handleId = ParseEventNumber(GetEventTextField(message, kLabelHandleId));
+    record.processId = ParseEventNumber(GetEventTextField(message, kLabelProcessId));
+    record.objectName = GetEventTextField(message, kLabelObjectName);
+    record.processName =
+        GetEventTextField(message, classic ? kLabelImageFileName : kLabelProcessName);
+    record.action = ClassifyAuditEvent(message, record.eventId, classic);
+    interpreter_.AddRecord(std::move(record));
+}
+
+int CSecurityLogReader::ReadLog(const std::string& log) {
+    try {
+        return QuerySystemVersion().major > 5 ? ReadModernLog(log) : ReadClassicLog(log);
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDateTime& end) {
+    hasStart_ = hasEnd_ = false;
+    for (const auto& [bound, value, flag] :
+         {std::tuple{&start, &start_, &hasStart_}, std::tuple{&end, &end_, &hasEnd_}}) {
+        if (bound->IsValid()) {
+            if (!LocalDateTimeToInstant(*bound, *value)) {
+                g_errorInfo.SetError("PERIODBOUNDSBAD", kErrorInvalidParameter);
+                return -1;
+            }
+            *flag = true;
+        }
+    }
+    interpreter_ = CEventInterpreter(extension_);
+    latest_ = 0;
+    if (!SystemIsSupported()) {
+        g_errorInfo.SetError("GLCJJTTZXCJLLVJ", kErrorCallNotImplemented);
+        return -1;
+    }
+    int result = ReadLog("Security") == 0 ? -1 : 1;
+    if (IsReaderStopped()) {
+        result = 0;
+    } else if (result == 1) {
+        interpreter_.ClearHandleMaps();
+        interpreter_.PairRecords([this] { return IsReaderStopped(); });
+        interpreter_.FilterPeriod(hasStart_ ? std::optional(start_) : std::nullopt,
+                                  hasEnd_ ? std::optional(end_) : std::nullopt);
+        if (IsReaderStopped()) {
+            result = 0;
+        }
+    }
+    interpreter_.ClearHandleMaps();
+    return result == 1 && g_errorInfo.HasError() ? -1 : result;
+}
+
+CLocalDateTime CSecurityLogReader::GetOldestEventTime() {
+    if (!OpenReader()) {
+        return {};
+    }
+    probe_ = true;
+    probeTime_ = 0;
+    hasStart_ = hasEnd_ = false;
+    ReadLog("Security");
+    probe_ = false;
+    return probeTime_ == 0 ? CLocalDateTime() : InstantToLocalDateTime(probeTime_);
+}
+
+int CSecurityLogReader::ReadClassicLog(const std::string& log) {
+    EventLogHandle handle = 0;
+    if (const std::int32_t error = ClassicEventLog().Open(log, handle)) {
+        g_errorInfo.SetError("VVAQJEHHTSGVOUK", error);
+        return 0;
+    }
+    CModuleHandleCache modules;
+    int result = 1;
+    std::vector<std::uint8_t> small(kBufferSize);
+    std::vector<std::uint8_t> large;
+    const std::uint32_t forwards = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;
+    bool done = false;
+    while (!done && !IsReaderStopped()) {
+        std::span<std::uint8_t> buffer = small;
+        std::uint32_t read = 0;
+        std::uint32_t needed = 0;
+        std::int32_t error = ClassicEventLog().Read(handle, forwards, 0, buffer, read, needed);
+        if (error == kErrorInsufficientBuffer) {
+            // The record that did not fit comes next, in a buffer of its size (forwards).
+            large.assign(needed, 0);
+            buffer = large;
+            error = ClassicEventLog().Read(handle, forwards, 0, buffer, read, needed);
+        }
+        if (error == kErrorHandleEof) {
+            break;
+        }
+        if (error != kErrorSuccess) {
+            g_errorInfo.SetError("SSJRLJZMYBKSMJR", error);
+            result = 0;
+            break;
+        }
+        for (std::uint32_t at = 0; at + sizeof(EVENTLOGRECORD) <= read && !IsReaderStopped();) {
+            EVENTLOGRECORD head;
+            std::memcpy(&head, buffer.data() + at, sizeof head);
+            if (head.Length < sizeof head || head.Length > read - at) {
+                break;
+            }
+            const std::span<const std::uint8_t> record(buffer.data() + at, head.Length);
+            at += head.Length;
+            if (probe_) {
+                probeTime_ = head.TimeGenerated;
+                done = true;
+                break;
+            }
+            NoteEventTime(head.TimeGenerated);
+            if (head.EventType != EVENTLOG_AUDIT_SUCCESS ||
+                head.EventCategory != kCategoryObjectAccess) {
+                continue;  // only these can become records: no need to render the others
+            }
+            std::size_t text = sizeof head;
+            const std::string source = RecordText(record, text);
+            AUDIT_RECORD r;
+            r.computer = RecordText(record, text);
+            if (head.UserSidLength != 0 &&
+                head.UserSidOffset + head.UserSidLength <= record.size()) {
+                r.user = GetAccountNameOfSid(record.subspan(head.UserSidOffset, head.UserSidLength),
+                                             r.computer);
+            }
+            std::vector<std::string> strings;
+            std::size_t at2 = head.StringOffset;
+            for (std::uint16_t i = 0; i < head.NumStrings && at2 < record.size(); ++i) {
+                strings.push_back(RecordText(record, at2));
+            }
+            const std::string message =
+                RenderClassicMessage(log, source, head.EventID, strings, modules);
+            if (r.user.empty()) {
+                r.user = GetEventTextField(message, kLabelAccountName);
+            }
+            if (r.user.empty()) {
+                r.user = "N/A";
+            }
+            r.eventId = head.EventID;
+            r.recordNumber = head.RecordNumber;
+            r.time = head.TimeGenerated;
+            Offer(std::move(r), message, true);
+        }
+    }
+    ClassicEventLog().Close(handle);
+    return result;
+}
+
+int CSecurityLogReader::ReadModernLog(const std::string& channel) {
+    if (!ready_) {
+        return 0;
+    }
+    IModernEventLog& log = ModernEventLog();
+    EVT_HANDLE query = 0;
+    if (const std::int32_t error = log.Query(channel, "*", EvtQueryChannelPath, query)) {
+        g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error);
+        return 0;
+    }
+    EVT_HANDLE context = 0;
+    if (const std::int32_t error =
+            log.CreateRenderContext(kRenderPaths, EvtRenderContextValues, context)) {
+        g_errorInfo.SetError("PUPGTCRPZQWRGCP", error);
+        log.Close(query);
+        return 0;
+    }
+    CEvtHandleCache publishers;
+    int result = 1;
+    bool goOn = true;
+    std::vector<EVT_VARIANT> values;
+    EVT_HANDLE events[kBatch];
+    while (goOn && !IsReaderStopped()) {
+        std::uint32_t returned = 0;
+        const std::int32_t error = log.Next(query, events, kEvtInfinite, returned);
+        if (error == kErrorNoMoreItems) {
+            break;
+        }
+        if (error != kErrorSuccess) {
+            g_errorInfo.SetError("CBIJHXFGPBDLIBV", error);
+            result = 0;
+            break;
+        }
+        for (std::uint32_t i = 0; i < returned && goOn; ++i) {
+            if (IsReaderStopped()) {
+                break;
+            }
+            values.assign(kBufferSize, EVT_VARIANT{});
+            std::uint32_t needed = 0;
+            std::int32_t rendered =
+                log.Render(context, events[i], EvtRenderEventValues, values, needed);
+            if (rendered == kErrorInsufficientBuffer) {
+                values.assign(needed, EVT_VARIANT{});
+                rendered = log.Render(context, events[i], EvtRenderEventValues, values, needed);
+            }
+            if (rendered != kErrorSuccess) {
+                goOn = false;
+                break;
+            }
+            std::int64_t time = 0;
+            if (values[2].Type == EvtVarTypeFileTime &&
+                !FileTimeToInstant(values[2].number, time)) {
+                result = 0;
+                goOn = false;
+                break;
+            }
+            if (probe_) {
+                probeTime_ = time;
+                goOn = false;
+                break;
+            }
+            NoteEventTime(time);
+            const std::uint16_t task = values[8].Type == EvtVarTypeUInt16
+                                           ? static_cast<std::uint16_t>(values[8].number)
+                                           : 0;
+            const bool success =
+                values[9].Type != EvtVarTypeHexInt64 ||
+                (values[9].number >> 32 == 0x80200000u && (values[9].number & 0xFFFFFFFFu) == 0);
+            if (task != kTaskFileSystem || !success) {
+                continue;
+            }
+            AUDIT_RECORD r;
+            if (values[5].Type == EvtVarTypeString) {
+                r.computer = WideToNarrow(values[5].Text());
+            }
+            if (values[6].Type == EvtVarTypeSid) {
+                r.user = GetAccountNameOfSid({values[6].bytes, values[6].size}, r.computer);
+            }
+            const std::string publisher =
+                values[0].Type == EvtVarTypeString ? WideToNarrow(values[0].Text()) : "";
+            std::optional<EVT_HANDLE_WITH_ERROR> metadata = publishers.Lookup(publisher);
+            if (!metadata) {
+                EVT_HANDLE_WITH_ERROR opened;
+                opened.error = log.OpenPublisherMetadata(publisher, opened.handle);
+                publishers.Add(publisher, opened);
+                metadata = opened;
+            }
+            std::string message;
+            if (metadata->handle != 0 &&
+                log.FormatMessage(metadata->handle, events[i], 0, EvtFormatMessageEvent, message) !=
+                    kErrorSuccess) {
+                message.clear();
+            }
+            r.eventId = values[3].Type == EvtVarTypeUInt16
+                            ? static_cast<std::uint32_t>(values[3].number)
+                            : 0;
+            r.recordNumber = values[4].Type == EvtVarTypeUInt64 ? values[4].number : 0;
+            if (r.user.empty()) {
+                r.user = GetEventTextField(message, kLabelAccountName);
+            }
+            if (r.user.empty()) {
+                r.user = "N/A";
+            }
+            r.time = time;
+            Offer(std::move(r), message, false);
+        }
+        for (std::uint32_t i = 0; i < returned; ++i) {
+            log.Close(events[i]);
+        }
+    }
+    log.Close(context);
+    log.Close(query);
+    return result;
+}
+
+}  // namespace vzrm

@@ -1,0 +1,73 @@
+// One read of the Security log into the records of a period, through the
+// classic interface (NT 5) or the modern one (NT 6 and later); and the probe
+// for the oldest event's time.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "audit/audit_record.h"
+#include "audit/event_interpreter.h"
+#include "audit/local_date_time.h"
+#include "audit/message_render.h"
+#include "platform/event_log.h"
+
+namespace vzrm {
+
+struct EVT_HANDLE_WITH_ERROR {
+    platform::EVT_HANDLE handle = 0;
+    std::int32_t error = 0;
+};
+
+// Publisher-metadata handles of one read, by publisher name (ignoring case).
+class CEvtHandleCache
+    : public CSimpleCache<50, std::string, EVT_HANDLE_WITH_ERROR, FoldedHash, FoldedEqual> {
+  public:
+    ~CEvtHandleCache() override { Clear(); }
+
+  protected:
+    void ReleaseValue(EVT_HANDLE_WITH_ERROR& value) override;
+};
+
+class CSecurityLogReader {
+  public:
+    // `stopEvent` (may be null) is the run's stop event; `extension` the one
+    // file filter (the program always reads ".zrm" files).
+    explicit CSecurityLogReader(const std::atomic<bool>* stopEvent = nullptr,
+                                std::string extension = ".zrm");
+
+    bool OpenReader();
+    bool IsReaderStopped() const;
+    // -1 failed, 0 interrupted, 1 read; invalid or null bounds are open.
+    int ReadPeriod(const CLocalDateTime& start, const CLocalDateTime& end);
+    // The oldest event's time; null when there is none or the read failed.
+    CLocalDateTime GetOldestEventTime();
+
+    std::int64_t LatestEventTime() const { return latest_; }
+    std::vector<AUDIT_RECORD> TakeRecords() { return interpreter_.TakeRecords(); }
+
+  private:
+    bool SystemIsSupported() const;
+    int ReadLog(const std::string& log);
+    int ReadClassicLog(const std::string& log);
+    bool LoadModernEventApi();
+    int ReadModernLog(const std::string& channel);
+    void NoteEventTime(std::int64_t time);
+    void Offer(AUDIT_RECORD record, const std::string& message, bool classic);
+
+    const std::atomic<bool>* stopEvent_;
+    std::string extension_;
+    bool hasStart_ = false;
+    bool hasEnd_ = false;
+    std::int64_t start_ = 0;
+    std::int64_t end_ = 0;
+    bool ready_ = false;
+    std::int64_t latest_ = 0;
+    bool probe_ = false;
+    std::int64_t probeTime_ = 0;
+    CEventInterpreter interpreter_;
+};
+
+}  // namespace vzrm

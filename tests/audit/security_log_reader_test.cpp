@@ -1,0 +1,163 @@
+// The Security-log reader over logs written by the project's writers, with
+// the project's message files registered in a real store.
+#include "audit/security_log_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "diagnostics/error_info.h"
+#include "platform/services.h"
+#include "support/log_files.h"
+#include "support/scoped_registry.h"
+
+namespace vzrm {
+namespace {
+
+using namespace platform;
+
+void SetText(HKEY root, const std::string& path, const std::string& name,
+             const std::string& value) {
+    HKEY key = 0;
+    ASSERT_EQ(Registry().CreateKey(root, path, KEY_ALL_ACCESS, key), 0);
+    Registry().SetValue(key, name, REG_EXPAND_SZ,
+                        reinterpret_cast<const std::uint8_t*>(value.c_str()),
+                        static_cast<std::uint32_t>(value.size() + 1));
+    Registry().CloseKey(key);
+}
+
+class Reader : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_errorInfo.Clear();
+        const std::filesystem::path system = store.Dir().Path() / "Windows" / "system32";
+        std::filesystem::create_directories(system);
+        for (const char* file : {"security.mc", "parameters.mc", "auditing.mc"}) {
+            std::filesystem::copy_file(std::string(VZRM_SOURCE_DIR) + "/resources/messages/" + file,
+                                       system / file);
+        }
+        const std::string source =
+            "SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Security\\Security";
+        SetText(HKEY_LOCAL_MACHINE, source, "EventMessageFile",
+                "%SystemRoot%\\system32\\security.mc");
+        SetText(HKEY_LOCAL_MACHINE, source, "ParameterMessageFile",
+                "%SystemRoot%\\system32\\parameters.mc");
+        const std::string publisher =
+            std::string(kPublishersKey) + "\\{54849625-5478-4994-a5ba-3e3b0328c30d}";
+        SetText(HKEY_LOCAL_MACHINE, publisher, "", "Microsoft-Windows-Security-Auditing");
+        SetText(HKEY_LOCAL_MACHINE, publisher, "MessageFileName",
+                "%SystemRoot%\\system32\\auditing.mc");
+        SetText(HKEY_LOCAL_MACHINE, publisher, "ParameterFileName",
+                "%SystemRoot%\\system32\\parameters.mc");
+        const std::string account =
+            "SECURITY\\Accounts\\S-1-5-21-1004336348-1177238915-682003330-1001";
+        SetText(HKEY_LOCAL_MACHINE, account, "Name", "operator");
+        SetText(HKEY_LOCAL_MACHINE, account, "Domain", "RECPC");
+    }
+
+    std::vector<AUDIT_RECORD> Read(const std::string& file, int expected = 1,
+                                   const CLocalDateTime& start = {},
+                                   const CLocalDateTime& end = {}) {
+        test::ScopedEnv log("VZRM_SECURITY_LOG", file.c_str());
+        CSecurityLogReader reader;
+        EXPECT_TRUE(reader.OpenReader());
+        EXPECT_EQ(reader.ReadPeriod(start, end), expected) << g_errorInfo.Render();
+        latest = reader.LatestEventTime();
+        return reader.TakeRecords();
+    }
+
+    test::ScopedRegistry store;
+    test::ScopedEnv root{"SystemRoot", (store.Dir().Path() / "Windows").c_str()};
+    std::int64_t latest = 0;
+};
+
+const char kModern[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
+{"id":4656,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":"0x120089"}
+{"id":4663,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":2}
+{"id":4663,"time":"2026-03-14T08:05:34Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":2}
+{"id":4658,"time":"2026-03-14T08:05:35Z","handle":"0x1a4"}
+{"id":4656,"time":"2026-03-14T08:05:36Z","handle":"0x1b0","object":"D:\\Records\\old.zrm","outcome":"failure"}
+{"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","object":"D:\\Records\\old.zrm","mask":"0x10000"}
+{"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
+{"id":4658,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
+)";
+
+std::string Classic(std::string scenario) {
+    for (const auto& [from, to] :
+         {std::pair{"4656", "560"}, {"4663", "567"}, {"4658", "562"}, {"4660", "564"}}) {
+        scenario = std::regex_replace(scenario, std::regex(std::string("\"id\":") + from),
+                                      std::string("\"id\":") + to);
+    }
+    return scenario;
+}
+
+TEST_F(Reader, TheSameScenarioGivesTheSameRecordsInBothFormats) {
+    test::WriteEvtx(store.Dir().File("Security.evtx"), kModern);
+    test::WriteEvt(store.Dir().File("Security.evt"), Classic(kModern));
+    const std::vector<AUDIT_RECORD> modern = Read(store.Dir().File("Security.evtx"));
+    const std::int64_t modernLatest = latest;
+    const std::vector<AUDIT_RECORD> classic = Read(store.Dir().File("Security.evt"));
+    ASSERT_EQ(modern.size(), 3u);
+    ASSERT_EQ(classic.size(), modern.size());
+    for (std::size_t i = 0; i < modern.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(classic[i].user, modern[i].user);
+        EXPECT_EQ(classic[i].computer, modern[i].computer);
+        EXPECT_EQ(classic[i].objectName, modern[i].objectName);
+        EXPECT_EQ(classic[i].handleId, modern[i].handleId);
+        EXPECT_EQ(classic[i].processId, modern[i].processId);
+        EXPECT_EQ(classic[i].processName, modern[i].processName);
+        EXPECT_EQ(classic[i].time, modern[i].time);
+        EXPECT_EQ(classic[i].action, modern[i].action);
+    }
+    EXPECT_EQ(modern[0].action, ACTION_CREATE);
+    EXPECT_EQ(modern[0].user, "operator");
+    EXPECT_EQ(modern[0].handleId, 0x1A4u);
+    EXPECT_EQ(modern[0].processName, "C:\\Program Files\\Rec\\pramvoxe.exe");
+    EXPECT_EQ(modern[1].action, ACTION_CLOSE);
+    EXPECT_EQ(modern[1].objectName, "D:\\Records\\case12.zrm");
+    EXPECT_EQ(modern[2].action, ACTION_DELETE);
+    EXPECT_EQ(modern[0].eventId, 4656u);
+    EXPECT_EQ(classic[0].eventId, 560u);
+    EXPECT_EQ(modernLatest, 1773475537);  // the newest event, whatever its kind
+}
+
+TEST_F(Reader, StartBoundEqualToAnEventTimeExcludesIt) {
+    test::WriteEvtx(store.Dir().File("Security.evtx"), kModern);
+    // 08:05:35 UTC is the close; the delete at :37 stays.
+    const CLocalDateTime start = InstantToLocalDateTime(1773475535);
+    const std::vector<AUDIT_RECORD> records = Read(store.Dir().File("Security.evtx"), 1, start);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].action, ACTION_DELETE);
+}
+
+TEST_F(Reader, UnmappedSidShowsNM) {
+    test::WriteEvt(store.Dir().File("Security.evt"),
+                   Classic(std::regex_replace(std::string(kModern), std::regex("\"handle\""),
+                                              "\"sid\":\"S-1-5-21-9-9-9-500\",\"handle\"")));
+    const std::vector<AUDIT_RECORD> records = Read(store.Dir().File("Security.evt"));
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records[0].user, "N/M");
+}
+
+TEST_F(Reader, OldestEventTimeAndMissingLog) {
+    test::WriteEvtx(store.Dir().File("Security.evtx"), kModern);
+    {
+        test::ScopedEnv log("VZRM_SECURITY_LOG", store.Dir().File("Security.evtx").c_str());
+        CSecurityLogReader reader;
+        const CLocalDateTime oldest = reader.GetOldestEventTime();
+        std::int64_t instant = 0;
+        ASSERT_TRUE(LocalDateTimeToInstant(oldest, instant));
+        EXPECT_EQ(instant, 1773475530);
+    }
+    test::ScopedEnv log("VZRM_SECURITY_LOG", store.Dir().File("none.evtx").c_str());
+    CSecurityLogReader reader;
+    ASSERT_TRUE(reader.OpenReader());
+    EXPECT_EQ(reader.ReadPeriod({}, {}), -1);
+    EXPECT_EQ(g_errorInfo.GetPoints(), "ZKCPUYDFHQIFSTU");
+    EXPECT_EQ(g_errorInfo.GetCode(), 2);
+}
+
+}  // namespace
+}  // namespace vzrm
