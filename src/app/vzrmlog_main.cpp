@@ -3,6 +3,11 @@
 //   vzrmlog dump FILE    one line per event: record number, event ID, UTC time,
 //                        provider, computer, then each EventData value as
 //                        name=value (classic logs: 1=, 2=, ...), tab-separated
+//   vzrmlog records FILE [--from "YYYY-MM-DD HH:MM:SS"] [--to ...] [--ext .EXT]
+//                        the reader's final records of the period (local times;
+//                        bounds open when left out); --ext replaces ".zrm". The
+//                        message files come from the registry store
+//                        ($VZRM_REGISTRY_DIR of an installation).
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -10,7 +15,10 @@
 #include <memory>
 #include <string>
 
+#include "audit/resource_text.h"
+#include "audit/security_log_reader.h"
 #include "audit/wide_text.h"
+#include "diagnostics/error_info.h"
 #include "platform/calendar.h"
 #include "platform/error_codes.h"
 #include "platform/posix/eventlog/bx_value_text.h"
@@ -26,9 +34,88 @@ using namespace vzrm::platform::posix;
 
 namespace {
 
+void Emit(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
 int Usage() {
-    std::cerr << "usage: vzrmlog info FILE\n       vzrmlog dump FILE\n";
+    std::cerr
+        << "usage: vzrmlog info FILE\n       vzrmlog dump FILE\n"
+           "       vzrmlog records FILE [--from \"YYYY-MM-DD HH:MM:SS\"] [--to ...] [--ext .EXT]\n";
     return 2;
+}
+
+bool ParseLocal(const std::string& text, vzrm::CLocalDateTime& out) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s) != 6) {
+        return false;
+    }
+    out = vzrm::CLocalDateTime::FromFields(y, mo, d, h, mi, s);
+    return out.IsValid();
+}
+
+std::string ActionWord(std::uint32_t action) {
+    switch (action) {
+        case vzrm::ACTION_CREATE:
+            return vzrm::LoadResourceText(58396);
+        case vzrm::ACTION_OPEN:
+            return vzrm::LoadResourceText(58397);
+        case vzrm::ACTION_WRITE:
+            return vzrm::LoadResourceText(58400);
+        case vzrm::ACTION_CLOSE:
+            return vzrm::LoadResourceText(58398);
+        case vzrm::ACTION_DELETE:
+            return vzrm::LoadResourceText(58399);
+        default:
+            return {};
+    }
+}
+
+int Records(int argc, char** argv) {
+    const std::string path = argv[2];
+    vzrm::CLocalDateTime from;
+    vzrm::CLocalDateTime to;
+    std::string extension = ".zrm";
+    for (int i = 3; i < argc; i += 2) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc) {
+            return Usage();
+        }
+        const std::string value = argv[i + 1];
+        if ((option == "--from" && !ParseLocal(value, from)) ||
+            (option == "--to" && !ParseLocal(value, to))) {
+            std::cerr << "vzrmlog: " << value
+                      << ": expected a local date-time \"YYYY-MM-DD HH:MM:SS\"\n";
+            return 2;
+        }
+        if (option == "--ext") {
+            extension = value;
+        } else if (option != "--from" && option != "--to") {
+            return Usage();
+        }
+    }
+    if (DetectLogFormat(path) == LogFormat::none) {
+        std::cerr << "vzrmlog: " << path
+                  << ": not an event log (neither EVTX nor the classic format)\n";
+        return 1;
+    }
+    setenv("VZRM_SECURITY_LOG", path.c_str(), 1);
+    vzrm::CSecurityLogReader reader(nullptr, extension);
+    if (!reader.OpenReader() || reader.ReadPeriod(from, to) != 1) {
+        std::cerr << "vzrmlog: " << path << ": the log could not be read\n"
+                  << vzrm::g_errorInfo.Render();
+        return 1;
+    }
+    for (const vzrm::AUDIT_RECORD& r : reader.TakeRecords()) {
+        char numbers[96];
+        std::snprintf(numbers, sizeof numbers, "0x%X\t0x%X\t%u\t%llu", r.handleId, r.processId,
+                      r.eventId, static_cast<unsigned long long>(r.recordNumber));
+        Emit(vzrm::InstantToReportText(r.time, "%Y.%m.%d") + "\t" +
+             vzrm::InstantToReportText(r.time, "%H:%M:%S") + "\t" + r.computer + "\t" + r.user +
+             "\t" + r.objectName + "\t" + ActionWord(r.action) + "\t" + r.processName + "\t" +
+             numbers + "\n");
+    }
+    return 0;
 }
 
 // Values stay on one line and in their column.
@@ -39,10 +126,6 @@ std::string OneLine(std::string text) {
         }
     }
     return text;
-}
-
-void Emit(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
 std::string VariantText(const EVT_VARIANT& v) {
@@ -194,6 +277,9 @@ int InfoClassic(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "records") {
+        return Records(argc, argv);
+    }
     if (argc != 3) {
         return Usage();
     }

@@ -11,6 +11,7 @@
 #include "platform/services.h"
 #include "support/log_files.h"
 #include "support/scoped_registry.h"
+#include "support/temp_dir.h"
 
 namespace vzrm {
 namespace {
@@ -157,6 +158,36 @@ TEST_F(Reader, OldestEventTimeAndMissingLog) {
     EXPECT_EQ(reader.ReadPeriod({}, {}), -1);
     EXPECT_EQ(g_errorInfo.GetPoints(), "ZKCPUYDFHQIFSTU");
     EXPECT_EQ(g_errorInfo.GetCode(), 2);
+}
+
+}  // namespace
+}  // namespace vzrm
+
+namespace vzrm {
+namespace {
+
+TEST_F(Reader, VzrmlogRecordsPrintsTheFinalRecords) {
+    test::WriteEvtx(store.Dir().File("Security.evtx"), kModern);
+    const std::string command = "TZ=UTC SystemRoot='" + (store.Dir().Path() / "Windows").string() +
+                                "' VZRM_REGISTRY_DIR='" + store.Dir().Path().string() +
+                                "' VZRM_LOCK_DIR='" + store.Dir().File("locks") + "' " +
+                                VZRMLOG_PATH + " records '" + store.Dir().File("Security.evtx") +
+                                "'";
+    const test::CommandResult all = test::RunCommand(command + " 2>&1");
+    ASSERT_EQ(all.status, 0) << all.output;
+    EXPECT_EQ(all.output,
+              "2026.03.14\t08:05:33\tRECPC\toperator\tD:\\Records\\case12.zrm\tCreate\tC:\\Program "
+              "Files\\Rec\\pramvoxe.exe\t0x1A4\t0x6B8\t4656\t2\n"
+              "2026.03.14\t08:05:35\tRECPC\toperator\tD:\\Records\\case12.zrm\tClose\tC:\\Program "
+              "Files\\Rec\\pramvoxe.exe\t0x1A4\t0x6B8\t4658\t5\n"
+              "2026.03.14\t08:05:37\tRECPC\toperator\tD:\\Records\\old.zrm\tDelete\tC:\\Program "
+              "Files\\Rec\\pramvoxe.exe\t0x1B4\t0x6B8\t4660\t8\n");
+    const test::CommandResult later =
+        test::RunCommand(command + " --from '2026-03-14 08:05:35' 2>&1");
+    EXPECT_EQ(later.output.find("Create"), std::string::npos) << later.output;
+    EXPECT_NE(later.output.find("Delete"), std::string::npos);
+    EXPECT_EQ(test::RunCommand(command + " --ext .txt").output, "");
+    EXPECT_EQ(test::RunCommand(command + " --from yesterday 2>&1").status, 2);
 }
 
 }  // namespace
