@@ -250,7 +250,9 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel) {
     CEvtHandleCache publishers;
     int result = 1;
     bool goOn = true;
-    std::vector<EVT_VARIANT> values;
+    // One buffer of 4096 values for every event; only an event that needs
+    // more makes it grow.
+    std::vector<EVT_VARIANT> values(kBufferSize);
     EVT_HANDLE events[kBatch];
     while (goOn && !IsReaderStopped()) {
         std::uint32_t returned = 0;
@@ -267,12 +269,11 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel) {
             if (IsReaderStopped()) {
                 break;
             }
-            values.assign(kBufferSize, EVT_VARIANT{});
             std::uint32_t needed = 0;
             std::int32_t rendered =
                 log.Render(context, events[i], EvtRenderEventValues, values, needed);
             if (rendered == kErrorInsufficientBuffer) {
-                values.assign(needed, EVT_VARIANT{});
+                values.resize(needed);
                 rendered = log.Render(context, events[i], EvtRenderEventValues, values, needed);
             }
             if (rendered != kErrorSuccess) {

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <regex>
 
+#include "audit/event_fields.h"
 #include "diagnostics/error_info.h"
+#include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/services.h"
 #include "support/log_files.h"
 #include "support/scoped_registry.h"
@@ -188,6 +190,113 @@ TEST_F(Reader, VzrmlogRecordsPrintsTheFinalRecords) {
     EXPECT_NE(later.output.find("Delete"), std::string::npos);
     EXPECT_EQ(test::RunCommand(command + " --ext .txt").output, "");
     EXPECT_EQ(test::RunCommand(command + " --from yesterday 2>&1").status, 2);
+}
+
+}  // namespace
+}  // namespace vzrm
+
+namespace vzrm {
+namespace {
+
+TEST_F(Reader, ClassicRecordLargerThanTheReadBuffer) {
+    const std::string longName = "D:\\Records\\" + std::string(3000, 'x') + ".zrm";
+    std::string scenario;
+    scenario += R"({"id":560,"time":"2026-03-14T08:05:33Z","handle":420,"object":")" +
+                std::string("D:\\\\Records\\\\") + std::string(3000, 'x') +
+                R"(.zrm","mask":"0x120089"})"
+                "\n";
+    scenario += R"({"id":567,"time":"2026-03-14T08:05:34Z","handle":420,"mask":2})"
+                "\n";
+    scenario += R"({"id":562,"time":"2026-03-14T08:05:35Z","handle":420})"
+                "\n";
+    test::WriteEvt(store.Dir().File("Security.evt"), scenario);
+    const std::vector<AUDIT_RECORD> records = Read(store.Dir().File("Security.evt"));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].objectName, longName);
+    EXPECT_EQ(records[0].action, ACTION_CREATE);
+}
+
+TEST_F(Reader, OnlyNoiseGivesNoRecordsButALatestTime) {
+    test::WriteEvtx(store.Dir().File("Security.evtx"),
+                    "{\"id\":4624,\"time\":\"2026-03-14T08:05:30Z\"}\n{\"id\":4672,\"time\":\"2026-"
+                    "03-14T08:05:31Z\"}\n");
+    EXPECT_TRUE(Read(store.Dir().File("Security.evtx")).empty());
+    EXPECT_EQ(latest, 1773475531);
+}
+
+// Our message for a real 4663 event carries the same fields as its EventData.
+TEST_F(Reader, RealEventsRenderTheirFieldsIntoOurMessages) {
+    if (test::SamplesDir().empty()) {
+        GTEST_SKIP() << "no ../shared/samples beside the repository";
+    }
+    posix::FileModernEventLog log;
+    EVT_HANDLE query = 0;
+    ASSERT_EQ(log.Query(test::SamplesDir() + "/file-4663-browser-credentials.evtx", "*",
+                        EvtQueryFilePath, query),
+              0);
+    EVT_HANDLE metadata = 0;
+    ASSERT_EQ(log.OpenPublisherMetadata("Microsoft-Windows-Security-Auditing", metadata), 0);
+    EVT_HANDLE events[10];
+    std::uint32_t returned = 0;
+    ASSERT_EQ(log.Next(query, events, kEvtInfinite, returned), 0);
+    int checked = 0;
+    for (std::uint32_t i = 0; i < returned; ++i) {
+        std::vector<EVT_DATA_ITEM> items;
+        std::string message;
+        if (log.FormatMessage(metadata, events[i], 0, EvtFormatMessageEvent, message) != 0) {
+            continue;  // the 1102 of another provider
+        }
+        ASSERT_EQ(log.EventData(events[i], items), 0);
+        auto data = [&](const std::string& name) {
+            for (const auto& item : items) {
+                if (item.name == name) {
+                    return item.text;
+                }
+            }
+            return std::string();
+        };
+        EXPECT_EQ(GetEventTextField(message, kLabelObjectName), data("ObjectName"));
+        EXPECT_EQ(GetEventTextField(message, kLabelProcessName), data("ProcessName"));
+        EXPECT_EQ(GetEventTextField(message, kLabelAccountName), data("SubjectUserName"));
+        EXPECT_EQ(ParseEventNumber(GetEventTextField(message, kLabelHandleId)), 0x50u);
+        EXPECT_EQ(GetEventTextField(message, "\tAccesses:"), "ReadData (or ListDirectory)");
+        EXPECT_EQ(ClassifyAuditEvent(message, 4663, false), ACTION_READ_DATA);
+        ++checked;
+        log.Close(events[i]);
+    }
+    EXPECT_EQ(checked, 4);
+}
+
+}  // namespace
+}  // namespace vzrm
+
+namespace vzrm {
+namespace {
+
+TEST_F(Reader, TheFiftyFirstPublisherClosesTheFirst) {
+    for (int i = 0; i < 51; ++i) {
+        const std::string key = std::string(kPublishersKey) + "\\{" + std::to_string(i) + "}";
+        SetText(HKEY_LOCAL_MACHINE, key, "", "Provider-" + std::to_string(i));
+        SetText(HKEY_LOCAL_MACHINE, key, "MessageFileName", "%SystemRoot%\\system32\\auditing.mc");
+    }
+    EVT_HANDLE first = 0;
+    {
+        CEvtHandleCache publishers;
+        for (int i = 0; i < 51; ++i) {
+            EVT_HANDLE_WITH_ERROR opened;
+            opened.error = ModernEventLog().OpenPublisherMetadata("provider-" + std::to_string(i),
+                                                                  opened.handle);
+            ASSERT_EQ(opened.error, 0);
+            first = i == 0 ? opened.handle : first;
+            publishers.Add("Provider-" + std::to_string(i), opened);
+        }
+        EXPECT_EQ(publishers.Lookup("PROVIDER-0"), std::nullopt);
+        EXPECT_NE(ModernEventLog().Close(first), 0);  // already closed by the cache
+        EXPECT_TRUE(publishers.Lookup("provider-50").has_value());
+    }
+    EVT_HANDLE missing = 0;
+    EXPECT_EQ(ModernEventLog().OpenPublisherMetadata("Nobody", missing),
+              kErrorEvtPublisherNotFound);
 }
 
 }  // namespace

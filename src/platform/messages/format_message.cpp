@@ -11,7 +11,10 @@ bool IsDigit(char c) {
 
 // A printf directive of a "!...!" insert format applied to a text argument.
 std::string ApplyInsertFormat(std::string_view format, const char* argument) {
-    const std::string text = argument ? argument : "";
+    std::string text = argument ? argument : "";
+    if (format == "s") {
+        return text;  // the common case needs no printf
+    }
     // Only the width, precision and '-' of a string directive matter for texts.
     std::string directive = "%";
     for (char c : format) {
