@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <regex>
 
@@ -124,6 +125,20 @@ TEST_F(Reader, TheSameScenarioGivesTheSameRecordsInBothFormats) {
     EXPECT_EQ(modern[0].eventId, 4656u);
     EXPECT_EQ(classic[0].eventId, 560u);
     EXPECT_EQ(modernLatest, 1773475537);  // the newest event, whatever its kind
+}
+
+TEST_F(Reader, AStopRequestEndsTheReadWithoutRecords) {
+    test::WriteEvtx(store.Dir().File("Security.evtx"), kModern);
+    test::ScopedEnv log("VZRM_SECURITY_LOG", store.Dir().File("Security.evtx").c_str());
+    std::atomic<bool> stop{true};
+    CSecurityLogReader reader(&stop);
+    ASSERT_TRUE(reader.OpenReader());
+    EXPECT_TRUE(reader.IsReaderStopped());
+    EXPECT_EQ(reader.ReadPeriod({}, {}), 0);
+    EXPECT_TRUE(reader.TakeRecords().empty());
+    stop = false;
+    EXPECT_EQ(reader.ReadPeriod({}, {}), 1);
+    EXPECT_EQ(reader.TakeRecords().size(), 3u);
 }
 
 TEST_F(Reader, StartBoundEqualToAnEventTimeExcludesIt) {
