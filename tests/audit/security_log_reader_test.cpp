@@ -273,6 +273,9 @@ TEST_F(Reader, RealEventsRenderTheirFieldsIntoOurMessages) {
         EXPECT_EQ(GetEventTextField(message, kLabelObjectName), data("ObjectName"));
         EXPECT_EQ(GetEventTextField(message, kLabelProcessName), data("ProcessName"));
         EXPECT_EQ(GetEventTextField(message, kLabelAccountName), data("SubjectUserName"));
+        // The values evtx_dump.py shows for these events.
+        EXPECT_EQ(data("ProcessName"), "C:\\Users\\Defau1t\\wsus.exe");
+        EXPECT_EQ(data("SubjectUserName"), "IEUser");
         EXPECT_EQ(ParseEventNumber(GetEventTextField(message, kLabelHandleId)), 0x50u);
         EXPECT_EQ(GetEventTextField(message, "\tAccesses:"), "ReadData (or ListDirectory)");
         EXPECT_EQ(ClassifyAuditEvent(message, 4663, false), ACTION_READ_DATA);
