@@ -15,7 +15,6 @@
 #include <memory>
 #include <string>
 
-#include "audit/resource_text.h"
 #include "audit/security_log_reader.h"
 #include "audit/wide_text.h"
 #include "diagnostics/error_info.h"
@@ -28,6 +27,7 @@
 #include "platform/posix/eventlog/file_classic_log.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/posix/eventlog/log_location.h"
+#include "report/report_row.h"
 
 using namespace vzrm::platform;
 using namespace vzrm::platform::posix;
@@ -52,23 +52,6 @@ bool ParseLocal(const std::string& text, vzrm::CLocalDateTime& out) {
     }
     out = vzrm::CLocalDateTime::FromFields(y, mo, d, h, mi, s);
     return out.IsValid();
-}
-
-std::string ActionWord(std::uint32_t action) {
-    switch (action) {
-        case vzrm::ACTION_CREATE:
-            return vzrm::LoadResourceText(58396);
-        case vzrm::ACTION_OPEN:
-            return vzrm::LoadResourceText(58397);
-        case vzrm::ACTION_WRITE:
-            return vzrm::LoadResourceText(58400);
-        case vzrm::ACTION_CLOSE:
-            return vzrm::LoadResourceText(58398);
-        case vzrm::ACTION_DELETE:
-            return vzrm::LoadResourceText(58399);
-        default:
-            return {};
-    }
 }
 
 int Records(int argc, char** argv) {
@@ -112,7 +95,7 @@ int Records(int argc, char** argv) {
                       r.eventId, static_cast<unsigned long long>(r.recordNumber));
         Emit(vzrm::InstantToReportText(r.time, "%Y.%m.%d") + "\t" +
              vzrm::InstantToReportText(r.time, "%H:%M:%S") + "\t" + r.computer + "\t" + r.user +
-             "\t" + r.objectName + "\t" + ActionWord(r.action) + "\t" + r.processName + "\t" +
+             "\t" + r.objectName + "\t" + vzrm::ActionWord(r.action) + "\t" + r.processName + "\t" +
              numbers + "\n");
     }
     return 0;

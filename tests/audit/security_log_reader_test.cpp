@@ -13,6 +13,7 @@
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/services.h"
 #include "support/log_files.h"
+#include "support/project_messages.h"
 #include "support/scoped_registry.h"
 #include "support/temp_dir.h"
 
@@ -21,44 +22,9 @@ namespace {
 
 using namespace platform;
 
-void SetText(HKEY root, const std::string& path, const std::string& name,
-             const std::string& value) {
-    HKEY key = 0;
-    ASSERT_EQ(Registry().CreateKey(root, path, KEY_ALL_ACCESS, key), 0);
-    Registry().SetValue(key, name, REG_EXPAND_SZ,
-                        reinterpret_cast<const std::uint8_t*>(value.c_str()),
-                        static_cast<std::uint32_t>(value.size() + 1));
-    Registry().CloseKey(key);
-}
-
 class Reader : public ::testing::Test {
   protected:
-    void SetUp() override {
-        g_errorInfo.Clear();
-        const std::filesystem::path system = store.Dir().Path() / "Windows" / "system32";
-        std::filesystem::create_directories(system);
-        for (const char* file : {"security.mc", "parameters.mc", "auditing.mc"}) {
-            std::filesystem::copy_file(std::string(VZRM_SOURCE_DIR) + "/resources/messages/" + file,
-                                       system / file);
-        }
-        const std::string source =
-            "SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Security\\Security";
-        SetText(HKEY_LOCAL_MACHINE, source, "EventMessageFile",
-                "%SystemRoot%\\system32\\security.mc");
-        SetText(HKEY_LOCAL_MACHINE, source, "ParameterMessageFile",
-                "%SystemRoot%\\system32\\parameters.mc");
-        const std::string publisher =
-            std::string(kPublishersKey) + "\\{54849625-5478-4994-a5ba-3e3b0328c30d}";
-        SetText(HKEY_LOCAL_MACHINE, publisher, "", "Microsoft-Windows-Security-Auditing");
-        SetText(HKEY_LOCAL_MACHINE, publisher, "MessageFileName",
-                "%SystemRoot%\\system32\\auditing.mc");
-        SetText(HKEY_LOCAL_MACHINE, publisher, "ParameterFileName",
-                "%SystemRoot%\\system32\\parameters.mc");
-        const std::string account =
-            "SECURITY\\Accounts\\S-1-5-21-1004336348-1177238915-682003330-1001";
-        SetText(HKEY_LOCAL_MACHINE, account, "Name", "operator");
-        SetText(HKEY_LOCAL_MACHINE, account, "Domain", "RECPC");
-    }
+    void SetUp() override { g_errorInfo.Clear(); }
 
     std::vector<AUDIT_RECORD> Read(const std::string& file, int expected = 1,
                                    const CLocalDateTime& start = {},
@@ -72,7 +38,7 @@ class Reader : public ::testing::Test {
     }
 
     test::ScopedRegistry store;
-    test::ScopedEnv root{"SystemRoot", (store.Dir().Path() / "Windows").c_str()};
+    test::ProjectMessages messages{store};
     std::int64_t latest = 0;
 };
 
@@ -294,8 +260,9 @@ namespace {
 TEST_F(Reader, TheFiftyFirstPublisherClosesTheFirst) {
     for (int i = 0; i < 51; ++i) {
         const std::string key = std::string(kPublishersKey) + "\\{" + std::to_string(i) + "}";
-        SetText(HKEY_LOCAL_MACHINE, key, "", "Provider-" + std::to_string(i));
-        SetText(HKEY_LOCAL_MACHINE, key, "MessageFileName", "%SystemRoot%\\system32\\auditing.mc");
+        test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "", "Provider-" + std::to_string(i));
+        test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "MessageFileName",
+                              "%SystemRoot%\\system32\\auditing.mc");
     }
     EVT_HANDLE first = 0;
     {

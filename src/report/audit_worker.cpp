@@ -1,0 +1,139 @@
+#include "report/audit_worker.h"
+
+#include <chrono>
+#include <system_error>
+
+#include "audit/resource_text.h"
+#include "audit/run_flags.h"
+#include "audit/security_log_reader.h"
+#include "diagnostics/error_info.h"
+#include "platform/services.h"
+#include "report/report_row.h"
+
+namespace vzrm {
+
+CZrmAuditProc::CZrmAuditProc(IAuditReportTarget& target, IRunMessageTarget& notify)
+    : listSeparator_(platform::Locale().ListSeparator()), target_(target), notify_(notify) {
+    if (listSeparator_.empty()) {
+        listSeparator_ = ";";
+    }
+}
+
+void CZrmAuditProc::SetPeriod(const CLocalDateTime& start, const CLocalDateTime& end) {
+    periodStart_ = start;
+    periodEnd_ = end;
+}
+
+bool CZrmAuditProc::IsStopRequested() const {
+    // The user is being asked whether to interrupt: write nothing meanwhile.
+    while (g_bQuestionShown.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return stopEvent_.load() || g_bStopRequested.load();
+}
+
+void CZrmAuditProc::Post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam) {
+    notify_.PostRunMessage({message, wParam, lParam});
+}
+
+void CZrmAuditProc::Run() {
+    rowCount_ = 0;
+    g_errorInfo.Clear();
+    bool failed = false;
+    if (WriteAuditReport() < 0) {
+        g_errorInfo.AddErrPoint("BEHTYXDEMCYVUSO");
+        failed = true;
+    }
+    const bool interrupted = IsStopRequested();
+    if (!interrupted) {
+        const auto latest = static_cast<std::uint64_t>(latestEventTime_);
+        Post(WM_AUDIT_COUNT, rowCount_, 0);
+        Post(WM_AUDIT_LASTDATA, static_cast<std::int64_t>(latest >> 32),
+             static_cast<std::int64_t>(latest & 0xFFFFFFFFu));
+    }
+    Post(WM_AUDIT_DONE, failed ? -1 : interrupted ? 0 : 1, 0);
+}
+
+int CZrmAuditProc::WriteAuditReport() {
+    enum class Outcome { complete, interrupted, failed };
+    CSecurityLogReader reader(&stopEvent_);
+    Outcome outcome = Outcome::complete;
+    const auto fail = [&](const char* point) {
+        g_errorInfo.AddErrPoint(point);
+        outcome = Outcome::failed;
+    };
+
+    const bool started =
+        target_.AppendToReport(FormatResource(58401, LocalDateTimeText(target_.RunStart())));
+    if (!started) {
+        fail("PZPXMBCHAPCLQMW");
+    } else if (!target_.AppendToReport("\r\n")) {
+        fail("YWFVIDGNXEANNJW");
+    } else if (!target_.AppendToReport(ReportHeaderLine(listSeparator_))) {
+        fail("ITWTDGJBMCZPKYX");
+    } else if (!target_.AppendToReport("\r\n")) {
+        fail("VTOWSAXSCGFJTXD");
+    } else if (!reader.OpenReader()) {
+        fail("FQNUNDAYZEDLQUE");
+    } else {
+        const int read = reader.ReadPeriod(periodStart_, periodEnd_);
+        latestEventTime_ = reader.LatestEventTime();
+        if (read < 0) {
+            fail("VIADMYGIJDSYWWZ");
+        }
+    }
+
+    if (outcome == Outcome::complete && IsStopRequested()) {
+        outcome = Outcome::interrupted;
+    }
+    if (outcome == Outcome::complete) {
+        for (const AUDIT_RECORD& record : reader.TakeRecords()) {
+            if (IsStopRequested()) {
+                outcome = Outcome::interrupted;
+                break;
+            }
+            if (!target_.AppendToReport(ReportRowLine(record, listSeparator_))) {
+                fail("WPDJPWYYPTFMHUM");
+                break;
+            }
+            ++rowCount_;
+        }
+        if (outcome == Outcome::complete && !target_.AppendToReport("\r\n")) {
+            fail("FNCHLYTEMRDOERM");
+        }
+    }
+
+    const CLocalDateTime stopTime = CurrentLocalDateTime();
+    target_.SetStopTime(stopTime);
+    if (started && !target_.AppendToReport(FormatResource(58403, LocalDateTimeText(stopTime)))) {
+        g_errorInfo.AddErrPoint("SUUKZBPVCCJIFRB");
+        return -1;
+    }
+    switch (outcome) {
+        case Outcome::failed:
+            return -1;
+        case Outcome::interrupted:
+            return 0;
+        case Outcome::complete:
+            break;
+    }
+    return 1;
+}
+
+void AuditWorkerThreadProc(CZrmAuditProc* proc) {
+    // No COM on Linux; the object is the thread's to run and to destroy.
+    proc->Run();
+    delete proc;
+}
+
+bool StartAuditWorker(std::unique_ptr<CZrmAuditProc> proc, std::thread& thread) {
+    try {
+        thread = std::thread(AuditWorkerThreadProc, proc.get());
+    } catch (const std::system_error&) {
+        return false;  // `proc` is destroyed here
+    }
+    proc.release();
+    return true;
+}
+
+}  // namespace vzrm

@@ -1,0 +1,220 @@
+// The report worker on its own thread, over logs written by evtxgen and read
+// by the real reader with the project's message files.
+#include "report/audit_worker.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "audit/run_flags.h"
+#include "diagnostics/error_info.h"
+#include "support/log_files.h"
+#include "support/project_messages.h"
+
+namespace vzrm {
+namespace {
+
+// The report in memory; the append numbered `failAt` (from 0) fails as a full disk would.
+class MemoryReport : public IAuditReportTarget {
+  public:
+    bool AppendToReport(const std::string& text) override {
+        std::lock_guard lock(mutex);
+        if (appends++ == failAt) {
+            g_errorInfo.SetError("HJEWDLQRWPPPJMO", 112);
+            return false;
+        }
+        if (text.find(";\r\n") != std::string::npos && onRow) {
+            onRow();
+        }
+        report += text;
+        return true;
+    }
+    CLocalDateTime RunStart() const override {
+        return CLocalDateTime::FromFields(2026, 3, 14, 9, 5, 31);
+    }
+    void SetStopTime(const CLocalDateTime& time) override { stopTime = time; }
+
+    std::string Text() {
+        std::lock_guard lock(mutex);
+        return report;
+    }
+
+    std::mutex mutex;
+    std::string report;
+    int appends = 0;
+    int failAt = -1;
+    std::function<void()> onRow;
+    CLocalDateTime stopTime;
+};
+
+const char kScenario[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
+{"id":4656,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":"0x120089"}
+{"id":4663,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":2}
+{"id":4658,"time":"2026-03-14T08:05:35Z","handle":"0x1a4"}
+{"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","object":"D:\\Records\\old.zrm","mask":"0x10000"}
+{"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
+{"id":4658,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
+)";
+
+const char kHead[] =
+    "Start of processing: 14.03.2026 09:05:31\r\n\r\n"
+    "Date;Time;Computer;User;Path File;Name File;Event;Path Program;Name Program\r\n\r\n";
+const char kRows[] =
+    "2026.03.14;08:05:33;RECPC;operator;D:\\Records\\;case12.zrm;Create;C:\\Program "
+    "Files\\Rec\\;pramvoxe.exe;\r\n"
+    "2026.03.14;08:05:35;RECPC;operator;D:\\Records\\;case12.zrm;Close;C:\\Program "
+    "Files\\Rec\\;pramvoxe.exe;\r\n"
+    "2026.03.14;08:05:37;RECPC;operator;D:\\Records\\;old.zrm;Delete;C:\\Program "
+    "Files\\Rec\\;pramvoxe.exe;\r\n";
+std::string FirstRow() {
+    const std::string rows = kRows;
+    return rows.substr(0, rows.find("\r\n") + 2);
+}
+const char kStop[] = "Stop of processing: 14.03.2026 09:05:33\r\n";
+
+class AuditWorker : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_errorInfo.Clear();
+        g_bStopRequested = false;
+        g_bQuestionShown = false;
+    }
+    void TearDown() override {
+        g_bStopRequested = false;
+        g_bQuestionShown = false;
+    }
+
+    // Runs a worker over the scenario and returns the messages it posted.
+    std::vector<RunMessage> RunOver(const std::string& scenario) {
+        test::WriteEvtx(store.Dir().File("Security.evtx"), scenario);
+        return RunOverFile(store.Dir().File("Security.evtx"));
+    }
+
+    std::vector<RunMessage> RunOverFile(const std::string& file) {
+        test::ScopedEnv log("VZRM_SECURITY_LOG", file.c_str());
+        CRunMessageQueue queue;
+        auto proc = std::make_unique<CZrmAuditProc>(report, queue);
+        proc->SetPeriod({}, CLocalDateTime::FromFields(2026, 3, 14, 9, 5, 31));
+        std::thread worker;
+        EXPECT_TRUE(StartAuditWorker(std::move(proc), worker));
+        std::vector<RunMessage> messages;
+        do {
+            messages.push_back(queue.Wait());
+        } while (messages.back().message != WM_AUDIT_DONE);
+        worker.join();
+        EXPECT_FALSE(queue.TryTake().has_value()) << "a message after WM_AUDIT_DONE";
+        return messages;
+    }
+
+    test::ScopedRegistry store;
+    test::ProjectMessages messages{store};
+    test::FakeClock clock;  // 2026-03-14 09:05:33
+    test::FakeLocale locale;
+    test::ScopedServices services{{&clock, nullptr, &locale, &store.Registry()}};
+    MemoryReport report;
+};
+
+MATCHER_P3(IsMessage, message, wParam, lParam, "") {
+    return arg.message == static_cast<std::uint32_t>(message) && arg.wParam == wParam &&
+           arg.lParam == lParam;
+}
+
+TEST_F(AuditWorker, ACompleteRunWritesTheReportAndPostsThreeMessagesInOrder) {
+    const std::vector<RunMessage> posted = RunOver(kScenario);
+    EXPECT_EQ(report.Text(), std::string(kHead) + kRows + "\r\n" + kStop);
+    ASSERT_EQ(posted.size(), 3u);
+    EXPECT_THAT(posted[0], IsMessage(WM_AUDIT_COUNT, 3, 0));
+    EXPECT_THAT(posted[1], IsMessage(WM_AUDIT_LASTDATA, 0, 1773475537));
+    EXPECT_THAT(posted[2], IsMessage(WM_AUDIT_DONE, 1, 0));
+    EXPECT_EQ(report.stopTime, CLocalDateTime::FromFields(2026, 3, 14, 9, 5, 33));
+    EXPECT_FALSE(g_errorInfo.HasError());
+}
+
+TEST_F(AuditWorker, AnEmptyPeriodGivesTheFrameOnly) {
+    const std::vector<RunMessage> posted = RunOver(R"({"id":4624,"time":"2026-03-14T08:05:30Z"})"
+                                                   "\n");
+    EXPECT_EQ(report.Text(), std::string(kHead) + "\r\n" + kStop);
+    ASSERT_EQ(posted.size(), 3u);
+    EXPECT_THAT(posted[0], IsMessage(WM_AUDIT_COUNT, 0, 0));
+    EXPECT_THAT(posted[1], IsMessage(WM_AUDIT_LASTDATA, 0, 1773475530));
+}
+
+TEST_F(AuditWorker, FailuresChainTheirPointsAndKeepTheStopLine) {
+    report.failAt = 5;  // the second row
+    std::vector<RunMessage> posted = RunOver(kScenario);
+    EXPECT_EQ(g_errorInfo.GetPoints(), "BEHTYXDEMCYVUSO:WPDJPWYYPTFMHUM:HJEWDLQRWPPPJMO");
+    EXPECT_EQ(report.Text(), std::string(kHead) + FirstRow() + kStop);
+    ASSERT_EQ(posted.size(), 3u);
+    EXPECT_THAT(posted[0], IsMessage(WM_AUDIT_COUNT, 1, 0));
+    EXPECT_THAT(posted[2], IsMessage(WM_AUDIT_DONE, -1, 0));
+
+    // Without the start line there is no stop line either.
+    report.report.clear();
+    report.appends = 0;
+    report.failAt = 0;
+    posted = RunOver(kScenario);
+    EXPECT_EQ(g_errorInfo.GetPoints(), "BEHTYXDEMCYVUSO:PZPXMBCHAPCLQMW:HJEWDLQRWPPPJMO");
+    EXPECT_EQ(report.Text(), "");
+    EXPECT_THAT(posted.back(), IsMessage(WM_AUDIT_DONE, -1, 0));
+
+    // A failing stop line fails a run that was complete.
+    report.report.clear();
+    report.appends = 0;
+    report.failAt = 8;
+    posted = RunOver(kScenario);
+    EXPECT_EQ(g_errorInfo.GetPoints(), "BEHTYXDEMCYVUSO:SUUKZBPVCCJIFRB:HJEWDLQRWPPPJMO");
+    EXPECT_THAT(posted.back(), IsMessage(WM_AUDIT_DONE, -1, 0));
+}
+
+TEST_F(AuditWorker, AnUnreadableLogFailsTheRunAfterTheHeader) {
+    const std::vector<RunMessage> posted = RunOverFile(store.Dir().File("missing.evtx"));
+    EXPECT_EQ(g_errorInfo.GetPoints().rfind("BEHTYXDEMCYVUSO:VIADMYGIJDSYWWZ:", 0), 0u)
+        << g_errorInfo.GetPoints();
+    EXPECT_EQ(report.Text(), std::string(kHead) + kStop);
+    ASSERT_EQ(posted.size(), 3u);
+    EXPECT_THAT(posted[1], IsMessage(WM_AUDIT_LASTDATA, 0, 0));
+    EXPECT_THAT(posted[2], IsMessage(WM_AUDIT_DONE, -1, 0));
+}
+
+TEST_F(AuditWorker, AnInterruptionDuringTheRowsStopsWithinOneRow) {
+    report.onRow = [] { g_bStopRequested = true; };
+    const std::vector<RunMessage> posted = RunOver(kScenario);
+    // One row, then the stop line with no empty line between.
+    EXPECT_EQ(report.Text(), std::string(kHead) + FirstRow() + kStop);
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_THAT(posted[0], IsMessage(WM_AUDIT_DONE, 0, 0));
+}
+
+TEST_F(AuditWorker, AnOpenQuestionHoldsTheRowsBack) {
+    test::WriteEvtx(store.Dir().File("Security.evtx"), kScenario);
+    test::ScopedEnv log("VZRM_SECURITY_LOG", store.Dir().File("Security.evtx").c_str());
+    g_bQuestionShown = true;
+    CRunMessageQueue queue;
+    std::thread worker;
+    ASSERT_TRUE(StartAuditWorker(std::make_unique<CZrmAuditProc>(report, queue), worker));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(report.Text().find("2026.03.14;"), std::string::npos) << "a row while asking";
+    EXPECT_FALSE(queue.TryTake().has_value());
+    g_bStopRequested = true;  // the answer Yes
+    g_bQuestionShown = false;
+    EXPECT_THAT(queue.Wait(), IsMessage(WM_AUDIT_DONE, 0, 0));
+    worker.join();
+    EXPECT_EQ(report.Text(), std::string(kHead) + kStop);
+}
+
+TEST(AuditWorkerSeparator, TheLocaleGivesTheSeparatorAndEmptyMeansSemicolon) {
+    test::FakeLocale locale;
+    locale.listSeparator = "";
+    test::ScopedServices services{{nullptr, nullptr, &locale}};
+    MemoryReport report;
+    CRunMessageQueue queue;
+    EXPECT_EQ(CZrmAuditProc(report, queue).ListSeparator(), ";");
+    locale.listSeparator = ",";
+    EXPECT_EQ(CZrmAuditProc(report, queue).ListSeparator(), ",");
+}
+
+}  // namespace
+}  // namespace vzrm

@@ -1,0 +1,66 @@
+// Rows and header of the CSV audit report.
+#include "report/report_row.h"
+
+#include <gtest/gtest.h>
+
+namespace vzrm {
+namespace {
+
+AUDIT_RECORD Example() {
+    AUDIT_RECORD record;
+    record.time = 1773479133;  // 2026-03-14 09:05:33 UTC (tests run in UTC)
+    record.computer = "RECPC";
+    record.user = "operator";
+    record.objectName = "D:\\Records\\case12.zrm";
+    record.processName = "C:\\Program Files\\Rec\\pramvoxe.exe";
+    record.action = ACTION_CREATE;
+    return record;
+}
+
+TEST(ReportRow, ExampleRowAndHeader) {
+    EXPECT_EQ(ReportRowLine(Example(), ";"),
+              "2026.03.14;09:05:33;RECPC;operator;D:\\Records\\;case12.zrm;Create;"
+              "C:\\Program Files\\Rec\\;pramvoxe.exe;\r\n");
+    EXPECT_EQ(ReportHeaderLine(","),
+              "Date,Time,Computer,User,Path File,Name File,Event,Path Program,Name Program\r\n");
+}
+
+TEST(ReportRow, FieldsHoldingTheSeparatorAreQuotedAndNothingElseChanges) {
+    AUDIT_RECORD record = Example();
+    record.processName = "C:\\A;B\\pramvoxe.exe";
+    record.objectName = "D:\\Records\\100%s \"x\".zrm";
+    record.action = static_cast<AUDIT_ACTION>(3);
+    EXPECT_EQ(ReportRowLine(record, ";"),
+              "2026.03.14;09:05:33;RECPC;operator;D:\\Records\\;100%s \"x\".zrm;;"
+              "\"C:\\A;B\\\";pramvoxe.exe;\r\n");
+    // A "." separator quotes every date, and a separator of two bytes is searched whole.
+    EXPECT_EQ(ReportRowLine(Example(), ".").substr(0, 14), "\"2026.03.14\".0");
+    EXPECT_EQ(QuoteField("a;b", ";;"), "a;b");
+    EXPECT_EQ(QuoteField("a;;b", ";;"), "\"a;;b\"");
+}
+
+TEST(ReportRow, ActionWords) {
+    EXPECT_EQ(ActionWord(ACTION_OPEN), "Open");
+    EXPECT_EQ(ActionWord(ACTION_WRITE), "Write");
+    EXPECT_EQ(ActionWord(ACTION_CLOSE), "Close");
+    EXPECT_EQ(ActionWord(ACTION_DELETE), "Delete");
+    EXPECT_EQ(ActionWord(ACTION_NONE), "");
+}
+
+TEST(ReportRow, PathsSplitIntoFolderAndName) {
+    const auto split = [](const std::string& path) {
+        const ReportPathParts parts = SplitReportPath(path);
+        return parts.folder + "|" + parts.name;
+    };
+    EXPECT_EQ(split("D:\\Records\\case12.zrm"), "D:\\Records\\|case12.zrm");
+    EXPECT_EQ(split("case12.zrm"), "|case12.zrm");
+    EXPECT_EQ(split("C:case12.zrm"), "C:\\|case12.zrm");
+    EXPECT_EQ(split("\\\\server\\share\\a.zrm"), "\\\\server\\share\\|a.zrm");
+    EXPECT_EQ(split("D:\\Records\\"), "D:\\Records\\|");
+    EXPECT_EQ(split(""), "|");
+    const std::string longName(600, 'n');
+    EXPECT_EQ(split("D:\\" + longName + ".zrm"), "D:\\|" + longName + ".zrm");
+}
+
+}  // namespace
+}  // namespace vzrm
