@@ -1,0 +1,391 @@
+#include "report/report_run.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "audit/resource_text.h"
+#include "audit/run_flags.h"
+#include "audit/security_log_reader.h"
+#include "diagnostics/error_info.h"
+#include "diagnostics/error_texts.h"
+#include "settings/opt_prof.h"
+#include "settings/reg_key_handle.h"
+
+namespace vzrm {
+namespace {
+
+constexpr char kLastDateProc[] = "LastDateProc";
+constexpr char kLastDateData[] = "LastDateData";
+
+CLocalDateTime WholeSeconds(const CLocalDateTime& time) {
+    platform::CalendarFields fields;
+    return time.GetFields(fields) ? CLocalDateTime::FromFields(fields) : time;
+}
+
+}  // namespace
+
+CReportRun::CReportRun(COptProf& options, IRunHost& host) : options_(options), host_(host) {}
+
+CReportRun::~CReportRun() {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+void CReportRun::LoadStoredDates() {
+    const auto load = [this](const char* name) {
+        double value = 0;
+        std::uint8_t bytes[sizeof value];
+        if (options_.GetOptBin(name, bytes, sizeof bytes) != sizeof bytes) {
+            return CLocalDateTime();
+        }
+        std::memcpy(&value, bytes, sizeof value);
+        return value == 0 ? CLocalDateTime() : CLocalDateTime::FromOleValue(value);
+    };
+    periodStart_ = WholeSeconds(load(kLastDateProc));
+    lastDataTime_ = load(kLastDateData);
+    host_.ShowLastDate(LocalDateTimeText(periodStart_));
+}
+
+bool CReportRun::HandleMessage(const RunMessage& message) {
+    switch (message.message) {
+        case WM_AUDIT_DONE:
+            OnAuditDone(static_cast<int>(message.wParam));
+            return true;
+        case WM_RUN_AND_CLOSE:
+            closeAfterRun_ = true;
+            OnStartButton();
+            return true;
+        case WM_AUDIT_COUNT:
+            OnAuditCount(static_cast<std::uint32_t>(message.wParam));
+            return true;
+        case WM_AUDIT_LASTDATA:
+            OnAuditLastData(static_cast<std::uint32_t>(message.wParam),
+                            static_cast<std::uint32_t>(message.lParam));
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CReportRun::OnStartButton() {
+    if (g_bRunning) {
+        if (g_bInterruptible) {
+            g_bQuestionShown = true;
+            const int answer = host_.AskYesNo(LoadResourceText(60544), 0x134);
+            g_bQuestionShown = false;
+            if (answer == IDYES) {
+                g_bStopRequested = true;
+                g_bInterruptible = false;
+            }
+        }
+        return;
+    }
+    lossWarning_.clear();
+    reportPath_.clear();
+    if (!SaveReportsFolder()) {
+        g_errorInfo.AddErrPoint("KQVWLHKZDQWKCUC");
+        host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
+        return;
+    }
+    if (!CheckDataLoss()) {
+        return;
+    }
+    runStart_ = WholeSeconds(
+        CLocalDateTime::FromOleValue(CurrentLocalDateTime().GetOleValue() - 2.0 / 86400));
+    SetStopTime(CLocalDateTime::FromFields(0, 0, 0, 0, 0, 0));
+    if (!PrepareReportFiles()) {
+        g_errorInfo.AddErrPoint("UOMUGKFFAOUMYID");
+        host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
+        return;
+    }
+    rowCount_ = 0;
+    g_bRunning = true;
+    g_bStopRequested = false;
+    g_bQuestionShown = false;
+    g_bInterruptible = true;
+    host_.EnableRunControls(false);
+
+    auto proc = std::make_unique<CZrmAuditProc>(*this, host_.MessageTarget());
+    proc->SetPeriod(periodStart_, runStart_);
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    if (!StartAuditWorker(std::move(proc), worker_)) {
+        g_errorInfo.SetError("LYHDNFUPKOJYNSY", 155);
+        host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, 0, 0});
+    }
+}
+
+bool CReportRun::SaveReportsFolder() {
+    std::string folder;
+    if (!host_.ReadFolderField(folder)) {
+        return false;
+    }
+    reportsFolder_ = folder;
+    options_.SetOptStr("LogFold", folder);
+
+    CErrorInfo probe;
+    CRegKeyHandle key(&probe);
+    if (!key.Open(options_.Root(), options_.Path(), platform::KEY_READ | platform::KEY_WRITE) &&
+        probe.GetCode() == 5) {
+        return true;  // a user who may not change the options still runs reports
+    }
+    if (!options_.WriteRegOpt()) {
+        g_errorInfo.AddErrPoint("QWRUEOZUKNOMVPP");
+        host_.ShowErrorInfo();
+        return false;
+    }
+    return true;
+}
+
+bool CReportRun::CheckDataLoss() {
+    if (lastDataTime_.GetStatus() == CLocalDateTime::Status::null) {
+        return true;
+    }
+    const CLocalDateTime oldest = CSecurityLogReader().GetOldestEventTime();
+    if (oldest.GetStatus() != CLocalDateTime::Status::null && oldest <= lastDataTime_) {
+        return true;
+    }
+    const std::string message =
+        FormatResource(58408, LocalDateTimeText(lastDataTime_), LocalDateTimeText(oldest));
+    if (host_.IsUnattended()) {
+        lossWarning_ = message;
+        return true;
+    }
+    return host_.AskYesNo(message + "\r\n\r\n" + LoadResourceText(58407), 0x24) == IDYES;
+}
+
+std::string CReportRun::FolderWithSeparator() const {
+    if (!reportsFolder_.empty() && reportsFolder_.back() != '/') {
+        return reportsFolder_ + "/";
+    }
+    return reportsFolder_;
+}
+
+bool CReportRun::PrepareReportFiles() {
+    reportPath_.clear();
+    filesOpen_ = false;
+    reportsFolder_ = options_.GetOptStr("LogFold");
+    if (reportsFolder_.empty()) {
+        g_errorInfo.SetError("URXZJGMHMBVJKLU", 0, LoadResourceText(58392), {}, 0x30);
+        host_.FocusFolderField();
+        return false;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(reportsFolder_, error)) {
+        g_errorInfo.SetError("EOOXNIPOBZTLHIV", 0, FormatResource(60554, reportsFolder_));
+        host_.FocusFolderField();
+        return false;
+    }
+    platform::CalendarFields start;
+    runStart_.GetFields(start);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d_%02d%02d%02d", start.year, start.month,
+                  start.day, start.hour, start.minute, start.second);
+    // Both files in the folder, whether or not its name ends with a separator.
+    reportPath_ = FolderWithSeparator() + FormatResource(58395, std::string(stamp));
+    summaryPath_ = FolderWithSeparator() + LoadResourceText(58394);
+    if (!OpenReportFiles()) {
+        g_errorInfo.AddErrPoint("UGIOMMWXTRIXVKQ");
+        return false;
+    }
+    return true;
+}
+
+bool CReportRun::OpenReportFiles() {
+    if (filesOpen_) {
+        g_errorInfo.SetError("HGECDSNVCNCYKQK", 6);
+        return false;
+    }
+    if (auto failure = reportFile_.Open(reportPath_, CReportFile::Mode::truncate)) {
+        g_errorInfo.SetFileError("QDDAZMJJQDBAGNK", &*failure, {}, StrgLine(reportPath_));
+        return false;
+    }
+    if (auto failure = summaryFile_.Open(summaryPath_, CReportFile::Mode::keep)) {
+        g_errorInfo.SetFileError("DLVDNPFAHPHUIMR", &*failure, {}, StrgLine(summaryPath_));
+        reportFile_.Close();
+        return false;
+    }
+    filesOpen_ = true;
+    return true;
+}
+
+bool CReportRun::CloseReportFiles() {
+    if (!filesOpen_) {
+        return true;
+    }
+    filesOpen_ = false;
+    auto failure = reportFile_.Close();
+    if (auto summaryFailure = summaryFile_.Close(); !failure) {
+        failure = summaryFailure;
+    }
+    if (failure) {
+        g_errorInfo.SetFileError("XFCRFLDVSCEYBYS", &*failure, {}, StrgLine(reportsFolder_));
+        return false;
+    }
+    return true;
+}
+
+bool CReportRun::AppendToReport(const std::string& text) {
+    if (!filesOpen_) {
+        return true;
+    }
+    if (auto failure = reportFile_.Append(text)) {
+        g_errorInfo.SetFileError("HJEWDLQRWPPPJMO", &*failure, {}, StrgLine(reportsFolder_));
+        return false;
+    }
+    return true;
+}
+
+bool CReportRun::WriteSummary(int outcome, bool hasRows) {
+    if (!filesOpen_) {
+        return true;
+    }
+    std::string result;
+    std::string extra;
+    if (outcome < 0) {
+        result = LoadResourceText(58412);
+        extra = "\r\n" + g_errorInfo.Render() + "\r\n";
+    } else if (outcome == 0) {
+        result = LoadResourceText(58404);
+    } else {
+        result = hasRows ? FormatResource(58409, reportPath_) : LoadResourceText(58411);
+        extra = FormatResource(58403, LocalDateTimeText(StopTime()));
+    }
+    // One append per block: a crash never leaves half of one.
+    const std::string block = FormatResource(58401, LocalDateTimeText(runStart_)) +
+                              FormatResource(58405, lossWarning_, LocalDateTimeText(periodStart_),
+                                             rowCount_, result, extra);
+    if (auto failure = summaryFile_.Append(block)) {
+        g_errorInfo.SetFileError("RZSNWPKHEQADVKT", &*failure, {}, StrgLine(summaryPath_));
+        return false;
+    }
+    return true;
+}
+
+void CReportRun::OnAuditLastData(std::uint32_t high, std::uint32_t low) {
+    if (high == 0 && low == 0) {
+        lastDataTime_ = CLocalDateTime();
+        return;
+    }
+    const auto seconds = static_cast<std::int64_t>((std::uint64_t{high} << 32) | low);
+    lastDataTime_ = InstantToLocalDateTime(seconds);
+}
+
+void CReportRun::SetStopTime(const CLocalDateTime& stopTime) {
+    std::lock_guard lock(stopTimeLock_);
+    stopTime_ = stopTime;
+}
+
+CLocalDateTime CReportRun::StopTime() const {
+    std::lock_guard lock(stopTimeLock_);
+    return stopTime_;
+}
+
+void CReportRun::DeleteReportFile() {
+    if (!reportPath_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(reportPath_, ignored);
+    }
+}
+
+void CReportRun::StoreDates() {
+    for (const auto& [name, time] :
+         {std::pair{kLastDateProc, runStart_}, std::pair{kLastDateData, lastDataTime_}}) {
+        const double value =
+            time.GetStatus() == CLocalDateTime::Status::null ? 0 : time.GetOleValue();
+        std::uint8_t bytes[sizeof value];
+        std::memcpy(bytes, &value, sizeof value);
+        options_.SetOptBin(name, bytes, sizeof bytes);
+    }
+}
+
+void CReportRun::OnAuditDone(int result) {
+    g_bRunning = false;
+    if (worker_.joinable()) {
+        worker_.join();  // it has posted its last message and is ending
+    }
+    const bool wasOpen = filesOpen_;
+    bool ok = filesOpen_;
+    const bool hasRows = rowCount_ != 0;
+    const bool unattended = host_.IsUnattended();
+
+    if (result < 0) {
+        rowCount_ = 0;
+        if (wasOpen) {
+            ok = WriteSummary(-1, hasRows);
+            ok = CloseReportFiles() && ok;
+        } else if (unattended) {
+            host_.ReportErrorRecord();
+        }
+        DeleteReportFile();
+        if (!(unattended && closeAfterRun_ && ok)) {
+            closeAfterRun_ = false;
+            host_.ShowView();
+            host_.ShowErrorInfo();
+        }
+        if (closeAfterRun_) {
+            host_.CloseFrame();
+        }
+    } else if (result > 0) {
+        std::string message =
+            hasRows ? LoadResourceText(58406) + "\r\n\r\n" + FormatResource(58409, reportPath_)
+                    : LoadResourceText(58411);
+        message += "\r\n\r\n" + FormatResource(58410, summaryPath_);
+        if (wasOpen) {
+            ok = WriteSummary(1, hasRows);
+            ok = CloseReportFiles() && ok;
+        } else if (unattended) {
+            host_.ReportEvent(3, message);
+        }
+        if (!hasRows) {
+            DeleteReportFile();
+        }
+        StoreDates();
+        periodStart_ = runStart_;
+        host_.ShowLastDate(LocalDateTimeText(periodStart_));
+        if (!host_.IsUnattended() && !ok) {
+            closeAfterRun_ = false;
+            host_.ShowView();
+            host_.ShowErrorInfo();
+        }
+        if (closeAfterRun_) {
+            host_.CloseFrame();
+        } else if (ok) {
+            host_.ResetTitle();
+            host_.EnableRunControls(true);
+            host_.ShowInformation(message, 0x40);
+        }
+    } else {
+        rowCount_ = 0;
+        if (wasOpen) {
+            ok = WriteSummary(0, hasRows);
+            ok = CloseReportFiles() && ok;
+        }
+        DeleteReportFile();
+        if (!host_.IsUnattended()) {
+            if (!ok) {
+                host_.ClearClosePending();
+                host_.ShowView();
+                host_.ShowErrorInfo();
+            }
+            if (!host_.IsUnattended()) {
+                closeAfterRun_ = false;
+            }
+        }
+        if (host_.ClosePending()) {
+            host_.ClearClosePending();
+            host_.CloseFrame();
+        }
+    }
+    g_bStopRequested = false;
+    g_bQuestionShown = false;
+    g_bInterruptible = false;
+    host_.ResetTitle();
+    host_.EnableRunControls(true);
+}
+
+}  // namespace vzrm

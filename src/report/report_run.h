@@ -1,0 +1,80 @@
+// A report run: everything since the last run into a new CSV audit report and
+// a block of the running summary, with the dates kept for the next run.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "audit/local_date_time.h"
+#include "report/audit_worker.h"
+#include "report/report_file.h"
+#include "report/run_host.h"
+
+namespace vzrm {
+
+class COptProf;
+
+class CReportRun : public IAuditReportTarget {
+  public:
+    CReportRun(COptProf& options, IRunHost& host);
+    ~CReportRun() override;
+    CReportRun(const CReportRun&) = delete;
+    CReportRun& operator=(const CReportRun&) = delete;
+
+    // Reads LastDateProc and LastDateData from the options (the view's start-up).
+    void LoadStoredDates();
+
+    // Handles a run message; false for a message that is not the run's.
+    bool HandleMessage(const RunMessage& message);
+
+    void OnStartButton();
+    bool SaveReportsFolder();
+    bool CheckDataLoss();
+    bool PrepareReportFiles();
+    bool OpenReportFiles();
+    bool CloseReportFiles();
+    bool AppendToReport(const std::string& text) override;
+    bool WriteSummary(int outcome, bool hasRows);
+    void OnAuditDone(int result);
+    void OnAuditCount(std::uint32_t count) { rowCount_ = count; }
+    void OnAuditLastData(std::uint32_t high, std::uint32_t low);
+
+    CLocalDateTime RunStart() const override { return runStart_; }
+    void SetStopTime(const CLocalDateTime& stopTime) override;
+
+    const CLocalDateTime& PeriodStart() const { return periodStart_; }
+    const CLocalDateTime& LastDataTime() const { return lastDataTime_; }
+    const std::string& ReportPath() const { return reportPath_; }
+    const std::string& SummaryPath() const { return summaryPath_; }
+    void SetCloseAfterRun(bool close) { closeAfterRun_ = close; }
+
+  private:
+    CLocalDateTime StopTime() const;
+    void StoreDates();
+    void DeleteReportFile();
+    // The reports folder ending with the path separator.
+    std::string FolderWithSeparator() const;
+
+    COptProf& options_;
+    IRunHost& host_;
+
+    std::string reportsFolder_;
+    std::string reportPath_;
+    std::string summaryPath_;
+    CReportFile reportFile_;
+    CReportFile summaryFile_;
+    bool filesOpen_ = false;
+    bool closeAfterRun_ = false;
+    CLocalDateTime periodStart_;
+    CLocalDateTime runStart_;
+    mutable std::mutex stopTimeLock_;
+    CLocalDateTime stopTime_;
+    CLocalDateTime lastDataTime_;
+    std::string lossWarning_;
+    std::uint32_t rowCount_ = 0;
+    std::thread worker_;
+};
+
+}  // namespace vzrm

@@ -1,0 +1,387 @@
+// Report runs through the real controller, worker thread, readers and store,
+// with a test host standing in for the window.
+#include "report/report_run.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "audit/run_flags.h"
+#include "diagnostics/error_info.h"
+#include "report/headless_host.h"
+#include "settings/opt_prof.h"
+#include "support/log_files.h"
+#include "support/project_messages.h"
+
+namespace vzrm {
+namespace {
+
+const char kApp[] = "Software\\Quorvix\\VelmoraZRMAuditor";
+
+class TestHost : public IRunHost {
+  public:
+    int AskYesNo(const std::string& text, std::uint32_t style) override {
+        questions.push_back({text, style});
+        return answer;
+    }
+    void ShowInformation(const std::string& text, std::uint32_t style) override {
+        information.push_back({text, style});
+    }
+    void ShowErrorInfo() override { shownErrors.push_back(g_errorInfo.Render()); }
+    void ShowView() override { unattended = false; }
+    void FocusFolderField() override { ++focused; }
+    bool ReadFolderField(std::string& out) override {
+        out = folder;
+        return true;
+    }
+    void ShowLastDate(const std::string& text) override { lastDate = text; }
+    void EnableRunControls(bool enable) override { controlsEnabled = enable; }
+    void ResetTitle() override {}
+    void CloseFrame() override { ++closeRequests; }
+    bool ClosePending() const override { return closePending; }
+    void ClearClosePending() override { closePending = false; }
+    bool IsUnattended() const override { return unattended; }
+    void ReportEvent(std::uint32_t id, const std::string& text) override {
+        logged.push_back({text, id});
+    }
+    void ReportErrorRecord() override { logged.push_back({g_errorInfo.Render(), 0xC0000002}); }
+    IRunMessageTarget& MessageTarget() override { return queue; }
+
+    struct Shown {
+        std::string text;
+        std::uint32_t style;
+    };
+    int answer = IDYES;
+    std::vector<Shown> questions, information, logged;
+    std::vector<std::string> shownErrors;
+    std::string folder, lastDate;
+    int focused = 0, closeRequests = 0;
+    bool controlsEnabled = true, closePending = false, unattended = false;
+    CRunMessageQueue queue;
+};
+
+// A run whose worker waits at its first row until the test lets it go on.
+class GatedRun : public CReportRun {
+  public:
+    using CReportRun::CReportRun;
+    bool AppendToReport(const std::string& text) override {
+        if (text.rfind("2026.", 0) == 0) {
+            std::unique_lock lock(mutex);
+            atRow = true;
+            changed.notify_all();
+            changed.wait(lock, [this] { return open; });
+        }
+        return CReportRun::AppendToReport(text);
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool atRow = false, open = false;
+};
+
+const char kScenario[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
+{"id":4656,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":"0x120089"}
+{"id":4663,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":2}
+{"id":4658,"time":"2026-03-14T08:05:35Z","handle":"0x1a4"}
+{"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","object":"D:\\Records\\old.zrm","mask":"0x10000"}
+{"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
+{"id":4658,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
+)";
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ReportRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_errorInfo.Clear();
+        g_bRunning = g_bStopRequested = g_bQuestionShown = g_bInterruptible = false;
+        test::WriteEvtx(store.Dir().File("Security.evtx"), kScenario);
+        std::filesystem::create_directory(reports);
+        host.folder = reports + "/";
+        ASSERT_TRUE(options.ReadRegOpt(kApp, platform::HKEY_CURRENT_USER));
+    }
+
+    // Starts a run as the Start button does and handles its messages to the end.
+    void Run(CReportRun& run) {
+        run.OnStartButton();
+        Pump(run);
+    }
+    void Pump(CReportRun& run) {
+        for (;;) {
+            const std::optional<RunMessage> message =
+                g_bRunning ? std::optional(host.queue.Wait()) : host.queue.TryTake();
+            if (!message) {
+                return;
+            }
+            run.HandleMessage(*message);
+        }
+    }
+    void SetStoredDate(const char* name, const CLocalDateTime& time) {
+        const double value = time.GetOleValue();
+        std::uint8_t bytes[8];
+        std::memcpy(bytes, &value, 8);
+        options.SetOptBin(name, bytes, 8);
+    }
+    CLocalDateTime StoredDate(const char* name) {
+        std::uint8_t bytes[8] = {};
+        double value = 0;
+        EXPECT_EQ(options.GetOptBin(name, bytes, 8), 8u);
+        std::memcpy(&value, bytes, 8);
+        return CLocalDateTime::FromOleValue(value);
+    }
+    std::vector<std::string> ReportFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(reports)) {
+            if (entry.path().filename().string().rfind("ZRMAudit_", 0) == 0) {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        return names;
+    }
+    std::string Summary() const { return ReadText(reports + "/_ZRMAudit_summary.txt"); }
+
+    test::ScopedRegistry store;
+    test::ProjectMessages messages{store};
+    test::ScopedEnv log{"VZRM_SECURITY_LOG", store.Dir().File("Security.evtx").c_str()};
+    test::FakeClock clock;  // 2026-03-14 09:05:33 UTC; tests run in UTC
+    test::FakeLocale locale;
+    test::ScopedServices services{{&clock, nullptr, &locale, &store.Registry()}};
+    std::string reports = store.Dir().File("reports");
+    CMainOpt options;
+    TestHost host;
+};
+
+TEST_F(ReportRun, TheFirstRunWritesReportSummaryAndDates) {
+    CReportRun run(options, host);
+    run.LoadStoredDates();
+    EXPECT_EQ(host.lastDate, "");
+    Run(run);
+    EXPECT_TRUE(host.shownErrors.empty()) << host.shownErrors[0];
+    ASSERT_EQ(ReportFiles(), std::vector<std::string>{"ZRMAudit_20260314_090531.csv"});
+    const std::string report = ReadText(reports + "/ZRMAudit_20260314_090531.csv");
+    EXPECT_EQ(report.rfind("Start of processing: 14.03.2026 09:05:31\r\n\r\nDate;Time;", 0), 0u);
+    EXPECT_NE(report.find(";old.zrm;Delete;"), std::string::npos);
+    const std::string reportPath = reports + "/ZRMAudit_20260314_090531.csv";
+    EXPECT_EQ(Summary(),
+              "Start of processing: 14.03.2026 09:05:31\r\n"
+              "Last date of processing: \r\n"
+              "Processed events: 3\r\n"
+              "Audit report: " +
+                  reportPath +
+                  "\r\n"
+                  "Stop of processing: 14.03.2026 09:05:33\r\n"
+                  "------------------------------\r\n");
+    ASSERT_EQ(host.information.size(), 1u);
+    EXPECT_EQ(host.information[0].text,
+              "Creating of report was finished successfully.\r\n\r\nAudit report: " + reportPath +
+                  "\r\n\r\nSummary report: " + reports + "/_ZRMAudit_summary.txt");
+    EXPECT_EQ(host.information[0].style, 0x40u);
+    EXPECT_EQ(StoredDate("LastDateProc"), CLocalDateTime::FromFields(2026, 3, 14, 9, 5, 31));
+    EXPECT_EQ(StoredDate("LastDateData"), CLocalDateTime::FromFields(2026, 3, 14, 8, 5, 37));
+    EXPECT_EQ(host.lastDate, "14.03.2026 09:05:31");
+    EXPECT_EQ(options.GetOptStr("LogFold"), reports + "/");
+    EXPECT_TRUE(host.controlsEnabled);
+    EXPECT_FALSE(g_bRunning || g_bInterruptible || g_bStopRequested);
+}
+
+TEST_F(ReportRun, ASecondRunAppendsABlockAndAnEmptyPeriodLeavesNoReport) {
+    CReportRun run(options, host);
+    run.LoadStoredDates();
+    Run(run);
+    clock.SetInstant(1773479193);  // a minute later
+    Run(run);
+    EXPECT_EQ(ReportFiles(), std::vector<std::string>{"ZRMAudit_20260314_090531.csv"});
+    const std::string summary = Summary();
+    const std::string second = summary.substr(summary.find("-\r\n") + 3);
+    EXPECT_EQ(second,
+              "Start of processing: 14.03.2026 09:06:31\r\n"
+              "Last date of processing: 14.03.2026 09:05:31\r\n"
+              "Processed events: 0\r\n"
+              "Audit report hasn't been created. The data is absent for the processed period.\r\n"
+              "Stop of processing: 14.03.2026 09:06:33\r\n"
+              "------------------------------\r\n");
+    ASSERT_EQ(host.information.size(), 2u);
+    EXPECT_EQ(host.information[1].text.rfind("Audit report hasn't been created. The data is "
+                                             "absent for the processed period.\r\n\r\nSummary "
+                                             "report: ",
+                                             0),
+              0u);
+    EXPECT_EQ(StoredDate("LastDateProc"), CLocalDateTime::FromFields(2026, 3, 14, 9, 6, 31));
+
+    // A new program run starts where the stored dates say.
+    CReportRun later(options, host);
+    later.LoadStoredDates();
+    EXPECT_EQ(later.PeriodStart(), CLocalDateTime::FromFields(2026, 3, 14, 9, 6, 31));
+    // The period held no event, so there is no newest one to compare with.
+    EXPECT_EQ(later.LastDataTime().GetStatus(), CLocalDateTime::Status::null);
+}
+
+TEST_F(ReportRun, LostEventsAreAskedAboutOrNotedInTheSummary) {
+    SetStoredDate("LastDateData", CLocalDateTime::FromFields(2026, 3, 14, 7, 0, 0));
+    const std::string loss =
+        "ATTENTION!\r\nThe program has found loss of the system data in the range "
+        "14.03.2026 07:00:00 - 14.03.2026 08:05:30.";
+    {
+        CReportRun run(options, host);
+        run.LoadStoredDates();
+        host.answer = IDNO;
+        Run(run);
+        ASSERT_EQ(host.questions.size(), 1u);
+        EXPECT_EQ(host.questions[0].text, loss + "\r\n\r\nDo you want to start the processing?");
+        EXPECT_EQ(host.questions[0].style, 0x24u);
+        EXPECT_FALSE(std::filesystem::exists(reports + "/_ZRMAudit_summary.txt"));
+        EXPECT_TRUE(host.shownErrors.empty());
+    }
+    {
+        CReportRun run(options, host);
+        run.LoadStoredDates();
+        host.unattended = true;
+        run.SetCloseAfterRun(true);
+        Run(run);
+        EXPECT_EQ(host.questions.size(), 1u);
+        EXPECT_EQ(Summary().find("Start of processing: 14.03.2026 09:05:31\r\n" + loss +
+                                 "Last date of processing: \r\nProcessed events: 3\r\n"),
+                  0u)
+            << Summary();
+        EXPECT_EQ(host.closeRequests, 1);
+        EXPECT_TRUE(host.information.empty());
+    }
+}
+
+TEST_F(ReportRun, AnUnreadableLogGivesAnEmptyOldestDateAndAFailedBlock) {
+    SetStoredDate("LastDateProc", CLocalDateTime::FromFields(2026, 3, 14, 6, 0, 0));
+    SetStoredDate("LastDateData", CLocalDateTime::FromFields(2026, 3, 14, 7, 0, 0));
+    test::ScopedEnv missing("VZRM_SECURITY_LOG", store.Dir().File("missing.evtx").c_str());
+    CReportRun run(options, host);
+    run.LoadStoredDates();
+    Run(run);
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_NE(host.questions[0].text.find("in the range 14.03.2026 07:00:00 - .\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(ReportFiles().empty());
+    const std::string summary = Summary();
+    EXPECT_EQ(summary.find("Start of processing: 14.03.2026 09:05:31\r\n"
+                           "Last date of processing: 14.03.2026 06:00:00\r\n"
+                           "Processed events: 0\r\n"
+                           "Audit report hasn't been created. The error occurred:\r\n\r\n"),
+              0u)
+        << summary;
+    EXPECT_NE(summary.find("BEHTYXDEMCYVUSO"), std::string::npos);
+    EXPECT_EQ(summary.substr(summary.size() - 36), "\r\n\r\n------------------------------\r\n");
+    ASSERT_EQ(host.shownErrors.size(), 1u);
+    // The stored dates stay; the failed run's news of the log reaches the view only.
+    EXPECT_EQ(StoredDate("LastDateProc"), CLocalDateTime::FromFields(2026, 3, 14, 6, 0, 0));
+    EXPECT_EQ(run.LastDataTime().GetStatus(), CLocalDateTime::Status::null);
+}
+
+TEST_F(ReportRun, AnEmptyOrMissingFolderEndsTheRunBeforeAnyFile) {
+    host.folder = "";
+    CReportRun run(options, host);
+    Run(run);
+    ASSERT_EQ(host.shownErrors.size(), 1u);
+    EXPECT_NE(host.shownErrors[0].find("The folder name for reports is empty."), std::string::npos);
+    EXPECT_EQ(host.focused, 1);
+    EXPECT_TRUE(g_errorInfo.GetPoints().rfind("UOMUGKFFAOUMYID:URXZJGMHMBVJKLU", 0) == 0)
+        << g_errorInfo.GetPoints();
+
+    host.folder = reports + "/nowhere/";
+    Run(run);
+    ASSERT_EQ(host.shownErrors.size(), 2u);
+    EXPECT_NE(host.shownErrors[1].find("The folder '" + reports +
+                                       "/nowhere/' is invalid or "
+                                       "does not exist."),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(reports + "/_ZRMAudit_summary.txt"));
+    EXPECT_EQ(options.GetOptBin("LastDateProc", nullptr, 0), 0u);
+}
+
+TEST_F(ReportRun, InterruptingAsksAndYesEndsTheRunWithoutAReport) {
+    GatedRun run(options, host);
+    run.OnStartButton();
+    {
+        std::unique_lock lock(run.mutex);
+        run.changed.wait(lock, [&] { return run.atRow; });
+    }
+    host.answer = IDNO;
+    run.OnStartButton();  // while the worker waits at its first row
+    EXPECT_FALSE(g_bStopRequested);
+    host.answer = IDYES;
+    run.OnStartButton();
+    ASSERT_EQ(host.questions.size(), 2u);
+    EXPECT_EQ(host.questions[1].text, "Do you want to interrupt the current operation?");
+    EXPECT_EQ(host.questions[1].style, 0x134u);
+    EXPECT_TRUE(g_bStopRequested);
+    EXPECT_FALSE(g_bInterruptible);
+    {
+        std::lock_guard lock(run.mutex);
+        run.open = true;
+    }
+    run.changed.notify_all();
+    Pump(run);
+    EXPECT_TRUE(ReportFiles().empty());
+    EXPECT_EQ(Summary(),
+              "Start of processing: 14.03.2026 09:05:31\r\n"
+              "Last date of processing: \r\n"
+              "Processed events: 0\r\n"
+              "Audit report hasn't been created. Operation is interrupted.\r\n"
+              "------------------------------\r\n");
+    EXPECT_TRUE(host.shownErrors.empty());
+    EXPECT_TRUE(host.information.empty());
+    EXPECT_EQ(options.GetOptBin("LastDateProc", nullptr, 0), 0u);
+    EXPECT_FALSE(g_bStopRequested || g_bRunning);
+}
+
+TEST_F(ReportRun, OptionsThatCannotBeSavedStopTheRunAndTouchNoFile) {
+    test::WriteFile(reports + "/_ZRMAudit_summary.txt", "earlier block\r\n");
+    // The option mutex cannot be made under a plain file.
+    test::ScopedEnv locks("VZRM_LOCK_DIR", (reports + "/_ZRMAudit_summary.txt/locks").c_str());
+    CReportRun run(options, host);
+    Run(run);
+    ASSERT_GE(host.shownErrors.size(), 1u);
+    EXPECT_EQ(g_errorInfo.GetPoints().rfind("KQVWLHKZDQWKCUC:QWRUEOZUKNOMVPP", 0), 0u)
+        << g_errorInfo.GetPoints();
+    EXPECT_EQ(Summary(), "earlier block\r\n");
+    EXPECT_TRUE(ReportFiles().empty());
+}
+
+class RecordingLog : public IApplicationLog {
+  public:
+    void Report(std::uint32_t eventId, const std::vector<std::string>& strings) override {
+        events.push_back({eventId, strings.empty() ? std::string() : strings[0]});
+    }
+    std::vector<std::pair<std::uint32_t, std::string>> events;
+};
+
+TEST_F(ReportRun, TheHeadlessHostRunsToTheEndAndLogsWhatItCannotShow) {
+    RecordingLog log;
+    {
+        CHeadlessRunHost headless(log, reports, "Velmora ZRM Auditor 1.0");
+        CReportRun run(options, headless);
+        run.LoadStoredDates();
+        headless.RunUntilDone(run);
+        EXPECT_TRUE(headless.CloseRequested());
+        EXPECT_EQ(ReportFiles().size(), 1u);
+        EXPECT_TRUE(log.events.empty());
+    }
+    {
+        CHeadlessRunHost headless(log, reports + "/nowhere", "Velmora ZRM Auditor 1.0");
+        CReportRun run(options, headless);
+        headless.RunUntilDone(run);
+        EXPECT_FALSE(headless.CloseRequested());
+        ASSERT_EQ(log.events.size(), 1u);
+        EXPECT_EQ(log.events[0].first, 0xC0000002u);
+        EXPECT_EQ(log.events[0].second.rfind("Velmora ZRM Auditor 1.0\r\n", 0), 0u);
+        EXPECT_NE(log.events[0].second.find("is invalid or does not exist"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace vzrm
