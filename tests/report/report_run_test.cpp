@@ -13,6 +13,7 @@
 #include "audit/run_flags.h"
 #include "diagnostics/error_info.h"
 #include "report/headless_host.h"
+#include "report/report_file.h"
 #include "settings/opt_prof.h"
 #include "support/log_files.h"
 #include "support/project_messages.h"
@@ -350,6 +351,20 @@ TEST_F(ReportRun, OptionsThatCannotBeSavedStopTheRunAndTouchNoFile) {
         << g_errorInfo.GetPoints();
     EXPECT_EQ(Summary(), "earlier block\r\n");
     EXPECT_TRUE(ReportFiles().empty());
+}
+
+TEST_F(ReportRun, ASummaryHeldByAnotherWriterEndsTheRunAndRemovesTheNewReport) {
+    CReportFile other;
+    ASSERT_FALSE(other.Open(reports + "/_ZRMAudit_summary.txt", CReportFile::Mode::keep));
+    ASSERT_FALSE(other.Append("their block\r\n"));
+    CReportRun run(options, host);
+    Run(run);
+    EXPECT_EQ(g_errorInfo.GetPoints(), "UOMUGKFFAOUMYID:UGIOMMWXTRIXVKQ:DLVDNPFAHPHUIMR");
+    ASSERT_EQ(host.shownErrors.size(), 1u);
+    EXPECT_NE(host.shownErrors[0].find("_ZRMAudit_summary.txt"), std::string::npos);
+    EXPECT_TRUE(ReportFiles().empty());
+    EXPECT_EQ(Summary(), "their block\r\n");
+    EXPECT_FALSE(other.Close());
 }
 
 class RecordingLog : public IApplicationLog {
