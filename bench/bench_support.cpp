@@ -1,0 +1,123 @@
+#include "bench_support.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "platform/posix/sqlite_registry.h"
+#include "platform/services.h"
+#include "settings/reg_file.h"
+#include "tools/loggen/evtx_writer.h"
+
+namespace vzrm::bench {
+namespace {
+
+void Generate(const std::string& path, std::size_t events) {
+    loggen::EvtxWriter writer(path);
+    loggen::ScenarioEvent e;
+    for (std::size_t i = 0; i < events; ++i) {
+        e.record = i + 1;
+        e.fileTime = 134179491330000000ull + i * 1000000;
+        const bool zrm = i % 10 == 0;
+        e.id = zrm ? (i % 40 == 0    ? 4656
+                      : i % 40 == 10 ? 4663
+                      : i % 40 == 20 ? 4658
+                                     : 4660)
+                   : (i % 3 == 0 ? 4624 : 4663);
+        e.object = zrm ? "D:\\Records\\case" + std::to_string(i % 5000) + ".zrm"
+                       : "C:\\Windows\\Temp\\f" + std::to_string(i % 977) + ".tmp";
+        e.handle = 0x40 + (i / 40 % 4096) * 4;
+        e.mask = e.id == 4663 ? 2 : 0x120089;
+        writer.Add(e);
+    }
+    writer.Finish();
+}
+
+std::filesystem::path DataFolder() {
+    const std::filesystem::path data = std::filesystem::path(VZRM_BUILD_DIR) / "bench-data";
+    std::filesystem::create_directories(data);
+    return data;
+}
+
+}  // namespace
+
+std::string GeneratedLog(std::size_t events) {
+    const std::string log =
+        (DataFolder() / ("reader-" + std::to_string(events) + ".evtx")).string();
+    if (!std::filesystem::exists(log)) {
+        Generate(log, events);
+    }
+    return log;
+}
+
+std::filesystem::path PrepareStoreFolder(const std::string& name) {
+    const std::filesystem::path store = DataFolder() / name;
+    std::filesystem::remove_all(store);
+    std::filesystem::create_directories(store / "system32");
+    for (const char* file : {"auditing.mc", "parameters.mc", "security.mc"}) {
+        std::filesystem::copy_file(std::string(VZRM_SOURCE_DIR) + "/resources/messages/" + file,
+                                   store / "system32" / file);
+    }
+    setenv("SystemRoot", store.c_str(), 1);
+    setenv("VZRM_LOCK_DIR", (store / "locks").c_str(), 1);
+    return store;
+}
+
+bool InstallStore(const std::filesystem::path& folder) {
+    // Lives as long as the child that installs it.
+    static platform::posix::SqliteRegistry* registry = new platform::posix::SqliteRegistry(
+        {(folder / "HKLM.db").string(), (folder / "HKCU.db").string()});
+    platform::InstallServices({nullptr, nullptr, nullptr, registry});
+    const std::string reg =
+        "Windows Registry Editor Version 5.00\r\n"
+        "[HKEY_LOCAL_"
+        "MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Publishers\\{54849625-"
+        "5478-4994-a5ba-3e3b0328c30d}]\r\n"
+        "@=\"Microsoft-Windows-Security-Auditing\"\r\n"
+        "\"MessageFileName\"=\"%SystemRoot%\\\\system32\\\\auditing.mc\"\r\n"
+        "\"ParameterFileName\"=\"%SystemRoot%\\\\system32\\\\parameters.mc\"\r\n";
+    std::vector<REG_FILE_CHANGE> changes;
+    std::string error;
+    return ParseRegFile({reg.begin(), reg.end()}, changes, error) &&
+           ApplyRegFile(changes, error) == 0;
+}
+
+bool MeasureInChild(const std::function<std::vector<double>()>& work, std::size_t valueCount,
+                    ChildFigures& figures) {
+    int channel[2];
+    if (pipe(channel) != 0) {
+        return false;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        const std::vector<double> values = work();
+        const auto bytes = static_cast<ssize_t>(values.size() * sizeof(double));
+        _exit(values.size() == valueCount && write(channel[1], values.data(), bytes) == bytes ? 0
+                                                                                              : 1);
+    }
+    close(channel[1]);
+    figures.values.assign(valueCount, 0);
+    const auto wanted = static_cast<ssize_t>(valueCount * sizeof(double));
+    const ssize_t got = read(channel[0], figures.values.data(), wanted);
+    close(channel[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    figures.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return got == wanted && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+double EvtxexportSeconds(const std::string& log) {
+    if (std::system("command -v evtxexport >/dev/null 2>&1") != 0) {
+        return 0;
+    }
+    const auto began = std::chrono::steady_clock::now();
+    const int ignored = std::system(("evtxexport '" + log + "' >/dev/null 2>&1").c_str());
+    (void)ignored;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+}
+
+}  // namespace vzrm::bench

@@ -1,0 +1,38 @@
+// What the benchmarks over generated Security logs share: the log, a store
+// with the project's message files registered, a measured child process, and
+// evtxexport's time on the same file.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vzrm::bench {
+
+// A generated EVTX of `events` events, 10 % of them accesses to .zrm files;
+// made once and kept in the build folder.
+std::string GeneratedLog(std::size_t events);
+
+// A fresh folder for a store named `name`, with the message files in its
+// system32 and the environment pointing there.
+std::filesystem::path PrepareStoreFolder(const std::string& name);
+
+// Opens the store in `folder` as the registry in force and registers the
+// Security auditing provider's message files (call in the measured child).
+bool InstallStore(const std::filesystem::path& folder);
+
+struct ChildFigures {
+    std::vector<double> values;  // what the work returned
+    double peakMiB = 0;
+};
+// Runs `work` in a child process so that its peak memory is its own; false
+// when the child failed.
+bool MeasureInChild(const std::function<std::vector<double>()>& work, std::size_t valueCount,
+                    ChildFigures& figures);
+
+// evtxexport's time over the file, or 0 when it is not installed.
+double EvtxexportSeconds(const std::string& log);
+
+}  // namespace vzrm::bench

@@ -1,0 +1,79 @@
+// A whole unattended report run through the headless host over a generated
+// EVTX of 10^6 events (10 % .zrm accesses): time and peak memory, against
+// evtxexport reading the same file.
+//
+//   build/release/bench/bench_report_run [EVENTS]
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "bench_support.h"
+#include "report/headless_host.h"
+#include "report/report_run.h"
+#include "settings/opt_prof.h"
+
+namespace {
+
+class CountingLog : public vzrm::IApplicationLog {
+  public:
+    void Report(std::uint32_t, const std::vector<std::string>& strings) override {
+        for (const std::string& text : strings) {
+            std::cerr << text << "\n";
+        }
+        ++events;
+    }
+    int events = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace vzrm;
+    const std::size_t events = argc > 1 ? std::stoul(argv[1]) : 1000000;
+    const std::string log = bench::GeneratedLog(events);
+    const std::filesystem::path store = bench::PrepareStoreFolder("report-run-store");
+    const std::filesystem::path reports = store / "reports";
+    std::filesystem::create_directories(reports);
+    setenv("VZRM_SECURITY_LOG", log.c_str(), 1);
+
+    bench::ChildFigures figures;
+    const bool ran = bench::MeasureInChild(
+        [&]() -> std::vector<double> {
+            if (!bench::InstallStore(store)) {
+                return {};
+            }
+            const auto began = std::chrono::steady_clock::now();
+            CMainOpt options;
+            options.ReadRegOpt("Software\\Quorvix\\VelmoraZRMAuditor", platform::HKEY_CURRENT_USER);
+            CountingLog applicationLog;
+            CHeadlessRunHost host(applicationLog, reports.string() + "/", "bench");
+            CReportRun run(options, host);
+            run.LoadStoredDates();
+            host.RunUntilDone(run);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+            std::ifstream report(run.ReportPath());
+            double lines = 0;
+            for (std::string line; std::getline(report, line);) {
+                ++lines;
+            }
+            return {seconds, lines - 6,
+                    host.CloseRequested() && applicationLog.events == 0 ? 1.0 : 0.0};
+        },
+        3, figures);
+    if (!ran || figures.values[2] != 1) {
+        std::cerr << "the run did not complete\n";
+        return 1;
+    }
+    const double seconds = figures.values[0];
+    const double theirs = bench::EvtxexportSeconds(log);
+    std::printf("report run: %zu events, %.0f rows, %.3f s, %.0f ns/event, peak resident %.1f MiB",
+                events, figures.values[1], seconds, seconds * 1e9 / static_cast<double>(events),
+                figures.peakMiB);
+    if (theirs > 0) {
+        std::printf(", evtxexport %.2f s, ratio %.1fx", theirs, theirs / seconds);
+    }
+    std::printf("\n");
+    return 0;
+}
