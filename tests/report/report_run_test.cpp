@@ -12,6 +12,7 @@
 
 #include "audit/run_flags.h"
 #include "diagnostics/error_info.h"
+#include "platform/posix/sqlite_registry.h"
 #include "report/headless_host.h"
 #include "report/report_file.h"
 #include "settings/opt_prof.h"
@@ -351,6 +352,24 @@ TEST_F(ReportRun, OptionsThatCannotBeSavedStopTheRunAndTouchNoFile) {
         << g_errorInfo.GetPoints();
     EXPECT_EQ(Summary(), "earlier block\r\n");
     EXPECT_TRUE(ReportFiles().empty());
+}
+
+TEST_F(ReportRun, AUserWhoMayNotChangeTheOptionsStillRuns) {
+    // The options key exists, but the user's hive can only be read.
+    ASSERT_TRUE(options.WriteRegOpt());
+    std::filesystem::permissions(
+        store.Dir().File("HKCU.db"),
+        std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    platform::posix::SqliteRegistry readOnly(
+        {store.Dir().File("HKLM.db"), store.Dir().File("HKCU.db")});
+    test::ScopedServices only{{&clock, nullptr, &locale, &readOnly}};
+    CMainOpt userOptions;
+    ASSERT_TRUE(userOptions.ReadRegOpt(kApp, platform::HKEY_CURRENT_USER));
+    CReportRun run(userOptions, host);
+    Run(run);
+    EXPECT_TRUE(host.shownErrors.empty()) << host.shownErrors[0];
+    EXPECT_EQ(ReportFiles().size(), 1u);
+    EXPECT_EQ(host.information.size(), 1u);
 }
 
 TEST_F(ReportRun, ASummaryHeldByAnotherWriterEndsTheRunAndRemovesTheNewReport) {
