@@ -25,6 +25,8 @@ Services InstallServices(const Services& services) {
     Installed().registry = services.registry ? services.registry : defaults.registry;
     Installed().messageFiles =
         services.messageFiles ? services.messageFiles : defaults.messageFiles;
+    Installed().applicationLog =
+        services.applicationLog ? services.applicationLog : defaults.applicationLog;
     return previous;
 }
 
@@ -48,6 +50,9 @@ IClassicEventLog& ClassicEventLog() {
 }
 IModernEventLog& ModernEventLog() {
     return *Installed().modernLog;
+}
+IApplicationEventLog& ApplicationEventLog() {
+    return *Installed().applicationLog;
 }
 
 }  // namespace vzrm::platform

@@ -2,6 +2,7 @@
 // Tests install fakes with ScopedServices (tests/support).
 #pragma once
 
+#include "platform/application_log.h"
 #include "platform/clock.h"
 #include "platform/event_log.h"
 #include "platform/locale.h"
@@ -19,6 +20,7 @@ struct Services {
     IMessageFiles* messageFiles = nullptr;
     IClassicEventLog* classicLog = nullptr;
     IModernEventLog* modernLog = nullptr;
+    IApplicationEventLog* applicationLog = nullptr;
 };
 
 // The services in force; the Linux implementations unless others were installed.
@@ -34,5 +36,6 @@ IRegistry& Registry();
 IMessageFiles& MessageFiles();
 IClassicEventLog& ClassicEventLog();
 IModernEventLog& ModernEventLog();
+IApplicationEventLog& ApplicationEventLog();
 
 }  // namespace vzrm::platform

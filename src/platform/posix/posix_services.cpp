@@ -7,6 +7,7 @@
 #include "platform/posix/posix_locale.h"
 #include "platform/posix/posix_time_zone.h"
 #include "platform/posix/sqlite_registry.h"
+#include "platform/posix/syslog_application_log.h"
 
 namespace vzrm::platform::posix {
 
@@ -18,7 +19,9 @@ Services DefaultServices() {
     static FileMessageFiles messageFiles;
     static FileClassicEventLog classicLog;
     static FileModernEventLog modernLog;
-    return Services{&clock, &timeZone, &locale, &registry, &messageFiles, &classicLog, &modernLog};
+    static SyslogApplicationLog applicationLog;
+    return Services{&clock,        &timeZone,   &locale,    &registry,
+                    &messageFiles, &classicLog, &modernLog, &applicationLog};
 }
 
 }  // namespace vzrm::platform::posix

@@ -1,0 +1,29 @@
+// The program's writer of Application log events: one source, opened once.
+#pragma once
+
+#include <string>
+
+#include "report/application_log.h"
+
+namespace vzrm {
+
+class CEventLogWriter : public IApplicationLog {
+  public:
+    // Registers the source; an open writer stays with its first source.
+    void Open(const std::string& source);
+    void Close() { source_.clear(); }
+    bool IsOpen() const { return !source_.empty(); }
+    // The event's type comes from the identifier's two top bits: 1
+    // information, 2 warning, 3 error, 0 success. Without a source nothing
+    // is written.
+    void Report(std::uint32_t eventId, const std::vector<std::string>& strings) override;
+    // The product text and the rendered error record as one error event.
+    void ReportErrorRecord(const std::string& productText);
+
+  private:
+    std::string source_;
+};
+
+inline constexpr char kEventSource[] = "VelmoraZRMAuditor";
+
+}  // namespace vzrm
