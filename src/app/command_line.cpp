@@ -1,0 +1,78 @@
+#include "app/command_line.h"
+
+#include <strings.h>
+
+#include "audit/resource_text.h"
+#include "diagnostics/error_info.h"
+#include "diagnostics/error_texts.h"
+#include "settings/opt_prof.h"
+
+namespace vzrm {
+namespace {
+
+bool IsParameter(const std::string& arg) {
+    return !arg.empty() && (arg[0] == '-' || arg[0] == '/');
+}
+
+bool Named(const std::string& name, const char* longName, const char* shortName) {
+    return strcasecmp(name.c_str(), longName) == 0 || strcasecmp(name.c_str(), shortName) == 0;
+}
+
+// Whether the argument after /repfold is another parameter rather than the
+// folder. Absolute paths here begin with "/", so only "-" or one of our own
+// names after "/" counts.
+bool TakesTheFolderPlace(const std::string& arg) {
+    if (arg.empty() || arg[0] == '-') {
+        return !arg.empty();
+    }
+    const std::string name = arg.substr(1);
+    return arg[0] == '/' && (Named(name, "minimize", "m") || Named(name, "create", "c") ||
+                             Named(name, "repfold", "rf"));
+}
+
+}  // namespace
+
+void ReportParameterError(const std::string& name) {
+    if (g_errorInfo.HasError()) {
+        g_errorInfo.AddErrTextExt(StrgLine(name));
+        return;
+    }
+    const std::string named = name.empty() ? "" : "[" + name + "] ";
+    g_errorInfo.SetError("GRQPGWMYOADVWBB", 0, FormatResource(58391, named), StrgLine(name));
+}
+
+bool ParseCommandLine(COptProf& options, const std::vector<std::string>& args) {
+    bool ok = true;
+    const auto fail = [&ok](const std::string& name) {
+        ReportParameterError(name);
+        ok = false;
+    };
+    // The folder parameter, when it was the last parameter so far.
+    std::string lastFolderParameter;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!IsParameter(arg)) {
+            fail(lastFolderParameter);  // a value nothing asked for
+            continue;
+        }
+        const std::string name = arg.substr(1);
+        lastFolderParameter.clear();
+        if (Named(name, "minimize", "m")) {
+            options.Overrides().Add(COptItem::Int("RunMin", 1));
+        } else if (Named(name, "create", "c")) {
+            options.Overrides().Add(COptItem::Int("RunAuto", 1));
+        } else if (Named(name, "repfold", "rf")) {
+            if (i + 1 >= args.size() || TakesTheFolderPlace(args[i + 1])) {
+                fail(name);
+                continue;
+            }
+            options.Overrides().Add(COptItem::Str("LogFold", args[++i]));
+            lastFolderParameter = name;
+        } else {
+            fail(arg);
+        }
+    }
+    return ok;
+}
+
+}  // namespace vzrm
