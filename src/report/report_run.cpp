@@ -186,7 +186,15 @@ bool CReportRun::PrepareReportFiles() {
     std::snprintf(stamp, sizeof stamp, "%04d%02d%02d_%02d%02d%02d", start.year, start.month,
                   start.day, start.hour, start.minute, start.second);
     // Both files in the folder, whether or not its name ends with a separator.
-    reportPath_ = FolderWithSeparator() + FormatResource(58395, std::string(stamp));
+    // A run in the same second as the last one must not overwrite its report.
+    std::string name = stamp;
+    std::error_code ignored;
+    for (int n = 2;
+         std::filesystem::exists(FolderWithSeparator() + FormatResource(58395, name), ignored);
+         ++n) {
+        name = std::string(stamp) + "_" + std::to_string(n);
+    }
+    reportPath_ = FolderWithSeparator() + FormatResource(58395, name);
     summaryPath_ = FolderWithSeparator() + LoadResourceText(58394);
     if (!OpenReportFiles()) {
         g_errorInfo.AddErrPoint("UGIOMMWXTRIXVKQ");
@@ -305,6 +313,7 @@ void CReportRun::StoreDates() {
 
 void CReportRun::OnAuditDone(int result) {
     g_bRunning = false;
+    lastOutcome_ = result < 0 ? -1 : result > 0 ? 1 : 0;
     if (worker_.joinable()) {
         worker_.join();  // it has posted its last message and is ending
     }

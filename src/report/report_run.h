@@ -49,6 +49,8 @@ class CReportRun : public IAuditReportTarget {
     const std::string& ReportPath() const { return reportPath_; }
     const std::string& SummaryPath() const { return summaryPath_; }
     void SetCloseAfterRun(bool close) { closeAfterRun_ = close; }
+    // How the last run ended: -1 failed, 0 interrupted, 1 completed.
+    int LastOutcome() const { return lastOutcome_; }
 
   private:
     CLocalDateTime StopTime() const;
@@ -74,6 +76,7 @@ class CReportRun : public IAuditReportTarget {
     CLocalDateTime lastDataTime_;
     std::string lossWarning_;
     std::uint32_t rowCount_ = 0;
+    int lastOutcome_ = -1;
     std::thread worker_;
 };
 

@@ -1,0 +1,154 @@
+#include "app/main_app.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+#include "app/command_line.h"
+#include "audit/resource_text.h"
+#include "platform/named_mutex.h"
+#include "report/headless_host.h"
+#include "report/report_run.h"
+#include "settings/move_key.h"
+
+namespace vzrm {
+namespace {
+
+constexpr char kStartupMutex[] = "Quorvix_ZRMAU_MutexDoubleCall";
+constexpr char kInstanceMutex[] = "Global\\Quorvix_ZRMAU_MutexGlobal";
+constexpr char kSupportAddress[] = "support@quorvix.example";
+
+// The error display of a start without a window: standard error.
+class StderrErrorBox : public IErrorBox {
+  public:
+    bool IsShowing() const override { return false; }
+    void Show(const std::string& caption, const std::string& message, const std::string& details,
+              std::uint32_t, const std::string&) override {
+        std::cerr << caption << ": " << message << "\n\n" << details;
+    }
+};
+
+}  // namespace
+
+bool IsNonInteractiveSession() {
+    for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+        if (const char* value = std::getenv(name); value && *value) {
+            return false;
+        }
+    }
+    return true;
+}
+
+CMainApp::CMainApp() = default;
+
+ERROR_REPORT_CONTEXT CMainApp::ReportContext() const {
+    ERROR_REPORT_CONTEXT context;
+    context.productText = soft_.ProductText();
+    context.installFlags = installFlags_;
+    context.commandLine = args_;
+    context.options = const_cast<CMainOpt*>(&options_);
+    context.applicationName = soft_.ProductName();
+    context.supportAddress = kSupportAddress;
+    return context;
+}
+
+void CMainApp::ShowError() {
+    StderrErrorBox box;
+    ShowErrorInfo(ReportContext(), box);
+}
+
+void CMainApp::ReportStartupError() {
+    if (IsUnattended()) {
+        log_.Open(kEventSource);
+        log_.ReportErrorRecord(soft_.ProductText());
+    } else {
+        ShowError();
+    }
+}
+
+void CMainApp::ShowProductMessage(const std::string& text) {
+    if (IsUnattended()) {
+        log_.Open(kEventSource);
+        log_.Report(kErrorRecordEventId, {text});
+    } else {
+        std::cerr << soft_.ProductName() << ": " << text << "\n";
+    }
+}
+
+int CMainApp::Run(const std::vector<std::string>& args) {
+    args_ = args;
+    // Instances started at the same moment start up one after the other.
+    std::unique_ptr<platform::INamedMutex> startup;
+    if (platform::OpenNamedMutex(kStartupMutex, startup) == 0) {
+        startup->Wait(0xFFFFFFFF);
+    }
+    nonInteractive_ = IsNonInteractiveSession();
+
+    const std::vector<std::string> parameters(args.begin() + (args.empty() ? 0 : 1), args.end());
+    if (!ParseCommandLine(options_, parameters)) {
+        ReportStartupError();
+        return EXIT_REFUSED;
+    }
+    runAuto_ = options_.GetOptBool("RunAuto");
+
+    const int installed = CheckInstallation(soft_, installFlags_);
+    if (installed < 0) {
+        ReportStartupError();
+        return EXIT_REFUSED;
+    }
+    if (installed == 0) {
+        ShowProductMessage(FormatResource(60567, soft_.ProductText()));
+        return EXIT_REFUSED;
+    }
+    UpdateOptionVersion(soft_, installFlags_, MoveProfilesKey, nullptr);
+    if (g_errorInfo.HasError()) {
+        ReportStartupError();  // the start goes on with the options where they are
+        g_errorInfo.Clear();
+    }
+    const platform::HKEY root = installFlags_.optionsForAll != 0 ? platform::HKEY_LOCAL_MACHINE
+                                                                 : platform::HKEY_CURRENT_USER;
+    if (!options_.ReadRegOpt(soft_.BasePath(), root)) {
+        g_errorInfo.AddErrPoint("XHPLIIKOJEKPQTA");
+        ReportStartupError();
+        g_errorInfo.Clear();
+    }
+
+    std::unique_ptr<platform::INamedMutex> instance;
+    const std::int32_t opened = platform::OpenNamedMutex(kInstanceMutex, instance);
+    const std::int32_t held = opened == 0 ? instance->Wait(0) : opened;
+    if (held == 1460 || held == 183 || held == 5) {
+        ShowProductMessage(FormatResource(60594, soft_.ProductName()));
+        return EXIT_REFUSED;
+    }
+    if (held != 0) {
+        g_errorInfo.SetError("XOAAKGUEQCXDBRV", 6);
+        ReportStartupError();
+        g_errorInfo.Clear();
+    }
+    if (startup) {
+        startup->Release();
+    }
+
+    if (!IsUnattended()) {
+        std::cerr << soft_.ProductName()
+                  << ": the window is not part of this build; start with -c for a report run.\n";
+        return EXIT_REFUSED;
+    }
+    log_.Open(kEventSource);
+    CHeadlessRunHost host(log_, options_.GetOptStr("LogFold"), soft_.ProductText());
+    CReportRun run(options_, host);
+    run.LoadStoredDates();
+    host.RunUntilDone(run);
+    // The stored dates of a completed run reach the store when the program closes.
+    options_.WriteRegOpt();
+    switch (run.LastOutcome()) {
+        case 1:
+            return EXIT_COMPLETED;
+        case 0:
+            return EXIT_INTERRUPTED;
+        default:
+            return EXIT_FAILED;
+    }
+}
+
+}  // namespace vzrm

@@ -1,0 +1,51 @@
+// The program's start-up: command line, installation check, options, one
+// instance per machine, and the unattended report run. The main window is
+// not part of this build yet; an interactive start says so and ends.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/event_log_writer.h"
+#include "diagnostics/error_report.h"
+#include "settings/install_record.h"
+#include "settings/opt_prof.h"
+#include "settings/soft_inst.h"
+
+namespace vzrm {
+
+// Process exit statuses, for cron and scripts.
+enum ExitStatus : int {
+    EXIT_COMPLETED = 0,
+    EXIT_FAILED = 1,
+    EXIT_INTERRUPTED = 2,
+    EXIT_REFUSED = 3,
+};
+
+class CMainApp {
+  public:
+    CMainApp();
+    int Run(const std::vector<std::string>& args);
+
+    bool IsUnattended() const { return nonInteractive_ || runAuto_; }
+
+  private:
+    void ReportStartupError();
+    void ShowError();
+    // A message box of the product; the Application log when unattended.
+    void ShowProductMessage(const std::string& text);
+    ERROR_REPORT_CONTEXT ReportContext() const;
+
+    std::vector<std::string> args_;
+    bool nonInteractive_ = false;
+    bool runAuto_ = false;
+    CSoftInst soft_;
+    INSTALL_FLAGS installFlags_{0, 0, -1};
+    CMainOpt options_;
+    CEventLogWriter log_;
+};
+
+// No display to reach: started by cron, a timer or a service.
+bool IsNonInteractiveSession();
+
+}  // namespace vzrm

@@ -1,0 +1,167 @@
+// The built vzrmaud as a process: an installed store in a temporary folder,
+// logs written by the project's writers, reports checked byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "support/log_files.h"
+#include "support/temp_dir.h"
+
+namespace vzrm {
+namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const char kScenario[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
+{"id":4656,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":"0x120089"}
+{"id":4663,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":2}
+{"id":4658,"time":"2026-03-14T08:05:35Z","handle":"0x1a4"}
+{"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","object":"D:\\Records\\old.zrm","mask":"0x10000"}
+{"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
+{"id":4658,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
+)";
+
+class Vzrmaud : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::filesystem::path system = dir.Path() / "Windows" / "system32";
+        std::filesystem::create_directories(system);
+        for (const char* file : {"security.mc", "parameters.mc", "auditing.mc"}) {
+            std::filesystem::copy_file(std::string(VZRM_SOURCE_DIR) + "/resources/messages/" + file,
+                                       system / file);
+        }
+        std::filesystem::create_directories(reports);
+        test::WriteEvtx(dir.File("Security.evtx"), kScenario);
+    }
+
+    void Install() {
+        std::string record =
+            ReadText(std::string(VZRM_SOURCE_DIR) + "/resources/install/installation.reg.in");
+        for (const auto& [from, to] :
+             {std::pair{"@INSTALL_DIR@", dir.File("bin")},
+              {"@INSTALL_DATE@", "ea,07,03,00,06,00,0e,00,08,00,00,00,00,00,00,00"},
+              {"@COMMON_REG@", "00000001"},
+              {"@COMMON_SET@", "00000000"},
+              {"@SET_ACCESS@", "00000001"}}) {
+            record = std::regex_replace(record, std::regex(from), to);
+        }
+        test::WriteFile(dir.File("record.reg"), record);
+        ASSERT_EQ(
+            Run(std::string(VZRMREG_PATH) + " import '" + dir.File("record.reg") + "'").status, 0);
+    }
+
+    test::CommandResult Run(const std::string& command, const std::string& log = "") {
+        return test::RunCommand(
+            "env -u DISPLAY -u WAYLAND_DISPLAY TZ=UTC LANG=C.UTF-8 LC_ALL= SystemRoot='" +
+            dir.File("Windows") + "' VZRM_REGISTRY_DIR='" + dir.File("store") +
+            "' VZRM_LOCK_DIR='" + dir.File("locks") + "' VZRM_APPLICATION_LOG='" +
+            dir.File("application.log") + "' VZRM_SECURITY_LOG='" +
+            (log.empty() ? dir.File("Security.evtx") : log) + "' " + command + " 2>&1");
+    }
+    test::CommandResult Audit(const std::string& arguments, const std::string& log = "") {
+        return Run(std::string(VZRMAUD_PATH) + " " + arguments, log);
+    }
+    std::vector<std::string> ReportFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(reports)) {
+            if (entry.path().filename().string().rfind("ZRMAudit_", 0) == 0) {
+                names.push_back(entry.path().string());
+            }
+        }
+        return names;
+    }
+
+    test::TempDir dir;
+    std::string reports = dir.File("reports");
+};
+
+TEST_F(Vzrmaud, TwoUnattendedRunsOfTheSameLog) {
+    Install();
+    const test::CommandResult first = Audit("-c -rf '" + reports + "'");
+    ASSERT_EQ(first.status, 0) << first.output;
+    ASSERT_EQ(ReportFiles().size(), 1u);
+    const std::string report = ReadText(ReportFiles()[0]);
+    const std::regex stamp(R"(\d\d\d\d-\d\d-\d\d \d\d:\d\d:\d\d)");
+    // The times of processing are the clock's; everything else is fixed.
+    EXPECT_EQ(std::regex_replace(report, stamp, "T"),
+              "Start of processing: T\r\n\r\n"
+              "Date,Time,Computer,User,Path File,Name File,Event,Path Program,Name Program\r\n\r\n"
+              "2026.03.14,08:05:33,RECPC,operator,D:\\Records\\,case12.zrm,Create,"
+              "C:\\Program Files\\Rec\\,pramvoxe.exe,\r\n"
+              "2026.03.14,08:05:35,RECPC,operator,D:\\Records\\,case12.zrm,Close,"
+              "C:\\Program Files\\Rec\\,pramvoxe.exe,\r\n"
+              "2026.03.14,08:05:37,RECPC,operator,D:\\Records\\,old.zrm,Delete,"
+              "C:\\Program Files\\Rec\\,pramvoxe.exe,\r\n\r\n"
+              "Stop of processing: T\r\n");
+
+    // At once, in the same second: the first report must survive.
+    const test::CommandResult second = Audit("-c -rf '" + reports + "'");
+    ASSERT_EQ(second.status, 0) << second.output;
+    ASSERT_EQ(ReportFiles().size(), 1u);
+    EXPECT_EQ(ReadText(ReportFiles()[0]), report);
+    const std::string summary =
+        std::regex_replace(ReadText(reports + "/_ZRMAudit_summary.txt"), stamp, "T");
+    EXPECT_EQ(summary,
+              "Start of processing: T\r\nLast date of processing: \r\n"
+              "Processed events: 3\r\nAudit report: " +
+                  ReportFiles()[0] +
+                  "\r\nStop of processing: T\r\n------------------------------\r\n"
+                  "Start of processing: T\r\nLast date of processing: T\r\n"
+                  "Processed events: 0\r\nAudit report hasn't been created. The data "
+                  "is absent for the processed period.\r\nStop of processing: T\r\n"
+                  "------------------------------\r\n")
+        << summary;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("application.log")));
+}
+
+TEST_F(Vzrmaud, RefusalsAndFailuresGiveTheirStatusAndTheirMessage) {
+    // Not installed.
+    EXPECT_EQ(Audit("-c -rf '" + reports + "'").status, 3);
+    EXPECT_NE(ReadText(dir.File("application.log"))
+                  .find("error 0xC0000002\nThe Velmora ZRM Auditor 1.0 (build 414) has not been "
+                        "installed.\n"),
+              std::string::npos)
+        << ReadText(dir.File("application.log"));
+    Install();
+    // Command-line errors.
+    EXPECT_EQ(Audit("-c /x").status, 3);
+    EXPECT_NE(ReadText(dir.File("application.log")).find("Text : The [/x] parameter is incorrect."),
+              std::string::npos);
+    EXPECT_EQ(Audit("-c -rf").status, 3);
+    EXPECT_NE(ReadText(dir.File("application.log")).find("Text : The [rf] parameter"),
+              std::string::npos);
+    // A reports folder that cannot be written: the run fails and says why.
+    const test::CommandResult failed = Audit("-c -rf '" + dir.File("missing") + "'");
+    EXPECT_EQ(failed.status, 1) << failed.output;
+    EXPECT_NE(ReadText(dir.File("application.log")).find("is invalid or does not exist"),
+              std::string::npos);
+    EXPECT_TRUE(ReportFiles().empty());
+}
+
+TEST_F(Vzrmaud, ASecondInstanceIsRefused) {
+    Install();
+    // Another instance holds the machine-wide instance lock.
+    const std::string locks = dir.File("locks") + "/global";
+    std::filesystem::create_directories(locks);
+    const std::string lock = locks + "/Quorvix_ZRMAU_MutexGlobal.lock";
+    const test::CommandResult second =
+        Run("flock '" + lock + "' " + VZRMAUD_PATH + " -c -rf '" + reports + "'");
+    EXPECT_EQ(second.status, 3) << second.output;
+    EXPECT_NE(ReadText(dir.File("application.log"))
+                  .find("The Velmora ZRM Auditor is running already. The application does not "
+                        "support concurrent user sessions."),
+              std::string::npos)
+        << ReadText(dir.File("application.log"));
+    EXPECT_TRUE(ReportFiles().empty());
+}
+
+}  // namespace
+}  // namespace vzrm
