@@ -122,6 +122,30 @@ TEST_F(Vzrmaud, TwoUnattendedRunsOfTheSameLog) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("application.log")));
 }
 
+TEST_F(Vzrmaud, ALogThatLostEventsIsNotedAtTheHeadOfTheBlock) {
+    Install();
+    ASSERT_EQ(Audit("-c -rf '" + reports + "'").status, 0);
+    // The log was cleared since: its oldest event is newer than the newest one
+    // seen. (Its events lie before the new period, so the run has no rows.)
+    std::string later = std::regex_replace(std::string(kScenario), std::regex("08:05:"), "09:15:");
+    for (const auto& [from, to] :
+         {std::pair{"4656", "560"}, {"4663", "567"}, {"4658", "562"}, {"4660", "564"}}) {
+        later = std::regex_replace(later, std::regex(std::string("\"id\":") + from),
+                                   std::string("\"id\":") + to);
+    }
+    test::WriteEvt(dir.File("Security.evt"), later);
+    const test::CommandResult run = Audit("-c -rf '" + reports + "'", dir.File("Security.evt"));
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string summary = ReadText(reports + "/_ZRMAudit_summary.txt");
+    const std::string second = summary.substr(summary.find("-\r\n") + 3);
+    const std::regex head(
+        "Start of processing: [^\r]+\r\nATTENTION!\r\nThe program has found loss of the "
+        "system data in the range 2026-03-14 08:05:37 - 2026-03-14 09:15:30\\.Last date of "
+        "processing: [^\r]+\r\nProcessed events: 0\r\nAudit report hasn't been created\\. The "
+        "data is absent for the processed period\\.\r\n[\\s\\S]*");
+    EXPECT_TRUE(std::regex_match(second, head)) << second;
+}
+
 TEST_F(Vzrmaud, RefusalsAndFailuresGiveTheirStatusAndTheirMessage) {
     // Not installed.
     EXPECT_EQ(Audit("-c -rf '" + reports + "'").status, 3);
