@@ -17,6 +17,11 @@ namespace {
 constexpr char kStartupMutex[] = "Quorvix_ZRMAU_MutexDoubleCall";
 constexpr char kInstanceMutex[] = "Global\\Quorvix_ZRMAU_MutexGlobal";
 constexpr char kSupportAddress[] = "support@quorvix.example";
+constexpr char kUsage[] =
+    "usage: vzrmaud [-c|/create] [-rf|/repfold DIR] [-m|/minimize]\n"
+    "  -c runs one report into DIR and exits with status 0 (completed), 1 (failed),\n"
+    "  2 (interrupted) or 3 (refused to start: wrong command line, not installed,\n"
+    "  already running).\n";
 
 // The error display of a start without a window: standard error.
 class StderrErrorBox : public IErrorBox {
@@ -87,6 +92,7 @@ int CMainApp::Run(const std::vector<std::string>& args) {
     const std::vector<std::string> parameters(args.begin() + (args.empty() ? 0 : 1), args.end());
     if (!ParseCommandLine(options_, parameters)) {
         ReportStartupError();
+        std::cerr << kUsage;
         return EXIT_REFUSED;
     }
     runAuto_ = options_.GetOptBool("RunAuto");

@@ -156,7 +156,9 @@ TEST_F(Vzrmaud, RefusalsAndFailuresGiveTheirStatusAndTheirMessage) {
         << ReadText(dir.File("application.log"));
     Install();
     // Command-line errors.
-    EXPECT_EQ(Audit("-c /x").status, 3);
+    const test::CommandResult wrong = Audit("-c /x");
+    EXPECT_EQ(wrong.status, 3);
+    EXPECT_NE(wrong.output.find("3 (refused to start"), std::string::npos) << wrong.output;
     EXPECT_NE(ReadText(dir.File("application.log")).find("Text : The [/x] parameter is incorrect."),
               std::string::npos);
     EXPECT_EQ(Audit("-c -rf").status, 3);
