@@ -17,6 +17,7 @@
 #include <iostream>
 #include <string>
 
+#include "audit/security_log_reader.h"
 #include "platform/error_codes.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "tools/loggen/evtx_writer.h"
@@ -25,18 +26,6 @@ namespace {
 
 using namespace vzrm::platform;
 using Clock = std::chrono::steady_clock;
-
-const std::vector<std::string> kPaths = {"Event/System/Provider/@Name",
-                                         "Event/System/Channel",
-                                         "Event/System/TimeCreated/@SystemTime",
-                                         "Event/System/EventID",
-                                         "Event/System/EventRecordID",
-                                         "Event/System/Computer",
-                                         "Event/System/Security/@UserID",
-                                         "Event/System/Level",
-                                         "Event/System/Task",
-                                         "Event/System/Keywords",
-                                         "Event/EventData/Data"};
 
 void Generate(const std::string& path, std::size_t events) {
     vzrm::loggen::EvtxWriter writer(path);
@@ -72,7 +61,7 @@ Result ReadAll(const std::string& path) {
     Result result;
     const auto start = Clock::now();
     if (log.Query(path, "*", EvtQueryFilePath, query) != 0 ||
-        log.CreateRenderContext(kPaths, EvtRenderContextValues, context) != 0) {
+        log.CreateRenderContext(vzrm::kRenderPaths, EvtRenderContextValues, context) != 0) {
         std::cerr << "cannot read " << path << "\n";
         return result;
     }

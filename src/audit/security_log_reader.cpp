@@ -14,15 +14,6 @@
 
 namespace vzrm {
 
-using namespace platform;
-
-namespace {
-
-constexpr std::uint32_t kBufferSize = 4096;
-constexpr std::uint32_t kBatch = 100;
-constexpr std::uint16_t kTaskFileSystem = 12800;
-constexpr std::uint16_t kCategoryObjectAccess = 3;
-
 const std::vector<std::string> kRenderPaths = {"Event/System/Provider/@Name",
                                                "Event/System/Channel",
                                                "Event/System/TimeCreated/@SystemTime",
@@ -34,6 +25,15 @@ const std::vector<std::string> kRenderPaths = {"Event/System/Provider/@Name",
                                                "Event/System/Task",
                                                "Event/System/Keywords",
                                                "Event/EventData/Data"};
+
+using namespace platform;
+
+namespace {
+
+constexpr std::uint32_t kBufferSize = 4096;
+constexpr std::uint32_t kBatch = 100;
+constexpr std::uint16_t kTaskFileSystem = 12800;
+constexpr std::uint16_t kCategoryObjectAccess = 3;
 
 // A narrow text at `at` in a classic record; `at` moves past its zero.
 std::string RecordText(std::span<const std::uint8_t> record, std::size_t& at) {

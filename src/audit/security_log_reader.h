@@ -16,6 +16,9 @@
 
 namespace vzrm {
 
+// The values read from every modern event, in the order the reader uses them.
+extern const std::vector<std::string> kRenderPaths;
+
 struct EVT_HANDLE_WITH_ERROR {
     platform::EVT_HANDLE handle = 0;
     std::int32_t error = 0;

@@ -1,6 +1,7 @@
 // The modern interface's batches, handles and rendering rules.
 #include <gtest/gtest.h>
 
+#include "audit/security_log_reader.h"
 #include "platform/error_codes.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "support/fake_services.h"
@@ -49,17 +50,7 @@ TEST_F(ModernLog, RenderAsksForALargerBufferAndTypesItsValues) {
     EVT_HANDLE query = 0;
     EVT_HANDLE context = 0;
     ASSERT_EQ(log.Query(dir.File("Security.evtx"), "*", EvtQueryFilePath, query), 0);
-    const std::vector<std::string> paths = {"Event/System/Provider/@Name",
-                                            "Event/System/Channel",
-                                            "Event/System/TimeCreated/@SystemTime",
-                                            "Event/System/EventID",
-                                            "Event/System/EventRecordID",
-                                            "Event/System/Computer",
-                                            "Event/System/Security/@UserID",
-                                            "Event/System/Level",
-                                            "Event/System/Task",
-                                            "Event/System/Keywords",
-                                            "Event/EventData/Data"};
+    const std::vector<std::string>& paths = kRenderPaths;
     ASSERT_EQ(log.CreateRenderContext(paths, EvtRenderContextValues, context), 0);
     EVT_HANDLE event = 0;
     std::uint32_t returned = 0;
