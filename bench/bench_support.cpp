@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/posix/sqlite_registry.h"
@@ -118,6 +119,19 @@ double EvtxexportSeconds(const std::string& log) {
     const int ignored = std::system(("evtxexport '" + log + "' >/dev/null 2>&1").c_str());
     (void)ignored;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+}
+
+void PrintFigures(const char* what, const char* items, std::size_t events,
+                  const ChildFigures& figures, const std::string& log) {
+    const double seconds = figures.values[0];
+    const double theirs = EvtxexportSeconds(log);
+    std::printf("%s: %zu events, %.0f %s, %.3f s, %.0f ns/event, peak resident %.1f MiB", what,
+                events, figures.values[1], items, seconds,
+                seconds * 1e9 / static_cast<double>(events), figures.peakMiB);
+    if (theirs > 0) {
+        std::printf(", evtxexport %.2f s, ratio %.1fx", theirs, theirs / seconds);
+    }
+    std::printf("\n");
 }
 
 }  // namespace vzrm::bench

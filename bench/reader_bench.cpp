@@ -37,14 +37,6 @@ int main(int argc, char** argv) {
         std::cerr << "the reader failed\n";
         return 1;
     }
-    const double seconds = figures.values[0];
-    const double theirs = bench::EvtxexportSeconds(log);
-    std::printf("reader: %zu events, %.0f records, %.3f s, %.0f ns/event, peak resident %.1f MiB",
-                events, figures.values[1], seconds, seconds * 1e9 / static_cast<double>(events),
-                figures.peakMiB);
-    if (theirs > 0) {
-        std::printf(", evtxexport %.2f s, ratio %.1fx", theirs, theirs / seconds);
-    }
-    std::printf("\n");
+    bench::PrintFigures("reader", "records", events, figures, log);
     return 0;
 }
