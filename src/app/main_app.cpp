@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "audit/resource_text.h"
 #include "platform/named_mutex.h"
+#include "platform/posix/instance_channel.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
 #include "settings/move_key.h"
@@ -16,6 +17,8 @@ namespace {
 
 constexpr char kStartupMutex[] = "Quorvix_ZRMAU_MutexDoubleCall";
 constexpr char kInstanceMutex[] = "Global\\Quorvix_ZRMAU_MutexGlobal";
+constexpr char kWindowClass[] = "Quorvix_ZRMAU_Class";
+constexpr std::int32_t kLauncherShow = 1;  // SW_SHOWNORMAL: a desktop launcher has no other
 constexpr char kSupportAddress[] = "support@quorvix.example";
 constexpr char kUsage[] =
     "usage: vzrmaud [-c|/create] [-rf|/repfold DIR] [-m|/minimize]\n"
@@ -42,6 +45,16 @@ bool IsNonInteractiveSession() {
         }
     }
     return true;
+}
+
+std::int32_t StartShowCommand(std::int32_t launcherShow, bool runMin, bool nonInteractive) {
+    if (nonInteractive || launcherShow == 0) {
+        return 0;
+    }
+    if (runMin || launcherShow == 2 || launcherShow == 6 || launcherShow == 7) {
+        return 6;
+    }
+    return 1;
 }
 
 CMainApp::CMainApp() = default;
@@ -117,6 +130,13 @@ int CMainApp::Run(const std::vector<std::string>& args) {
         g_errorInfo.AddErrPoint("XHPLIIKOJEKPQTA");
         ReportStartupError();
         g_errorInfo.Clear();
+    }
+
+    const std::int32_t show =
+        StartShowCommand(kLauncherShow, options_.GetOptBool("RunMin"), nonInteractive_);
+    // A second start on the same desktop brings the running window up and ends quietly.
+    if (!nonInteractive_ && platform::posix::SendShowInstance(kWindowClass, show)) {
+        return EXIT_COMPLETED;
     }
 
     std::unique_ptr<platform::INamedMutex> instance;

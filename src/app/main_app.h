@@ -1,8 +1,10 @@
 // The program's start-up: command line, installation check, options, one
 // instance per machine, and the unattended report run. The main window is
-// not part of this build yet; an interactive start says so and ends.
+// not part of this build yet: an interactive start hands its show command to
+// a running instance, or says so and ends.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -47,5 +49,9 @@ class CMainApp {
 
 // No display to reach: started by cron, a timer or a service.
 bool IsNonInteractiveSession();
+
+// The main window's show command at start-up (SW_ values): 6 minimizes, 1
+// shows normally, 0 never shows. A Linux launcher gives 1.
+std::int32_t StartShowCommand(std::int32_t launcherShow, bool runMin, bool nonInteractive);
 
 }  // namespace vzrm

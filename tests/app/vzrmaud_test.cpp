@@ -1,12 +1,17 @@
 // The built vzrmaud as a process: an installed store in a temporary folder,
 // logs written by the project's writers, reports checked byte for byte.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 
+#include "audit/local_date_time.h"
+#include "platform/posix/instance_channel.h"
 #include "support/log_files.h"
 #include "support/temp_dir.h"
 
@@ -58,9 +63,12 @@ class Vzrmaud : public ::testing::Test {
             Run(std::string(VZRMREG_PATH) + " import '" + dir.File("record.reg") + "'").status, 0);
     }
 
-    test::CommandResult Run(const std::string& command, const std::string& log = "") {
+    // Without a display unless one is named.
+    test::CommandResult Run(const std::string& command, const std::string& log = "",
+                            const std::string& display = "") {
+        const std::string session = display.empty() ? "-u DISPLAY" : "DISPLAY='" + display + "'";
         return test::RunCommand(
-            "env -u DISPLAY -u WAYLAND_DISPLAY TZ=UTC LANG=C.UTF-8 LC_ALL= SystemRoot='" +
+            "env -u WAYLAND_DISPLAY " + session + " TZ=UTC LANG=C.UTF-8 LC_ALL= SystemRoot='" +
             dir.File("Windows") + "' VZRM_REGISTRY_DIR='" + dir.File("store") +
             "' VZRM_LOCK_DIR='" + dir.File("locks") + "' VZRM_APPLICATION_LOG='" +
             dir.File("application.log") + "' VZRM_SECURITY_LOG='" +
@@ -69,6 +77,30 @@ class Vzrmaud : public ::testing::Test {
     test::CommandResult Audit(const std::string& arguments, const std::string& log = "") {
         return Run(std::string(VZRMAUD_PATH) + " " + arguments, log);
     }
+    // The OLE value of a date the last run stored in the user's options.
+    double StoredDate(const std::string& name) {
+        const test::CommandResult query =
+            Run(std::string(VZRMREG_PATH) +
+                " query 'HKCU\\Software\\Quorvix\\VelmoraZRMAuditor\\Profiles\\0\\Options' "
+                "/v " +
+                name);
+        std::smatch found;
+        // The framed value ends with the eight bytes of the double.
+        if (!std::regex_search(query.output, found,
+                               std::regex("REG_BINARY +[0-9A-F]*([0-9A-F]{16})"))) {
+            ADD_FAILURE() << query.output;
+            return 0;
+        }
+        std::uint8_t bytes[8];
+        for (int i = 0; i < 8; ++i) {
+            bytes[i] =
+                static_cast<std::uint8_t>(std::stoul(found[1].str().substr(2 * i, 2), nullptr, 16));
+        }
+        double value = 0;
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    }
+    static double OleNow() { return 25569.0 + static_cast<double>(std::time(nullptr)) / 86400.0; }
     std::vector<std::string> ReportFiles() const {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(reports)) {
@@ -122,6 +154,31 @@ TEST_F(Vzrmaud, TwoUnattendedRunsOfTheSameLog) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("application.log")));
 }
 
+TEST_F(Vzrmaud, OnlyACompletedRunMovesTheStoredDates) {
+    Install();
+    const double before = OleNow();
+    ASSERT_EQ(Audit("-c -rf '" + reports + "'").status, 0);
+    const double after = OleNow();
+    // The next period starts where this one ended, two seconds before the
+    // run started; the newest event's time is kept for the loss check.
+    const double second = 1.0 / 86400;
+    const double processed = StoredDate("LastDateProc");
+    EXPECT_GE(processed, before - 3 * second);
+    EXPECT_LE(processed, after - 2 * second);
+    EXPECT_EQ(StoredDate("LastDateData"),
+              CLocalDateTime::FromFields(2026, 3, 14, 8, 5, 37).GetOleValue());
+
+    // A folder that exists and that nobody may write to, root included.
+    const test::CommandResult failed = Audit("-c -rf /sys");
+    EXPECT_EQ(failed.status, 1) << failed.output;
+    const std::string log = ReadText(dir.File("application.log"));
+    EXPECT_NE(log.find("Access to /sys/ZRMAudit_"), std::string::npos) << log;
+    EXPECT_NE(log.find("Code : 5 (0x5)"), std::string::npos) << log;
+    EXPECT_EQ(StoredDate("LastDateProc"), processed);
+    EXPECT_EQ(StoredDate("LastDateData"),
+              CLocalDateTime::FromFields(2026, 3, 14, 8, 5, 37).GetOleValue());
+}
+
 TEST_F(Vzrmaud, ALogThatLostEventsIsNotedAtTheHeadOfTheBlock) {
     Install();
     ASSERT_EQ(Audit("-c -rf '" + reports + "'").status, 0);
@@ -170,6 +227,13 @@ TEST_F(Vzrmaud, RefusalsAndFailuresGiveTheirStatusAndTheirMessage) {
     EXPECT_NE(ReadText(dir.File("application.log")).find("is invalid or does not exist"),
               std::string::npos);
     EXPECT_TRUE(ReportFiles().empty());
+    // A pipe in place of the log fails the run at once instead of waiting
+    // for a writer (the timeout turns a wait into status 124).
+    ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+    const test::CommandResult pipe = Run(
+        std::string("timeout 20 ") + VZRMAUD_PATH + " -c -rf '" + reports + "'", dir.File("pipe"));
+    EXPECT_EQ(pipe.status, 1) << pipe.output;
+    EXPECT_TRUE(ReportFiles().empty());
 }
 
 TEST_F(Vzrmaud, ASecondInstanceIsRefused) {
@@ -187,6 +251,35 @@ TEST_F(Vzrmaud, ASecondInstanceIsRefused) {
               std::string::npos)
         << ReadText(dir.File("application.log"));
     EXPECT_TRUE(ReportFiles().empty());
+}
+
+// A second start on the desktop hands its show command to the running
+// window and ends quietly; with nothing listening it meets the instance lock.
+TEST_F(Vzrmaud, ASecondStartOnTheDesktopShowsTheRunningInstance) {
+    Install();
+    // The channel is scoped by the lock folder, like the instance lock.
+    setenv("VZRM_LOCK_DIR", dir.File("locks").c_str(), 1);
+    {
+        platform::posix::CInstanceListener running;
+        ASSERT_TRUE(running.Listen("Quorvix_ZRMAU_Class"));
+        const test::CommandResult minimized = Run(std::string(VZRMAUD_PATH) + " -m", "", ":97");
+        EXPECT_EQ(minimized.status, 0);
+        EXPECT_EQ(minimized.output, "");
+        EXPECT_EQ(running.TakeShowRequest(), std::optional<std::int32_t>(6));
+        EXPECT_EQ(Run(std::string(VZRMAUD_PATH), "", ":97").status, 0);
+        EXPECT_EQ(running.TakeShowRequest(), std::optional<std::int32_t>(1));
+        // Without a display there is no window to show: the lock decides.
+        EXPECT_EQ(Audit("-c -rf '" + reports + "'").status, 0);
+        EXPECT_FALSE(running.TakeShowRequest().has_value());
+    }
+    unsetenv("VZRM_LOCK_DIR");
+
+    const std::string locks = dir.File("locks") + "/global";
+    const test::CommandResult refused =
+        Run("flock '" + locks + "/Quorvix_ZRMAU_MutexGlobal.lock' " + VZRMAUD_PATH, "", ":97");
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.output.find("The Velmora ZRM Auditor is running already."), std::string::npos)
+        << refused.output;
 }
 
 }  // namespace

@@ -7,15 +7,31 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 namespace vzrm::platform::posix {
 namespace {
 
+// The lock folder stands for the machine: instances that share it see each
+// other, the same as they share the instance mutex.
+std::string LockFolderTag() {
+    const char* folder = std::getenv("VZRM_LOCK_DIR");
+    if (folder == nullptr || *folder == '\0') {
+        return "";
+    }
+    std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a keeps long paths short
+    for (const char* c = folder; *c; ++c) {
+        hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ULL;
+    }
+    return "/" + std::to_string(hash);
+}
+
 // An abstract socket: nothing in the file system to clean up, and gone with
 // the process that held it.
 socklen_t AddressOf(const std::string& windowClass, sockaddr_un& address) {
-    const std::string name = "vzrm/" + windowClass + "/" + std::to_string(geteuid());
+    const std::string name =
+        "vzrm/" + windowClass + "/" + std::to_string(geteuid()) + LockFolderTag();
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
     const std::size_t length = std::min(name.size(), sizeof address.sun_path - 1);

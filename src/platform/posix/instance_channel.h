@@ -1,5 +1,5 @@
 // How a second start reaches the running instance: a local socket named
-// after the main window class and the user, standing in for a top-level
+// after the main window class, the user and the lock folder, standing in for a top-level
 // window search and a posted WM_SHOW_INSTANCE.
 #pragma once
 

@@ -109,7 +109,12 @@ namespace posix {
 
 std::int32_t FileMessageFiles::Load(const std::string& path, HMODULE& module) {
     module = 0;
-    std::ifstream in(MapWindowsPath(path), std::ios::binary);
+    const std::string file = MapWindowsPath(path);
+    std::error_code statError;
+    if (!std::filesystem::is_regular_file(file, statError)) {
+        return kErrorModNotFound;  // a pipe or a device would block the read
+    }
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         return kErrorModNotFound;
     }

@@ -1,6 +1,7 @@
 #include "platform/posix/eventlog/log_location.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 
@@ -38,6 +39,11 @@ void SetLogFileLocator(std::function<std::string(const std::string&)> locator) {
 }
 
 LogFormat DetectLogFormat(const std::string& path) {
+    // A pipe or a device would block the read or never end.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return LogFormat::none;
+    }
     std::ifstream in(path, std::ios::binary);
     std::uint8_t head[kEvtHeaderSize] = {};
     in.read(reinterpret_cast<char*>(head), sizeof head);

@@ -49,7 +49,8 @@ void MappedFile::Release(std::size_t offset, std::size_t length) const {
 
 std::int32_t MappedFile::Open(const std::string& path) {
     Reset();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a pipe returns at once and is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return WindowsErrorFromErrno(errno);
     }
