@@ -1,0 +1,29 @@
+#include "ui/error_box_display.h"
+
+#include <QApplication>
+
+#include "ui/mess_err_box.h"
+
+namespace vzrm::ui {
+namespace {
+
+bool g_boxShowing = false;  // user-interface thread only
+
+}  // namespace
+
+bool CErrorBoxDisplay::IsShowing() const {
+    return g_boxShowing;
+}
+
+void CErrorBoxDisplay::Show(const std::string& caption, const std::string& message,
+                            const std::string& details, std::uint32_t style,
+                            const std::string& supportAddress) {
+    g_boxShowing = true;
+    CMessErrBox box(QApplication::activeWindow(), QString::fromStdString(caption),
+                    QString::fromStdString(message), QString::fromStdString(details), style,
+                    QString::fromStdString(supportAddress));
+    box.DoModal();
+    g_boxShowing = false;
+}
+
+}  // namespace vzrm::ui
