@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "audit/resource_text.h"
 #include "platform/named_mutex.h"
+#include "platform/posix/display_probe.h"
 #include "platform/posix/instance_channel.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
@@ -26,25 +27,10 @@ constexpr char kUsage[] =
     "  2 (interrupted) or 3 (refused to start: wrong command line, not installed,\n"
     "  already running).\n";
 
-// The error display of a start without a window: standard error.
-class StderrErrorBox : public IErrorBox {
-  public:
-    bool IsShowing() const override { return false; }
-    void Show(const std::string& caption, const std::string& message, const std::string& details,
-              std::uint32_t, const std::string&) override {
-        std::cerr << caption << ": " << message << "\n\n" << details;
-    }
-};
-
 }  // namespace
 
 bool IsNonInteractiveSession() {
-    for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
-        if (const char* value = std::getenv(name); value && *value) {
-            return false;
-        }
-    }
-    return true;
+    return !platform::posix::IsDisplayReachable();
 }
 
 std::int32_t StartShowCommand(std::int32_t launcherShow, bool runMin, bool nonInteractive) {
@@ -57,7 +43,7 @@ std::int32_t StartShowCommand(std::int32_t launcherShow, bool runMin, bool nonIn
     return 1;
 }
 
-CMainApp::CMainApp() = default;
+CMainApp::CMainApp(IDesktop& desktop) : desktop_(desktop) {}
 
 ERROR_REPORT_CONTEXT CMainApp::ReportContext() const {
     ERROR_REPORT_CONTEXT context;
@@ -71,8 +57,7 @@ ERROR_REPORT_CONTEXT CMainApp::ReportContext() const {
 }
 
 void CMainApp::ShowError() {
-    StderrErrorBox box;
-    ShowErrorInfo(ReportContext(), box);
+    ShowErrorInfo(ReportContext(), desktop_.ErrorBox());
 }
 
 void CMainApp::ReportStartupError() {
@@ -89,7 +74,7 @@ void CMainApp::ShowProductMessage(const std::string& text) {
         log_.Open(kEventSource);
         log_.Report(kErrorRecordEventId, {text});
     } else {
-        std::cerr << soft_.ProductName() << ": " << text << "\n";
+        desktop_.ShowMessage(soft_.ProductName(), text);
     }
 }
 
@@ -156,8 +141,9 @@ int CMainApp::Run(const std::vector<std::string>& args) {
     }
 
     if (!IsUnattended()) {
-        std::cerr << soft_.ProductName()
-                  << ": the window is not part of this build; start with -c for a report run.\n";
+        desktop_.ShowMessage(
+            soft_.ProductName(),
+            "The window is not part of this build; start with -c for a report run.");
         return EXIT_REFUSED;
     }
     log_.Open(kEventSource);

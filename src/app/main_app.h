@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop.h"
 #include "app/event_log_writer.h"
 #include "diagnostics/error_report.h"
 #include "settings/install_record.h"
@@ -26,7 +27,7 @@ enum ExitStatus : int {
 
 class CMainApp {
   public:
-    CMainApp();
+    explicit CMainApp(IDesktop& desktop);
     int Run(const std::vector<std::string>& args);
 
     bool IsUnattended() const { return nonInteractive_ || runAuto_; }
@@ -38,6 +39,7 @@ class CMainApp {
     void ShowProductMessage(const std::string& text);
     ERROR_REPORT_CONTEXT ReportContext() const;
 
+    IDesktop& desktop_;
     std::vector<std::string> args_;
     bool nonInteractive_ = false;
     bool runAuto_ = false;
@@ -47,7 +49,8 @@ class CMainApp {
     CEventLogWriter log_;
 };
 
-// No display to reach: started by cron, a timer or a service.
+// No desktop to reach: started by cron, a timer or a service, or with a
+// DISPLAY left over from a session that has ended.
 bool IsNonInteractiveSession();
 
 // The main window's show command at start-up (SW_ values): 6 minimizes, 1

@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "app/main_app.h"
+#include "ui/qt_desktop.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv, argv + argc);
-    vzrm::CMainApp app;
+    vzrm::ui::CQtDesktop desktop(argc, argv);
+    vzrm::CMainApp app(desktop);
     return app.Run(args);
 }

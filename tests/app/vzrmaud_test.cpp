@@ -1,7 +1,10 @@
 // The built vzrmaud as a process: an installed store in a temporary folder,
 // logs written by the project's writers, reports checked byte for byte.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <ctime>
@@ -253,20 +256,45 @@ TEST_F(Vzrmaud, ASecondInstanceIsRefused) {
     EXPECT_TRUE(ReportFiles().empty());
 }
 
+// An X display whose socket listens while the object lives: enough for the
+// start-up to count the session as interactive.
+class LiveDisplay {
+  public:
+    LiveDisplay() : number_(3000 + getpid() % 20000), fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
+        const std::string path = "/tmp/.X11-unix/X" + std::to_string(number_);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path + 1, path.data(), path.size());  // abstract
+        const auto length =
+            static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+        EXPECT_EQ(bind(fd_, reinterpret_cast<const sockaddr*>(&address), length), 0);
+        EXPECT_EQ(listen(fd_, 8), 0);
+    }
+    ~LiveDisplay() { close(fd_); }
+    std::string Name() const { return ":" + std::to_string(number_); }
+
+  private:
+    int number_;
+    int fd_;
+};
+
 // A second start on the desktop hands its show command to the running
-// window and ends quietly; with nothing listening it meets the instance lock.
+// window and ends quietly; a DISPLAY whose session has ended is unattended.
 TEST_F(Vzrmaud, ASecondStartOnTheDesktopShowsTheRunningInstance) {
     Install();
     // The channel is scoped by the lock folder, like the instance lock.
     setenv("VZRM_LOCK_DIR", dir.File("locks").c_str(), 1);
+    std::string display;
     {
+        LiveDisplay desktop;
+        display = desktop.Name();
         platform::posix::CInstanceListener running;
         ASSERT_TRUE(running.Listen("Quorvix_ZRMAU_Class"));
-        const test::CommandResult minimized = Run(std::string(VZRMAUD_PATH) + " -m", "", ":97");
+        const test::CommandResult minimized = Run(std::string(VZRMAUD_PATH) + " -m", "", display);
         EXPECT_EQ(minimized.status, 0);
         EXPECT_EQ(minimized.output, "");
         EXPECT_EQ(running.TakeShowRequest(), std::optional<std::int32_t>(6));
-        EXPECT_EQ(Run(std::string(VZRMAUD_PATH), "", ":97").status, 0);
+        EXPECT_EQ(Run(std::string(VZRMAUD_PATH), "", display).status, 0);
         EXPECT_EQ(running.TakeShowRequest(), std::optional<std::int32_t>(1));
         // Without a display there is no window to show: the lock decides.
         EXPECT_EQ(Audit("-c -rf '" + reports + "'").status, 0);
@@ -276,10 +304,12 @@ TEST_F(Vzrmaud, ASecondStartOnTheDesktopShowsTheRunningInstance) {
 
     const std::string locks = dir.File("locks") + "/global";
     const test::CommandResult refused =
-        Run("flock '" + locks + "/Quorvix_ZRMAU_MutexGlobal.lock' " + VZRMAUD_PATH, "", ":97");
+        Run("flock '" + locks + "/Quorvix_ZRMAU_MutexGlobal.lock' " + VZRMAUD_PATH, "", display);
     EXPECT_EQ(refused.status, 3);
-    EXPECT_NE(refused.output.find("The Velmora ZRM Auditor is running already."), std::string::npos)
-        << refused.output;
+    EXPECT_NE(
+        ReadText(dir.File("application.log")).find("The Velmora ZRM Auditor is running already."),
+        std::string::npos)
+        << "the display has gone: the message goes to the Application log";
 }
 
 }  // namespace
