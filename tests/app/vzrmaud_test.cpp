@@ -260,21 +260,26 @@ TEST_F(Vzrmaud, ASecondInstanceIsRefused) {
 // start-up to count the session as interactive.
 class LiveDisplay {
   public:
-    LiveDisplay() : number_(3000 + getpid() % 20000), fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
-        const std::string path = "/tmp/.X11-unix/X" + std::to_string(number_);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path + 1, path.data(), path.size());  // abstract
-        const auto length =
-            static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
-        EXPECT_EQ(bind(fd_, reinterpret_cast<const sockaddr*>(&address), length), 0);
+    LiveDisplay() : fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
+        // The first free display number from one of this process's own.
+        for (number_ = 3000 + getpid() % 20000; number_ < 30000; ++number_) {
+            const std::string path = "/tmp/.X11-unix/X" + std::to_string(number_);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::memcpy(address.sun_path + 1, path.data(), path.size());  // abstract
+            const auto length =
+                static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+            if (bind(fd_, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+                break;
+            }
+        }
         EXPECT_EQ(listen(fd_, 8), 0);
     }
     ~LiveDisplay() { close(fd_); }
     std::string Name() const { return ":" + std::to_string(number_); }
 
   private:
-    int number_;
+    int number_ = 0;
     int fd_;
 };
 
