@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "diagnostics/error_info.h"
 #include "screenshots.h"
+#include "support/scoped_registry.h"
 #include "ui/about_dlg.h"
 #include "ui/edit_ext.h"
 #include "ui/edit_link.h"
@@ -58,6 +60,37 @@ TEST(AboutText, SaysHowTheProgramIsInstalled) {
     EXPECT_EQ(AboutText(noNotice, Facts(std::nullopt)),
               "Velmora ZRM Auditor 1.0 (build 414)\r\nInstall date: 14.03.2026 08:00\r\n"
               "Install path: /opt/vzrmaud");
+}
+
+TEST(AboutFacts, ComeFromTheInstallationRecordAndAMissingOneReportsNothing) {
+    test::ScopedRegistry store;
+    const CSoftInst soft;
+    g_errorInfo.Clear();
+    const ABOUT_FACTS none = ReadAboutFacts(soft, nullptr);
+    EXPECT_FALSE(none.installFlags.has_value());
+    EXPECT_EQ(none.installDate, "");
+    EXPECT_EQ(none.installPath, "");
+    EXPECT_FALSE(g_errorInfo.HasError());
+
+    platform::HKEY key = 0;
+    ASSERT_EQ(store.Registry().CreateKey(platform::HKEY_LOCAL_MACHINE, soft.BasePath(),
+                                         platform::KEY_ALL_ACCESS, key),
+              0);
+    // 2026-03-14 08:05:33 UTC as a SYSTEMTIME.
+    const std::uint8_t time[16] = {0xEA, 0x07, 3, 0, 6, 0, 14, 0, 8, 0, 5, 0, 33, 0, 0, 0};
+    ASSERT_EQ(store.Registry().SetValue(key, "InstDateLastVer", platform::REG_BINARY, time, 16), 0);
+    const std::string path = "/opt/vzrmaud";
+    ASSERT_EQ(store.Registry().SetValue(key, "Path", platform::REG_SZ,
+                                        reinterpret_cast<const std::uint8_t*>(path.c_str()),
+                                        static_cast<std::uint32_t>(path.size() + 1)),
+              0);
+    store.Registry().CloseKey(key);
+    const INSTALL_FLAGS flags{1, 1, 1};
+    const ABOUT_FACTS facts = ReadAboutFacts(soft, &flags);
+    EXPECT_EQ(facts.installFlags->access, 1);
+    EXPECT_NE(facts.installDate.find("08:05"), std::string::npos) << facts.installDate;
+    EXPECT_NE(facts.installDate.find("2026"), std::string::npos) << facts.installDate;
+    EXPECT_EQ(facts.installPath, "/opt/vzrmaud");
 }
 
 struct OpenAbout {
