@@ -1,5 +1,5 @@
 // What an interactive start shows the user: the error box and the product's
-// message boxes. Without a window system they go to standard error.
+// message boxes. Unattended starts write to the Application log instead.
 #pragma once
 
 #include <string>
@@ -14,12 +14,6 @@ class IDesktop {
     virtual IErrorBox& ErrorBox() = 0;
     // A system-modal box with the exclamation icon.
     virtual void ShowMessage(const std::string& caption, const std::string& text) = 0;
-};
-
-class CConsoleDesktop : public IDesktop {
-  public:
-    IErrorBox& ErrorBox() override;
-    void ShowMessage(const std::string& caption, const std::string& text) override;
 };
 
 }  // namespace vzrm

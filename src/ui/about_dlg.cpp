@@ -10,7 +10,7 @@
 #include "audit/resource_text.h"
 #include "diagnostics/error_info.h"
 #include "diagnostics/time_texts.h"
-#include "ui/clipboard_text.h"
+#include "ui/dialog_text.h"
 #include "ui/edit_link.h"
 
 namespace vzrm::ui {
@@ -92,8 +92,7 @@ QWidget* CAboutDlg::CreateItem(const DIALOG_ITEM& item) {
 
 void CAboutDlg::OnInitDialog() {
     ItemAs<CEditExt>(IDC_TEXT)->setPlainText(
-        QString::fromStdString(AboutText(soft_, facts_))
-            .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        ForDisplay(QString::fromStdString(AboutText(soft_, facts_))));
     auto* invitation = ItemAs<QLabel>(IDC_INVITATION);
     invitation->setText(
         QString::fromStdString(FormatText(invitation->text().toStdString(), soft_.companyName)));
@@ -103,18 +102,13 @@ void CAboutDlg::OnInitDialog() {
     link->CreateLink(this, Item(IDC_LINK), {}, WM_LINK_CLICKED,
                      QString::fromStdString(soft_.webAddress), &hand);
 
-    auto* icon = ItemAs<QLabel>(IDC_ICON);
-    const QIcon programIcon =
-        windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon) : windowIcon();
-    const int side = std::min(icon->width(), icon->height());
-    icon->setPixmap(programIcon.pixmap(side, side));
+    SetItemIcon(IDC_ICON, windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon)
+                                                : windowIcon());
 }
 
 QString CAboutDlg::ClipboardText() const {
     const QString line = SeparatorLine();
-    const QString text = ItemAs<CEditExt>(IDC_TEXT)->toPlainText().replace(QStringLiteral("\n"),
-                                                                           QStringLiteral("\r\n"));
-    return line + text + line;
+    return line + WithCrLf(ItemAs<CEditExt>(IDC_TEXT)->toPlainText()) + line;
 }
 
 void CAboutDlg::OnCommand(int id) {

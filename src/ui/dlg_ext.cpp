@@ -148,22 +148,32 @@ void CDlgExt::OnCommand(int id) {
 
 void CDlgExt::OnWindowMessage(unsigned, std::uintptr_t, std::intptr_t) {}
 
-void CDlgExt::OnOK() {
+bool CDlgExt::CloseModeless() {
     if (owner_ == nullptr) {
-        QDialog::accept();
-        return;
+        return false;
     }
     hide();
     deleteLater();
+    return true;
+}
+
+void CDlgExt::OnOK() {
+    if (!CloseModeless()) {
+        QDialog::accept();
+    }
 }
 
 void CDlgExt::OnCancel() {
-    if (owner_ == nullptr) {
+    if (!CloseModeless()) {
         QDialog::reject();
-        return;
     }
-    hide();
-    deleteLater();
+}
+
+void CDlgExt::SetItemIcon(int id, const QIcon& icon) {
+    if (auto* label = ItemAs<QLabel>(id)) {
+        const int side = std::min(label->width(), label->height());
+        label->setPixmap(icon.pixmap(side, side));
+    }
 }
 
 bool CDlgExt::event(QEvent* event) {

@@ -46,11 +46,15 @@ class CDlgExt : public QDialog {
     virtual void OnWindowMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
     virtual void OnOK();
     virtual void OnCancel();
+    // The icon into a layout's icon control, as large as the control allows.
+    void SetItemIcon(int id, const QIcon& icon);
 
     bool event(QEvent* event) override;
 
   private:
     bool Build();
+    // Ends a modeless dialog: hidden now, deleted by the event loop.
+    bool CloseModeless();
 
     int templateId_;
     int fontSize_;

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFontDatabase>
-#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -14,7 +13,7 @@
 #include <QtMath>
 
 #include "diagnostics/error_info.h"
-#include "ui/clipboard_text.h"
+#include "ui/dialog_text.h"
 #include "ui/edit_ext.h"
 
 namespace vzrm::ui {
@@ -30,11 +29,6 @@ enum : int {
 };
 
 constexpr int kMailFieldLimit = 259;  // subject and address, as the mail interface takes them
-
-QString ForDisplay(const QString& text) {
-    QString shown = text;
-    return shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
 
 // "Courier New" where installed, otherwise the desktop's fixed font; 9 points.
 QFont DetailsFont() {
@@ -92,9 +86,7 @@ int CMessErrBox::Margin() const {
 }
 
 void CMessErrBox::OnInitDialog() {
-    auto* icon = ItemAs<QLabel>(IDC_ICON);
-    const int side = std::min(icon->width(), icon->height());
-    icon->setPixmap(style()->standardIcon(IconForStyle(style_)).pixmap(side, side));
+    SetItemIcon(IDC_ICON, style()->standardIcon(IconForStyle(style_)));
 
     // The field is measured as the anchoring leaves it: it ends with the
     // Details button, a little above its place in the layout.
