@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -70,9 +72,9 @@ class ArchivedLogs : public ::testing::Test {
         std::filesystem::create_directory(whole);
     }
 
-    // Writes a log in the format of `extension` (".evtx" or ".evt").
+    // Writes a log in the format its name's extension says (".evtx" or ".evt").
     void Write(const std::string& path, const std::string& scenario) const {
-        if (path.ends_with(".evt")) {
+        if (path.ends_with(".evt") || path.ends_with(".EVT")) {
             test::WriteEvt(path, Classic(scenario));
         } else {
             test::WriteEvtx(path, scenario);
@@ -120,14 +122,19 @@ std::string Archive(const char* stamp, const std::string& extension) {
 TEST_F(ArchivedLogs, WithTheOptionTheArchivesAndTheLiveLogReadAsOneLog) {
     for (const std::string extension : {".evtx", ".evt"}) {
         SCOPED_TRACE(extension);
-        // Written newest first: the names, not the order in the folder, say which is older.
-        Write((logs / Archive("2026-03-14-09-00-00-500", extension)).string(), Events(5, 7));
+        // Written newest first: the names, not the order in the folder, say which
+        // is older. Names are compared ignoring case, as Windows does.
+        std::string upper = extension;
+        std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+        Write((logs / ("archive-security-2026-03-14-09-00-00-500" + upper)).string(), Events(5, 7));
         Write((logs / Archive("2026-03-14-08-45-00-000", extension)).string(), Events(1, 4));
         Write((logs / ("Security" + extension)).string(), Events(8, 13));
         // Not archives of this log: another channel, a name that is not a stamp.
         Write((logs / ("Archive-Application-2026-03-14-07-00-00-000" + extension)).string(),
               Events(11, 12));
         test::WriteFile((logs / ("Archive-Security-latest" + extension)).string(), "not a log");
+        Write((logs / Archive("2026-03-14-07-00-00-00", extension)).string(),
+              std::regex_replace(Events(11, 12), std::regex("\"record\":1"), "\"record\":9"));
 
         const Result unbroken = Unbroken(extension);
         // a Create, an Open and a Create with their Closes, and a Delete
