@@ -51,6 +51,14 @@ bool CEventInterpreter::Accept(Machine& m, AUDIT_RECORD& record) {
     }
 
     if (!HasExtension(record.objectName, extension_)) {
+        // A closed handle whose path is some other file can lend nothing to a
+        // later event: forgetting it keeps the map to the handles still open.
+        if (record.action == ACTION_CLOSE) {
+            if (const auto path = m.handlePaths.find(h);
+                path != m.handlePaths.end() && !HasExtension(path->second, extension_)) {
+                m.handlePaths.erase(path);
+            }
+        }
         return false;
     }
 
