@@ -302,7 +302,7 @@ int Import(const std::string& file) {
 int Export(HKEY root, const std::string& path, const std::string& file) {
     std::string text;
     if (const std::int32_t error = ExportRegFile(root, path, text)) {
-        return Fail(RootName(root) + "\\" + path, error);
+        return Fail(RootName(root) + (path.empty() ? "" : "\\" + path), error);
     }
     const std::vector<std::uint8_t> bytes = RegFileBytes(text);
     const std::string partial = file + ".partial";
