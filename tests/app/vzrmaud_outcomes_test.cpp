@@ -223,6 +223,8 @@ TEST_F(Outcomes, ASummaryThatCannotGrowFailsTheRunAndKeepsTheDates) {
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(ApplicationLogText().find("RZSNWPKHEQADVKT"), std::string::npos)
         << ApplicationLogText();
+    // No half block: what did not fit was taken back.
+    EXPECT_EQ(std::filesystem::file_size(summary), 1024 * 1024 - 40u);
     EXPECT_EQ(ReportFiles().size(), 1u);
     ExpectDates(dates);
 }
