@@ -20,8 +20,8 @@ constexpr std::uint32_t kPumpIntervalMs = 100;
 // The reasons a folder's security cannot be read that only mark its line.
 bool IsAcceptedReadError(std::int32_t code) {
     using namespace platform;
-    return code == kErrorFileNotFound || code == kErrorAccessDenied ||
-           code == kErrorInvalidName || code == kErrorPrivilegeNotHeld;
+    return code == kErrorFileNotFound || code == kErrorAccessDenied || code == kErrorInvalidName ||
+           code == kErrorPrivilegeNotHeld;
 }
 
 std::string TimeLine(std::uint32_t resource) {

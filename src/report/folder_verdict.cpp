@@ -42,8 +42,9 @@ formats::FormatError VerdictOfDescriptor(const platform::FolderDescriptor& descr
         return {};
     }
     const auto& aces = view.sacl.aces;
-    if (std::any_of(aces.begin(), aces.end(),
-                    [](const formats::AceHeader& ace) { return formats::IsAuditAceType(ace.type); })) {
+    if (std::any_of(aces.begin(), aces.end(), [](const formats::AceHeader& ace) {
+            return formats::IsAuditAceType(ace.type);
+        })) {
         verdict = FolderVerdict::audited;
     }
     return {};

@@ -135,7 +135,7 @@ bool ReadRemovableFlag(const std::string& path, bool& removable) {
 MountProbe SystemMountProbe() {
     MountProbe probe;
     probe.blockDevice = [](const std::string& path, dev_t& device) {
-        struct stat st{};
+        struct stat st {};
         if (path.empty() || path[0] != '/' || ::stat(path.c_str(), &st) != 0 ||
             !S_ISBLK(st.st_mode)) {
             return false;
@@ -144,8 +144,8 @@ MountProbe SystemMountProbe() {
         return true;
     };
     probe.removable = [](dev_t device) {
-        const std::string base = "/sys/dev/block/" + std::to_string(major(device)) + ":" +
-                                 std::to_string(minor(device));
+        const std::string base =
+            "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
         bool removable = false;
         // A partition's flag is its disk's, one level up.
         return (ReadRemovableFlag(base + "/removable", removable) ||

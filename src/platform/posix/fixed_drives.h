@@ -4,10 +4,10 @@
 // systems are left out. Read from /proc/self/mountinfo.
 #pragma once
 
+#include <sys/types.h>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace vzrm::platform::posix {

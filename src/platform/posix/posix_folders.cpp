@@ -139,7 +139,7 @@ std::vector<std::string> PosixFolderSource::FixedDrives() const {
 }
 
 bool PosixFolderSource::Identify(const std::string& path, FolderId& id) const {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         return false;
     }
@@ -163,7 +163,7 @@ std::vector<FolderEntry> PosixFolderSource::ListFolders(const std::string& path)
         }
         FolderEntry entry;
         entry.path = JoinPath(path, item->d_name);
-        struct stat st{};
+        struct stat st {};
         if (::fstatat(::dirfd(dir), item->d_name, &st, 0) == 0) {
             if (!S_ISDIR(st.st_mode)) {
                 continue;
