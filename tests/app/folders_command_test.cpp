@@ -109,6 +109,19 @@ TEST_F(FoldersCommand, DamageFailsTheScanWithTheErrorInTheList) {
     EXPECT_EQ(body.find("alpha"), std::string::npos);
 }
 
+TEST_F(FoldersCommand, AnOutputThatCannotBeWrittenIsAFailure) {
+    const auto full =
+        test::RunCommand(std::string(VZRMLOG_PATH) + " folders " + T("") + " 2>&1 >/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.output.find("MTTXZKBOCPOTCRL"), std::string::npos) << full.output;
+    EXPECT_NE(full.output.find("(standard output)"), std::string::npos);
+
+    const auto unwritable = Folders("--output " + T("Rec") + " " + T(""));
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.output.find("DHIJEEFYHHOSYDI"), std::string::npos) << unwritable.output;
+    EXPECT_TRUE(fs::is_directory(T("Rec")));
+}
+
 TEST_F(FoldersCommand, WrongCommandLines) {
     EXPECT_EQ(Folders("--bogus").status, 2);
     EXPECT_EQ(Folders("--output").status, 2);

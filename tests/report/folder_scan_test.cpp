@@ -303,5 +303,14 @@ TEST_F(FolderScan, AWriteErrorStopsTheWalk) {
     EXPECT_TRUE(g_errorInfo.HasError());
 }
 
+TEST_F(FolderScan, ARootReachedBeforeIsNotWalkedAgain) {
+    source.Audit(T("B/inner"));
+    CFolderScan scan(host, source);
+    FailingOutput out(100);
+    EXPECT_TRUE(scan.WriteList(out, {tree, T("B"), T("a")}, "list"));
+    EXPECT_EQ(out.written, std::string(kStart) + T("B/inner") + "\r\n");
+    EXPECT_EQ(source.reads.size(), 7u);
+}
+
 }  // namespace
 }  // namespace vzrm
