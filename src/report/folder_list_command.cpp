@@ -82,6 +82,10 @@ bool CheckFolders(const std::vector<std::string>& folders, const platform::IFold
     return true;
 }
 
+std::string ErrorText(bool failed) {
+    return failed ? g_errorInfo.Render() + "\r\n" : std::string();
+}
+
 int Finish(CFolderScan& scan, bool failed, const std::string& output, std::ostream& messages) {
     if (failed) {
         messages << g_errorInfo.Render() << "\n";
@@ -115,9 +119,9 @@ int RunFolderListCommand(const std::vector<std::string>& args,
         arguments.folders.empty() ? source.FixedDrives() : arguments.folders;
     if (arguments.output.empty()) {
         StdoutOutput out;
-        bool failed = !scan.WriteList(out, roots, kStandardOutput);
-        failed = !scan.EndList(out, failed, kStandardOutput) || failed;
-        return Finish(scan, failed, {}, messages);
+        const bool failed = !scan.WriteList(out, roots, kStandardOutput);
+        const bool ended = scan.EndList(out, ErrorText(failed), kStandardOutput);
+        return Finish(scan, failed || !ended, {}, messages);
     }
     CReportFile file;
     if (auto failure = file.Open(arguments.output, CReportFile::Mode::truncate)) {
@@ -126,7 +130,7 @@ int RunFolderListCommand(const std::vector<std::string>& args,
     }
     CFileListOutput out(file);
     bool failed = !scan.WriteList(out, roots, arguments.output);
-    failed = !scan.EndList(out, failed, arguments.output) || failed;
+    failed = !scan.EndList(out, ErrorText(failed), arguments.output) || failed;
     if (auto failure = file.Close(); failure && !failed) {
         g_errorInfo.SetFileError("QZWVBNRTKLMHXSA", &*failure, {}, StrgLine(arguments.output));
         failed = true;

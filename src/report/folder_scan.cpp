@@ -74,34 +74,41 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     lastPump_ = host_.TickCount();
 
     CReportFile file;
-    CFileListOutput out(file);
     bool failed = false;
     if (auto failure = file.Open(listPath_, CReportFile::Mode::truncate)) {
         g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, {}, StrgLine(listPath_));
         failed = true;
     } else {
+        CFileListOutput out(file);
         failed = !WriteList(out, source_.FixedDrives(), listPath_);
     }
     host_.SetScanBusy(false);
+    // The text is taken before the error display, which may clear the record.
+    const std::string errorText = failed ? g_errorInfo.Render() + "\r\n" : std::string();
     if (failed) {
         host_.ShowErrorInfo();
     }
-    if (file.IsOpen()) {
-        bool written = EndList(out, failed, listPath_);
-        if (auto failure = file.Close(); failure && written && !failed) {
-            g_errorInfo.SetFileError("QZWVBNRTKLMHXSA", &*failure, {}, StrgLine(listPath_));
-            written = false;
-        }
-        if (!written && !failed) {
-            failed = true;  // a list that did not reach the disk is no success
-            host_.ShowErrorInfo();
-        }
+    if (file.IsOpen() && !CloseList(file, errorText) && !failed) {
+        failed = true;  // a list that did not reach the disk is no success
+        host_.ShowErrorInfo();
     }
     if (!failed) {
         ShowOutcome();
     }
     host_.ShowWaitCursor(false);
     return false;
+}
+
+bool CFolderScan::CloseList(CReportFile& file, const std::string& errorText) {
+    CFileListOutput out(file);
+    bool written = EndList(out, errorText, listPath_);
+    if (auto failure = file.Close(); failure && written) {
+        if (errorText.empty()) {
+            g_errorInfo.SetFileError("QZWVBNRTKLMHXSA", &*failure, {}, StrgLine(listPath_));
+        }
+        written = false;
+    }
+    return written;
 }
 
 void CFolderScan::ShowOutcome() {
@@ -134,10 +141,10 @@ bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& ro
     return true;
 }
 
-bool CFolderScan::EndList(IListOutput& out, bool failed, const std::string& listName) {
-    const std::string error = failed ? g_errorInfo.Render() + "\r\n" : std::string();
-    if (auto failure = out.Append(error + TimeLine(58403))) {
-        if (!failed) {
+bool CFolderScan::EndList(IListOutput& out, const std::string& errorText,
+                          const std::string& listName) {
+    if (auto failure = out.Append(errorText + TimeLine(58403))) {
+        if (errorText.empty()) {
             g_errorInfo.SetFileError("MTTXZKBOCPOTCRL", &*failure, {}, StrgLine(listName));
         }
         return false;

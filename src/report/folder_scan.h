@@ -54,9 +54,9 @@ class CFolderScan {
     // output in write errors.
     bool WriteList(IListOutput& out, const std::vector<std::string>& roots,
                    const std::string& listName);
-    // The rendered error when `failed`, then the stop line. A write error
-    // after a sound walk is recorded and gives false.
-    bool EndList(IListOutput& out, bool failed, const std::string& listName);
+    // The rendered error of a failed walk (empty after a sound one), then the
+    // stop line. False when it cannot be written; recorded after a sound walk.
+    bool EndList(IListOutput& out, const std::string& errorText, const std::string& listName);
 
     std::uint32_t AuditedCount() const { return auditedCount_; }
     const std::string& ListPath() const { return listPath_; }
@@ -83,6 +83,8 @@ class CFolderScan {
     void Write(const std::string& text);
     bool CheckReportsFolder(COptProf& options);
     void ShowOutcome();
+    // Ends and closes the list file; false when that failed.
+    bool CloseList(CReportFile& file, const std::string& errorText);
 
     IScanHost& host_;
     const platform::IFolderSource& source_;

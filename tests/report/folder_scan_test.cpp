@@ -299,7 +299,7 @@ TEST_F(FolderScan, AWriteErrorStopsTheWalk) {
     // The stop line that cannot be written after a sound walk is a failure too.
     g_errorInfo.Clear();
     FailingOutput end(0);
-    EXPECT_FALSE(scan.EndList(end, false, "list"));
+    EXPECT_FALSE(scan.EndList(end, "", "list"));
     EXPECT_TRUE(g_errorInfo.HasError());
 }
 
