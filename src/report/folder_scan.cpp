@@ -61,6 +61,9 @@ bool CFolderScan::CheckReportsFolder(COptProf& options) {
 }
 
 bool CFolderScan::OnFoldersButton(COptProf& options) {
+    if (scanning_) {
+        return false;  // reached again through the message pump
+    }
     listPath_.clear();
     if (!CheckReportsFolder(options)) {
         return true;
@@ -68,6 +71,7 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     if (host_.AskYesNo(LoadResourceText(58414), 0x24) != IDYES) {
         return false;
     }
+    scanning_ = true;
     host_.ShowWaitCursor(true);
     host_.SetScanBusy(true);
     auditedCount_ = 0;
@@ -83,6 +87,7 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
         failed = !WriteList(out, source_.FixedDrives(), listPath_);
     }
     host_.SetScanBusy(false);
+    scanning_ = false;
     // The text is taken before the error display, which may clear the record.
     const std::string errorText = failed ? g_errorInfo.Render() + "\r\n" : std::string();
     if (failed) {

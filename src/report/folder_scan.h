@@ -91,6 +91,7 @@ class CFolderScan {
     IListOutput* out_ = nullptr;
     std::string listName_;
     std::string listPath_;
+    bool scanning_ = false;
     std::uint32_t auditedCount_ = 0;
     std::uint32_t lastPump_ = 0;
     platform::FolderId drive_;

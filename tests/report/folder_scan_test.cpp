@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "diagnostics/error_info.h"
@@ -45,7 +46,12 @@ class TestScanHost : public IScanHost {
     void ShowWaitCursor(bool wait) override { cursorLog += wait ? "W" : "w"; }
     void SetScanBusy(bool busy) override { busyLog += busy ? "B" : "b"; }
     std::uint32_t TickCount() override { return tick += tickStep; }
-    void PumpMessages() override { ++pumps; }
+    void PumpMessages() override {
+        ++pumps;
+        if (onPump) {
+            onPump();
+        }
+    }
 
     int answer = IDYES;
     std::vector<std::string> questions, information, shownErrors;
@@ -54,6 +60,7 @@ class TestScanHost : public IScanHost {
     int focused = 0, pumps = 0;
     std::uint32_t tick = 0xFFFFFF00;  // wraps during the scan
     std::uint32_t tickStep = 0;
+    std::function<void()> onPump;
 };
 
 std::string ReadText(const std::string& path) {
@@ -228,6 +235,14 @@ TEST_F(FolderScan, PumpsWhenMoreThanAHundredMillisecondsHavePassed) {
     host.tickStep = 101;  // across the wrap of the tick count too
     CFolderScan(host, source).OnFoldersButton(options);
     EXPECT_EQ(host.pumps, 8);  // the drive and its seven folders
+    // A press that reaches the view while it pumps starts nothing.
+    host.pumps = 0;
+    CFolderScan scan(host, source);
+    host.onPump = [&] { EXPECT_FALSE(scan.OnFoldersButton(options)); };
+    scan.OnFoldersButton(options);
+    EXPECT_EQ(host.pumps, 8);
+    EXPECT_EQ(host.questions.size(), 3u);
+    host.onPump = nullptr;
     host.pumps = 0;
     host.tickStep = 50;  // 100 ms is not more than 100 ms: a pump every 150 ms
     CFolderScan(host, source).OnFoldersButton(options);
