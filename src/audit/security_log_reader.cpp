@@ -9,6 +9,7 @@
 #include "audit/object_path.h"
 #include "audit/run_flags.h"
 #include "diagnostics/error_info.h"
+#include "diagnostics/error_texts.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
 
@@ -117,6 +118,7 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     }
     interpreter_ = CEventInterpreter(extension_);
     latest_ = 0;
+    damage_ = {};
     if (!SystemIsSupported()) {
         g_errorInfo.SetError("GLCJJTTZXCJLLVJ", kErrorCallNotImplemented);
         return -1;
@@ -226,6 +228,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log) {
             Offer(std::move(r), message, true);
         }
     }
+    ClassicEventLog().ReadDamage(handle, damage_);
     ClassicEventLog().Close(handle);
     return result;
 }
@@ -261,7 +264,11 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel) {
             break;
         }
         if (error != kErrorSuccess) {
-            g_errorInfo.SetError("CBIJHXFGPBDLIBV", error);
+            // A log file that changed under the read names itself.
+            LogReadDamage file;
+            log.ReadDamage(query, file);
+            g_errorInfo.SetError("CBIJHXFGPBDLIBV", error, std::string(),
+                                 file.path.empty() ? std::string() : StrgLine(file.path));
             result = 0;
             break;
         }
@@ -341,6 +348,7 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel) {
             log.Close(events[i]);
         }
     }
+    log.ReadDamage(query, damage_);
     log.Close(context);
     log.Close(query);
     return result;

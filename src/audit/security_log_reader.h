@@ -49,6 +49,9 @@ class CSecurityLogReader {
     CLocalDateTime GetOldestEventTime();
 
     std::int64_t LatestEventTime() const { return latest_; }
+    // What the last read met of damage in the log file (none when it read
+    // a sound log, or a log that is not a file).
+    const platform::LogReadDamage& Damage() const { return damage_; }
     std::vector<AUDIT_RECORD> TakeRecords() { return interpreter_.TakeRecords(); }
 
   private:
@@ -70,6 +73,7 @@ class CSecurityLogReader {
     std::int64_t latest_ = 0;
     bool probe_ = false;
     std::int64_t probeTime_ = 0;
+    platform::LogReadDamage damage_;
     CEventInterpreter interpreter_;
 };
 

@@ -84,6 +84,8 @@ const char* OwnSystemMessage(std::int32_t code) {
             return "No mapping between account names and security IDs was done.";
         case kErrorTimeout:
             return "This operation returned because the timeout period expired.";
+        case kErrorEventlogFileChanged:
+            return "The event log file has changed between read operations.";
         default:
             return nullptr;
     }
