@@ -235,7 +235,15 @@ std::shared_ptr<const BxTemplate> TemplateAt(std::span<const std::uint8_t> chunk
                           static_cast<std::uint32_t>(beyond ? chunk.size() : begin + size),
                           /*lenient=*/true);
     std::shared_ptr<BxTemplate> shape = parser.ParseRoot();
-    shape->cutShort = shape->cutShort || beyond;
+    if (shape->cutShort && !beyond) {
+        // Perhaps only its size is too small: the elements may end after it.
+        try {
+            TemplateParser whole(chunk, static_cast<std::uint32_t>(begin),
+                                 static_cast<std::uint32_t>(chunk.size()));
+            shape = whole.ParseRoot();
+        } catch (const MalformedInput&) {
+        }
+    }
     cache.Add(offset, shape);
     return shape;
 }
