@@ -143,7 +143,8 @@ int DumpModern(const std::string& path) {
     EVT_VARIANT values[5];
     std::vector<EVT_DATA_ITEM> items;
     std::uint32_t returned = 0;
-    while (log.Next(query, events, kEvtInfinite, returned) == kErrorSuccess) {
+    std::int32_t next = kErrorSuccess;
+    while ((next = log.Next(query, events, kEvtInfinite, returned)) == kErrorSuccess) {
         for (std::uint32_t i = 0; i < returned; ++i) {
             std::uint32_t needed = 0;
             if (log.Render(context, events[i], EvtRenderEventValues, values, needed) == 0 &&
@@ -164,6 +165,10 @@ int DumpModern(const std::string& path) {
     }
     log.Close(context);
     log.Close(query);
+    if (next != kErrorNoMoreItems) {
+        std::cerr << "vzrmlog: " << path << ": read failed (error " << next << ")\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -210,7 +215,7 @@ int DumpClassic(const std::string& path) {
         std::cerr << "vzrmlog: " << path << ": read failed (error " << error << ")\n";
     }
     log.Close(handle);
-    return 0;
+    return error == 0 ? 0 : 1;
 }
 
 int InfoModern(const std::string& path) {
