@@ -9,6 +9,7 @@
 #include "audit/object_path.h"
 #include "audit/run_flags.h"
 #include "diagnostics/error_info.h"
+#include "diagnostics/error_texts.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
 
@@ -136,6 +137,7 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     }
     interpreter_ = CEventInterpreter(extension_);
     latest_ = 0;
+    damage_ = {};
     if (!SystemIsSupported()) {
         g_errorInfo.SetError("GLCJJTTZXCJLLVJ", kErrorCallNotImplemented);
         return -1;
@@ -154,6 +156,21 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     }
     interpreter_.ClearHandleMaps();
     return result == 1 && g_errorInfo.HasError() ? -1 : result;
+}
+
+// Archives and the live log are read in one run: their damage adds up, and
+// the warning names the first damaged file.
+void CSecurityLogReader::AddDamage(const platform::LogReadDamage& file) {
+    if (!file.Any()) {
+        return;
+    }
+    if (!damage_.Any()) {
+        damage_.path = file.path;
+    }
+    damage_.unreadableRecords += file.unreadableRecords;
+    damage_.damagedChunks += file.damagedChunks;
+    damage_.repairedRecords += file.repairedRecords;
+    damage_.truncatedTail = damage_.truncatedTail || file.truncatedTail;
 }
 
 int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string& archive) {
@@ -237,6 +254,10 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
             Offer(std::move(r), message, true);
         }
     }
+    platform::LogReadDamage damage;
+    if (ClassicEventLog().ReadDamage(handle, damage)) {
+        AddDamage(damage);
+    }
     ClassicEventLog().Close(handle);
     return result;
 }
@@ -274,7 +295,11 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
             break;
         }
         if (error != kErrorSuccess) {
-            g_errorInfo.SetError("CBIJHXFGPBDLIBV", error);
+            // A log file that changed under the read names itself.
+            LogReadDamage file;
+            log.ReadDamage(query, file);
+            g_errorInfo.SetError("CBIJHXFGPBDLIBV", error, std::string(),
+                                 file.path.empty() ? std::string() : StrgLine(file.path));
             result = 0;
             break;
         }
@@ -354,6 +379,10 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
         for (std::uint32_t i = 0; i < returned; ++i) {
             log.Close(events[i]);
         }
+    }
+    platform::LogReadDamage damage;
+    if (log.ReadDamage(query, damage)) {
+        AddDamage(damage);
     }
     log.Close(context);
     log.Close(query);

@@ -55,6 +55,9 @@ class CSecurityLogReader {
     CLocalDateTime GetOldestEventTime();
 
     std::int64_t LatestEventTime() const { return latest_; }
+    // What the last read met of damage in the log file (none when it read
+    // a sound log, or a log that is not a file).
+    const platform::LogReadDamage& Damage() const { return damage_; }
     std::vector<AUDIT_RECORD> TakeRecords() { return interpreter_.TakeRecords(); }
 
   private:
@@ -63,6 +66,7 @@ class CSecurityLogReader {
     int ReadLogs();
     // The live log when `archive` is empty, else that archived file of it.
     int ReadLog(const std::string& log, const std::string& archive = {});
+    void AddDamage(const platform::LogReadDamage& file);
     int ReadClassicLog(const std::string& log, const std::string& archive);
     bool LoadModernEventApi();
     int ReadModernLog(const std::string& channel, const std::string& archive);
@@ -83,6 +87,7 @@ class CSecurityLogReader {
     std::int64_t probeTime_ = 0;
     bool readArchives_ = false;
     CReadRecords readRecords_;
+    platform::LogReadDamage damage_;
     CEventInterpreter interpreter_;
 };
 

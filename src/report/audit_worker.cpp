@@ -80,6 +80,7 @@ int CZrmAuditProc::WriteAuditReport() {
     } else {
         const int read = reader.ReadPeriod(periodStart_, periodEnd_);
         latestEventTime_ = reader.LatestEventTime();
+        target_.SetLogDamage(reader.Damage());
         if (read < 0) {
             fail("VIADMYGIJDSYWWZ");
         }

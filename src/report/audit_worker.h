@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "audit/local_date_time.h"
+#include "platform/event_log.h"
 #include "report/run_messages.h"
 
 namespace vzrm {
@@ -22,6 +23,8 @@ class IAuditReportTarget {
     // The end of the period, printed as the start of processing.
     virtual CLocalDateTime RunStart() const = 0;
     virtual void SetStopTime(const CLocalDateTime& stopTime) = 0;
+    // What the read met of damage in the log file (called once the log is read).
+    virtual void SetLogDamage(const platform::LogReadDamage& /*damage*/) {}
 };
 
 class CZrmAuditProc {
