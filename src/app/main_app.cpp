@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "app/terminal_progress.h"
 #include "audit/resource_text.h"
 #include "platform/named_mutex.h"
 #include "platform/posix/display_probe.h"
@@ -148,6 +149,9 @@ int CMainApp::Run(const std::vector<std::string>& args) {
     }
     log_.Open(kEventSource);
     CHeadlessRunHost host(log_, options_.GetOptStr("LogFold"), soft_.ProductText());
+    // Someone watching a run by hand sees how far the read of the log is.
+    const std::unique_ptr<CProgressLine> progress = TerminalProgress("vzrmaud");
+    host.SetProgress(progress.get());
     CReportRun run(options_, host);
     run.LoadStoredDates();
     host.RunUntilDone(run);

@@ -95,6 +95,15 @@ void CSecurityLogReader::Offer(AUDIT_RECORD record, const std::string& message, 
     interpreter_.AddRecord(std::move(record));
 }
 
+template <typename Log, typename Handle>
+void CSecurityLogReader::ReportProgress(Log& log, Handle handle) {
+    ReadProgress progress;
+    if (progress_ && !probe_ && log.ReadPosition(handle, progress.position, progress.size)) {
+        progress.events = eventsRead_;
+        progress_(progress);
+    }
+}
+
 int CSecurityLogReader::ReadLog(const std::string& log) {
     try {
         return QuerySystemVersion().major > 5 ? ReadModernLog(log) : ReadClassicLog(log);
@@ -117,6 +126,7 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     }
     interpreter_ = CEventInterpreter(extension_);
     latest_ = 0;
+    eventsRead_ = 0;
     if (!SystemIsSupported()) {
         g_errorInfo.SetError("GLCJJTTZXCJLLVJ", kErrorCallNotImplemented);
         return -1;
@@ -188,6 +198,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log) {
             }
             const std::span<const std::uint8_t> record(buffer.data() + at, head.Length);
             at += head.Length;
+            ++eventsRead_;
             if (probe_) {
                 probeTime_ = head.TimeGenerated;
                 done = true;
@@ -225,6 +236,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log) {
             r.time = head.TimeGenerated;
             Offer(std::move(r), message, true);
         }
+        ReportProgress(ClassicEventLog(), handle);
     }
     ClassicEventLog().Close(handle);
     return result;
@@ -340,6 +352,8 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel) {
         for (std::uint32_t i = 0; i < returned; ++i) {
             log.Close(events[i]);
         }
+        eventsRead_ += returned;
+        ReportProgress(log, query);
     }
     log.Close(context);
     log.Close(query);

@@ -70,6 +70,12 @@ class IClassicEventLog {
                               std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
                               std::uint32_t& needed) = 0;
     virtual void Close(EventLogHandle handle) = 0;
+    // How far the reads through `handle` have come: `position` bytes into a
+    // log file of `size` bytes. False when that is not known.
+    virtual bool ReadPosition(EventLogHandle, std::uint64_t& position, std::uint64_t& size) {
+        position = size = 0;
+        return false;
+    }
 };
 
 // Reads every record forwards from the oldest, growing the buffer as needed;
@@ -169,6 +175,12 @@ class IModernEventLog {
     virtual std::int32_t FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event,
                                        std::uint32_t messageId, std::uint32_t flags,
                                        std::string& text) = 0;
+    // How far Next has come through `resultSet`: `position` bytes into a log
+    // file of `size` bytes. False when that is not known.
+    virtual bool ReadPosition(EVT_HANDLE, std::uint64_t& position, std::uint64_t& size) {
+        position = size = 0;
+        return false;
+    }
 };
 
 }  // namespace vzrm::platform

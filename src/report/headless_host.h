@@ -6,6 +6,7 @@
 #include <string>
 
 #include "report/application_log.h"
+#include "report/progress_line.h"
 #include "report/report_run.h"
 #include "report/run_host.h"
 
@@ -20,6 +21,9 @@ class CHeadlessRunHost : public IRunHost {
     // ended; true when the frame was asked to close after a completed run.
     void RunUntilDone(CReportRun& run);
     bool CloseRequested() const { return closeRequested_; }
+    // Where the worker's progress is drawn (null: nowhere); it must outlive
+    // RunUntilDone, which wipes it when the run ends.
+    void SetProgress(CProgressLine* progress) { progress_ = progress; }
 
     int AskYesNo(const std::string& text, std::uint32_t style) override;
     void ShowInformation(const std::string& text, std::uint32_t style) override;
@@ -45,6 +49,7 @@ class CHeadlessRunHost : public IRunHost {
     CRunMessageQueue queue_;
     std::string lastErrorRecord_;
     bool closeRequested_ = false;
+    CProgressLine* progress_ = nullptr;
 };
 
 }  // namespace vzrm

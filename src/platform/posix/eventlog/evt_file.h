@@ -46,6 +46,7 @@ class EvtFile {
     // The records from the oldest to the newest.
     const std::vector<EvtRecordPlace>& Records() const { return records_; }
     std::size_t DamagedPlaces() const { return damaged_; }
+    std::uint64_t FileSize() const { return bytes_.size(); }
     // The record's bytes in one piece, joined across the wrap.
     std::vector<std::uint8_t> RecordBytes(const EvtRecordPlace& place) const;
 

@@ -42,6 +42,12 @@ class EvtxReader {
     // cannot be read are skipped and counted.
     std::optional<EvtxEvent> Next();
     std::size_t SkippedRecords() const { return skipped_; }
+    // How far the read has come, in bytes of the file: the chunks done and
+    // the share of the current chunk's records read. Chunks go in record
+    // order, not file order, so this measures the amount read rather than a
+    // place; it reaches FileSize() at the end.
+    std::uint64_t Position() const;
+    std::uint64_t FileSize() const { return file_->Bytes().size(); }
 
   private:
     std::shared_ptr<const EvtxFile> file_;

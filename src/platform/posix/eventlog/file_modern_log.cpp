@@ -225,6 +225,15 @@ std::int32_t FileModernEventLog::Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE
     return returned == 0 ? kErrorNoMoreItems : kErrorSuccess;
 }
 
+bool FileModernEventLog::ReadPosition(EVT_HANDLE resultSet, std::uint64_t& position,
+                                      std::uint64_t& size) {
+    const std::lock_guard guard(lock_);
+    const auto* set = Find<ResultSet>(resultSet);
+    position = set == nullptr ? 0 : set->reader.Position();
+    size = set == nullptr ? 0 : set->reader.FileSize();
+    return set != nullptr;
+}
+
 std::int32_t FileModernEventLog::Close(EVT_HANDLE handle) {
     const std::lock_guard guard(lock_);
     return objects_.erase(handle) ? kErrorSuccess : kErrorInvalidHandle;
