@@ -52,11 +52,13 @@ std::string CProgressLine::Text(std::uint64_t events, std::uint64_t position, st
     position = std::min(position, size);
     const double seconds = std::chrono::duration<double>(elapsed).count();
     const int percent = size == 0 ? 100 : static_cast<int>(position * 100.0 / size);
-    std::string text = std::to_string(events) + " events  " + std::to_string(percent) + "% of " +
-                       Bytes(size) + "  ";
-    text += seconds > 0 ? std::to_string(static_cast<std::uint64_t>(events / seconds)) : "-";
-    text += " events/s  " + Duration(static_cast<std::int64_t>(seconds)) + " elapsed  ";
-    if (position == 0 || seconds <= 0) {
+    std::string text = std::to_string(events) + (events == 1 ? " event, " : " events, ") +
+                       std::to_string(percent) + "% of " + Bytes(size) + ", ";
+    // Rates from the first moments (opening, the first chunk) say little.
+    const bool settled = seconds >= 1;
+    text += settled ? std::to_string(static_cast<std::uint64_t>(events / seconds)) : "-";
+    text += "/s, " + Duration(static_cast<std::int64_t>(seconds)) + " elapsed, ";
+    if (!settled || position == 0) {
         return text + "-:-- left";
     }
     // The rest of the file at the rate of bytes so far.

@@ -326,7 +326,7 @@ TEST_F(Vzrmaud, OnATerminalTheRunShowsHowFarTheReadIs) {
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(ReportFiles().size(), 1u);
     const std::string& shown = run.output;
-    EXPECT_EQ(shown.rfind("\rvzrmaud: 7 events  ", 0), 0u) << shown;
+    EXPECT_EQ(shown.rfind("\rvzrmaud: 7 events, ", 0), 0u) << shown;
     // The line is wiped at the end and nothing else is written.
     ASSERT_GE(shown.size(), 3u);
     const std::size_t wipe = shown.rfind('\r', shown.size() - 2);

@@ -32,22 +32,27 @@ class ProgressLine : public ::testing::Test {
 TEST_F(ProgressLine, FiguresOfTheLine) {
     // Half of 640 MiB in 4 s: as long again to go.
     EXPECT_EQ(CProgressLine::Text(200000, 320 * kMiB, 640 * kMiB, seconds(4)),
-              "200000 events  50% of 640.0 MiB  50000 events/s  0:04 elapsed  0:04 left");
+              "200000 events, 50% of 640.0 MiB, 50000/s, 0:04 elapsed, 0:04 left");
     EXPECT_EQ(CProgressLine::Text(10, 300 << 10, 1200 << 10, milliseconds(1500)),
-              "10 events  25% of 1.2 MiB  6 events/s  0:01 elapsed  0:05 left");
+              "10 events, 25% of 1.2 MiB, 6/s, 0:01 elapsed, 0:05 left");
     EXPECT_EQ(CProgressLine::Text(7, 3 * 1024, 800 * 1024, seconds(3723)),
-              "7 events  0% of 800 KiB  0 events/s  1:02:03 elapsed  274:44:37 left");
-    EXPECT_EQ(CProgressLine::Text(1, 1, 5ull << 30, seconds(1)).substr(0, 26),
-              "1 events  0% of 5.00 GiB  ");
-    // Nothing read or no time gone: no rate to go by.
+              "7 events, 0% of 800 KiB, 0/s, 1:02:03 elapsed, 274:44:37 left");
+    EXPECT_EQ(CProgressLine::Text(1, 1, 5ull << 30, seconds(1)),
+              "1 event, 0% of 5.00 GiB, 1/s, 0:01 elapsed, 1491308:05:19 left");
+    // Nothing read, or too soon for a rate to mean anything.
     EXPECT_EQ(CProgressLine::Text(0, 0, 4096, seconds(2)),
-              "0 events  0% of 4 KiB  0 events/s  0:02 elapsed  -:-- left");
-    EXPECT_EQ(CProgressLine::Text(5, 10, 20, seconds(0)),
-              "5 events  50% of 0 KiB  - events/s  0:00 elapsed  -:-- left");
+              "0 events, 0% of 4 KiB, 0/s, 0:02 elapsed, -:-- left");
+    EXPECT_EQ(CProgressLine::Text(5, 10, 20, milliseconds(999)),
+              "5 events, 50% of 0 KiB, -/s, 0:00 elapsed, -:-- left");
     // A position past the end (a file that grew) and an empty file are the end.
     EXPECT_EQ(CProgressLine::Text(5, 30, 20, seconds(1)),
-              "5 events  100% of 0 KiB  5 events/s  0:01 elapsed  0:00 left");
-    EXPECT_EQ(CProgressLine::Text(0, 0, 0, seconds(1)).substr(0, 16), "0 events  100% o");
+              "5 events, 100% of 0 KiB, 5/s, 0:01 elapsed, 0:00 left");
+    EXPECT_EQ(CProgressLine::Text(0, 0, 0, seconds(1)).substr(0, 16), "0 events, 100% o");
+    // Large figures still fit a line of 80 with the label.
+    const std::string large =
+        CProgressLine::Text(99999999, (4ull << 30) - 1, 4ull << 30, seconds(5999));
+    EXPECT_EQ(large, "99999999 events, 99% of 4.00 GiB, 16669/s, 1:39:59 elapsed, 0:00 left");
+    EXPECT_LE(std::string("vzrmlog: ").size() + large.size(), 79u);
 }
 
 TEST_F(ProgressLine, DrawsAtOnceThenAFewTimesASecondInPlace) {
@@ -56,14 +61,14 @@ TEST_F(ProgressLine, DrawsAtOnceThenAFewTimesASecondInPlace) {
     now += seconds(2);
     line.Update(100, 2 * kMiB, 4 * kMiB);
     const std::string first = Drawn();
-    EXPECT_EQ(first, "\rvzrmlog: 100 events  50% of 4.0 MiB  50 events/s  0:02 elapsed  0:02 left");
+    EXPECT_EQ(first, "\rvzrmlog: 100 events, 50% of 4.0 MiB, 50/s, 0:02 elapsed, 0:02 left");
     now += CProgressLine::kRedrawEvery - milliseconds(1);
     line.Update(150, 3 * kMiB, 4 * kMiB);
     EXPECT_EQ(Drawn(), "") << "too soon";
     now += milliseconds(1);
     line.Update(150, 3 * kMiB, 4 * kMiB);
     const std::string second = Drawn();
-    EXPECT_EQ(second.substr(0, 34), "\rvzrmlog: 150 events  75% of 4.0 M");
+    EXPECT_EQ(second.substr(0, 34), "\rvzrmlog: 150 events, 75% of 4.0 M");
     EXPECT_EQ(second.find('\n'), std::string::npos) << "one line, redrawn from its start";
 }
 
@@ -90,7 +95,7 @@ TEST_F(ProgressLine, NeverWiderThanTheTerminalAndWipedWhenDestroyed) {
     {
         CProgressLine line(out, "vzrmaud", Clock(), 20);
         line.Update(1, 1, 2);
-        EXPECT_EQ(Drawn(), "\rvzrmaud: 1 events  ");
+        EXPECT_EQ(Drawn(), "\rvzrmaud: 1 event, 5");
     }
     EXPECT_EQ(Drawn(), "\r" + std::string(19, ' ') + "\r");
     { CProgressLine line(out, "vzrmaud", Clock()); }

@@ -430,7 +430,7 @@ TEST_F(ReportRun, TheHeadlessHostDrawsTheReadsProgressAndWipesItAtTheEnd) {
         headless.RunUntilDone(run);
         EXPECT_EQ(ReportFiles().size(), 1u);
         const std::string drawn = screen.str();
-        EXPECT_EQ(drawn.rfind("\rvzrmaud: 7 events  ", 0), 0u) << drawn;
+        EXPECT_EQ(drawn.rfind("\rvzrmaud: 7 events, ", 0), 0u) << drawn;
         // Wiped by the host, not by the line's end.
         ASSERT_GE(drawn.size(), 3u);
         const std::size_t wipe = drawn.rfind('\r', drawn.size() - 2);
