@@ -11,6 +11,9 @@
 //                        bounds open when left out); --ext replaces ".zrm". The
 //                        message files come from the registry store
 //                        ($VZRM_REGISTRY_DIR of an installation).
+//   vzrmlog folders [--output FILE] [FOLDER...]
+//                        the list of folders for audit over the fixed drives or
+//                        the folders given, to FILE or standard output
 // While a log is read, a progress line shows on standard error when it is a
 // terminal (for dump, when standard output is not one).
 #include <unistd.h>
@@ -36,6 +39,8 @@
 #include "platform/posix/eventlog/file_classic_log.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/posix/eventlog/log_location.h"
+#include "platform/posix/posix_folders.h"
+#include "report/folder_list_command.h"
 #include "report/json_text.h"
 #include "report/record_lines.h"
 #include "report/report_row.h"
@@ -54,6 +59,7 @@ constexpr char kUsage[] =
     "       vzrmlog dump FILE [--format tsv|json]\n"
     "       vzrmlog records FILE [--from \"YYYY-MM-DD HH:MM:SS\"] [--to ...] [--ext .EXT]\n"
     "                            [--format tsv|csv|json]\n"
+    "       vzrmlog folders [--output FILE] [FOLDER...]\n"
     "       vzrmlog --help | --version\n";
 
 int Usage() {
@@ -363,6 +369,9 @@ int main(int argc, char** argv) {
     if (argc == 2 && first == "--version") {
         std::cout << vzrm::ToolVersionText("vzrmlog");
         return 0;
+    }
+    if (first == "folders") {
+        return vzrm::RunFolderListCommand({argv + 2, argv + argc}, PosixFolderSource(), std::cerr);
     }
     // Dump's own lines are its progress when they go to the terminal.
     if (first != "dump" || isatty(STDOUT_FILENO) == 0) {
