@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 
+#include "app/dump_line.h"
 #include "app/terminal_progress.h"
 #include "app/tool_version.h"
 #include "audit/security_log_reader.h"
@@ -41,7 +42,6 @@
 #include "platform/posix/eventlog/log_location.h"
 #include "platform/posix/posix_folders.h"
 #include "report/folder_list_command.h"
-#include "report/json_text.h"
 #include "report/record_lines.h"
 #include "report/report_row.h"
 
@@ -142,16 +142,6 @@ int Records(int argc, char** argv) {
     return 0;
 }
 
-// Values stay on one line and in their column.
-std::string OneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\t' || c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
-}
-
 std::string VariantText(const EVT_VARIANT& v) {
     switch (v.Type) {
         case EvtVarTypeString:
@@ -163,45 +153,6 @@ std::string VariantText(const EVT_VARIANT& v) {
         default:
             return std::to_string(v.number);
     }
-}
-
-// A dump value that is a count: a JSON number; an empty one: null.
-std::string JsonCount(const std::string& text) {
-    if (text.empty()) {
-        return "null";
-    }
-    const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
-    return digits && text.size() < 20 ? text : vzrm::JsonString(text);
-}
-
-// One event of the dump: its record number, event ID, time, provider and
-// computer, then its EventData values.
-void EmitEvent(const std::string (&head)[5], const std::vector<EVT_DATA_ITEM>& items, bool json) {
-    if (!json) {
-        std::string line;
-        for (const std::string& value : head) {
-            line += (line.empty() ? "" : "\t") + OneLine(value);
-        }
-        for (const EVT_DATA_ITEM& item : items) {
-            line += '\t' + item.name + '=' + OneLine(item.text);
-        }
-        Emit(line + '\n');
-        return;
-    }
-    std::string data;
-    for (const EVT_DATA_ITEM& item : items) {
-        data += (data.empty() ? "" : ",") +
-                vzrm::CJsonObject().Text("name", item.name).Text("value", item.text).Close();
-    }
-    Emit(vzrm::CJsonObject()
-             .Json("record_number", JsonCount(head[0]))
-             .Json("event_id", JsonCount(head[1]))
-             .Text("time", head[2])
-             .Text("provider", head[3])
-             .Text("computer", head[4])
-             .Json("data", "[" + data + "]")
-             .Close() +
-         "\n");
 }
 
 int DumpModern(const std::string& path, bool json) {
@@ -229,7 +180,7 @@ int DumpModern(const std::string& path, bool json) {
                 const std::string head[5] = {VariantText(values[0]), VariantText(values[1]),
                                              VariantText(values[2]), VariantText(values[3]),
                                              VariantText(values[4])};
-                EmitEvent(head, items, json);
+                Emit(vzrm::DumpLine(head, items, json));
             }
             log.Close(events[i]);
         }
@@ -279,7 +230,7 @@ int DumpClassic(const std::string& path, bool json) {
             for (std::uint16_t i = 0; i < head.NumStrings; ++i) {
                 items.push_back({std::to_string(i + 1), NarrowText(r, text)});
             }
-            EmitEvent(fields, items, json);
+            Emit(vzrm::DumpLine(fields, items, json));
             std::uint64_t position = 0;
             std::uint64_t size = 0;
             if (log.ReadPosition(handle, position, size)) {
