@@ -72,6 +72,7 @@ int CZrmAuditProc::WriteAuditReport() {
     CSecurityLogReader reader(&stopEvent_);
     progressPosted_ = false;
     reader.SetProgress([this](const ReadProgress& progress) { PostProgress(progress); });
+    reader.SetReadArchives(readArchives_);
     Outcome outcome = Outcome::complete;
     const auto fail = [&](const char* point) {
         g_errorInfo.AddErrPoint(point);

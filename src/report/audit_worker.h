@@ -36,6 +36,8 @@ class CZrmAuditProc {
     CZrmAuditProc& operator=(const CZrmAuditProc&) = delete;
 
     void SetPeriod(const CLocalDateTime& start, const CLocalDateTime& end);
+    // Read the archived Security logs before the live one.
+    void SetReadArchives(bool read) { readArchives_ = read; }
     // Signals the stop event; the worker ends at its next check.
     void RequestStop() { stopEvent_ = true; }
     const std::string& ListSeparator() const { return listSeparator_; }
@@ -61,6 +63,7 @@ class CZrmAuditProc {
     CLocalDateTime periodEnd_;
     std::chrono::steady_clock::time_point lastProgress_;
     bool progressPosted_ = false;
+    bool readArchives_ = false;
     std::atomic<bool> stopEvent_{false};
     IAuditReportTarget& target_;
     IRunMessageTarget& notify_;
