@@ -84,6 +84,8 @@ const char* OwnSystemMessage(std::int32_t code) {
             return "No mapping between account names and security IDs was done.";
         case kErrorTimeout:
             return "This operation returned because the timeout period expired.";
+        case kErrorCantResolveFilename:
+            return "The name of the file cannot be resolved by the system.";
         default:
             return nullptr;
     }

@@ -37,5 +37,6 @@ inline constexpr std::int32_t kErrorIoDevice = 1117;
 inline constexpr std::int32_t kErrorPrivilegeNotHeld = 1314;
 inline constexpr std::int32_t kErrorNoneMapped = 1332;
 inline constexpr std::int32_t kErrorTimeout = 1460;
+inline constexpr std::int32_t kErrorCantResolveFilename = 1921;
 
 }  // namespace vzrm::platform

@@ -10,6 +10,8 @@
 
 #include "audit/case_fold.h"
 #include "platform/error_codes.h"
+#include "platform/posix/owned_folder.h"
+#include "platform/posix/store_location.h"
 
 namespace vzrm::platform::posix {
 namespace {
@@ -142,6 +144,9 @@ struct SqliteRegistry::Hive {
         if (openError != -1) {
             return openError;
         }
+        if (!StoreRefusal(path).empty()) {
+            return openError = kErrorAccessDenied;  // planted or open to other accounts
+        }
         readOnly = !MayWrite(path);
         std::error_code ignored;
         if (!readOnly) {
@@ -181,10 +186,10 @@ SqliteRegistry::Location SqliteRegistry::DefaultLocation() {
         config = xdg;
     } else if (const char* home = std::getenv("HOME"); home && *home) {
         config = std::string(home) + "/.config";
-    } else {
-        config = "/tmp";
+    } else if (const std::string account = AccountHome(); !account.empty()) {
+        config = account + "/.config";  // cron gives no HOME; a shared folder is no substitute
     }
-    return {"/var/lib/vzrmaud/HKLM.db", config + "/vzrmaud/HKCU.db"};
+    return {"/var/lib/vzrmaud/HKLM.db", config.empty() ? config : config + "/vzrmaud/HKCU.db"};
 }
 
 SqliteRegistry::SqliteRegistry(Location location)

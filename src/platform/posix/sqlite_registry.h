@@ -27,7 +27,9 @@ class SqliteRegistry final : public IRegistry {
         std::string userFile;     // HKCU
     };
     // $VZRM_REGISTRY_DIR/{HKLM,HKCU}.db when set; otherwise HKLM in
-    // /var/lib/vzrmaud and HKCU in ${XDG_CONFIG_HOME:-~/.config}/vzrmaud.
+    // /var/lib/vzrmaud and HKCU in ${XDG_CONFIG_HOME:-~/.config}/vzrmaud, the
+    // home from the user database when HOME is unset. Refused locations: see
+    // store_location.h.
     static Location DefaultLocation();
 
     explicit SqliteRegistry(Location location = DefaultLocation());
