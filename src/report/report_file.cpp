@@ -32,13 +32,15 @@ CReportFile::Failure CReportFile::Refuse(const std::string& why) {
 CReportFile::Failure CReportFile::Open(const std::string& path, Mode mode) {
     path_ = path;
     refusal_.clear();
-    const int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (mode == Mode::create ? O_EXCL : 0);
+    const int flags =
+        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (mode == Mode::create ? O_EXCL : 0);
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
         struct stat info {};
         const int error = errno;
-        if ((error == ELOOP || error == EEXIST) && ::lstat(path.c_str(), &info) == 0 &&
-            S_ISLNK(info.st_mode)) {
+        // ELOOP, EEXIST for a new file, or EACCES where the kernel protects
+        // links in sticky folders: a link at the name is named as such.
+        if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
             return Refuse("it is a symbolic link");
         }
         errno = error;

@@ -118,8 +118,8 @@ std::string PlantLinksAtReportNames(const std::string& reports, const std::strin
         std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", &utc);
         for (const std::string suffix : {"", "_2"}) {
             const std::string name = std::string(stamp) + suffix;
-            script += "ln -s '" + target + "/" + name + "' '" + reports + "/ZRMAudit_" + name +
-                      ".csv'\n";
+            script +=
+                "ln -s '" + target + "/" + name + "' '" + reports + "/ZRMAudit_" + name + ".csv'\n";
         }
     }
     return script;
@@ -148,8 +148,7 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
     Plant(PlantLinksAtReportNames(shared, secret));
     const test::CommandResult report = Audit("-c -rf '" + shared + "'");
     EXPECT_EQ(report.status, 1) << report.output;
-    EXPECT_NE(ApplicationLog().find(".csv' is refused: it is a symbolic link."),
-              std::string::npos)
+    EXPECT_NE(ApplicationLog().find(".csv' is refused: it is a symbolic link."), std::string::npos)
         << ApplicationLog();
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(secret)) {
@@ -203,7 +202,7 @@ TEST_F(SharedMachine, EveryRowOfACraftedLogReadsAsNineCsvFields) {
 {"id":4663,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","computer":"PC,1\"x\"\r\n2026.03.14,08:05:34,FORGED","object":"D:\\Rec,ords\\\"q\"\\a\tb,c.zrm","mask":2}
 {"id":4658,"time":"2026-03-14T08:05:35Z","handle":"0x1a4","computer":"\"PC\nLF"}
 {"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","computer":"TAB\tPC","object":"D:\\Records\\\"old.zrm","mask":"0x10000"}
-{"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
+{"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","computer":"TAB	PC"}
 )";
     test::WriteEvtx(dir.File("crafted.evtx"), crafted);
     const test::CommandResult run = Audit("-c -rf '" + reports + "'", dir.File("crafted.evtx"));

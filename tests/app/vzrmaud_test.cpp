@@ -13,15 +13,14 @@
 #include <regex>
 #include <sstream>
 
+#include "app/vzrmaud_fixture.h"
 #include "audit/local_date_time.h"
 #include "platform/posix/instance_channel.h"
-#include "app/vzrmaud_fixture.h"
 #include "support/log_files.h"
 #include "support/temp_dir.h"
 
 namespace vzrm {
 namespace {
-
 
 TEST_F(Vzrmaud, TwoUnattendedRunsOfTheSameLog) {
     Install();

@@ -100,8 +100,9 @@ TEST_F(NamedMutex, FoldersAndFilesOthersCouldPrepareAreRefused) {
     ASSERT_EQ(mkdir(own.c_str(), 0700), 0);
     ASSERT_EQ(chmod(own.c_str(), 01777), 0);
     ExpectRefused("Local", "RWEF3OSODHHSLLS",
-                  "The lock folder '" + own + "' is refused: other accounts may write to it "
-                  "(mode 1777).");
+                  "The lock folder '" + own +
+                      "' is refused: other accounts may write to it "
+                      "(mode 1777).");
     EXPECT_EQ(ModeOf(own), 01777) << "a folder it did not make keeps its mode";
 
     // A link at a lock file's name is never followed.
@@ -128,8 +129,8 @@ TEST_F(NamedMutex, PerUserLocksLiveInTheRuntimeFolder) {
     std::unique_ptr<INamedMutex> mutex;
     ASSERT_EQ(OpenNamedMutex("Quorvix_ZRMAU_MutexDoubleCall", mutex), 0);
     EXPECT_EQ(ModeOf(dir.File("vzrmaud")), 0700);
-    EXPECT_TRUE(std::filesystem::is_regular_file(
-        dir.File("vzrmaud/Quorvix_ZRMAU_MutexDoubleCall.lock")));
+    EXPECT_TRUE(
+        std::filesystem::is_regular_file(dir.File("vzrmaud/Quorvix_ZRMAU_MutexDoubleCall.lock")));
 }
 
 // The install step makes the machine-wide folder and the instance lock file,

@@ -102,8 +102,8 @@ int OpenLockFile(int folder, const std::string& name, std::string& refusal,
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        refusal = "The lock file '" + where.path + "/" + name +
-                  "' is refused: it is not a plain file.";
+        refusal =
+            "The lock file '" + where.path + "/" + name + "' is refused: it is not a plain file.";
         ::close(fd);
         errno = EACCES;
         return -1;
@@ -120,9 +120,8 @@ std::int32_t OpenNamedMutex(const std::string& name, std::unique_ptr<INamedMutex
     const LockFolder where = FolderFor(global);
     int folder = -1;
     std::string refusal;
-    const std::int32_t checked =
-        posix::OpenOwnedFolder(where.path, "lock folder", where.mode, where.mode, where.rule,
-                               folder, refusal);
+    const std::int32_t checked = posix::OpenOwnedFolder(where.path, "lock folder", where.mode,
+                                                        where.mode, where.rule, folder, refusal);
     if (checked != kErrorSuccess) {
         into.SetError("RWEF3OSODHHSLLS", checked, refusal, StrgLine(name));
         return checked;
@@ -132,12 +131,14 @@ std::int32_t OpenNamedMutex(const std::string& name, std::unique_ptr<INamedMutex
     const int error = errno;
     ::close(folder);
     if (fd < 0) {
-        const std::int32_t code = posix::WindowsErrorFromErrno(error);
-        if (refusal.empty()) {
-            refusal = error == ELOOP ? "The lock file '" + where.path + "/" + file +
-                                           "' is refused: it is a symbolic link."
-                                     : "The lock file '" + where.path + "/" + file +
-                                           "' cannot be opened or created.";
+        std::int32_t code = posix::WindowsErrorFromErrno(error);
+        struct stat info {};
+        const std::string path = where.path + "/" + file;
+        if (refusal.empty() && ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            refusal = "The lock file '" + path + "' is refused: it is a symbolic link.";
+            code = kErrorAccessDenied;
+        } else if (refusal.empty()) {
+            refusal = "The lock file '" + path + "' cannot be opened or created.";
         }
         into.SetError("NZQCFCOLRUMKKUT", code, refusal, StrgLine(name));
         return code;

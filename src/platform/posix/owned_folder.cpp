@@ -45,13 +45,13 @@ std::string RefusalOf(const struct stat& info, const std::string& what, const st
     }
     if (info.st_uid != rule.owner && !(rule.rootMayOwn && info.st_uid == 0)) {
         return Refused(what, path,
-                       "it belongs to the account " + std::to_string(info.st_uid) +
-                           ", not to " + std::to_string(rule.owner) +
+                       "it belongs to the account " + std::to_string(info.st_uid) + ", not to " +
+                           std::to_string(rule.owner) +
                            (rule.rootMayOwn && rule.owner != 0 ? " or root" : ""));
     }
     if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        return Refused(what, path, "other accounts may write to it (mode " +
-                                       Octal(info.st_mode) + ")");
+        return Refused(what, path,
+                       "other accounts may write to it (mode " + Octal(info.st_mode) + ")");
     }
     if (!folder && info.st_nlink > 1) {
         return Refused(what, path, "it has other names (hard links)");
@@ -75,10 +75,13 @@ std::int32_t OpenOwnedFolder(const std::string& path, const std::string& what, m
     const int opened = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (opened < 0) {
         const int error = errno;
-        // A link at the name fails with ELOOP; anything else but a folder with ENOTDIR.
-        if ((error == ELOOP || error == ENOTDIR) && ::lstat(path.c_str(), &info) == 0) {
+        // A link at the name fails with ELOOP (or EACCES in a sticky folder),
+        // anything else but a folder with ENOTDIR.
+        if (::lstat(path.c_str(), &info) == 0) {
             refusal = RefusalOf(info, what, path, rule, true);
-            return kErrorAccessDenied;
+            if (!refusal.empty()) {
+                return kErrorAccessDenied;
+            }
         }
         refusal = "The " + what + " '" + path + "' cannot be opened or created.";
         return WindowsErrorFromErrno(error);
