@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <pwd.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -131,6 +132,36 @@ TEST_F(NamedMutex, PerUserLocksLiveInTheRuntimeFolder) {
     EXPECT_EQ(ModeOf(dir.File("vzrmaud")), 0700);
     EXPECT_TRUE(
         std::filesystem::is_regular_file(dir.File("vzrmaud/Quorvix_ZRMAU_MutexDoubleCall.lock")));
+}
+
+// Without a runtime folder (cron) the per-user locks go to the account's home
+// from the user database, never to a folder that all accounts share.
+TEST_F(NamedMutex, WithoutARuntimeFolderLocksGoToTheAccountsHome) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as a second account";
+    }
+    const passwd* nobody = getpwuid(65534);
+    ASSERT_NE(nobody, nullptr);
+    const std::string folder = std::string(nobody->pw_dir) + "/.cache/vzrmaud/locks";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        unsetenv("VZRM_LOCK_DIR");
+        unsetenv("XDG_RUNTIME_DIR");
+        if (setgid(65534) != 0 || setuid(65534) != 0) {
+            _exit(10);
+        }
+        std::unique_ptr<INamedMutex> mutex;
+        if (OpenNamedMutex("Local", mutex) == 0) {
+            _exit(access((folder + "/Local.lock").c_str(), F_OK) == 0 ? 0 : 11);
+        }
+        // A home that does not exist (often so for nobody) is named in the error.
+        _exit(g_errorInfo.GetText().find("'" + folder + "'") != std::string::npos ? 0 : 12);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // The install step makes the machine-wide folder and the instance lock file,
