@@ -1,12 +1,11 @@
 #include "platform/named_mutex.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <pwd.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
