@@ -66,7 +66,7 @@ class SharedMachine : public Vzrmaud {
             test::RunCommand(std::string(kAsNobody) + "sh '" + dir.File("plant.sh") + "' 2>&1");
         ASSERT_EQ(planted.status, 0) << planted.output;
     }
-    std::string ApplicationLog() { return ReadText(dir.File("application.log")); }
+    std::string LogText() const { return ReadText(ApplicationLog()); }
 
     std::string secret = dir.File("secret");
 };
@@ -82,10 +82,10 @@ TEST_F(SharedMachine, LockFoldersPreparedByAnotherAccountAreRefused) {
     const test::CommandResult linked =
         Audit("-c -rf '" + reports + "'", "", "VZRM_LOCK_DIR='" + first + "' ");
     EXPECT_EQ(linked.status, 3) << linked.output;
-    EXPECT_NE(ApplicationLog().find("The lock folder '" + first +
+    EXPECT_NE(LogText().find("The lock folder '" + first +
                                     "/global' is refused: it is a symbolic link."),
               std::string::npos)
-        << ApplicationLog();
+        << LogText();
 
     // The per-user folder made by the other account, with a link at a lock
     // file's name to a root file (which a run once made writable to all).
@@ -96,10 +96,10 @@ TEST_F(SharedMachine, LockFoldersPreparedByAnotherAccountAreRefused) {
     const test::CommandResult planted =
         Audit("-c -rf '" + reports + "'", "", "VZRM_LOCK_DIR='" + second + "' ");
     EXPECT_EQ(planted.status, 3) << planted.output;
-    EXPECT_NE(ApplicationLog().find("The lock folder '" + own +
+    EXPECT_NE(LogText().find("The lock folder '" + own +
                                     "' is refused: it belongs to the account 65534, not to 0."),
               std::string::npos)
-        << ApplicationLog();
+        << LogText();
 
     EXPECT_EQ(StateOf(secret), folderBefore);
     EXPECT_EQ(StateOf(secret + "/file"), fileBefore);
@@ -133,10 +133,10 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
     Plant("ln -s '" + secret + "/file' '" + shared + "/_ZRMAudit_summary.txt'\n");
     const test::CommandResult summary = Audit("-c -rf '" + shared + "'");
     EXPECT_EQ(summary.status, 1) << summary.output;
-    EXPECT_NE(ApplicationLog().find("The file '" + shared +
+    EXPECT_NE(LogText().find("The file '" + shared +
                                     "/_ZRMAudit_summary.txt' is refused: it is a symbolic link."),
               std::string::npos)
-        << ApplicationLog();
+        << LogText();
     EXPECT_EQ(StateOf(secret + "/file"), fileBefore);
     // The report this run had created is gone again; the link stays for the owner to see.
     for (const auto& entry : std::filesystem::directory_iterator(shared)) {
@@ -148,8 +148,8 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
     Plant(PlantLinksAtReportNames(shared, secret));
     const test::CommandResult report = Audit("-c -rf '" + shared + "'");
     EXPECT_EQ(report.status, 1) << report.output;
-    EXPECT_NE(ApplicationLog().find(".csv' is refused: it is a symbolic link."), std::string::npos)
-        << ApplicationLog();
+    EXPECT_NE(LogText().find(".csv' is refused: it is a symbolic link."), std::string::npos)
+        << LogText();
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(secret)) {
         ++files;
@@ -170,10 +170,10 @@ TEST_F(SharedMachine, AStorePreparedByAnotherAccountIsRefused) {
     const test::CommandResult run =
         Audit("-c -rf '" + reports + "'", "", "VZRM_REGISTRY_DIR='" + planted + "' ");
     EXPECT_EQ(run.status, 3) << run.output;
-    EXPECT_NE(ApplicationLog().find("The store folder '" + planted +
+    EXPECT_NE(LogText().find("The store folder '" + planted +
                                     "' is refused: it belongs to the account 65534, not to 0."),
               std::string::npos)
-        << ApplicationLog();
+        << LogText();
     EXPECT_EQ(StateOf(planted + "/HKCU.db"), hiveBefore);
     EXPECT_EQ(StateOf(planted + "/HKLM.db"), machineBefore);
     EXPECT_TRUE(ReportFiles().empty());
@@ -185,10 +185,10 @@ TEST_F(SharedMachine, AStorePreparedByAnotherAccountIsRefused) {
     const test::CommandResult writable =
         Audit("-c -rf '" + reports + "'", "", "VZRM_REGISTRY_DIR='" + open + "' ");
     EXPECT_EQ(writable.status, 3) << writable.output;
-    EXPECT_NE(ApplicationLog().find("The store folder '" + open +
+    EXPECT_NE(LogText().find("The store folder '" + open +
                                     "' is refused: other accounts may write to it (mode 0777)."),
               std::string::npos)
-        << ApplicationLog();
+        << LogText();
 }
 
 // Names with the separator, quotes, tabs and line breaks: every row of the

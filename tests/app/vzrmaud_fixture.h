@@ -1,9 +1,14 @@
 // The built vzrmaud as a process: an installed store in a temporary folder,
-// logs written by the project's writers.
+// logs written by the project's writers, reports checked byte for byte.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstddef>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -25,7 +30,7 @@ inline std::string ReadText(const std::string& path) {
     return text.str();
 }
 
-inline constexpr char kScenario[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
+inline const char kScenario[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
 {"id":4656,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":"0x120089"}
 {"id":4663,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":2}
 {"id":4658,"time":"2026-03-14T08:05:35Z","handle":"0x1a4"}
@@ -47,32 +52,45 @@ class Vzrmaud : public ::testing::Test {
         test::WriteEvtx(dir.File("Security.evtx"), kScenario);
     }
 
-    void Install() {
+    void Install(const char* commonSet = "00000000") {
         std::string record =
             ReadText(std::string(VZRM_SOURCE_DIR) + "/resources/install/installation.reg.in");
         for (const auto& [from, to] :
              {std::pair{"@INSTALL_DIR@", dir.File("bin")},
               {"@INSTALL_DATE@", "ea,07,03,00,06,00,0e,00,08,00,00,00,00,00,00,00"},
               {"@COMMON_REG@", "00000001"},
-              {"@COMMON_SET@", "00000000"},
+              {"@COMMON_SET@", commonSet},
               {"@SET_ACCESS@", "00000001"}}) {
             record = std::regex_replace(record, std::regex(from), to);
         }
         test::WriteFile(dir.File("record.reg"), record);
-        ASSERT_EQ(
-            Run(std::string(VZRMREG_PATH) + " import '" + dir.File("record.reg") + "'").status, 0);
+        // The installer runs as root.
+        const test::CommandResult imported = Run(
+            std::string(VZRMREG_PATH) + " import '" + dir.File("record.reg") + "'", "", "", false);
+        ASSERT_EQ(imported.status, 0) << imported.output;
     }
 
-    // Without a display unless one is named.
-    test::CommandResult Run(const std::string& command, const std::string& log = "",
-                            const std::string& display = "") {
+    // The command with the test's environment, without a display unless one
+    // is named; as the account nobody after BecomeNobody().
+    std::string Command(const std::string& command, const std::string& log = "",
+                        const std::string& display = "", bool asUser = true) const {
         const std::string session = display.empty() ? "-u DISPLAY" : "DISPLAY='" + display + "'";
-        return test::RunCommand(
-            "env -u WAYLAND_DISPLAY " + session + " TZ=UTC LANG=C.UTF-8 LC_ALL= SystemRoot='" +
-            dir.File("Windows") + "' VZRM_REGISTRY_DIR='" + dir.File("store") +
-            "' VZRM_LOCK_DIR='" + dir.File("locks") + "' VZRM_APPLICATION_LOG='" +
-            dir.File("application.log") + "' VZRM_SECURITY_LOG='" +
-            (log.empty() ? dir.File("Security.evtx") : log) + "' " + command + " 2>&1");
+        // The installer (root) has a home of its own.
+        const std::string home = asUser ? Home() : dir.File("root");
+        const std::string store = nobody_ ? "-u VZRM_REGISTRY_DIR VZRM_MACHINE_REGISTRY_DIR='" +
+                                                dir.File("machine") + "' HOME='" + home +
+                                                "' XDG_CONFIG_HOME='" + home + "/.config'"
+                                          : "VZRM_REGISTRY_DIR='" + dir.File("store") + "'";
+        return "env -u WAYLAND_DISPLAY " + session + " " + store +
+               " TZ=UTC LANG=C.UTF-8 LC_ALL= SystemRoot='" + dir.File("Windows") +
+               "' VZRM_LOCK_DIR='" + Locks() + "' VZRM_APPLICATION_LOG='" + ApplicationLog() +
+               "' VZRM_SECURITY_LOG='" + (log.empty() ? dir.File("Security.evtx") : log) + "' " +
+               (nobody_ && asUser ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+               command;
+    }
+    test::CommandResult Run(const std::string& command, const std::string& log = "",
+                            const std::string& display = "", bool asUser = true) {
+        return test::RunCommand(Command(command, log, display, asUser) + " 2>&1");
     }
     // `environment`: assignments ("NAME='value' ") that replace the fixture's.
     test::CommandResult Audit(const std::string& arguments, const std::string& log = "",
@@ -113,8 +131,56 @@ class Vzrmaud : public ::testing::Test {
         return names;
     }
 
+    // From now on the program runs as the account nobody, as an ordinary user
+    // of an installation: the machine hive root's (0644 in a 0755 folder),
+    // the user's hive, reports, locks and log in a home of their own.
+    void BecomeNobody() {
+        nobody_ = true;
+        ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);  // our own folder, just made
+        ASSERT_EQ(mkdir(dir.File("machine").c_str(), 0755), 0);
+        for (const std::string& folder : {Home(), Home() + "/reports", Locks()}) {
+            ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+            ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+        }
+        reports = Home() + "/reports";
+    }
+    std::string Home() const { return dir.File("home"); }
+    std::string Locks() const { return nobody_ ? Home() + "/locks" : dir.File("locks"); }
+    std::string ApplicationLog() const {
+        return nobody_ ? Home() + "/application.log" : dir.File("application.log");
+    }
+    std::string Summary() const { return ReadText(reports + "/_ZRMAudit_summary.txt"); }
+
     test::TempDir dir;
     std::string reports = dir.File("reports");
+    bool nobody_ = false;
+};
+
+// An X display whose socket listens while the object lives: enough for the
+// start-up to count the session as interactive.
+class LiveDisplay {
+  public:
+    LiveDisplay() : fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
+        // The first free display number from one of this process's own.
+        for (number_ = 3000 + getpid() % 20000; number_ < 30000; ++number_) {
+            const std::string path = "/tmp/.X11-unix/X" + std::to_string(number_);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::memcpy(address.sun_path + 1, path.data(), path.size());  // abstract
+            const auto length =
+                static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+            if (bind(fd_, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+                break;
+            }
+        }
+        EXPECT_EQ(listen(fd_, 8), 0);
+    }
+    ~LiveDisplay() { close(fd_); }
+    std::string Name() const { return ":" + std::to_string(number_); }
+
+  private:
+    int number_ = 0;
+    int fd_;
 };
 
 }  // namespace vzrm

@@ -1,23 +1,15 @@
 // The built vzrmaud as a process: an installed store in a temporary folder,
 // logs written by the project's writers, reports checked byte for byte.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
-#include <cstring>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "app/vzrmaud_fixture.h"
 #include "audit/local_date_time.h"
 #include "platform/posix/instance_channel.h"
 #include "support/log_files.h"
-#include "support/temp_dir.h"
 
 namespace vzrm {
 namespace {
@@ -159,33 +151,6 @@ TEST_F(Vzrmaud, ASecondInstanceIsRefused) {
         << ReadText(dir.File("application.log"));
     EXPECT_TRUE(ReportFiles().empty());
 }
-
-// An X display whose socket listens while the object lives: enough for the
-// start-up to count the session as interactive.
-class LiveDisplay {
-  public:
-    LiveDisplay() : fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
-        // The first free display number from one of this process's own.
-        for (number_ = 3000 + getpid() % 20000; number_ < 30000; ++number_) {
-            const std::string path = "/tmp/.X11-unix/X" + std::to_string(number_);
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            std::memcpy(address.sun_path + 1, path.data(), path.size());  // abstract
-            const auto length =
-                static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
-            if (bind(fd_, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
-                break;
-            }
-        }
-        EXPECT_EQ(listen(fd_, 8), 0);
-    }
-    ~LiveDisplay() { close(fd_); }
-    std::string Name() const { return ":" + std::to_string(number_); }
-
-  private:
-    int number_ = 0;
-    int fd_;
-};
 
 // A second start on the desktop hands its show command to the running
 // window and ends quietly; a DISPLAY whose session has ended is unattended.
