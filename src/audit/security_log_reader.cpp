@@ -110,9 +110,10 @@ void CSecurityLogReader::Offer(AUDIT_RECORD record, const std::string& message, 
     interpreter_.AddRecord(std::move(record));
 }
 
-int CSecurityLogReader::ReadLog(const std::string& log) {
+int CSecurityLogReader::ReadLog(const std::string& log, const std::string& archive) {
     try {
-        return QuerySystemVersion().major > 5 ? ReadModernLog(log) : ReadClassicLog(log);
+        return QuerySystemVersion().major > 5 ? ReadModernLog(log, archive)
+                                              : ReadClassicLog(log, archive);
     } catch (const std::exception&) {
         return 0;
     }
@@ -139,7 +140,7 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
         g_errorInfo.SetError("GLCJJTTZXCJLLVJ", kErrorCallNotImplemented);
         return -1;
     }
-    int result = ReadLog("Security") == 0 ? -1 : 1;
+    int result = ReadLogs() == 0 ? -1 : 1;
     if (IsReaderStopped()) {
         result = 0;
     } else if (result == 1) {
@@ -155,21 +156,11 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     return result == 1 && g_errorInfo.HasError() ? -1 : result;
 }
 
-CLocalDateTime CSecurityLogReader::GetOldestEventTime() {
-    if (!OpenReader()) {
-        return {};
-    }
-    probe_ = true;
-    probeTime_ = 0;
-    hasStart_ = hasEnd_ = false;
-    ReadLog("Security");
-    probe_ = false;
-    return probeTime_ == 0 ? CLocalDateTime() : InstantToLocalDateTime(probeTime_);
-}
-
-int CSecurityLogReader::ReadClassicLog(const std::string& log) {
+int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string& archive) {
     EventLogHandle handle = 0;
-    if (const std::int32_t error = ClassicEventLog().Open(log, handle)) {
+    if (const std::int32_t error = archive.empty()
+                                       ? ClassicEventLog().Open(log, handle)
+                                       : ClassicEventLog().OpenBackup(archive, handle)) {
         g_errorInfo.SetError("VVAQJEHHTSGVOUK", error);
         return 0;
     }
@@ -211,6 +202,13 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log) {
                 done = true;
                 break;
             }
+            if (readArchives_) {
+                std::size_t names = sizeof head;
+                RecordText(record, names);  // the source
+                if (!FirstSight(RecordText(record, names), head.RecordNumber)) {
+                    continue;
+                }
+            }
             NoteEventTime(head.TimeGenerated);
             if (head.EventType != EVENTLOG_AUDIT_SUCCESS ||
                 head.EventCategory != kCategoryObjectAccess) {
@@ -243,13 +241,15 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log) {
     return result;
 }
 
-int CSecurityLogReader::ReadModernLog(const std::string& channel) {
+int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::string& archive) {
     if (!ready_) {
         return 0;
     }
     IModernEventLog& log = ModernEventLog();
     EVT_HANDLE query = 0;
-    if (const std::int32_t error = log.Query(channel, "*", EvtQueryChannelPath, query)) {
+    const bool file = !archive.empty();
+    if (const std::int32_t error = log.Query(
+            file ? archive : channel, "*", file ? EvtQueryFilePath : EvtQueryChannelPath, query)) {
         g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error);
         return 0;
     }
@@ -304,6 +304,12 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel) {
                 probeTime_ = time;
                 goOn = false;
                 break;
+            }
+            if (readArchives_ &&
+                !FirstSight(
+                    values[5].Type == EvtVarTypeString ? WideToNarrow(values[5].Text()) : "",
+                    values[4].Type == EvtVarTypeUInt64 ? values[4].number : 0)) {
+                continue;
             }
             NoteEventTime(time);
             const std::uint16_t task = values[8].Type == EvtVarTypeUInt16

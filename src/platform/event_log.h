@@ -22,6 +22,15 @@ struct SYSTEM_VERSION {
 };
 SYSTEM_VERSION QuerySystemVersion();
 
+// The logs a channel's live log left when it filled up and was archived
+// ("Archive-Security-2026-03-14-08-05-33-123.evtx" in the live log's folder,
+// in the live log's format), oldest first, and that folder. 0, or a Windows
+// error code: 5 when others than the folder's owner and root may write into
+// the folder, since an archive planted there would put forged events into the
+// report.
+std::int32_t ListArchivedLogs(const std::string& channel, std::string& folder,
+                              std::vector<std::string>& paths);
+
 // --- Classic interface --------------------------------------------------------
 
 using EventLogHandle = std::uint64_t;  // 0 = none

@@ -58,6 +58,7 @@ void CZrmAuditProc::Run() {
 int CZrmAuditProc::WriteAuditReport() {
     enum class Outcome { complete, interrupted, failed };
     CSecurityLogReader reader(&stopEvent_);
+    reader.SetReadArchives(readArchives_);
     Outcome outcome = Outcome::complete;
     const auto fail = [&](const char* point) {
         g_errorInfo.AddErrPoint(point);

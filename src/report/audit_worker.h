@@ -33,6 +33,8 @@ class CZrmAuditProc {
     CZrmAuditProc& operator=(const CZrmAuditProc&) = delete;
 
     void SetPeriod(const CLocalDateTime& start, const CLocalDateTime& end);
+    // Read the archived Security logs before the live one.
+    void SetReadArchives(bool read) { readArchives_ = read; }
     // Signals the stop event; the worker ends at its next check.
     void RequestStop() { stopEvent_ = true; }
     const std::string& ListSeparator() const { return listSeparator_; }
@@ -52,6 +54,7 @@ class CZrmAuditProc {
     std::int64_t latestEventTime_ = 0;
     CLocalDateTime periodStart_;
     CLocalDateTime periodEnd_;
+    bool readArchives_ = false;
     std::atomic<bool> stopEvent_{false};
     IAuditReportTarget& target_;
     IRunMessageTarget& notify_;

@@ -20,6 +20,7 @@ namespace {
 
 constexpr char kLastDateProc[] = "LastDateProc";
 constexpr char kLastDateData[] = "LastDateData";
+constexpr char kReadArchives[] = "ReadArchives";
 
 CLocalDateTime WholeSeconds(const CLocalDateTime& time) {
     platform::CalendarFields fields;
@@ -112,6 +113,7 @@ void CReportRun::OnStartButton() {
 
     auto proc = std::make_unique<CZrmAuditProc>(*this, host_.MessageTarget());
     proc->SetPeriod(periodStart_, runStart_);
+    proc->SetReadArchives(options_.GetOptBool(kReadArchives));
     if (worker_.joinable()) {
         worker_.join();
     }
@@ -148,7 +150,10 @@ bool CReportRun::CheckDataLoss() {
     if (lastDataTime_.GetStatus() == CLocalDateTime::Status::null) {
         return true;
     }
-    const CLocalDateTime oldest = CSecurityLogReader().GetOldestEventTime();
+    // With the archives read, the oldest event they still hold counts.
+    CSecurityLogReader probe;
+    probe.SetReadArchives(options_.GetOptBool(kReadArchives));
+    const CLocalDateTime oldest = probe.GetOldestEventTime();
     if (oldest.GetStatus() != CLocalDateTime::Status::null && oldest <= lastDataTime_) {
         return true;
     }
