@@ -200,9 +200,9 @@ TEST_F(SharedMachine, EveryRowOfACraftedLogReadsAsNineCsvFields) {
     const std::string crafted =
         R"({"id":4656,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","computer":"PC,1\"x\"\r\n2026.03.14,08:05:34,FORGED","user":"\"op\",er\tx","object":"D:\\Rec,ords\\\"q\"\\a\tb,c.zrm","process":"C:\\P,x\\\"r\"\\pramvoxe.exe","mask":"0x120089"}
 {"id":4663,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","computer":"PC,1\"x\"\r\n2026.03.14,08:05:34,FORGED","object":"D:\\Rec,ords\\\"q\"\\a\tb,c.zrm","mask":2}
-{"id":4658,"time":"2026-03-14T08:05:35Z","handle":"0x1a4","computer":"\"PC\nLF"}
-{"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","computer":"TAB\tPC","object":"D:\\Records\\\"old.zrm","mask":"0x10000"}
-{"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","computer":"TAB	PC"}
+{"id":4658,"time":"2026-03-14T08:05:35Z","handle":"0x1a4","computer":"PC,1\"x\"\r\n2026.03.14,08:05:34,FORGED"}
+{"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","computer":"\"PC\tTAB\nLF","object":"D:\\Records\\\"old.zrm","mask":"0x10000"}
+{"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","computer":"\"PC\tTAB\nLF"}
 )";
     test::WriteEvtx(dir.File("crafted.evtx"), crafted);
     const test::CommandResult run = Audit("-c -rf '" + reports + "'", dir.File("crafted.evtx"));
@@ -224,9 +224,9 @@ for r in rows:
     EXPECT_EQ(rows.output,
               "2026.03.14|08:05:33|PC,1\"x\"|\"op\",er\tx|D:\\Rec,ords\\\"q\"\\|a\tb,c.zrm|"
               "Create|C:\\P,x\\\"r\"\\|pramvoxe.exe\n"
-              "2026.03.14|08:05:35|\"PC|operator|D:\\Rec,ords\\\"q\"\\|a\tb,c.zrm|Close|"
+              "2026.03.14|08:05:35|PC,1\"x\"|operator|D:\\Rec,ords\\\"q\"\\|a\tb,c.zrm|Close|"
               "C:\\Program Files\\Rec\\|pramvoxe.exe\n"
-              "2026.03.14|08:05:37|TAB\tPC|operator|D:\\Records\\|\"old.zrm|Delete|"
+              "2026.03.14|08:05:37|\"PC\tTAB|operator|D:\\Records\\|\"old.zrm|Delete|"
               "C:\\Program Files\\Rec\\|pramvoxe.exe\n")
         << ReadText(ReportFiles()[0]);
 }
