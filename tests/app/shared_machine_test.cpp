@@ -82,9 +82,9 @@ TEST_F(SharedMachine, LockFoldersPreparedByAnotherAccountAreRefused) {
     const test::CommandResult linked =
         Audit("-c -rf '" + reports + "'", "", "VZRM_LOCK_DIR='" + first + "' ");
     EXPECT_EQ(linked.status, 3) << linked.output;
-    EXPECT_NE(LogText().find("The lock folder '" + first +
-                                    "/global' is refused: it is a symbolic link."),
-              std::string::npos)
+    EXPECT_NE(
+        LogText().find("The lock folder '" + first + "/global' is refused: it is a symbolic link."),
+        std::string::npos)
         << LogText();
 
     // The per-user folder made by the other account, with a link at a lock
@@ -97,7 +97,7 @@ TEST_F(SharedMachine, LockFoldersPreparedByAnotherAccountAreRefused) {
         Audit("-c -rf '" + reports + "'", "", "VZRM_LOCK_DIR='" + second + "' ");
     EXPECT_EQ(planted.status, 3) << planted.output;
     EXPECT_NE(LogText().find("The lock folder '" + own +
-                                    "' is refused: it belongs to the account 65534, not to 0."),
+                             "' is refused: it belongs to the account 65534, not to 0."),
               std::string::npos)
         << LogText();
 
@@ -134,7 +134,7 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
     const test::CommandResult summary = Audit("-c -rf '" + shared + "'");
     EXPECT_EQ(summary.status, 1) << summary.output;
     EXPECT_NE(LogText().find("The file '" + shared +
-                                    "/_ZRMAudit_summary.txt' is refused: it is a symbolic link."),
+                             "/_ZRMAudit_summary.txt' is refused: it is a symbolic link."),
               std::string::npos)
         << LogText();
     EXPECT_EQ(StateOf(secret + "/file"), fileBefore);
@@ -171,7 +171,7 @@ TEST_F(SharedMachine, AStorePreparedByAnotherAccountIsRefused) {
         Audit("-c -rf '" + reports + "'", "", "VZRM_REGISTRY_DIR='" + planted + "' ");
     EXPECT_EQ(run.status, 3) << run.output;
     EXPECT_NE(LogText().find("The store folder '" + planted +
-                                    "' is refused: it belongs to the account 65534, not to 0."),
+                             "' is refused: it belongs to the account 65534, not to 0."),
               std::string::npos)
         << LogText();
     EXPECT_EQ(StateOf(planted + "/HKCU.db"), hiveBefore);
@@ -186,7 +186,7 @@ TEST_F(SharedMachine, AStorePreparedByAnotherAccountIsRefused) {
         Audit("-c -rf '" + reports + "'", "", "VZRM_REGISTRY_DIR='" + open + "' ");
     EXPECT_EQ(writable.status, 3) << writable.output;
     EXPECT_NE(LogText().find("The store folder '" + open +
-                                    "' is refused: other accounts may write to it (mode 0777)."),
+                             "' is refused: other accounts may write to it (mode 0777)."),
               std::string::npos)
         << LogText();
 }
