@@ -44,4 +44,13 @@ sed -e "s|@INSTALL_DIR@|$install_dir/bin|g" -e "s|@INSTALL_DATE@|$date_hex|" \
 
 export VZRM_REGISTRY_DIR=${VZRM_REGISTRY_DIR:-$prefix/registry}
 "$prefix/bin/vzrmreg" import "$record"
-echo "installed into $prefix (registry store: $VZRM_REGISTRY_DIR)"
+
+# The machine-wide lock folder, writable by the installing account only, with
+# the instance lock in it: other accounts take the lock through a read-only
+# open and can plant nothing there. (Without $VZRM_LOCK_DIR the program uses
+# /var/lib/vzrmaud/locks, which a system installation creates the same way.)
+lock_dir=${VZRM_LOCK_DIR:-$prefix/locks}
+install -d -m 0755 "$lock_dir" "$lock_dir/global"
+lock_file=$lock_dir/global/Quorvix_ZRMAU_MutexGlobal.lock
+[ -f "$lock_file" ] || install -m 0644 /dev/null "$lock_file"
+echo "installed into $prefix (registry store: $VZRM_REGISTRY_DIR, locks: $lock_dir)"

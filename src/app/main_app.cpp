@@ -12,6 +12,7 @@
 #include "platform/named_mutex.h"
 #include "platform/posix/display_probe.h"
 #include "platform/posix/instance_channel.h"
+#include "platform/posix/store_location.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
 #include "settings/move_key.h"
@@ -101,11 +102,15 @@ int CMainApp::Run(const std::vector<std::string>& args) {
 int CMainApp::Start(const std::vector<std::string>& args) {
     args_ = args;
     // Instances started at the same moment start up one after the other.
-    std::unique_ptr<platform::INamedMutex> startup;
-    if (platform::OpenNamedMutex(kStartupMutex, startup) == 0) {
-        startup->Wait(0xFFFFFFFF);
-    }
     nonInteractive_ = IsNonInteractiveSession();
+    // A lock folder that another account could have prepared ends the start.
+    std::unique_ptr<platform::INamedMutex> startup;
+    if (platform::OpenNamedMutex(kStartupMutex, startup) != 0) {
+        g_errorInfo.AddErrPoint("VNINYCMNSNKENYY");
+        ReportStartupError();
+        return EXIT_REFUSED;
+    }
+    startup->Wait(0xFFFFFFFF);
 
     const std::vector<std::string> parameters(args.begin() + (args.empty() ? 0 : 1), args.end());
     if (!ParseCommandLine(options_, parameters)) {
@@ -114,6 +119,10 @@ int CMainApp::Start(const std::vector<std::string>& args) {
         return EXIT_REFUSED;
     }
     runAuto_ = options_.GetOptBool("RunAuto");
+    if (!platform::posix::CheckStoreLocation(g_errorInfo)) {
+        ReportStartupError();
+        return EXIT_REFUSED;
+    }
 
     const int installed = CheckInstallation(soft_, installFlags_);
     if (installed < 0) {
@@ -147,9 +156,14 @@ int CMainApp::Start(const std::vector<std::string>& args) {
     }
 
     std::unique_ptr<platform::INamedMutex> instance;
-    const std::int32_t opened = platform::OpenNamedMutex(kInstanceMutex, instance);
-    const std::int32_t held = opened == 0 ? instance->Wait(0) : opened;
-    if (held == 1460 || held == 183 || held == 5) {
+    if (platform::OpenNamedMutex(kInstanceMutex, instance) != 0) {
+        // Without the machine-wide lock a second instance could run beside this one.
+        g_errorInfo.AddErrPoint("XOAAKGUEQCXDBRV");
+        ReportStartupError();
+        return EXIT_REFUSED;
+    }
+    const std::int32_t held = instance->Wait(0);
+    if (held == 1460) {
         ShowProductMessage(FormatResource(60594, soft_.ProductName()));
         return EXIT_REFUSED;
     }
@@ -158,9 +172,7 @@ int CMainApp::Start(const std::vector<std::string>& args) {
         ReportStartupError();
         g_errorInfo.Clear();
     }
-    if (startup) {
-        startup->Release();
-    }
+    startup->Release();
 
     if (!IsUnattended()) {
         desktop_.ShowMessage(

@@ -7,6 +7,10 @@
 // KEY is HKLM\... or HKCU\... (or HKEY_LOCAL_MACHINE\..., HKEY_CURRENT_USER\...).
 // The store is the one $VZRM_REGISTRY_DIR names (see the design notes).
 // Exit status: 0 success, 1 failure (with a message naming the key or value).
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -17,6 +21,7 @@
 #include "app/tool_version.h"
 #include "diagnostics/error_texts.h"
 #include "platform/error_codes.h"
+#include "platform/posix/errno_map.h"
 #include "platform/services.h"
 #include "settings/reg_file.h"
 
@@ -310,15 +315,18 @@ int Export(HKEY root, const std::string& path, const std::string& file) {
         return Fail(RootName(root) + (path.empty() ? "" : "\\" + path), error);
     }
     const std::vector<std::uint8_t> bytes = RegFileBytes(text);
-    const std::string partial = file + ".partial";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush()) {
-            std::remove(partial.c_str());
-            return Fail(file, kErrorDiskFull);
-        }
+    // A fresh name beside the file (O_EXCL): a predictable one could be a
+    // link that another account planted.
+    std::string partial = file + ".XXXXXX";
+    const int fd = mkstemp(partial.data());
+    if (fd < 0) {
+        return Fail(file, posix::WindowsErrorFromErrno(errno));
+    }
+    const bool written =
+        write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    if (close(fd) != 0 || !written) {
+        std::remove(partial.c_str());
+        return Fail(file, kErrorDiskFull);
     }
     if (std::rename(partial.c_str(), file.c_str()) !=
         0) {  // never a half-written file in its place

@@ -92,6 +92,8 @@ const char* OwnSystemMessage(std::int32_t code) {
             return "This operation returned because the timeout period expired.";
         case kErrorEventlogFileChanged:
             return "The event log file has changed between read operations.";
+        case kErrorCantResolveFilename:
+            return "The name of the file cannot be resolved by the system.";
         default:
             return nullptr;
     }

@@ -6,6 +6,10 @@
 #include <memory>
 #include <string>
 
+namespace vzrm {
+class CErrorInfo;
+}
+
 namespace vzrm::platform {
 
 class INamedMutex {
@@ -17,7 +21,13 @@ class INamedMutex {
     virtual void Release() = 0;
 };
 
-// 0 and the mutex, or a Windows error code.
-std::int32_t OpenNamedMutex(const std::string& name, std::unique_ptr<INamedMutex>& mutex);
+// 0 and the mutex, or a Windows error code; a failure is recorded in
+// `record` (the process-wide record when null) with a text naming the path.
+std::int32_t OpenNamedMutex(const std::string& name, std::unique_ptr<INamedMutex>& mutex,
+                            CErrorInfo* record = nullptr);
+
+// The folder of the machine-wide locks when $VZRM_LOCK_DIR is not set. The
+// install step creates it, owned by root and writable only by root.
+inline constexpr char kMachineLockFolder[] = "/var/lib/vzrmaud/locks";
 
 }  // namespace vzrm::platform

@@ -125,7 +125,8 @@ int RunFolderListCommand(const std::vector<std::string>& args,
     }
     CReportFile file;
     if (auto failure = file.Open(arguments.output, CReportFile::Mode::truncate)) {
-        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, {}, StrgLine(arguments.output));
+        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, file.Refusal(),
+                                 StrgLine(arguments.output));
         return Finish(scan, true, arguments.output, messages);
     }
     CFileListOutput out(file);

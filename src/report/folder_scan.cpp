@@ -80,7 +80,7 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     CReportFile file;
     bool failed = false;
     if (auto failure = file.Open(listPath_, CReportFile::Mode::truncate)) {
-        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, {}, StrgLine(listPath_));
+        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, file.Refusal(), StrgLine(listPath_));
         failed = true;
     } else {
         CFileListOutput out(file);

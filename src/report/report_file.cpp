@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/error_codes.h"
 #include "platform/posix/errno_map.h"
 
 namespace vzrm {
@@ -22,11 +24,33 @@ CReportFile::Failure CReportFile::FailureOfErrno() const {
         platform::posix::WindowsErrorFromErrno(errno), path_);
 }
 
+CReportFile::Failure CReportFile::Refuse(const std::string& why) {
+    refusal_ = "The file '" + path_ + "' is refused: " + why + ".";
+    return CFileException(CFileException::accessDenied, platform::kErrorAccessDenied, path_);
+}
+
 CReportFile::Failure CReportFile::Open(const std::string& path, Mode mode) {
     path_ = path;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    refusal_.clear();
+    const int flags =
+        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (mode == Mode::create ? O_EXCL : 0);
+    const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
+        struct stat info {};
+        const int error = errno;
+        // ELOOP, EEXIST for a new file, or EACCES where the kernel protects
+        // links in sticky folders: a link at the name is named as such.
+        if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            return Refuse("it is a symbolic link");
+        }
+        errno = error;
         return FailureOfErrno();
+    }
+    // A hard link to a file elsewhere would be written through like a symbolic one.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+        ::close(fd);
+        return Refuse("it is not a plain file with a single name");
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno == EWOULDBLOCK ? 32 : platform::posix::WindowsErrorFromErrno(errno);
@@ -40,6 +64,21 @@ CReportFile::Failure CReportFile::Open(const std::string& path, Mode mode) {
     }
     fd_ = fd;
     return std::nullopt;
+}
+
+CReportFile::Failure CReportFile::CreateFirstFree(const std::function<std::string(int)>& pathOf,
+                                                  std::string& path) {
+    // Names planted ahead by another account end the search after a while.
+    constexpr int kMaxTries = 1000;
+    Failure failure;
+    for (int n = 1; n <= kMaxTries; ++n) {
+        path = pathOf(n);
+        failure = Open(path, Mode::create);
+        if (!failure || failure->GetOsError() != platform::kErrorAlreadyExists) {
+            break;
+        }
+    }
+    return failure;
 }
 
 CReportFile::Failure CReportFile::Append(const std::string& text) {

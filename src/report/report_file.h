@@ -2,6 +2,7 @@
 // writers, appended to, and flushed to the disk when closed.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -11,7 +12,8 @@ namespace vzrm {
 
 class CReportFile {
   public:
-    enum class Mode { truncate, keep };
+    // create: a new file only (a name that exists fails with 183).
+    enum class Mode { truncate, keep, create };
     // The failure of an operation, or nothing.
     using Failure = std::optional<CFileException>;
 
@@ -23,7 +25,15 @@ class CReportFile {
     // Creates the file when missing. Another process holding the file open
     // for a run makes this fail with a sharing violation; the file is only
     // truncated once it is ours.
+    // A symbolic link at the name, or anything but a plain file with one name,
+    // is refused (5) and never written through: the reports folder may be one
+    // that other accounts can write to.
     Failure Open(const std::string& path, Mode mode);
+    // Creates a new file at the first of pathOf(1), pathOf(2), ... that is
+    // free; `path` is the one created.
+    Failure CreateFirstFree(const std::function<std::string(int)>& pathOf, std::string& path);
+    // Why the last open refused the file, or empty.
+    const std::string& Refusal() const { return refusal_; }
     // Writes the text at the end of the file.
     Failure Append(const std::string& text);
     // Flushes to the disk and closes; the file is closed even on failure.
@@ -32,9 +42,11 @@ class CReportFile {
 
   private:
     Failure FailureOfErrno() const;
+    Failure Refuse(const std::string& why);
 
     int fd_ = -1;
     std::string path_;
+    std::string refusal_;
 };
 
 }  // namespace vzrm

@@ -38,11 +38,20 @@ ReportPathParts SplitReportPath(const std::string& path) {
     return parts;
 }
 
-std::string QuoteField(const std::string& field, const std::string& separator) {
-    if (!separator.empty() && field.find(separator) != std::string::npos) {
-        return "\"" + field + "\"";
+std::string QuoteField(const std::string& text, const std::string& separator) {
+    // A line break in a field would forge a row of its own.
+    const std::string field = text.substr(0, text.find_first_of("\r\n"));
+    // A field that starts with a quote would be read as a quoted one.
+    const bool quoted = (!separator.empty() && field.find(separator) != std::string::npos) ||
+                        (!field.empty() && field[0] == '"');
+    if (!quoted) {
+        return field;
     }
-    return field;
+    std::string out = "\"";
+    for (char c : field) {
+        out += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    return out + "\"";
 }
 
 std::string JoinReportFields(std::span<const std::string> fields, const std::string& separator) {

@@ -21,8 +21,10 @@ struct ReportPathParts {
 };
 ReportPathParts SplitReportPath(const std::string& path);
 
-// The field between double quotes when it holds the separator anywhere;
-// otherwise unchanged. Quotes inside are left as they are.
+// The field up to its first CR or LF; between double quotes, with the quotes
+// inside doubled, when it holds the separator anywhere or starts with a quote.
+// Windows allows no quotes in file and computer names, so real rows keep the
+// form they always had.
 std::string QuoteField(const std::string& field, const std::string& separator);
 
 // The fields, each quoted as the report quotes them, joined by the separator.

@@ -198,15 +198,7 @@ bool CReportRun::PrepareReportFiles() {
     std::snprintf(stamp, sizeof stamp, "%04d%02d%02d_%02d%02d%02d", start.year, start.month,
                   start.day, start.hour, start.minute, start.second);
     // Both files in the folder, whether or not its name ends with a separator.
-    // A run in the same second as the last one must not overwrite its report.
-    std::string name = stamp;
-    std::error_code ignored;
-    for (int n = 2;
-         std::filesystem::exists(FolderWithSeparator() + FormatResource(58395, name), ignored);
-         ++n) {
-        name = std::string(stamp) + "_" + std::to_string(n);
-    }
-    reportPath_ = FolderWithSeparator() + FormatResource(58395, name);
+    stamp_ = stamp;
     summaryPath_ = FolderWithSeparator() + LoadResourceText(58394);
     if (!OpenReportFiles()) {
         g_errorInfo.AddErrPoint("UGIOMMWXTRIXVKQ");
@@ -220,12 +212,22 @@ bool CReportRun::OpenReportFiles() {
         g_errorInfo.SetError("HGECDSNVCNCYKQK", 6);
         return false;
     }
-    if (auto failure = reportFile_.Open(reportPath_, CReportFile::Mode::truncate)) {
-        g_errorInfo.SetFileError("QDDAZMJJQDBAGNK", &*failure, {}, StrgLine(reportPath_));
+    // A run in the same second as the last one must not overwrite its report:
+    // a name that exists takes the next number.
+    std::string path;
+    const auto pathOf = [this](int n) {
+        const std::string name = n == 1 ? stamp_ : stamp_ + "_" + std::to_string(n);
+        return FolderWithSeparator() + FormatResource(58395, name);
+    };
+    if (auto failure = reportFile_.CreateFirstFree(pathOf, path)) {
+        g_errorInfo.SetFileError("QDDAZMJJQDBAGNK", &*failure, reportFile_.Refusal(),
+                                 StrgLine(path));
         return false;
     }
+    reportPath_ = path;  // only a file of this run is ever deleted
     if (auto failure = summaryFile_.Open(summaryPath_, CReportFile::Mode::keep)) {
-        g_errorInfo.SetFileError("DLVDNPFAHPHUIMR", &*failure, {}, StrgLine(summaryPath_));
+        g_errorInfo.SetFileError("DLVDNPFAHPHUIMR", &*failure, summaryFile_.Refusal(),
+                                 StrgLine(summaryPath_));
         reportFile_.Close();
         return false;
     }

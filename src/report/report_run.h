@@ -69,6 +69,7 @@ class CReportRun : public IAuditReportTarget {
     std::string reportsFolder_;
     std::string reportPath_;
     std::string summaryPath_;
+    std::string stamp_;  // the run start in the report's name
     CReportFile reportFile_;
     CReportFile summaryFile_;
     bool filesOpen_ = false;

@@ -114,9 +114,10 @@ void DumpPack(const COptPack& pack, std::size_t depth, std::string& out) {
 // A named mutex held for the scope, or the code of the failed wait.
 class HeldMutex {
   public:
-    explicit HeldMutex(const std::string& name) {
-        error_ = platform::OpenNamedMutex(name, mutex_);
-        if (error_ == platform::kErrorSuccess) {
+    HeldMutex(const std::string& name, CErrorInfo& record) {
+        error_ = platform::OpenNamedMutex(name, mutex_, &record);
+        opened_ = error_ == platform::kErrorSuccess;
+        if (opened_) {
             error_ = mutex_->Wait(kOptionsMutexWaitMs);
         }
     }
@@ -128,8 +129,11 @@ class HeldMutex {
     HeldMutex(const HeldMutex&) = delete;
     HeldMutex& operator=(const HeldMutex&) = delete;
     std::int32_t Error() const { return error_; }
+    // False when the mutex could not even be opened (the record says why).
+    bool Opened() const { return opened_; }
 
   private:
+    bool opened_ = false;
     std::unique_ptr<platform::INamedMutex> mutex_;
     std::int32_t error_;
 };
@@ -351,7 +355,11 @@ bool COptProf::ReadRegOpt(const std::string& appKey, platform::HKEY root) {
     }
     const std::string mutexName = MutexName();
     {
-        HeldMutex held(mutexName);
+        HeldMutex held(mutexName, g_errorInfo);
+        if (!held.Opened()) {
+            g_errorInfo.AddErrPoint("LWE1B1PIKG5IOG3");
+            return false;
+        }
         if (held.Error() != platform::kErrorSuccess) {
             readFailed_ = true;
             g_errorInfo.SetError("LWE1B1PIKG5IOG3", platform::kErrorTimeout, "",
@@ -393,7 +401,11 @@ bool COptProf::WriteRegOpt(CErrorInfo* record) {
         return false;
     }
     const std::string mutexName = MutexName();
-    HeldMutex held(mutexName);
+    HeldMutex held(mutexName, into);
+    if (!held.Opened()) {
+        into.AddErrPoint("LXLE5NS3H6RDBSE");
+        return false;
+    }
     if (held.Error() != platform::kErrorSuccess) {
         into.SetError("LXLE5NS3H6RDBSE", platform::kErrorTimeout, "", StrgLine(mutexName));
         return false;

@@ -92,8 +92,10 @@ class Vzrmaud : public ::testing::Test {
                             const std::string& display = "", bool asUser = true) {
         return test::RunCommand(Command(command, log, display, asUser) + " 2>&1");
     }
-    test::CommandResult Audit(const std::string& arguments, const std::string& log = "") {
-        return Run(std::string(VZRMAUD_PATH) + " " + arguments, log);
+    // `environment`: assignments ("NAME='value' ") that replace the fixture's.
+    test::CommandResult Audit(const std::string& arguments, const std::string& log = "",
+                              const std::string& environment = "") {
+        return Run(environment + VZRMAUD_PATH + " " + arguments, log);
     }
     // The OLE value of a date the last run stored in the user's options.
     double StoredDate(const std::string& name) {

@@ -2,6 +2,9 @@
 #include "report/report_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "support/temp_dir.h"
 
@@ -50,6 +53,48 @@ TEST(ReportFile, FailuresNameTheFileAndTheCause) {
     const CReportFile::Failure folder = file.Open(dir.Path().string(), CReportFile::Mode::keep);
     ASSERT_TRUE(folder);
     EXPECT_NE(folder->GetCause(), CFileException::none);
+}
+
+// The reports folder may be one that other accounts write to: nothing there
+// is written through a link, and a new report never reuses a name.
+TEST(ReportFile, LinksAreRefusedAndNewReportsTakeTheNextFreeName) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("target"), "root's own\n");
+    ASSERT_EQ(symlink(dir.File("target").c_str(), dir.File("summary.txt").c_str()), 0);
+    CReportFile file;
+    for (const auto mode : {CReportFile::Mode::keep, CReportFile::Mode::truncate}) {
+        const CReportFile::Failure linked = file.Open(dir.File("summary.txt"), mode);
+        ASSERT_TRUE(linked);
+        EXPECT_EQ(linked->GetOsError(), 5);
+        EXPECT_EQ(file.Refusal(),
+                  "The file '" + dir.File("summary.txt") + "' is refused: it is a symbolic link.");
+    }
+    // A second name of a file elsewhere is refused the same way.
+    ASSERT_EQ(link(dir.File("target").c_str(), dir.File("hard.txt").c_str()), 0);
+    ASSERT_TRUE(file.Open(dir.File("hard.txt"), CReportFile::Mode::keep));
+    EXPECT_EQ(file.Refusal(), "The file '" + dir.File("hard.txt") +
+                                  "' is refused: it is not a plain file with a single name.");
+    EXPECT_EQ(Text(dir.File("target")), "root's own\n");
+
+    // Taken names are skipped; a link at a free-looking name is refused and
+    // its target is not created.
+    test::WriteFile(dir.File("r1.csv"), "earlier\n");
+    test::WriteFile(dir.File("r2.csv"), "earlier\n");
+    const auto pathOf = [&dir](int n) { return dir.File("r" + std::to_string(n) + ".csv"); };
+    std::string path;
+    ASSERT_FALSE(file.CreateFirstFree(pathOf, path));
+    EXPECT_EQ(path, dir.File("r3.csv"));
+    EXPECT_FALSE(file.Close());
+    EXPECT_EQ(Text(dir.File("r1.csv")), "earlier\n");
+
+    ASSERT_EQ(symlink(dir.File("planted").c_str(), dir.File("r4.csv").c_str()), 0);
+    const CReportFile::Failure planted = file.CreateFirstFree(pathOf, path);
+    ASSERT_TRUE(planted);
+    EXPECT_EQ(path, dir.File("r4.csv"));
+    EXPECT_EQ(file.Refusal(),
+              "The file '" + dir.File("r4.csv") + "' is refused: it is a symbolic link.");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("planted")));
+    EXPECT_FALSE(file.IsOpen());
 }
 
 }  // namespace

@@ -62,5 +62,21 @@ TEST(ReportRow, PathsSplitIntoFolderAndName) {
     EXPECT_EQ(split("D:\\" + longName + ".zrm"), "D:\\|" + longName + ".zrm");
 }
 
+// A field never breaks the row: it ends at its first line break, and a
+// quoted field doubles its quotes, as CSV readers expect.
+TEST(ReportRow, LineBreaksEndAFieldAndQuotedFieldsDoubleTheirQuotes) {
+    EXPECT_EQ(QuoteField("PC1\r\n2026.03.14;forged", ";"), "PC1");
+    EXPECT_EQ(QuoteField("PC1\nx", ";"), "PC1");
+    EXPECT_EQ(QuoteField("\r\n", ";"), "");
+    EXPECT_EQ(QuoteField("a;\"b\"", ";"), "\"a;\"\"b\"\"\"");
+    EXPECT_EQ(QuoteField("\"lead", ";"), "\"\"\"lead\"");
+    EXPECT_EQ(QuoteField("mid\"dle\ttab", ";"), "mid\"dle\ttab");
+    AUDIT_RECORD record = Example();
+    record.computer = "RECPC\r\n2026.03.14;09:05:34;FORGED";
+    const std::string line = ReportRowLine(record, ";");
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
+    EXPECT_EQ(line.substr(0, 26), "2026.03.14;09:05:33;RECPC;");
+}
+
 }  // namespace
 }  // namespace vzrm

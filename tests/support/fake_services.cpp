@@ -58,7 +58,11 @@ ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) {
         previous_ = old;
     }
-    setenv(name, value, 1);
+    if (value != nullptr) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
     tzset();
 }
 

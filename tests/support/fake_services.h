@@ -57,6 +57,7 @@ class ScopedServices {
 // Sets an environment variable (TZ, LC_ALL, ...) for the lifetime of the object.
 class ScopedEnv {
   public:
+    // A null value unsets the variable.
     ScopedEnv(const char* name, const char* value);
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;

@@ -57,6 +57,8 @@ std::int32_t WindowsErrorFromErrno(int error) {
             return kErrorIoDevice;
         case ETIMEDOUT:
             return kErrorTimeout;
+        case ELOOP:  // a symbolic link where O_NOFOLLOW allows none
+            return kErrorCantResolveFilename;
         default:
             return kErrorInvalidFunction;
     }

@@ -10,6 +10,8 @@
 
 #include "audit/case_fold.h"
 #include "platform/error_codes.h"
+#include "platform/posix/owned_folder.h"
+#include "platform/posix/store_location.h"
 
 namespace vzrm::platform::posix {
 namespace {
@@ -143,6 +145,9 @@ struct SqliteRegistry::Hive {
         if (openError != -1) {
             return openError;
         }
+        if (!StoreRefusal(path).empty()) {
+            return openError = kErrorAccessDenied;  // planted or open to other accounts
+        }
         readOnly = !MayWrite(path);
         std::error_code ignored;
         if (!readOnly) {
@@ -196,13 +201,13 @@ SqliteRegistry::Location SqliteRegistry::DefaultLocation() {
         config = xdg;
     } else if (const char* home = std::getenv("HOME"); home && *home) {
         config = std::string(home) + "/.config";
-    } else {
-        config = "/tmp";
+    } else if (const std::string account = AccountHome(); !account.empty()) {
+        config = account + "/.config";  // cron gives no HOME; a shared folder is no substitute
     }
     // The machine hive alone may be named, e.g. for an installation under a prefix.
     const char* machine = std::getenv("VZRM_MACHINE_REGISTRY_DIR");
     return {machine && *machine ? std::string(machine) + "/HKLM.db" : "/var/lib/vzrmaud/HKLM.db",
-            config + "/vzrmaud/HKCU.db"};
+            config.empty() ? config : config + "/vzrmaud/HKCU.db"};
 }
 
 SqliteRegistry::SqliteRegistry(Location location)

@@ -29,7 +29,8 @@ class SqliteRegistry final : public IRegistry {
     };
     // $VZRM_REGISTRY_DIR/{HKLM,HKCU}.db when set; otherwise HKLM in
     // $VZRM_MACHINE_REGISTRY_DIR or /var/lib/vzrmaud and HKCU in
-    // ${XDG_CONFIG_HOME:-~/.config}/vzrmaud.
+    // ${XDG_CONFIG_HOME:-~/.config}/vzrmaud, the home from the user database
+    // when HOME is unset. Refused locations: see store_location.h.
     static Location DefaultLocation();
 
     explicit SqliteRegistry(Location location = DefaultLocation());

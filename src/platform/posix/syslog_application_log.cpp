@@ -53,7 +53,7 @@ bool SyslogApplicationLog::Write(const std::string& source, std::uint16_t type,
                                  std::uint32_t eventId, const std::vector<std::string>& strings) {
     const std::string text = ApplicationEventText(source, type, eventId, strings);
     if (const char* path = std::getenv("VZRM_APPLICATION_LOG"); path && *path) {
-        const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) {
             return false;
         }
