@@ -3,6 +3,7 @@
 // runs these under AddressSanitizer).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -124,6 +125,23 @@ TEST(MalformedLogs, GeneratedLogDamagedInsideARecord) {
     EXPECT_EQ(file->Damage().recordsDamaged, 1u);
     EXPECT_EQ(file->Damage().chunksBadData, 1u);
     EXPECT_EQ(ReadAllEvtx(bytes), 49u);
+}
+
+TEST(MalformedLogs, ClassicStringCountBoundedByTheRecord) {
+    // 64 bytes that claim 65535 strings, the first at the record's last text byte.
+    std::vector<std::uint8_t> record(sizeof(platform::EVENTLOGRECORD) + 8, 0);
+    platform::EVENTLOGRECORD head{};
+    head.Length = static_cast<std::uint32_t>(record.size());
+    head.Reserved = 0x654C664C;
+    head.NumStrings = 0xFFFF;
+    head.StringOffset = head.Length - 5;
+    std::memcpy(record.data(), &head, sizeof head);
+    std::memcpy(record.data() + record.size() - 4, &head.Length, 4);
+    const std::vector<std::uint8_t> narrow = NarrowEventLogRecord(record);
+    platform::EVENTLOGRECORD out{};
+    std::memcpy(&out, narrow.data(), sizeof out);
+    EXPECT_EQ(out.NumStrings, 0u);
+    EXPECT_LE(narrow.size(), 2 * record.size());
 }
 
 TEST(MalformedLogs, FilesThatAreNoLogsGiveAClearError) {
