@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
+#include "platform/error_codes.h"
 #include "platform/messages/format_message.h"
 #include "platform/messages/message_table.h"
+#include "platform/posix/message_files.h"
+#include "support/temp_dir.h"
 
 namespace vzrm::platform {
 namespace {
@@ -145,6 +149,21 @@ TEST(PeMessageTable, BlocksSharingEntriesReadNoMoreThanTheDataHolds) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages.at(0), std::string(32000, 'x'));
     EXPECT_LT(entrySize, 0x10000u);
+}
+
+TEST(MessageFileLoad, AFileNoMessageFileComesNearIsRefusedUnread) {
+    test::TempDir dir;
+    test::WriteBytes(dir.File("big.dll"), PeWithMessages(1, {"one"}));
+    std::filesystem::resize_file(dir.File("big.dll"), std::uintmax_t{300} << 20);  // sparse
+    posix::FileMessageFiles files;
+    HMODULE module = 7;
+    EXPECT_EQ(files.Load(dir.File("big.dll"), module), kErrorInvalidData);
+    EXPECT_EQ(module, 0);
+    test::WriteBytes(dir.File("small.dll"), PeWithMessages(1, {"one"}));
+    ASSERT_EQ(files.Load(dir.File("small.dll"), module), kErrorSuccess);
+    std::string text;
+    EXPECT_EQ(files.FindMessage(module, 1, text), kErrorSuccess);
+    EXPECT_EQ(text, "one");
 }
 
 TEST(McMessages, IdentifiersTextsAndErrors) {
