@@ -106,7 +106,7 @@ for t in "${targets[@]}"; do
       if [ "${f##*/}" != "${f##*/timeout-}" ] && [ ! -e "$regress/${f##*/}" ] &&
         nice -n "${VZRM_FUZZ_NICE:-0}" "build/fuzz/fuzz/$t" -timeout=30 "$f" >>"$log" 2>&1; then
         echo "   $t: ${f##*/} finished when run again; not kept" | tee -a "$log"
-        mv -- "$f" "$f.passed"
+        mkdir -p "$base/passed" && mv -- "$f" "$base/passed/"
         continue
       fi
       if [ ! -e "$regress/${f##*/}" ]; then
