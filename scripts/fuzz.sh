@@ -5,7 +5,8 @@
 # outside the repository. Every input a fuzzer stops on (crash, leak, timeout,
 # out-of-memory) is copied into tests/regress/TARGET/, which test_fuzz_regress
 # replays on the normal build; the run then goes on for the time left.
-# VZRM_FUZZ_NICE (default 0) is the fuzzers' niceness; VZRM_FUZZ_BUILD=0 skips
+# VZRM_FUZZ_NICE (default 0) is the fuzzers' niceness, VZRM_FUZZ_TIMEOUT
+# (default 30) the seconds one input may take; VZRM_FUZZ_BUILD=0 skips
 # the build; VZRM_SAMPLES_DIR (default ../shared/samples) seeds the log corpora.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +36,8 @@ own_dir() {
   fi
 }
 
+timeout=${VZRM_FUZZ_TIMEOUT:-30}
+case $timeout in '' | *[!0-9]*) echo "fuzz: VZRM_FUZZ_TIMEOUT must be a number" >&2; exit 2 ;; esac
 base=${VZRM_FUZZ_DIR:-/var/tmp/vzrmaud-fuzz}
 own_dir "$base"
 base=$(cd -- "$base" && pwd -P)
@@ -96,7 +99,7 @@ for t in "${targets[@]}"; do
     status=0 new=0
     TIMEFORMAT="cpu_seconds: %U user %S system"
     { time nice -n "${VZRM_FUZZ_NICE:-0}" "build/fuzz/fuzz/$t" "$corpus" -max_total_time="$left" \
-      -max_len="$(max_len "$t")" -rss_limit_mb=2048 -timeout=30 -artifact_prefix="$artifacts/" \
+      -max_len="$(max_len "$t")" -rss_limit_mb=2048 -timeout="$timeout" -artifact_prefix="$artifacts/" \
       -print_final_stats=1 >>"$log" 2>&1; } 2>>"$log" || status=$?
     for f in "$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/timeout-* "$artifacts"/oom-*; do
       [ -f "$f" ] || continue  # slow-unit-* is kept for a look, not as a regression
@@ -104,7 +107,7 @@ for t in "${targets[@]}"; do
       # A timeout is wall time: on a busy machine, or at a low priority, a
       # quick input can meet it. Only one that times out again is kept.
       if [ "${f##*/}" != "${f##*/timeout-}" ] && [ ! -e "$regress/${f##*/}" ] &&
-        nice -n "${VZRM_FUZZ_NICE:-0}" "build/fuzz/fuzz/$t" -timeout=30 "$f" >>"$log" 2>&1; then
+        nice -n "${VZRM_FUZZ_NICE:-0}" "build/fuzz/fuzz/$t" -timeout="$timeout" "$f" >>"$log" 2>&1; then
         echo "   $t: ${f##*/} finished when run again; not kept" | tee -a "$log"
         mkdir -p "$base/passed" && mv -- "$f" "$base/passed/"
         continue
