@@ -96,33 +96,33 @@ for t in "${targets[@]}"; do
   while :; do
     left=$((start + seconds - $(date +%s)))
     [ "$left" -gt 0 ] || break
-    status=0 new=0
+    status=0 new=0 aside=0
     TIMEFORMAT="cpu_seconds: %U user %S system"
     { time nice -n "${VZRM_FUZZ_NICE:-0}" "build/fuzz/fuzz/$t" "$corpus" -max_total_time="$left" \
       -max_len="$(max_len "$t")" -rss_limit_mb=2048 -timeout="$timeout" -artifact_prefix="$artifacts/" \
       -print_final_stats=1 >>"$log" 2>&1; } 2>>"$log" || status=$?
     for f in "$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/timeout-* "$artifacts"/oom-*; do
       [ -f "$f" ] || continue  # slow-unit-* is kept for a look, not as a regression
-      mkdir -p "$regress"
       # A timeout is wall time: on a busy machine, or at a low priority, a
       # quick input can meet it. Only one that times out again is kept.
       if [ "${f##*/}" != "${f##*/timeout-}" ] && [ ! -e "$regress/${f##*/}" ] &&
         nice -n "${VZRM_FUZZ_NICE:-0}" "build/fuzz/fuzz/$t" -timeout="$timeout" "$f" >>"$log" 2>&1; then
         echo "   $t: ${f##*/} finished when run again; not kept" | tee -a "$log"
         mkdir -p "$base/passed" && mv -- "$f" "$base/passed/"
+        aside=1
         continue
       fi
       if [ ! -e "$regress/${f##*/}" ]; then
-        cp -- "$f" "$regress/"
+        mkdir -p "$regress" && cp -- "$f" "$regress/"
         echo "   finding: $regress/${f##*/}"
         findings=$((findings + 1)) new=1
       fi
     done
-    if [ "$status" -ne 0 ] && [ "$new" -eq 0 ]; then
+    if [ "$status" -ne 0 ] && [ "$new" -eq 0 ] && [ "$aside" -eq 0 ]; then
       echo "   $t stopped (status $status) without a new input; see $log" >&2
       break
     fi
-    [ "$status" -ne 0 ] && [ "$findings" -lt 5 ] || break
+    [ "$status" -ne 0 ] && [ "$findings" -lt 5 ] || break  # status 0: the time is up
   done
   tail -c +$((logged + 1)) "$log" | awk -v t="$t" '
     /^stat::number_of_executed_units/ { runs += $2 }
