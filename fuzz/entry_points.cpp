@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "formats/security_descriptor.h"
 #include "platform/messages/format_message.h"
 #include "platform/messages/message_table.h"
 #include "platform/posix/eventlog/bx_value_text.h"
 #include "platform/posix/eventlog/evt_file.h"
 #include "platform/posix/eventlog/evtx_reader.h"
 #include "platform/posix/eventlog/file_classic_log.h"
+#include "report/folder_verdict.h"
 #include "settings/opt_registry.h"
 #include "settings/reg_file.h"
 
@@ -92,6 +94,19 @@ void ReadMessages(std::span<const std::uint8_t> data) {
     }
 }
 
+void ReadDescriptor(std::span<const std::uint8_t> data) {
+    for (std::size_t start = 0; start <= 8; start += 4) {
+        formats::DescriptorView view;
+        formats::ParseSecurityDescriptor(data, start, view);
+    }
+}
+
+void ReadNtacl(std::span<const std::uint8_t> data) {
+    const FolderDescriptor descriptor{DescriptorForm::sambaNtacl, {data.begin(), data.end()}};
+    FolderVerdict verdict{};
+    VerdictOfDescriptor(descriptor, verdict);
+}
+
 EntryPoint EntryPointOf(std::string_view name) {
     if (name == "fuzz_evtx") {
         return [](std::span<const std::uint8_t> d) { return ReadEvtx(d), true; };
@@ -107,6 +122,12 @@ EntryPoint EntryPointOf(std::string_view name) {
     }
     if (name == "fuzz_messages") {
         return [](std::span<const std::uint8_t> d) { return ReadMessages(d), true; };
+    }
+    if (name == "fuzz_descriptor") {
+        return [](std::span<const std::uint8_t> d) { return ReadDescriptor(d), true; };
+    }
+    if (name == "fuzz_ntacl") {
+        return [](std::span<const std::uint8_t> d) { return ReadNtacl(d), true; };
     }
     return nullptr;
 }

@@ -23,6 +23,12 @@ bool ReadFramedValue(std::span<const std::uint8_t> data);
 // parameter references.
 void ReadMessages(std::span<const std::uint8_t> data);
 
+// Any bytes as a self-relative security descriptor, from each start offset
+// up to 8, as both NTFS drivers and Samba's blobs place it.
+void ReadDescriptor(std::span<const std::uint8_t> data);
+// Any bytes as Samba's security.NTACL, read to the verdict as the scan does.
+void ReadNtacl(std::span<const std::uint8_t> data);
+
 // The entry point of the fuzz target `name` ("fuzz_evtx" ...); null when unknown.
 using EntryPoint = bool (*)(std::span<const std::uint8_t>);
 EntryPoint EntryPointOf(std::string_view name);

@@ -8,6 +8,9 @@
 //                        bounds open when left out); --ext replaces ".zrm". The
 //                        message files come from the registry store
 //                        ($VZRM_REGISTRY_DIR of an installation).
+//   vzrmlog folders [--output FILE] [FOLDER...]
+//                        the list of folders for audit over the fixed drives or
+//                        the folders given, to FILE or standard output
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -27,6 +30,8 @@
 #include "platform/posix/eventlog/file_classic_log.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/posix/eventlog/log_location.h"
+#include "platform/posix/posix_folders.h"
+#include "report/folder_list_command.h"
 #include "report/report_row.h"
 
 using namespace vzrm::platform;
@@ -41,7 +46,8 @@ void Emit(const std::string& line) {
 int Usage() {
     std::cerr
         << "usage: vzrmlog info FILE\n       vzrmlog dump FILE\n"
-           "       vzrmlog records FILE [--from \"YYYY-MM-DD HH:MM:SS\"] [--to ...] [--ext .EXT]\n";
+           "       vzrmlog records FILE [--from \"YYYY-MM-DD HH:MM:SS\"] [--to ...] [--ext .EXT]\n"
+           "       vzrmlog folders [--output FILE] [FOLDER...]\n";
     return 2;
 }
 
@@ -260,6 +266,9 @@ int InfoClassic(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "folders") {
+        return vzrm::RunFolderListCommand({argv + 2, argv + argc}, PosixFolderSource(), std::cerr);
+    }
     if (argc >= 3 && std::string(argv[1]) == "records") {
         return Records(argc, argv);
     }

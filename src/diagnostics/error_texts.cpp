@@ -78,10 +78,16 @@ const char* OwnSystemMessage(std::int32_t code) {
             return "The directory name is invalid.";
         case kErrorIoDevice:
             return "The request could not be performed because of an I/O device error.";
+        case kErrorUnknownRevision:
+            return "The revision level is unknown.";
         case kErrorPrivilegeNotHeld:
             return "A required privilege is not held by the client.";
         case kErrorNoneMapped:
             return "No mapping between account names and security IDs was done.";
+        case kErrorInvalidAcl:
+            return "The access control list (ACL) structure is invalid.";
+        case kErrorInvalidSecurityDescr:
+            return "The security descriptor structure is invalid.";
         case kErrorTimeout:
             return "This operation returned because the timeout period expired.";
         default:

@@ -34,8 +34,11 @@ inline constexpr std::int32_t kErrorMoreData = 234;
 inline constexpr std::int32_t kErrorNoMoreItems = 259;
 inline constexpr std::int32_t kErrorDirectory = 267;
 inline constexpr std::int32_t kErrorIoDevice = 1117;
+inline constexpr std::int32_t kErrorUnknownRevision = 1305;
 inline constexpr std::int32_t kErrorPrivilegeNotHeld = 1314;
 inline constexpr std::int32_t kErrorNoneMapped = 1332;
+inline constexpr std::int32_t kErrorInvalidAcl = 1336;
+inline constexpr std::int32_t kErrorInvalidSecurityDescr = 1338;
 inline constexpr std::int32_t kErrorTimeout = 1460;
 
 }  // namespace vzrm::platform

@@ -24,7 +24,7 @@ CReportFile::Failure CReportFile::FailureOfErrno() const {
 
 CReportFile::Failure CReportFile::Open(const std::string& path, Mode mode) {
     path_ = path;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
         return FailureOfErrno();
     }

@@ -1,0 +1,235 @@
+#include "report/folder_scan.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "audit/format_text.h"
+#include "audit/local_date_time.h"
+#include "audit/resource_text.h"
+#include "diagnostics/error_info.h"
+#include "diagnostics/error_texts.h"
+#include "platform/error_codes.h"
+#include "report/run_host.h"
+#include "settings/opt_prof.h"
+
+namespace vzrm {
+namespace {
+
+constexpr std::uint32_t kPumpIntervalMs = 100;
+
+// The reasons a folder's security cannot be read that only mark its line.
+bool IsAcceptedReadError(std::int32_t code) {
+    using namespace platform;
+    return code == kErrorFileNotFound || code == kErrorAccessDenied || code == kErrorInvalidName ||
+           code == kErrorPrivilegeNotHeld;
+}
+
+std::string TimeLine(std::uint32_t resource) {
+    return FormatResource(resource, LocalDateTimeText(CurrentLocalDateTime()));
+}
+
+}  // namespace
+
+CFolderScan::CFolderScan(IScanHost& host, const platform::IFolderSource& source)
+    : host_(host), source_(source) {}
+
+bool CFolderScan::CheckReportsFolder(COptProf& options) {
+    std::string folder;
+    if (!host_.ReadFolderField(folder)) {
+        folder.clear();
+    }
+    // An empty field stays empty: a lone separator would name the root.
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    host_.WriteFolderField(folder);
+    options.SetOptStr("LogFold", folder);
+    const std::string reports = options.GetOptStr("LogFold");
+    if (reports.empty()) {
+        g_errorInfo.SetError("JNTONAGMVTRNFRH", 0, LoadResourceText(58392), {}, 0x30);
+        host_.FocusFolderField();
+        return false;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(reports, error)) {
+        g_errorInfo.SetError("TKJMICKSKJPQCOH", 0, FormatResource(60554, reports));
+        host_.FocusFolderField();
+        return false;
+    }
+    listPath_ = reports + kFolderListName;
+    return true;
+}
+
+bool CFolderScan::OnFoldersButton(COptProf& options) {
+    if (scanning_) {
+        return false;  // reached again through the message pump
+    }
+    listPath_.clear();
+    if (!CheckReportsFolder(options)) {
+        return true;
+    }
+    if (host_.AskYesNo(LoadResourceText(58414), 0x24) != IDYES) {
+        return false;
+    }
+    scanning_ = true;
+    host_.ShowWaitCursor(true);
+    host_.SetScanBusy(true);
+    auditedCount_ = 0;
+    lastPump_ = host_.TickCount();
+
+    CReportFile file;
+    bool failed = false;
+    if (auto failure = file.Open(listPath_, CReportFile::Mode::truncate)) {
+        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, {}, StrgLine(listPath_));
+        failed = true;
+    } else {
+        CFileListOutput out(file);
+        failed = !WriteList(out, source_.FixedDrives(), listPath_);
+    }
+    host_.SetScanBusy(false);
+    scanning_ = false;
+    // The text is taken before the error display, which may clear the record.
+    const std::string errorText = failed ? g_errorInfo.Render() + "\r\n" : std::string();
+    if (failed) {
+        host_.ShowErrorInfo();
+    }
+    if (file.IsOpen() && !CloseList(file, errorText) && !failed) {
+        failed = true;  // a list that did not reach the disk is no success
+        host_.ShowErrorInfo();
+    }
+    if (!failed) {
+        ShowOutcome();
+    }
+    host_.ShowWaitCursor(false);
+    return false;
+}
+
+bool CFolderScan::CloseList(CReportFile& file, const std::string& errorText) {
+    CFileListOutput out(file);
+    bool written = EndList(out, errorText, listPath_);
+    if (auto failure = file.Close(); failure && written) {
+        if (errorText.empty()) {
+            g_errorInfo.SetFileError("QZWVBNRTKLMHXSA", &*failure, {}, StrgLine(listPath_));
+        }
+        written = false;
+    }
+    return written;
+}
+
+void CFolderScan::ShowOutcome() {
+    if (auditedCount_ > 0) {
+        host_.ShowInformation(FormatResource(58416, listPath_), 0x40);
+        return;
+    }
+    std::error_code ignored;
+    std::filesystem::remove(listPath_, ignored);
+    host_.ShowInformation(LoadResourceText(58417), 0x40);
+}
+
+bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& roots,
+                            const std::string& listName) {
+    out_ = &out;
+    listName_ = listName;
+    auditedCount_ = 0;
+    visited_.clear();
+    try {
+        Write(TimeLine(58401));
+        for (const std::string& root : roots) {
+            if (!source_.Identify(root, drive_) || !visited_.insert(drive_).second) {
+                continue;  // not a folder, or reached already through another root
+            }
+            ScanFolder(root);
+        }
+    } catch (const ScanFailed&) {
+        return false;
+    }
+    return true;
+}
+
+bool CFolderScan::EndList(IListOutput& out, const std::string& errorText,
+                          const std::string& listName) {
+    if (auto failure = out.Append(errorText + TimeLine(58403))) {
+        if (errorText.empty()) {
+            g_errorInfo.SetFileError("MTTXZKBOCPOTCRL", &*failure, {}, StrgLine(listName));
+        }
+        return false;
+    }
+    return true;
+}
+
+void CFolderScan::Write(const std::string& text) {
+    if (auto failure = out_->Append(text)) {
+        g_errorInfo.SetFileError("MTTXZKBOCPOTCRL", &*failure, {}, StrgLine(listName_));
+        throw ScanFailed{};
+    }
+}
+
+void CFolderScan::PumpWhenDue() {
+    const std::uint32_t now = host_.TickCount();
+    if (now - lastPump_ > kPumpIntervalMs) {
+        host_.PumpMessages();
+        lastPump_ = host_.TickCount();
+    }
+}
+
+bool CFolderScan::EnterOnce(const platform::FolderEntry& entry) {
+    if (!entry.idKnown) {
+        return true;
+    }
+    if (entry.id.volume != drive_.volume) {
+        return false;  // another file system mounted here: a drive of its own
+    }
+    return visited_.insert(entry.id).second;
+}
+
+void CFolderScan::ScanFolder(const std::string& path) {
+    PumpWhenDue();
+    std::vector<platform::FolderEntry> entries = source_.ListFolders(path);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.path < b.path; });
+    for (const platform::FolderEntry& entry : entries) {
+        if (!EnterOnce(entry)) {
+            continue;
+        }
+        switch (ClassifyFolder(entry.path)) {
+            case FolderVerdict::audited:
+                ++auditedCount_;
+                Write(entry.path + "\r\n");
+                break;
+            case FolderVerdict::auditedWithSubfolders:
+                ++auditedCount_;
+                Write(FormatText("%s (and subfolders)\r\n", entry.path));
+                continue;
+            case FolderVerdict::notAudited:
+                break;
+        }
+        // A folder that could not be looked at cannot be listed either; not
+        // entering it also keeps a folder without identity out of any cycle.
+        if (entry.idKnown) {
+            ScanFolder(entry.path);
+        }
+    }
+}
+
+FolderVerdict CFolderScan::ClassifyFolder(const std::string& path) {
+    platform::FolderDescriptor descriptor;
+    const std::int32_t code = source_.ReadDescriptor(path, descriptor);
+    if (IsAcceptedReadError(code)) {
+        Write(FormatText("%s [%s]\r\n", path, SystemErrorText(code)));
+        return FolderVerdict::notAudited;
+    }
+    if (code != 0) {
+        g_errorInfo.SetError("EPNWKLDLTJNVPAI", code, {}, StrgLine(path));
+        throw ScanFailed{};
+    }
+    FolderVerdict verdict = FolderVerdict::notAudited;
+    if (const formats::FormatError error = VerdictOfDescriptor(descriptor, verdict)) {
+        g_errorInfo.SetError("EEYDEJUBZZZJAZE", error.code, {}, StrgLine(path));
+        g_errorInfo.AddErrTextExt(
+            FormatText("offset %u: %s\r\n", static_cast<unsigned>(error.offset), error.what));
+        throw ScanFailed{};
+    }
+    return verdict;
+}
+
+}  // namespace vzrm
