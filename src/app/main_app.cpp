@@ -5,7 +5,9 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "app/interrupt_signals.h"
 #include "audit/resource_text.h"
+#include "diagnostics/exceptions.h"
 #include "platform/named_mutex.h"
 #include "platform/posix/display_probe.h"
 #include "platform/posix/instance_channel.h"
@@ -79,6 +81,21 @@ void CMainApp::ShowProductMessage(const std::string& text) {
 }
 
 int CMainApp::Run(const std::vector<std::string>& args) {
+    int status = EXIT_FAILED;
+    try {
+        CCrashTranslator::Run([&] { status = Start(args); });
+    } catch (C_Exception* exception) {
+        // The application's exception hook: a fault becomes the error record.
+        g_errorInfo.SetError("RJECRZEKBFFBHWJ", exception->GetCode(), exception->GetMessage(),
+                             exception->GetDetails());
+        exception->Delete();
+        ReportStartupError();
+        status = EXIT_FAILED;
+    }
+    return status;
+}
+
+int CMainApp::Start(const std::vector<std::string>& args) {
     args_ = args;
     // Instances started at the same moment start up one after the other.
     std::unique_ptr<platform::INamedMutex> startup;
@@ -104,24 +121,26 @@ int CMainApp::Run(const std::vector<std::string>& args) {
         ShowProductMessage(FormatResource(60567, soft_.ProductText()));
         return EXIT_REFUSED;
     }
-    UpdateOptionVersion(soft_, installFlags_, MoveProfilesKey, nullptr);
-    if (g_errorInfo.HasError()) {
-        ReportStartupError();  // the start goes on with the options where they are
-        g_errorInfo.Clear();
-    }
-    const platform::HKEY root = installFlags_.optionsForAll != 0 ? platform::HKEY_LOCAL_MACHINE
-                                                                 : platform::HKEY_CURRENT_USER;
+    // Failures are shown and the start goes on; after a failed move the
+    // options are used where they still are.
+    const std::int32_t optionsForAll = UpdateOptionVersion(soft_, installFlags_, MoveProfilesKey,
+                                                           [this] { ReportStartupError(); });
+    g_errorInfo.Clear();
+    const platform::HKEY root =
+        optionsForAll != 0 ? platform::HKEY_LOCAL_MACHINE : platform::HKEY_CURRENT_USER;
     if (!options_.ReadRegOpt(soft_.BasePath(), root)) {
+        // Without its stored dates a run would report the whole log again.
         g_errorInfo.AddErrPoint("XHPLIIKOJEKPQTA");
         ReportStartupError();
-        g_errorInfo.Clear();
+        return EXIT_FAILED;
     }
 
     const std::int32_t show =
         StartShowCommand(kLauncherShow, options_.GetOptBool("RunMin"), nonInteractive_);
-    // A second start on the same desktop brings the running window up and ends quietly.
+    // A second start on the same desktop brings the running window up and
+    // ends; a report asked for with -c has not been made.
     if (!nonInteractive_ && platform::posix::SendShowInstance(kWindowClass, show)) {
-        return EXIT_COMPLETED;
+        return runAuto_ ? EXIT_REFUSED : EXIT_COMPLETED;
     }
 
     std::unique_ptr<platform::INamedMutex> instance;
@@ -146,21 +165,31 @@ int CMainApp::Run(const std::vector<std::string>& args) {
             "The window is not part of this build; start with -c for a report run.");
         return EXIT_REFUSED;
     }
+    return RunReport();
+}
+
+int CMainApp::RunReport() {
     log_.Open(kEventSource);
     CHeadlessRunHost host(log_, options_.GetOptStr("LogFold"), soft_.ProductText());
     CReportRun run(options_, host);
     run.LoadStoredDates();
-    host.RunUntilDone(run);
-    // The stored dates of a completed run reach the store when the program closes.
-    options_.WriteRegOpt();
-    switch (run.LastOutcome()) {
-        case 1:
-            return EXIT_COMPLETED;
-        case 0:
-            return EXIT_INTERRUPTED;
-        default:
-            return EXIT_FAILED;
+    {
+        CInterruptSignals signals([&host] { host.RequestInterrupt(); });
+        host.RunUntilDone(run);
     }
+    // The window's close saves the options; the dates of a completed run
+    // reach the store only here, so a store that refuses them fails the run.
+    bool saved = false;
+    if (run.LastOutcome() != 1) {
+        saved = run.SaveReportsFolder();
+    } else if (!(saved = options_.WriteRegOpt())) {
+        g_errorInfo.AddErrPoint("QWRUEOZUKNOMVPP");
+        host.ShowErrorInfo();
+    }
+    if (host.Faulted() || run.LastOutcome() < 0 || !saved) {
+        return EXIT_FAILED;
+    }
+    return run.LastOutcome() == 1 ? EXIT_COMPLETED : EXIT_INTERRUPTED;
 }
 
 }  // namespace vzrm

@@ -10,6 +10,7 @@
 
 #include "app/desktop.h"
 #include "app/event_log_writer.h"
+#include "diagnostics/crash/crash_translator.h"
 #include "diagnostics/error_report.h"
 #include "settings/install_record.h"
 #include "settings/opt_prof.h"
@@ -33,12 +34,17 @@ class CMainApp {
     bool IsUnattended() const { return nonInteractive_ || runAuto_; }
 
   private:
+    // The start-up and, unattended, the report run.
+    int Start(const std::vector<std::string>& args);
+    int RunReport();
     void ReportStartupError();
     void ShowError();
     // A message box of the product; the Application log when unattended.
     void ShowProductMessage(const std::string& text);
     ERROR_REPORT_CONTEXT ReportContext() const;
 
+    // Installed first: processor faults on this thread become C_Exceptions.
+    CCrashTranslator crashTranslator_;
     IDesktop& desktop_;
     std::vector<std::string> args_;
     bool nonInteractive_ = false;

@@ -1,6 +1,7 @@
 // vzrmaud: Velmora ZRM Auditor. `vzrmaud -c -rf DIR` runs one report into DIR
 // and exits with 0 (completed), 1 (failed), 2 (interrupted) or 3 (refused to
 // start: wrong command line, not installed, already running).
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,9 @@
 #include "ui/qt_desktop.h"
 
 int main(int argc, char** argv) {
+    // A write past the file size limit fails (and is reported) instead of
+    // ending the process with the report half written.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv, argv + argc);
     vzrm::ui::CQtDesktop desktop(argc, argv);
     vzrm::CMainApp app(desktop);

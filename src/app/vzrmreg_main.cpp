@@ -138,8 +138,9 @@ int Query(HKEY root, const std::string& path, const Arguments& a, bool top) {
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
     bool found = !a.named;
-    for (std::uint32_t i = 0; Registry().EnumValue(key, i, name, type, data) == kErrorSuccess;
-         ++i) {
+    std::int32_t listed = kErrorSuccess;
+    for (std::uint32_t i = 0;
+         (listed = Registry().EnumValue(key, i, name, type, data)) == kErrorSuccess; ++i) {
         if (a.named && name != a.name) {
             continue;
         }
@@ -148,10 +149,17 @@ int Query(HKEY root, const std::string& path, const Arguments& a, bool top) {
                   << "    " << ValueText(type, data) << "\n";
     }
     std::vector<std::string> subkeys;
-    for (std::uint32_t i = 0; Registry().EnumKey(key, i, name) == kErrorSuccess; ++i) {
-        subkeys.push_back(name);
+    if (listed == kErrorNoMoreItems) {
+        for (std::uint32_t i = 0; (listed = Registry().EnumKey(key, i, name)) == kErrorSuccess;
+             ++i) {
+            subkeys.push_back(name);
+        }
     }
     Registry().CloseKey(key);
+    // Only the end of a list ends it: a damaged store is an error, not an empty key.
+    if (listed != kErrorNoMoreItems) {
+        return Fail(where, listed);
+    }
     if (!found) {
         return Fail(where + " value \"" + a.name + "\"", kErrorFileNotFound);
     }
@@ -294,7 +302,7 @@ int Import(const std::string& file) {
 int Export(HKEY root, const std::string& path, const std::string& file) {
     std::string text;
     if (const std::int32_t error = ExportRegFile(root, path, text)) {
-        return Fail(RootName(root) + "\\" + path, error);
+        return Fail(RootName(root) + (path.empty() ? "" : "\\" + path), error);
     }
     const std::vector<std::uint8_t> bytes = RegFileBytes(text);
     const std::string partial = file + ".partial";

@@ -1,7 +1,5 @@
 #include "audit/event_fields.h"
 
-#include <climits>
-
 #include "audit/case_fold.h"
 
 namespace vzrm {
@@ -38,7 +36,8 @@ std::uint32_t ParseHex(std::string_view text) {
     return static_cast<std::uint32_t>(value);
 }
 
-// Leading blanks, a sign and digits, clamped to the 32-bit range like atoi.
+// Leading blanks, a sign and digits, modulo 2^32 as the hexadecimal form is
+// read: handle IDs of 2^31 and above stay distinct.
 std::uint32_t ParseDecimal(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && IsBlank(text[i])) {
@@ -48,18 +47,11 @@ std::uint32_t ParseDecimal(std::string_view text) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i++] == '-';
     }
-    std::int64_t value = 0;
+    std::uint32_t value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<std::int64_t>(INT_MAX) + 1) {
-            value = static_cast<std::int64_t>(INT_MAX) + 1;
-        }
+        value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
     }
-    value = negative ? -value : value;
-    if (value > INT_MAX) {
-        value = INT_MAX;
-    }
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
+    return negative ? 0u - value : value;
 }
 
 AUDIT_ACTION ClassifyAccessWords(std::string_view words) {

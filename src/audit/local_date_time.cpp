@@ -95,6 +95,24 @@ bool LocalDateTimeToInstant(const CLocalDateTime& local, std::int64_t& instant) 
     return inRange && platform::TimeZone().FromLocal(f, instant);
 }
 
+bool LocalDateTimeToEarliestInstant(const CLocalDateTime& local, std::int64_t& instant) {
+    if (!LocalDateTimeToInstant(local, instant)) {
+        return false;
+    }
+    CalendarFields wanted;
+    local.GetFields(wanted);
+    // Clocks go back by half an hour, an hour or two; the earliest instant
+    // with the same local fields wins.
+    for (const std::int64_t back : {7200, 3600, 1800}) {
+        CalendarFields earlier;
+        if (platform::TimeZone().ToLocal(instant - back, earlier) && earlier.SameDateTime(wanted)) {
+            instant -= back;
+            return true;
+        }
+    }
+    return true;
+}
+
 CLocalDateTime InstantToLocalDateTime(std::int64_t instant) {
     CalendarFields local;
     if (!platform::TimeZone().ToLocal(instant, local)) {

@@ -47,6 +47,10 @@ class CLocalDateTime {
 // Local time with daylight saving determined automatically. Fails for a date-time
 // that is not valid, a year before 1900, a field out of range or a failed conversion.
 bool LocalDateTimeToInstant(const CLocalDateTime& local, std::int64_t& instant);
+// The same, where a local time names two instants (the hour repeated when the
+// clocks go back) giving the earlier one: a period that starts there loses
+// none of that hour's events.
+bool LocalDateTimeToEarliestInstant(const CLocalDateTime& local, std::int64_t& instant);
 // Valid only when the local fields survive the round trip through the date-time.
 CLocalDateTime InstantToLocalDateTime(std::int64_t instant);
 CLocalDateTime CurrentLocalDateTime();

@@ -45,6 +45,21 @@ std::string RecordText(std::span<const std::uint8_t> record, std::size_t& at) {
     return text;
 }
 
+// The user of a record: the SID's account when the SID maps to one; else
+// (no SID, or one this machine cannot map, as in a log exported from another
+// machine) the account the event's text names. "N/M" stays only when the
+// text names none. ("/" is not allowed in an account name.)
+void TakeUserFromMessage(AUDIT_RECORD& r, const std::string& message) {
+    if (r.user.empty() || r.user == "N/M") {
+        if (std::string named = GetEventTextField(message, kLabelAccountName); !named.empty()) {
+            r.user = std::move(named);
+        }
+    }
+    if (r.user.empty()) {
+        r.user = "N/A";
+    }
+}
+
 }  // namespace
 
 void CEvtHandleCache::ReleaseValue(EVT_HANDLE_WITH_ERROR& value) {
@@ -108,7 +123,10 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     for (const auto& [bound, value, flag] :
          {std::tuple{&start, &start_, &hasStart_}, std::tuple{&end, &end_, &hasEnd_}}) {
         if (bound->IsValid()) {
-            if (!LocalDateTimeToInstant(*bound, *value)) {
+            // An ambiguous start takes its earlier instant: rows may repeat, none are lost.
+            const bool converted = bound == &start ? LocalDateTimeToEarliestInstant(*bound, *value)
+                                                   : LocalDateTimeToInstant(*bound, *value);
+            if (!converted) {
                 g_errorInfo.SetError("PERIODBOUNDSBAD", kErrorInvalidParameter);
                 return -1;
             }
@@ -214,12 +232,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log) {
             }
             const std::string message =
                 RenderClassicMessage(log, source, head.EventID, strings, modules);
-            if (r.user.empty()) {
-                r.user = GetEventTextField(message, kLabelAccountName);
-            }
-            if (r.user.empty()) {
-                r.user = "N/A";
-            }
+            TakeUserFromMessage(r, message);
             r.eventId = head.EventID;
             r.recordNumber = head.RecordNumber;
             r.time = head.TimeGenerated;
@@ -328,12 +341,7 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel) {
                             ? static_cast<std::uint32_t>(values[3].number)
                             : 0;
             r.recordNumber = values[4].Type == EvtVarTypeUInt64 ? values[4].number : 0;
-            if (r.user.empty()) {
-                r.user = GetEventTextField(message, kLabelAccountName);
-            }
-            if (r.user.empty()) {
-                r.user = "N/A";
-            }
+            TakeUserFromMessage(r, message);
             r.time = time;
             Offer(std::move(r), message, false);
         }

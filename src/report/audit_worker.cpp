@@ -7,6 +7,7 @@
 #include "audit/run_flags.h"
 #include "audit/security_log_reader.h"
 #include "diagnostics/error_info.h"
+#include "diagnostics/test_hook.h"
 #include "platform/services.h"
 #include "report/report_row.h"
 
@@ -127,6 +128,9 @@ void AuditWorkerThreadProc(CZrmAuditProc* proc) {
 }
 
 bool StartAuditWorker(std::unique_ptr<CZrmAuditProc> proc, std::thread& thread) {
+    if (TestHook("no-worker-thread")) {
+        return false;
+    }
     try {
         thread = std::thread(AuditWorkerThreadProc, proc.get());
     } catch (const std::system_error&) {

@@ -1,9 +1,24 @@
 #include "report/headless_host.h"
 
 #include "audit/run_flags.h"
+#include "diagnostics/crash/crash_translator.h"
 #include "diagnostics/error_info.h"
+#include "diagnostics/exceptions.h"
+#include "diagnostics/test_hook.h"
 
 namespace vzrm {
+namespace {
+
+// Only the host's own queue carries it: the window's close request.
+constexpr std::uint32_t WM_INTERRUPT_REQUEST = 0x0410;
+
+// A processor fault for the tests of the built program; the sanitizers must
+// not catch it first.
+__attribute__((noinline, no_sanitize("address", "undefined"))) void FaultForTest() {
+    *static_cast<volatile int*>(nullptr) = 1;
+}
+
+}  // namespace
 
 CHeadlessRunHost::CHeadlessRunHost(IApplicationLog& log, std::string folder,
                                    std::string productText)
@@ -18,9 +33,46 @@ void CHeadlessRunHost::RunUntilDone(CReportRun& run) {
         if (!message) {
             return;
         }
-        run.HandleMessage(*message);
+        Dispatch(run, *message);
         if (message->message == WM_AUDIT_DONE) {
             return;
+        }
+    }
+}
+
+void CHeadlessRunHost::RequestInterrupt() {
+    queue_.PostRunMessage({WM_INTERRUPT_REQUEST, 0, 0});
+}
+
+void CHeadlessRunHost::Dispatch(CReportRun& run, RunMessage message) {
+    if (message.message == WM_INTERRUPT_REQUEST) {
+        if (g_bRunning && g_bInterruptible) {
+            g_bStopRequested = true;
+            g_bInterruptible = false;
+        }
+        return;
+    }
+    if (message.message == WM_AUDIT_DONE && runFailed_) {
+        message.wParam = -1;  // the block names the exception, not what the worker saw
+    }
+    try {
+        CCrashTranslator::Run([&] {
+            if (message.message == WM_AUDIT_COUNT && TestHook("fault-in-run")) {
+                FaultForTest();
+            }
+            run.HandleMessage(message);
+        });
+    } catch (C_Exception* exception) {
+        // The window procedure's exception hook: record, show, go on.
+        g_errorInfo.SetError("RJECRZEKBFFBHWJ", exception->GetCode(), exception->GetMessage(),
+                             exception->GetDetails());
+        exception->Delete();
+        faulted_ = true;
+        ReportErrorRecord();
+        if (g_bRunning) {
+            runFailed_ = true;
+            g_bStopRequested = true;
+            g_bInterruptible = false;
         }
     }
 }

@@ -18,8 +18,15 @@ class CHeadlessRunHost : public IRunHost {
 
     // Posts the run-and-close request and handles messages until the run has
     // ended; true when the frame was asked to close after a completed run.
+    // A program exception while a message is handled (a processor fault on
+    // this thread) is logged at once and fails the run.
     void RunUntilDone(CReportRun& run);
     bool CloseRequested() const { return closeRequested_; }
+    // A program exception was caught (and logged) while the run was handled.
+    bool Faulted() const { return faulted_; }
+    // The request to interrupt the run that closing the window or ending the
+    // session makes; nobody is asked. Callable from any thread.
+    void RequestInterrupt();
 
     int AskYesNo(const std::string& text, std::uint32_t style) override;
     void ShowInformation(const std::string& text, std::uint32_t style) override;
@@ -39,12 +46,16 @@ class CHeadlessRunHost : public IRunHost {
     IRunMessageTarget& MessageTarget() override { return queue_; }
 
   private:
+    void Dispatch(CReportRun& run, RunMessage message);
+
     IApplicationLog& log_;
     std::string folder_;
     std::string productText_;
     CRunMessageQueue queue_;
     std::string lastErrorRecord_;
     bool closeRequested_ = false;
+    bool runFailed_ = false;  // a program exception ended the run's handling
+    bool faulted_ = false;
 };
 
 }  // namespace vzrm

@@ -43,11 +43,13 @@ CReportFile::Failure CReportFile::Open(const std::string& path, Mode mode) {
 }
 
 CReportFile::Failure CReportFile::Append(const std::string& text) {
-    if (::lseek(fd_, 0, SEEK_END) < 0) {
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    if (end < 0) {
         return FailureOfErrno();
     }
     // One write call per text where the system allows it, so that a crash
-    // never leaves half of a summary block.
+    // never leaves half of a summary block; a write that fails part of the
+    // way (disk full, file size limit) takes back what it wrote.
     std::size_t written = 0;
     while (written < text.size()) {
         const ssize_t n = ::write(fd_, text.data() + written, text.size() - written);
@@ -55,7 +57,11 @@ CReportFile::Failure CReportFile::Append(const std::string& text) {
             if (errno == EINTR) {
                 continue;
             }
-            return FailureOfErrno();
+            const Failure failure = FailureOfErrno();
+            if (written > 0) {
+                [[maybe_unused]] const int ignored = ::ftruncate(fd_, end);
+            }
+            return failure;
         }
         written += static_cast<std::size_t>(n);
     }

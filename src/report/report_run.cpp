@@ -1,5 +1,6 @@
 #include "report/report_run.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "audit/security_log_reader.h"
 #include "diagnostics/error_info.h"
 #include "diagnostics/error_texts.h"
+#include "diagnostics/test_hook.h"
 #include "settings/opt_prof.h"
 #include "settings/reg_key_handle.h"
 
@@ -114,8 +116,9 @@ void CReportRun::OnStartButton() {
         worker_.join();
     }
     if (!StartAuditWorker(std::move(proc), worker_)) {
+        // A failure, not an interruption: its block and display name the error.
         g_errorInfo.SetError("LYHDNFUPKOJYNSY", 155);
-        host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, 0, 0});
+        host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
     }
 }
 
@@ -245,6 +248,9 @@ bool CReportRun::AppendToReport(const std::string& text) {
         g_errorInfo.SetFileError("HJEWDLQRWPPPJMO", &*failure, {}, StrgLine(reportsFolder_));
         return false;
     }
+    while (TestHook("hold-run") && !g_bStopRequested) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));  // mid-run until interrupted
+    }
     return true;
 }
 
@@ -353,9 +359,19 @@ void CReportRun::OnAuditDone(int result) {
         if (!hasRows) {
             DeleteReportFile();
         }
-        StoreDates();
-        periodStart_ = runStart_;
-        host_.ShowLastDate(LocalDateTimeText(periodStart_));
+        if (ok || !wasOpen) {
+            StoreDates();
+            periodStart_ = runStart_;
+            host_.ShowLastDate(LocalDateTimeText(periodStart_));
+        } else {
+            // The summary has no block of this run (or the report was not
+            // closed whole): the run failed, and the next one covers its
+            // period again rather than leave it unreported.
+            lastOutcome_ = -1;
+            if (host_.IsUnattended()) {
+                host_.ReportErrorRecord();
+            }
+        }
         if (!host_.IsUnattended() && !ok) {
             closeAfterRun_ = false;
             host_.ShowView();

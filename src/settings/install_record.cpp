@@ -259,8 +259,8 @@ int CheckInstallation(const CSoftInst& soft, INSTALL_FLAGS& flags) {
     return 1;
 }
 
-void UpdateOptionVersion(const CSoftInst& soft, const INSTALL_FLAGS& installed, MoveOptions move,
-                         void (*show)()) {
+std::int32_t UpdateOptionVersion(const CSoftInst& soft, const INSTALL_FLAGS& installed,
+                                 MoveOptions move, const std::function<void()>& show) {
     auto failed = [&](const char* point) {
         g_errorInfo.AddErrPoint(point);
         if (show) {
@@ -282,6 +282,7 @@ void UpdateOptionVersion(const CSoftInst& soft, const INSTALL_FLAGS& installed, 
     if (!ReadOptionFlags(soft, commonReg, commonSet)) {
         failed("SYWXIMSKPREBXOJ");
     }
+    std::int32_t optionsForAll = installed.optionsForAll;
     if (commonSet != -1 && commonSet != installed.optionsForAll && move != nullptr) {
         g_errorInfo.Clear();
         if (!move(soft, commonSet, installed.optionsForAll)) {
@@ -289,6 +290,9 @@ void UpdateOptionVersion(const CSoftInst& soft, const INSTALL_FLAGS& installed, 
                 show();
             }
             g_errorInfo.Clear();
+            // The options stay where they are, and the record says so: this
+            // run uses them there and the next start tries the move again.
+            optionsForAll = commonSet;
         }
     }
     const bool sameVersion = stored.major * 100 + stored.minor ==
@@ -300,10 +304,10 @@ void UpdateOptionVersion(const CSoftInst& soft, const INSTALL_FLAGS& installed, 
     if (commonReg != installed.commonApp && !WriteOptionCommonReg(soft, installed.commonApp)) {
         failed("VQKJWLULYDZINPK");
     }
-    if (commonSet != installed.optionsForAll &&
-        !WriteOptionCommonSet(soft, installed.optionsForAll)) {
+    if (commonSet != optionsForAll && !WriteOptionCommonSet(soft, optionsForAll)) {
         failed("JQVNKGQCOOFCPOR");
     }
+    return optionsForAll;
 }
 
 std::string InstallLine(const INSTALL_FLAGS& flags) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -44,10 +45,12 @@ int CheckInstallation(const CSoftInst& soft, INSTALL_FLAGS& flags);
 
 // Brings the user's option record up to date with the installation. Failures
 // are handed to `show` (the error display), which may be empty; a move of the
-// options that is refused (code 5) is not shown.
+// options that is refused (code 5) is not shown. Returns where the options
+// are now ("options for all", nonzero: the machine hive): after a failed move
+// they are still where they were.
 using MoveOptions = bool (*)(const CSoftInst& soft, std::int32_t from, std::int32_t to);
-void UpdateOptionVersion(const CSoftInst& soft, const INSTALL_FLAGS& installed, MoveOptions move,
-                         void (*show)());
+std::int32_t UpdateOptionVersion(const CSoftInst& soft, const INSTALL_FLAGS& installed,
+                                 MoveOptions move, const std::function<void()>& show);
 
 // "Install: Common app, Options for all, Access full (1,1,1)\r\n".
 std::string InstallLine(const INSTALL_FLAGS& flags);

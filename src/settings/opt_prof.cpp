@@ -353,6 +353,7 @@ bool COptProf::ReadRegOpt(const std::string& appKey, platform::HKEY root) {
     {
         HeldMutex held(mutexName);
         if (held.Error() != platform::kErrorSuccess) {
+            readFailed_ = true;
             g_errorInfo.SetError("LWE1B1PIKG5IOG3", platform::kErrorTimeout, "",
                                  StrgLine(mutexName));
             return false;
@@ -361,6 +362,7 @@ bool COptProf::ReadRegOpt(const std::string& appKey, platform::HKEY root) {
         profiles_->Clear();
         absent_ = false;
         const std::int32_t result = ReadPack(*profiles_, root_, path_);
+        readFailed_ = result != platform::kErrorSuccess && result != platform::kErrorFileNotFound;
         if (result == platform::kErrorFileNotFound) {
             absent_ = true;
         } else if (result != platform::kErrorSuccess) {
@@ -384,6 +386,11 @@ bool COptProf::WriteRegOpt(CErrorInfo* record) {
     CErrorInfo& into = record ? *record : g_errorInfo;
     if (root_ == 0 || path_.empty()) {
         return true;
+    }
+    if (readFailed_) {
+        into.SetError("HNVQWZRKEOPLTGA", platform::kErrorInvalidData, "",
+                      StrgLine(path_) + RootKeyLine(root_));
+        return false;
     }
     const std::string mutexName = MutexName();
     HeldMutex held(mutexName);

@@ -62,7 +62,9 @@ class COptProf {
     void SetOptBin(const std::string& name, const std::uint8_t* data, std::uint32_t size,
                    bool general = false);
 
-    // Persistence; failures are recorded (ReadRegOpt in g_errorInfo).
+    // Persistence; failures are recorded (ReadRegOpt in g_errorInfo). A pack
+    // whose read failed holds only part of the stored options, so it is never
+    // written back over them: WriteRegOpt then fails until a read succeeds.
     bool ReadRegOpt(const std::string& appKey, platform::HKEY root);
     bool WriteRegOpt(CErrorInfo* record = nullptr);
     // The text of the profiles pack for error reports; sorts the pack first.
@@ -73,6 +75,7 @@ class COptProf {
     const std::string& Path() const { return path_; }
     platform::HKEY Root() const { return root_; }
     bool AbsentAtLastRead() const { return absent_; }
+    bool ReadFailed() const { return readFailed_; }
     // "HKCU_SOFTWARE_QUORVIX_VELMORAZRMAUDITOR_PROFILES_ZRMOPT"
     std::string MutexName() const;
 
@@ -83,6 +86,7 @@ class COptProf {
     std::string path_;
     platform::HKEY root_ = 0;
     bool absent_ = false;
+    bool readFailed_ = false;
     mutable std::recursive_mutex lock_;
     std::unique_ptr<COptPack> overrides_;
 };

@@ -253,8 +253,9 @@ std::int32_t ExportKey(HKEY root, const std::string& path, std::string& text) {
     std::string name;
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    for (std::uint32_t i = 0; Registry().EnumValue(key, i, name, type, data) == kErrorSuccess;
-         ++i) {
+    std::int32_t listed = kErrorSuccess;
+    for (std::uint32_t i = 0;
+         (listed = Registry().EnumValue(key, i, name, type, data)) == kErrorSuccess; ++i) {
         const std::string head = name.empty() ? "@=" : "\"" + Escape(name) + "\"=";
         if (type == REG_SZ) {
             const std::string value(data.begin(), data.end());
@@ -276,10 +277,17 @@ std::int32_t ExportKey(HKEY root, const std::string& path, std::string& text) {
     }
     text += "\r\n";
     std::vector<std::string> subkeys;
-    for (std::uint32_t i = 0; Registry().EnumKey(key, i, name) == kErrorSuccess; ++i) {
-        subkeys.push_back(name);
+    if (listed == kErrorNoMoreItems) {
+        for (std::uint32_t i = 0; (listed = Registry().EnumKey(key, i, name)) == kErrorSuccess;
+             ++i) {
+            subkeys.push_back(name);
+        }
     }
     Registry().CloseKey(key);
+    // Only the end of a list ends it: a damaged store is an error, not an empty key.
+    if (listed != kErrorNoMoreItems) {
+        return listed;
+    }
     for (const std::string& sub : subkeys) {
         if (const std::int32_t error =
                 ExportKey(root, path.empty() ? sub : path + "\\" + sub, text)) {

@@ -18,12 +18,15 @@ bool CErrorBoxDisplay::IsShowing() const {
 void CErrorBoxDisplay::Show(const std::string& caption, const std::string& message,
                             const std::string& details, std::uint32_t style,
                             const std::string& supportAddress) {
-    g_boxShowing = true;
+    // A box that throws must not keep every later error from being shown.
+    struct Showing {
+        Showing() { g_boxShowing = true; }
+        ~Showing() { g_boxShowing = false; }
+    } showing;
     CMessErrBox box(QApplication::activeWindow(), QString::fromStdString(caption),
                     QString::fromStdString(message), QString::fromStdString(details), style,
                     QString::fromStdString(supportAddress));
     box.DoModal();
-    g_boxShowing = false;
 }
 
 }  // namespace vzrm::ui

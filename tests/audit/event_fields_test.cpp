@@ -43,7 +43,15 @@ TEST(ParseEventNumber, HexOfEitherWidthAndDecimal) {
     EXPECT_EQ(ParseEventNumber("abc"), 0u);
     EXPECT_EQ(ParseEventNumber(""), 0u);
     EXPECT_EQ(ParseEventNumber("-1"), 0xFFFFFFFFu);
-    EXPECT_EQ(ParseEventNumber("99999999999"), 0x7FFFFFFFu);
+    // Decimal IDs are read modulo 2^32, as hexadecimal ones are: handles of
+    // 2^31 and above stay apart instead of collapsing into 0x7FFFFFFF.
+    EXPECT_EQ(ParseEventNumber("2147483647"), 0x7FFFFFFFu);
+    EXPECT_EQ(ParseEventNumber("2147483648"), 0x80000000u);
+    EXPECT_EQ(ParseEventNumber("2147483649"), 0x80000001u);
+    EXPECT_EQ(ParseEventNumber("4294967295"), 0xFFFFFFFFu);
+    EXPECT_EQ(ParseEventNumber("4294967296"), 0u);
+    EXPECT_EQ(ParseEventNumber("99999999999"), 99999999999ull % 0x100000000ull);
+    EXPECT_EQ(ParseEventNumber("-2147483648"), 0x80000000u);
 }
 
 TEST(ClassifyAuditEvent, ModernEventsAndAccessMasks) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/fake_services.h"
 
 namespace vzrm {
@@ -111,6 +113,23 @@ TEST_P(DaylightSaving, RepeatedHourShowsTheSameLocalTimeTwice) {
     std::int64_t back = 0;
     ASSERT_TRUE(LocalDateTimeToInstant(CLocalDateTime::FromFields(c.repeatedLocal), back));
     EXPECT_TRUE(back == c.repeatedInstants[0] || back == c.repeatedInstants[1]) << back;
+}
+
+// A period that starts in the repeated hour starts at its first pass, so none
+// of that hour's events is lost; elsewhere nothing changes.
+TEST_P(DaylightSaving, AnAmbiguousStartTakesTheEarlierInstant) {
+    const DstCase& c = GetParam();
+    ScopedEnv tz("TZ", c.zone);
+    std::int64_t instant = 0;
+    ASSERT_TRUE(
+        LocalDateTimeToEarliestInstant(CLocalDateTime::FromFields(c.repeatedLocal), instant));
+    EXPECT_EQ(instant, std::min(c.repeatedInstants[0], c.repeatedInstants[1]));
+    std::int64_t plain = 0;
+    for (const CalendarFields& fields : {c.gapLocal, CalendarFields{2026, 7, 1, 12, 0, 0}}) {
+        ASSERT_TRUE(LocalDateTimeToInstant(CLocalDateTime::FromFields(fields), plain));
+        ASSERT_TRUE(LocalDateTimeToEarliestInstant(CLocalDateTime::FromFields(fields), instant));
+        EXPECT_EQ(instant, plain);
+    }
 }
 
 TEST_P(DaylightSaving, FileTimesInTheRepeatedHourKeepTheirInstants) {

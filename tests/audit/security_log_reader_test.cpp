@@ -116,13 +116,99 @@ TEST_F(Reader, StartBoundEqualToAnEventTimeExcludesIt) {
     EXPECT_EQ(records[0].action, ACTION_DELETE);
 }
 
-TEST_F(Reader, UnmappedSidShowsNM) {
-    test::WriteEvt(store.Dir().File("Security.evt"),
-                   Classic(std::regex_replace(std::string(kModern), std::regex("\"handle\""),
-                                              "\"sid\":\"S-1-5-21-9-9-9-500\",\"handle\"")));
+// A log exported from another machine: its SIDs map to nothing here, so the
+// account comes from the event's own text, in both formats alike. "N/M"
+// stays for an event that names no account; a mapped SID keeps its name.
+TEST_F(Reader, UnmappedSidsTakeTheAccountTheEventNames) {
+    const std::string foreign = std::regex_replace(std::string(kModern), std::regex("\"handle\""),
+                                                   "\"sid\":\"S-1-5-21-9-9-9-500\",\"handle\"");
+    test::WriteEvtx(store.Dir().File("Security.evtx"), foreign);
+    test::WriteEvt(store.Dir().File("Security.evt"), Classic(foreign));
+    const std::vector<AUDIT_RECORD> modern = Read(store.Dir().File("Security.evtx"));
+    const std::vector<AUDIT_RECORD> classic = Read(store.Dir().File("Security.evt"));
+    ASSERT_EQ(modern.size(), 3u);
+    ASSERT_EQ(classic.size(), modern.size());
+    for (std::size_t i = 0; i < modern.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(classic[i].user, "operator");
+        EXPECT_EQ(classic[i].user, modern[i].user);
+        EXPECT_EQ(classic[i].computer, modern[i].computer);
+        EXPECT_EQ(classic[i].objectName, modern[i].objectName);
+        EXPECT_EQ(classic[i].handleId, modern[i].handleId);
+        EXPECT_EQ(classic[i].processId, modern[i].processId);
+        EXPECT_EQ(classic[i].processName, modern[i].processName);
+        EXPECT_EQ(classic[i].time, modern[i].time);
+        EXPECT_EQ(classic[i].action, modern[i].action);
+    }
+
+    test::WriteEvt(
+        store.Dir().File("nameless.evt"),
+        std::regex_replace(Classic(foreign), std::regex("\"handle\""), "\"user\":\"\",\"handle\""));
+    const std::vector<AUDIT_RECORD> nameless = Read(store.Dir().File("nameless.evt"));
+    ASSERT_FALSE(nameless.empty());
+    EXPECT_EQ(nameless[0].user, "N/M");
+
+    test::WriteEvt(store.Dir().File("mapped.evt"),
+                   std::regex_replace(Classic(kModern), std::regex("\"handle\""),
+                                      "\"user\":\"someone\",\"handle\""));
+    const std::vector<AUDIT_RECORD> mapped = Read(store.Dir().File("mapped.evt"));
+    ASSERT_FALSE(mapped.empty());
+    EXPECT_EQ(mapped[0].user, "operator");
+}
+
+// Handles of 2^31 and above, in the decimal form of classic logs, stay
+// apart: each file keeps its own rows.
+TEST_F(Reader, HighClassicHandlesAreNotMerged) {
+    const char kHigh[] =
+        R"({"id":560,"time":"2026-03-14T08:05:33Z","handle":2147483648,"object":"D:\\Records\\a.zrm"}
+{"id":560,"time":"2026-03-14T08:05:33Z","handle":2147483649,"object":"D:\\Records\\b.zrm"}
+{"id":567,"time":"2026-03-14T08:05:34Z","handle":2147483648,"object":"D:\\Records\\a.zrm","mask":2}
+{"id":567,"time":"2026-03-14T08:05:34Z","handle":2147483649,"object":"D:\\Records\\b.zrm","mask":2}
+{"id":562,"time":"2026-03-14T08:05:35Z","handle":2147483648}
+{"id":562,"time":"2026-03-14T08:05:36Z","handle":2147483649}
+)";
+    test::WriteEvt(store.Dir().File("Security.evt"), kHigh);
     const std::vector<AUDIT_RECORD> records = Read(store.Dir().File("Security.evt"));
-    ASSERT_FALSE(records.empty());
-    EXPECT_EQ(records[0].user, "N/M");
+    ASSERT_EQ(records.size(), 4u);
+    const std::pair<std::uint32_t, const char*> expected[] = {{0x80000000u, "a.zrm"},
+                                                              {0x80000001u, "b.zrm"},
+                                                              {0x80000000u, "a.zrm"},
+                                                              {0x80000001u, "b.zrm"}};
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(records[i].handleId, expected[i].first);
+        EXPECT_EQ(records[i].objectName, std::string("D:\\Records\\") + expected[i].second);
+        EXPECT_EQ(records[i].action, i < 2 ? ACTION_CREATE : ACTION_CLOSE);
+    }
+}
+
+// The header and the end-of-file record alone: a log without events.
+TEST_F(Reader, AnEmptyClassicLogReadsAsEmpty) {
+    test::WriteEvt(store.Dir().File("Security.evt"), "");
+    ASSERT_EQ(std::filesystem::file_size(store.Dir().File("Security.evt")), 88u);
+    EXPECT_TRUE(Read(store.Dir().File("Security.evt")).empty());
+    EXPECT_EQ(latest, 0);
+    test::ScopedEnv log("VZRM_SECURITY_LOG", store.Dir().File("Security.evt").c_str());
+    EXPECT_EQ(CSecurityLogReader().GetOldestEventTime().GetStatus(), CLocalDateTime::Status::null);
+}
+
+// 2026-10-25 in Berlin: 02:29:58 happens at 00:29:58 and 01:29:58 UTC. A
+// period that starts there starts at the first, so the events between the
+// two are reported.
+TEST_F(Reader, AStartInTheRepeatedAutumnHourLosesNoEvents) {
+    test::ScopedEnv zone("TZ", "Europe/Berlin");
+    const char kAutumn[] =
+        R"({"id":4656,"time":"2026-10-25T00:45:00Z","handle":"0x1a4","object":"D:\\Records\\night.zrm"}
+{"id":4663,"time":"2026-10-25T00:45:01Z","handle":"0x1a4","object":"D:\\Records\\night.zrm","mask":2}
+{"id":4658,"time":"2026-10-25T00:45:02Z","handle":"0x1a4"}
+)";
+    test::WriteEvtx(store.Dir().File("Security.evtx"), kAutumn);
+    const std::vector<AUDIT_RECORD> records = Read(
+        store.Dir().File("Security.evtx"), 1, CLocalDateTime::FromFields(2026, 10, 25, 2, 29, 58),
+        CLocalDateTime::FromFields(2026, 10, 25, 4, 0, 0));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].time, 1792889100);
+    EXPECT_EQ(records[1].action, ACTION_CLOSE);
 }
 
 TEST_F(Reader, OldestEventTimeAndMissingLog) {

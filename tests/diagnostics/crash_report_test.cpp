@@ -227,6 +227,33 @@ TEST(CrashReport, StackOverflowIsCaughtOnTheAlternateStack) {
     EXPECT_THAT(r.message, HasSubstr("(STACK_OVERFLOW)"));
 }
 
+// A body that leaves Run by an exception takes Run's guard with it: a later
+// fault outside any Run has the default effect instead of jumping into the
+// frame that is gone.
+TEST(CrashReport, AGuardLeftByAnExceptionIsNotUsedAgain) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(20);  // a jump into the dead frame may loop
+        CCrashTranslator translator;
+        try {
+            CCrashTranslator::Run([] { throw 7; });
+        } catch (int) {
+        }
+        try {
+            WriteNull();
+        } catch (C_Exception* e) {
+            e->Delete();
+            _exit(3);  // jumped back into the dead frame
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+}
+
 TEST(CrashReport, NoFaultNoException) {
     bool ran = false;
     CCrashTranslator translator;

@@ -1,9 +1,13 @@
 #include "platform/posix/sqlite_registry.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "platform/error_codes.h"
 #include "support/temp_dir.h"
@@ -12,6 +16,8 @@ namespace vzrm {
 namespace {
 
 using namespace platform;
+
+constexpr uid_t kNobody = 65534;
 
 class SqliteRegistryTest : public ::testing::Test {
   protected:
@@ -156,6 +162,72 @@ TEST_F(SqliteRegistryTest, MissingReadOnlyHiveHasNoKeys) {
     EXPECT_EQ(registry.OpenKey(HKEY_LOCAL_MACHINE, "Software", KEY_READ, key), kErrorFileNotFound);
     EXPECT_EQ(registry.CreateKey(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS, key),
               kErrorAccessDenied);
+}
+
+// An installed machine hive (root's, 0644 in a 0755 folder) is read by every
+// user, who keeps a hive of their own and may not write the machine's. The
+// hive was made in WAL mode, as the store used to make them; the first
+// writer to open it switches it to a journal its readers need not write.
+TEST_F(SqliteRegistryTest, AnInstalledMachineHiveIsReadableByEveryUser) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to become another account";
+    }
+    const std::string machine = dir.File("machine");
+    const std::string user = dir.File("user");
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);  // our own folder, just made
+    ASSERT_EQ(mkdir(machine.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(user.c_str(), 0700), 0);
+    ASSERT_EQ(chown(user.c_str(), kNobody, kNobody), 0);
+    {
+        // Made as a user hive is: in WAL mode.
+        posix::SqliteRegistry old({dir.File("unused.db"), machine + "/HKLM.db"});
+        HKEY key = 0;
+        ASSERT_EQ(old.CreateKey(HKEY_CURRENT_USER, "Software\\Quorvix", KEY_ALL_ACCESS, key), 0);
+        ASSERT_EQ(SetDword(old, key, "CommonSet", 1), 0);
+    }
+    {
+        posix::SqliteRegistry installer({machine + "/HKLM.db", dir.File("HKCU.db")});
+        HKEY key = 0;
+        ASSERT_EQ(installer.OpenKey(HKEY_LOCAL_MACHINE, "Software\\Quorvix", KEY_READ, key), 0);
+    }
+    ASSERT_EQ(chmod((machine + "/HKLM.db").c_str(), 0644), 0);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+            _exit(10);
+        }
+        posix::SqliteRegistry registry({machine + "/HKLM.db", user + "/HKCU.db"});
+        HKEY key = 0;
+        if (registry.OpenKey(HKEY_LOCAL_MACHINE, "Software\\Quorvix", KEY_READ, key) != 0) {
+            _exit(11);
+        }
+        std::uint32_t value = 0;
+        std::uint32_t size = 4;
+        if (registry.QueryValue(key, "CommonSet", nullptr, reinterpret_cast<std::uint8_t*>(&value),
+                                size) != 0 ||
+            value != 1) {
+            _exit(12);
+        }
+        if (SetDword(registry, key, "CommonSet", 0) != kErrorAccessDenied ||
+            registry.CreateKey(HKEY_LOCAL_MACHINE, "Software\\Other", KEY_ALL_ACCESS, key) !=
+                kErrorAccessDenied) {
+            _exit(13);
+        }
+        if (registry.CreateKey(HKEY_CURRENT_USER, "Software", KEY_ALL_ACCESS, key) != 0 ||
+            SetDword(registry, key, "Mine", 7) != 0) {
+            _exit(14);
+        }
+        _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "10 identity, 11 open, 12 read, 13 write refused, 14 user hive";
+    // Nothing of the reader's was left beside the machine hive.
+    EXPECT_FALSE(std::filesystem::exists(machine + "/HKLM.db-shm"));
 }
 
 }  // namespace

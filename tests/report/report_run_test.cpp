@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "audit/run_flags.h"
 #include "diagnostics/error_info.h"
@@ -416,6 +418,54 @@ TEST_F(ReportRun, TheHeadlessHostRunsToTheEndAndLogsWhatItCannotShow) {
         EXPECT_NE(log.events[0].second.find("is invalid or does not exist"), std::string::npos);
     }
 }
+
+// The request a signal makes: granted without a question, the run ends as
+// interrupted, and a request outside a run changes nothing.
+TEST_F(ReportRun, TheHeadlessHostGrantsAnInterruptRequestWithoutAsking) {
+    RecordingLog log;
+    CHeadlessRunHost headless(log, reports, "Velmora ZRM Auditor 1.0");
+    headless.RequestInterrupt();  // before the run: nothing to interrupt
+    GatedRun run(options, headless);
+    std::thread requester([&] {
+        {
+            std::unique_lock lock(run.mutex);
+            run.changed.wait(lock, [&] { return run.atRow; });
+        }
+        headless.RequestInterrupt();
+        while (!g_bStopRequested) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        {
+            std::lock_guard lock(run.mutex);
+            run.open = true;
+        }
+        run.changed.notify_all();
+    });
+    headless.RunUntilDone(run);
+    requester.join();
+    EXPECT_EQ(run.LastOutcome(), 0);
+    EXPECT_FALSE(headless.Faulted());
+    EXPECT_TRUE(ReportFiles().empty());
+    EXPECT_NE(Summary().find("Operation is interrupted."), std::string::npos) << Summary();
+    EXPECT_TRUE(log.events.empty());
+    EXPECT_EQ(options.GetOptBin("LastDateProc", nullptr, 0), 0u);
+}
+
+#ifdef VZRM_TEST_HOOKS_BUILT
+// A worker thread that cannot start is a failure that names itself, not an
+// interruption.
+TEST_F(ReportRun, AWorkerThatCannotStartFailsTheRun) {
+    test::ScopedEnv hook("VZRM_TEST_HOOK", "no-worker-thread");
+    CReportRun run(options, host);
+    Run(run);
+    EXPECT_EQ(run.LastOutcome(), -1);
+    EXPECT_TRUE(ReportFiles().empty());
+    EXPECT_NE(Summary().find("The error occurred:"), std::string::npos) << Summary();
+    ASSERT_EQ(host.shownErrors.size(), 1u);
+    EXPECT_NE(host.shownErrors[0].find("Point: LYHDNFUPKOJYNSY"), std::string::npos);
+    EXPECT_EQ(options.GetOptBin("LastDateProc", nullptr, 0), 0u);
+}
+#endif
 
 }  // namespace
 }  // namespace vzrm

@@ -1,6 +1,9 @@
 // The store's command-line tool, run as a process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "support/temp_dir.h"
 
 namespace vzrm {
@@ -52,6 +55,34 @@ TEST_F(Vzrmreg, BadInputGivesAClearMessageAndStatusOne) {
     EXPECT_EQ(Run(R"(add 'HKCU\X' /v n /t REG_DWORD /d twelve)").status, 1);
     EXPECT_EQ(Run(R"(delete 'HKCU\Missing' /v n /f)").status, 1);
     EXPECT_EQ(Run("frobnicate 'HKCU\\X'").status, 1);
+}
+
+// The pages after the four tables' first ones (the values as they grew)
+// overwritten: the keys still open, their values cannot be read. That is an
+// error, not an empty key.
+TEST_F(Vzrmreg, ADamagedStoreIsAnErrorNotAnEmptyKey) {
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_EQ(Run("add 'HKCU\\Software\\K" + std::to_string(i) + "' /v Value /d " +
+                      std::string(2000, 'x'))
+                      .status,
+                  0);
+    }
+    const std::string hive = dir.File("HKCU.db");
+    std::vector<std::uint8_t> bytes = test::ReadBytes(hive);
+    ASSERT_GT(bytes.size(), 10 * 4096u);
+    std::fill(bytes.begin() + 5 * 4096, bytes.end(), std::uint8_t{0x5A});
+    test::WriteBytes(hive, bytes);
+
+    for (const std::string& command :
+         {std::string("query 'HKCU' /s"), std::string("query 'HKCU\\Software\\K0'"),
+          "export 'HKCU' '" + dir.File("out.reg") + "'"}) {
+        SCOPED_TRACE(command);
+        const test::CommandResult damaged = Run(command);
+        EXPECT_NE(damaged.status, 0) << damaged.output;
+        EXPECT_NE(damaged.output.find(": The data is invalid. (13)\n"), std::string::npos)
+            << damaged.output;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.reg")));
 }
 
 }  // namespace

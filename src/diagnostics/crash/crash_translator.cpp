@@ -160,7 +160,12 @@ void CCrashTranslator::Run(const std::function<void()>& body) {
     sigjmp_buf* const outer = g_guard;
     if (sigsetjmp(guard, 1) == 0) {
         g_guard = &guard;
-        body();
+        try {
+            body();
+        } catch (...) {
+            g_guard = outer;  // this frame is gone: a later fault must not jump into it
+            throw;
+        }
         g_guard = outer;
         return;
     }

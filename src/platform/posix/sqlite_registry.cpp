@@ -126,6 +126,7 @@ bool Writes(std::uint32_t access) {
 struct SqliteRegistry::Hive {
     std::string path;
     sqlite3* db = nullptr;
+    bool machine = false;
     bool readOnly = false;
     std::int32_t openError = -1;  // -1: not tried yet
     std::recursive_mutex lock;
@@ -159,12 +160,26 @@ struct SqliteRegistry::Hive {
             code = sqlite3_exec(db, "PRAGMA foreign_keys=ON;", nullptr, nullptr, nullptr);
         }
         if (code == SQLITE_OK && !readOnly) {
-            code = sqlite3_exec(db, "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr);
+            code = SetJournalMode();
             if (code == SQLITE_OK) {
                 code = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
             }
         }
         return openError = ErrorOf(code);
+    }
+
+    // A WAL database can only be read by someone who may create its -shm
+    // file beside it; the machine hive's readers (every user) may not write
+    // its folder, so it keeps a rollback journal, which readers only lock.
+    // A machine hive still in WAL mode is switched as soon as a writer opens
+    // it; while other connections hold it in WAL mode the switch waits for
+    // a later open.
+    int SetJournalMode() {
+        if (!machine) {
+            return sqlite3_exec(db, "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr);
+        }
+        sqlite3_exec(db, "PRAGMA journal_mode=DELETE;", nullptr, nullptr, nullptr);
+        return SQLITE_OK;
     }
 
     std::int32_t Exec(const char* sql) {
@@ -184,12 +199,16 @@ SqliteRegistry::Location SqliteRegistry::DefaultLocation() {
     } else {
         config = "/tmp";
     }
-    return {"/var/lib/vzrmaud/HKLM.db", config + "/vzrmaud/HKCU.db"};
+    // The machine hive alone may be named, e.g. for an installation under a prefix.
+    const char* machine = std::getenv("VZRM_MACHINE_REGISTRY_DIR");
+    return {machine && *machine ? std::string(machine) + "/HKLM.db" : "/var/lib/vzrmaud/HKLM.db",
+            config + "/vzrmaud/HKCU.db"};
 }
 
 SqliteRegistry::SqliteRegistry(Location location)
     : machine_(std::make_unique<Hive>()), user_(std::make_unique<Hive>()) {
     machine_->path = location.machineFile;
+    machine_->machine = true;
     user_->path = location.userFile;
 }
 

@@ -4,8 +4,9 @@
 // case and keep the case they were written with. Values keep the Windows
 // types and byte forms. A hive whose file (or folder) may not be written is
 // opened read-only and answers writes with 5; a file or folder with no write
-// permission bit at all counts as read-only even for root. WAL mode and a busy
-// timeout let several processes share a hive; multi-step changes run in one
+// permission bit at all counts as read-only even for root. A busy timeout
+// lets several processes share a hive (the user hive in WAL mode, the machine
+// hive, which every user reads, with a rollback journal); multi-step changes run in one
 // transaction, so a failure or a crash leaves the previous content whole.
 #pragma once
 
@@ -27,7 +28,8 @@ class SqliteRegistry final : public IRegistry {
         std::string userFile;     // HKCU
     };
     // $VZRM_REGISTRY_DIR/{HKLM,HKCU}.db when set; otherwise HKLM in
-    // /var/lib/vzrmaud and HKCU in ${XDG_CONFIG_HOME:-~/.config}/vzrmaud.
+    // $VZRM_MACHINE_REGISTRY_DIR or /var/lib/vzrmaud and HKCU in
+    // ${XDG_CONFIG_HOME:-~/.config}/vzrmaud.
     static Location DefaultLocation();
 
     explicit SqliteRegistry(Location location = DefaultLocation());

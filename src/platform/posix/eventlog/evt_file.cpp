@@ -64,7 +64,8 @@ std::int32_t EvtFile::Index() {
     header_ = {};
     records_.clear();
     damaged_ = 0;
-    if (!HasSignature(bytes_) || bytes_.size() < kEvtHeaderSize + kEvtFixedRecordSize) {
+    // The smallest log is an empty one: the header and the end-of-file record.
+    if (!HasSignature(bytes_) || bytes_.size() < kEvtHeaderSize + kEndRecordSize) {
         return kErrorInvalidData;
     }
     const std::uint8_t* h = bytes_.data();
