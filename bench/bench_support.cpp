@@ -16,11 +16,17 @@
 namespace vzrm::bench {
 namespace {
 
-void Generate(const std::string& path, std::size_t events) {
+void Generate(const std::string& path, std::size_t events, std::size_t machines) {
     loggen::EvtxWriter writer(path);
     loggen::ScenarioEvent e;
+    // A collector's log: the machines take turns by blocks of 40 events (one
+    // file's life stays on its machine), each numbering its own records and
+    // using the same handles as the others.
+    std::vector<std::uint64_t> records(machines, 0);
     for (std::size_t i = 0; i < events; ++i) {
-        e.record = i + 1;
+        const std::size_t machine = i / 40 % machines;
+        e.computer = machines == 1 ? "RECPC" : "PC" + std::to_string(machine);
+        e.record = ++records[machine];
         e.fileTime = 134179491330000000ull + i * 1000000;
         const bool zrm = i % 10 == 0;
         e.id = zrm ? (i % 40 == 0    ? 4656
@@ -45,11 +51,12 @@ std::filesystem::path DataFolder() {
 
 }  // namespace
 
-std::string GeneratedLog(std::size_t events) {
-    const std::string log =
-        (DataFolder() / ("reader-" + std::to_string(events) + ".evtx")).string();
+std::string GeneratedLog(std::size_t events, std::size_t machines) {
+    const std::string name = "reader-" + std::to_string(events) +
+                             (machines == 1 ? "" : "-" + std::to_string(machines) + "pc");
+    const std::string log = (DataFolder() / (name + ".evtx")).string();
     if (!std::filesystem::exists(log)) {
-        Generate(log, events);
+        Generate(log, events, machines);
     }
     return log;
 }

@@ -11,9 +11,10 @@
 
 namespace vzrm::bench {
 
-// A generated EVTX of `events` events, 10 % of them accesses to .zrm files;
-// made once and kept in the build folder.
-std::string GeneratedLog(std::size_t events);
+// A generated EVTX of `events` events, 10 % of them accesses to .zrm files,
+// from one machine or, as a collector holds them, from `machines`; made once
+// and kept in the build folder.
+std::string GeneratedLog(std::size_t events, std::size_t machines = 1);
 
 // A fresh folder for a store named `name`, with the message files in its
 // system32 and the environment pointing there.

@@ -1,11 +1,14 @@
 // The whole event interpretation (accept, pair, filter) over generated logs of
 // a busy recording site, per event, at growing sizes. Linear cost shows as a
-// flat time per event.
+// flat time per event. A collector's log of 100 machines, their handles and
+// files the same names on every machine, must cost no more per event than one
+// machine's log of the same size.
 //
 //   cmake --preset release && cmake --build --preset release
 //   build/release/bench/bench_interpretation
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,8 +22,10 @@ namespace {
 // write and close files (some short-lived and deleted right away), players open
 // and read them, the rest of the log is noise on other files. Handles are
 // reused from a pool, as Windows reuses them.
-std::vector<AUDIT_RECORD> GenerateSite(std::size_t count, int eventsPerSecond) {
-    std::mt19937_64 random(count);
+std::vector<AUDIT_RECORD> GenerateSite(std::size_t count, int eventsPerSecond,
+                                       const std::string& computer = "RECPC",
+                                       std::uint64_t seed = 0) {
+    std::mt19937_64 random(count + seed);
     std::vector<AUDIT_RECORD> events;
     events.reserve(count + 16);
     std::int64_t time = 1'773'000'000;
@@ -33,7 +38,7 @@ std::vector<AUDIT_RECORD> GenerateSite(std::size_t count, int eventsPerSecond) {
         }
         AUDIT_RECORD r;
         r.user = "operator";
-        r.computer = "RECPC";
+        r.computer = computer;
         r.objectName = object;
         r.handleId = handle;
         r.processId = pid;
@@ -100,9 +105,48 @@ std::vector<AUDIT_RECORD> GenerateSite(std::size_t count, int eventsPerSecond) {
     return events;
 }
 
-void Interpret(benchmark::State& state, int eventsPerSecond) {
-    const auto count = static_cast<std::size_t>(state.range(0));
-    const std::vector<AUDIT_RECORD> events = GenerateSite(count, eventsPerSecond);
+// The logs of `machines` sites as a collector receives them: merged in time
+// order, the machines taking turns within a second.
+std::vector<AUDIT_RECORD> GenerateCollector(int machines, std::size_t perMachine,
+                                            int eventsPerSecond) {
+    std::vector<std::vector<AUDIT_RECORD>> sites;
+    for (int m = 0; m < machines; ++m) {
+        sites.push_back(GenerateSite(perMachine, std::max(1, eventsPerSecond / machines),
+                                     "PC" + std::to_string(m), static_cast<std::uint64_t>(m)));
+    }
+    std::vector<AUDIT_RECORD> merged;
+    merged.reserve(perMachine * static_cast<std::size_t>(machines));
+    std::vector<std::size_t> next(sites.size(), 0);
+    while (merged.size() < merged.capacity()) {
+        std::size_t from = sites.size();
+        for (std::size_t m = 0; m < sites.size(); ++m) {
+            if (next[m] < sites[m].size() &&
+                (from == sites.size() || sites[m][next[m]].time < sites[from][next[from]].time)) {
+                from = m;
+            }
+        }
+        merged.push_back(sites[from][next[from]++]);
+    }
+    return merged;
+}
+
+// The same events as one machine would log them: each machine's handles and
+// files made distinct, so that the work differs from the collector's only in
+// the computers.
+std::vector<AUDIT_RECORD> AsOneMachine(std::vector<AUDIT_RECORD> events) {
+    for (AUDIT_RECORD& r : events) {
+        const std::uint32_t machine = static_cast<std::uint32_t>(std::stoul(r.computer.substr(2)));
+        r.handleId += machine << 16;
+        if (!r.objectName.empty()) {
+            r.objectName.insert(3, r.computer + "\\");
+        }
+        r.computer = "RECPC";
+    }
+    return events;
+}
+
+void Interpret(benchmark::State& state, const std::vector<AUDIT_RECORD>& events) {
+    const std::size_t count = events.size();
     std::size_t kept = 0;
     for (auto _ : state) {
         CEventInterpreter interpreter;
@@ -124,11 +168,22 @@ void Interpret(benchmark::State& state, int eventsPerSecond) {
 
 // A thousand events a second, as a busy site logs them.
 void BM_InterpretBusySite(benchmark::State& state) {
-    Interpret(state, 1000);
+    Interpret(state, GenerateSite(static_cast<std::size_t>(state.range(0)), 1000));
 }
 // Every event within a few seconds: the one-second windows hold everything.
 void BM_InterpretBurst(benchmark::State& state) {
-    Interpret(state, 1'000'000);
+    Interpret(state, GenerateSite(static_cast<std::size_t>(state.range(0)), 1'000'000));
+}
+// 100 machines of state.range(0) events each, a thousand events a second in all.
+void BM_InterpretCollector(benchmark::State& state) {
+    Interpret(state, GenerateCollector(100, static_cast<std::size_t>(state.range(0)), 1000));
+}
+void BM_InterpretCollectorAsOneMachine(benchmark::State& state) {
+    Interpret(state,
+              AsOneMachine(GenerateCollector(100, static_cast<std::size_t>(state.range(0)), 1000)));
+}
+void BM_InterpretCollectorBurst(benchmark::State& state) {
+    Interpret(state, GenerateCollector(100, static_cast<std::size_t>(state.range(0)), 1'000'000));
 }
 
 BENCHMARK(BM_InterpretBusySite)
@@ -141,6 +196,10 @@ BENCHMARK(BM_InterpretBurst)
     ->Arg(100'000)
     ->Arg(1'000'000)
     ->Unit(benchmark::kMillisecond);
+// Against the one-machine logs of the same sizes above: 10^4 and 10^6 events.
+BENCHMARK(BM_InterpretCollector)->Arg(100)->Arg(10'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InterpretCollectorAsOneMachine)->Arg(100)->Arg(10'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InterpretCollectorBurst)->Arg(100)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vzrm

@@ -1,9 +1,10 @@
 // The Security-log reader over a generated EVTX of 10^6 events (10 % .zrm
 // accesses): time per event and peak memory, against evtxexport reading the
 // same file. The project's message files are registered in a store made for
-// the run, as an installation registers them.
+// the run, as an installation registers them. With MACHINES, the log is a
+// collector's: the events of that many machines, whose handles repeat.
 //
-//   build/release/bench/bench_reader [EVENTS]
+//   build/release/bench/bench_reader [EVENTS [MACHINES]]
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -14,7 +15,8 @@
 int main(int argc, char** argv) {
     using namespace vzrm;
     const std::size_t events = argc > 1 ? std::stoul(argv[1]) : 1000000;
-    const std::string log = bench::GeneratedLog(events);
+    const std::size_t machines = argc > 2 ? std::stoul(argv[2]) : 1;
+    const std::string log = bench::GeneratedLog(events, machines == 0 ? 1 : machines);
     const std::filesystem::path store = bench::PrepareStoreFolder("reader-store");
     setenv("VZRM_SECURITY_LOG", log.c_str(), 1);
 

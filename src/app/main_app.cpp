@@ -27,7 +27,9 @@ constexpr char kUsage[] =
     "usage: vzrmaud [-c|/create] [-rf|/repfold DIR] [-m|/minimize]\n"
     "  -c runs one report into DIR and exits with status 0 (completed), 1 (failed),\n"
     "  2 (interrupted) or 3 (refused to start: wrong command line, not installed,\n"
-    "  already running).\n";
+    "  already running).\n"
+    "  The option ReadArchives (REG_DWORD 1 in the store) also reads the Security\n"
+    "  logs archived beside the live one; see README.md.\n";
 
 }  // namespace
 

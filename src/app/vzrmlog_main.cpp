@@ -2,7 +2,10 @@
 //   vzrmlog info FILE    format, interface level, records, chunks, damage
 //   vzrmlog dump FILE    one line per event: record number, event ID, UTC time,
 //                        provider, computer, then each EventData value as
-//                        name=value (classic logs: 1=, 2=, ...), tab-separated
+//                        name=value, tab-separated; an unnamed value (and each
+//                        element of an array) as DataN= by its insert number N,
+//                        binary values in upper-case hex (classic logs: 1=, 2=,
+//                        ..., and Binary= for the record's data)
 //   vzrmlog records FILE [--from "YYYY-MM-DD HH:MM:SS"] [--to ...] [--ext .EXT]
 //                        the reader's final records of the period (local times;
 //                        bounds open when left out); --ext replaces ".zrm". The
@@ -146,7 +149,8 @@ int DumpModern(const std::string& path) {
     EVT_VARIANT values[5];
     std::vector<EVT_DATA_ITEM> items;
     std::uint32_t returned = 0;
-    while (log.Next(query, events, kEvtInfinite, returned) == kErrorSuccess) {
+    std::int32_t next = kErrorSuccess;
+    while ((next = log.Next(query, events, kEvtInfinite, returned)) == kErrorSuccess) {
         for (std::uint32_t i = 0; i < returned; ++i) {
             std::uint32_t needed = 0;
             if (log.Render(context, events[i], EvtRenderEventValues, values, needed) == 0 &&
@@ -155,8 +159,10 @@ int DumpModern(const std::string& path) {
                 for (const EVT_VARIANT& value : values) {
                     line += (line.empty() ? "" : "\t") + OneLine(VariantText(value));
                 }
-                for (const EVT_DATA_ITEM& item : items) {
-                    line += '\t' + item.name + '=' + OneLine(item.text);
+                for (std::size_t n = 0; n < items.size(); ++n) {
+                    const std::string& name = items[n].name;
+                    line += '\t' + (name.empty() ? "Data" + std::to_string(n + 1) : name) + '=' +
+                            OneLine(items[n].text);
                 }
                 Emit(line + '\n');
             }
@@ -165,6 +171,10 @@ int DumpModern(const std::string& path) {
     }
     log.Close(context);
     log.Close(query);
+    if (next != kErrorNoMoreItems) {
+        std::cerr << "vzrmlog: " << path << ": read failed (error " << next << ")\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -200,13 +210,18 @@ int DumpClassic(const std::string& path) {
             for (std::uint16_t i = 0; i < head.NumStrings; ++i) {
                 line += '\t' + std::to_string(i + 1) + '=' + OneLine(NarrowText(r, text));
             }
+            if (head.DataLength != 0 && head.DataOffset <= r.size() &&
+                head.DataLength <= r.size() - head.DataOffset) {
+                line += "\tBinary=" +
+                        BxValueText({kBxBinary, r.data() + head.DataOffset, head.DataLength});
+            }
             Emit(line + '\n');
         });
     if (error != 0) {
         std::cerr << "vzrmlog: " << path << ": read failed (error " << error << ")\n";
     }
     log.Close(handle);
-    return 0;
+    return error == 0 ? 0 : 1;
 }
 
 int InfoModern(const std::string& path) {
@@ -224,6 +239,14 @@ int InfoModern(const std::string& path) {
     }
     const EvtxFileHeader& h = file->Header();
     const EvtxDamage damage = file->Damage();
+    if (reader.Error() != 0 || damage.error != 0) {
+        std::cerr << "vzrmlog: " << path << ": the file changed while it was read\n";
+        return 1;
+    }
+    std::size_t damagedChunks = file->DamagedBlocks();
+    for (const EvtxChunk& chunk : file->Chunks()) {
+        damagedChunks += chunk.headerChecksumOk ? 0 : 1;
+    }
     std::cout << "file\t" << path << "\nformat\tEVTX " << h.majorVersion << "." << h.minorVersion
               << "\ninterface\tmodern (NT 6)\nevents\t" << events << "\nchunks\t"
               << file->Chunks().size() << "\nheader chunks\t" << h.chunkCount << "\nheader flags\t"
@@ -231,8 +254,12 @@ int InfoModern(const std::string& path) {
               << "\nheader checksum\t" << (h.checksumOk ? "ok" : "wrong")
               << "\nchunks with damaged header\t" << damage.chunksBadHeader
               << "\nchunks with damaged records\t" << damage.chunksBadData
-              << "\ndamaged record places\t" << damage.recordsDamaged << "\nunreadable records\t"
-              << reader.SkippedRecords() << "\n";
+              << "\ndamaged record places\t" << damage.recordsDamaged << "\n";
+    // The counts of the Application-log warning of a run over this file.
+    std::cout << "unreadable records\t" << reader.DamagedPlaces() + reader.SkippedRecords()
+              << "\ndamaged chunks\t" << damagedChunks << "\nrepaired records\t"
+              << reader.RepairedRecords() << "\ntruncated\t"
+              << (file->TruncatedTail() ? "yes" : "no") << "\n";
     for (const auto& [id, count] : byId) {
         std::cout << "event " << id << "\t" << count << "\n";
     }
@@ -256,7 +283,9 @@ int InfoClassic(const std::string& path) {
               << "\nheader flags\t" << (h.flags & 1 ? "dirty " : "")
               << (h.flags & 2 ? "wrapped " : "") << (h.flags & 4 ? "full" : "") << "\nend record\t"
               << (h.endRecordFound ? "found" : "missing") << "\ndamaged record places\t"
-              << file.DamagedPlaces() << "\n";
+              << file.DamagedPlaces() << "\nunreadable records\t" << file.DamagedPlaces()
+              << "\ndamaged chunks\t0\nrepaired records\t0\ntruncated\t"
+              << (file.TruncatedTail() ? "yes" : "no") << "\n";
     for (const auto& [id, count] : byId) {
         std::cout << "event " << id << "\t" << count << "\n";
     }

@@ -2,12 +2,19 @@
 // report: the per-handle state machine that decides which records enter the
 // list, then pairing and the period filter once the whole log has been read.
 //
+// Handles, process IDs and paths mean something only on the machine that
+// logged them, and a collector's log holds the events of many machines. Every
+// rule therefore looks only at records of the event's own computer (its name
+// compared ignoring case): each machine's records form a list of their own,
+// and the lists are walked together in log order.
+//
 // The cost is linear in the number of events for a log read in time order:
 // every search below visits only the candidates that the record list indexes
 // for it (see record_list.h), and each record is removed at most once.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -49,22 +56,51 @@ class CEventInterpreter {
   private:
     using Position = CRecordList::Position;
 
-    void RemoveBackToOpen(std::uint32_t handle);
-    void TurnLatestOpenIntoCreate(std::uint32_t handle);
-    bool RecentDeleteOrClose(const AUDIT_RECORD& write) const;
+    // One computer's records and handles.
+    struct Machine {
+        CRecordList list;
+        std::unordered_map<std::uint32_t, std::string> handlePaths;
+        std::unordered_map<std::uint32_t, HANDLE_STATE> handleStates;
+        // Per handle, how far FirstCloseAfter has looked through its closes.
+        std::unordered_map<std::uint32_t, std::size_t> closeCursor;
+    };
+    // A record's place in the log: its machine and its position in that machine's list.
+    struct Entry {
+        std::uint32_t machine;
+        Position position;
+    };
 
-    // PairRecords' searches; each returns the matching position.
-    std::optional<Position> FirstCloseAfter(std::uint32_t handle, Position after);
-    std::optional<Position> RecorderDeleteAfter(Position close, CRecordList::TextKey object) const;
-    std::optional<Position> ReopenAfter(Position close) const;
-    void RemoveObjectRecords(CRecordList::TextKey object, Position from, Position through);
+    // "Not more than one second after": a difference of 0 or 1 second.
+    static bool WithinOneSecond(std::int64_t earlier, std::int64_t later) {
+        return later - earlier <= 1;
+    }
+
+    std::uint32_t MachineIndex(const std::string& computer);
+    bool Accept(Machine& m, AUDIT_RECORD& record);
+    std::vector<AUDIT_RECORD> TakeLiveInLogOrder();
+
+    static void RemoveBackToOpen(Machine& m, std::uint32_t handle);
+    static void TurnLatestOpenIntoCreate(Machine& m, std::uint32_t handle);
+    static bool RecentDeleteOrClose(const Machine& m, const AUDIT_RECORD& write);
+
+    // PairRecords' searches within one machine; each returns the matching position.
+    static std::optional<Position> FirstCloseAfter(Machine& m, std::uint32_t handle,
+                                                   Position after);
+    static std::optional<Position> RecorderDeleteAfter(const Machine& m, Position close,
+                                                       CRecordList::TextKey object);
+    static std::optional<Position> ReopenAfter(const Machine& m, Position close);
+    static void RemoveObjectRecords(Machine& m, CRecordList::TextKey object, Position from,
+                                    Position through);
 
     std::string extension_;
-    CRecordList list_;
-    std::unordered_map<std::uint32_t, std::string> handlePaths_;
-    std::unordered_map<std::uint32_t, HANDLE_STATE> handleStates_;
-    // Per handle, how far FirstCloseAfter has looked through its closes.
-    std::unordered_map<std::uint32_t, std::size_t> closeCursor_;
+    // A deque: a machine's state stays where it is when another machine is added.
+    std::deque<Machine> machines_;
+    std::unordered_map<std::string, std::uint32_t> machineByName_;
+    std::unordered_map<std::string, std::uint32_t> machineByFoldedName_;
+    std::string lastComputer_;
+    std::uint32_t lastMachine_ = 0;
+    bool anyMachine_ = false;
+    std::vector<Entry> order_;
     bool paired_ = false;
     std::vector<AUDIT_RECORD> final_;
 };

@@ -9,6 +9,7 @@
 #include "audit/object_path.h"
 #include "audit/run_flags.h"
 #include "diagnostics/error_info.h"
+#include "diagnostics/error_texts.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
 
@@ -110,9 +111,10 @@ void CSecurityLogReader::Offer(AUDIT_RECORD record, const std::string& message, 
     interpreter_.AddRecord(std::move(record));
 }
 
-int CSecurityLogReader::ReadLog(const std::string& log) {
+int CSecurityLogReader::ReadLog(const std::string& log, const std::string& archive) {
     try {
-        return QuerySystemVersion().major > 5 ? ReadModernLog(log) : ReadClassicLog(log);
+        return QuerySystemVersion().major > 5 ? ReadModernLog(log, archive)
+                                              : ReadClassicLog(log, archive);
     } catch (const std::exception&) {
         return 0;
     }
@@ -135,11 +137,12 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     }
     interpreter_ = CEventInterpreter(extension_);
     latest_ = 0;
+    damage_ = {};
     if (!SystemIsSupported()) {
         g_errorInfo.SetError("GLCJJTTZXCJLLVJ", kErrorCallNotImplemented);
         return -1;
     }
-    int result = ReadLog("Security") == 0 ? -1 : 1;
+    int result = ReadLogs() == 0 ? -1 : 1;
     if (IsReaderStopped()) {
         result = 0;
     } else if (result == 1) {
@@ -155,21 +158,26 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     return result == 1 && g_errorInfo.HasError() ? -1 : result;
 }
 
-CLocalDateTime CSecurityLogReader::GetOldestEventTime() {
-    if (!OpenReader()) {
-        return {};
+// Archives and the live log are read in one run: their damage adds up, and
+// the warning names the first damaged file.
+void CSecurityLogReader::AddDamage(const platform::LogReadDamage& file) {
+    if (!file.Any()) {
+        return;
     }
-    probe_ = true;
-    probeTime_ = 0;
-    hasStart_ = hasEnd_ = false;
-    ReadLog("Security");
-    probe_ = false;
-    return probeTime_ == 0 ? CLocalDateTime() : InstantToLocalDateTime(probeTime_);
+    if (!damage_.Any()) {
+        damage_.path = file.path;
+    }
+    damage_.unreadableRecords += file.unreadableRecords;
+    damage_.damagedChunks += file.damagedChunks;
+    damage_.repairedRecords += file.repairedRecords;
+    damage_.truncatedTail = damage_.truncatedTail || file.truncatedTail;
 }
 
-int CSecurityLogReader::ReadClassicLog(const std::string& log) {
+int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string& archive) {
     EventLogHandle handle = 0;
-    if (const std::int32_t error = ClassicEventLog().Open(log, handle)) {
+    if (const std::int32_t error = archive.empty()
+                                       ? ClassicEventLog().Open(log, handle)
+                                       : ClassicEventLog().OpenBackup(archive, handle)) {
         g_errorInfo.SetError("VVAQJEHHTSGVOUK", error);
         return 0;
     }
@@ -211,6 +219,13 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log) {
                 done = true;
                 break;
             }
+            if (readArchives_) {
+                std::size_t names = sizeof head;
+                RecordText(record, names);  // the source
+                if (!FirstSight(RecordText(record, names), head.RecordNumber)) {
+                    continue;
+                }
+            }
             NoteEventTime(head.TimeGenerated);
             if (head.EventType != EVENTLOG_AUDIT_SUCCESS ||
                 head.EventCategory != kCategoryObjectAccess) {
@@ -239,17 +254,23 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log) {
             Offer(std::move(r), message, true);
         }
     }
+    platform::LogReadDamage damage;
+    if (ClassicEventLog().ReadDamage(handle, damage)) {
+        AddDamage(damage);
+    }
     ClassicEventLog().Close(handle);
     return result;
 }
 
-int CSecurityLogReader::ReadModernLog(const std::string& channel) {
+int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::string& archive) {
     if (!ready_) {
         return 0;
     }
     IModernEventLog& log = ModernEventLog();
     EVT_HANDLE query = 0;
-    if (const std::int32_t error = log.Query(channel, "*", EvtQueryChannelPath, query)) {
+    const bool file = !archive.empty();
+    if (const std::int32_t error = log.Query(
+            file ? archive : channel, "*", file ? EvtQueryFilePath : EvtQueryChannelPath, query)) {
         g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error);
         return 0;
     }
@@ -274,7 +295,11 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel) {
             break;
         }
         if (error != kErrorSuccess) {
-            g_errorInfo.SetError("CBIJHXFGPBDLIBV", error);
+            // A log file that changed under the read names itself.
+            LogReadDamage file;
+            log.ReadDamage(query, file);
+            g_errorInfo.SetError("CBIJHXFGPBDLIBV", error, std::string(),
+                                 file.path.empty() ? std::string() : StrgLine(file.path));
             result = 0;
             break;
         }
@@ -304,6 +329,12 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel) {
                 probeTime_ = time;
                 goOn = false;
                 break;
+            }
+            if (readArchives_ &&
+                !FirstSight(
+                    values[5].Type == EvtVarTypeString ? WideToNarrow(values[5].Text()) : "",
+                    values[4].Type == EvtVarTypeUInt64 ? values[4].number : 0)) {
+                continue;
             }
             NoteEventTime(time);
             const std::uint16_t task = values[8].Type == EvtVarTypeUInt16
@@ -348,6 +379,10 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel) {
         for (std::uint32_t i = 0; i < returned; ++i) {
             log.Close(events[i]);
         }
+    }
+    platform::LogReadDamage damage;
+    if (log.ReadDamage(query, damage)) {
+        AddDamage(damage);
     }
     log.Close(context);
     log.Close(query);

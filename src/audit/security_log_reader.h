@@ -12,6 +12,7 @@
 #include "audit/event_interpreter.h"
 #include "audit/local_date_time.h"
 #include "audit/message_render.h"
+#include "audit/read_records.h"
 #include "platform/event_log.h"
 
 namespace vzrm {
@@ -41,22 +42,36 @@ class CSecurityLogReader {
     explicit CSecurityLogReader(const std::atomic<bool>* stopEvent = nullptr,
                                 std::string extension = ".zrm");
 
+    // Also read the logs archived beside the live one, oldest first, each
+    // record once; off unless asked for.
+    void SetReadArchives(bool read) { readArchives_ = read; }
+
     bool OpenReader();
     bool IsReaderStopped() const;
     // -1 failed, 0 interrupted, 1 read; invalid or null bounds are open.
     int ReadPeriod(const CLocalDateTime& start, const CLocalDateTime& end);
-    // The oldest event's time; null when there is none or the read failed.
+    // The oldest event's time (of all the files read); null when there is
+    // none or the read failed.
     CLocalDateTime GetOldestEventTime();
 
     std::int64_t LatestEventTime() const { return latest_; }
+    // What the last read met of damage in the log file (none when it read
+    // a sound log, or a log that is not a file).
+    const platform::LogReadDamage& Damage() const { return damage_; }
     std::vector<AUDIT_RECORD> TakeRecords() { return interpreter_.TakeRecords(); }
 
   private:
     bool SystemIsSupported() const;
-    int ReadLog(const std::string& log);
-    int ReadClassicLog(const std::string& log);
+    // The archives when asked for, then the live log; 1 read, 0 failed.
+    int ReadLogs();
+    // The live log when `archive` is empty, else that archived file of it.
+    int ReadLog(const std::string& log, const std::string& archive = {});
+    void AddDamage(const platform::LogReadDamage& file);
+    int ReadClassicLog(const std::string& log, const std::string& archive);
     bool LoadModernEventApi();
-    int ReadModernLog(const std::string& channel);
+    int ReadModernLog(const std::string& channel, const std::string& archive);
+    // False for a record an earlier file of the read already gave.
+    bool FirstSight(const std::string& computer, std::uint64_t recordNumber);
     void NoteEventTime(std::int64_t time);
     void Offer(AUDIT_RECORD record, const std::string& message, bool classic);
 
@@ -70,6 +85,9 @@ class CSecurityLogReader {
     std::int64_t latest_ = 0;
     bool probe_ = false;
     std::int64_t probeTime_ = 0;
+    bool readArchives_ = false;
+    CReadRecords readRecords_;
+    platform::LogReadDamage damage_;
     CEventInterpreter interpreter_;
 };
 

@@ -90,6 +90,8 @@ const char* OwnSystemMessage(std::int32_t code) {
             return "The security descriptor structure is invalid.";
         case kErrorTimeout:
             return "This operation returned because the timeout period expired.";
+        case kErrorEventlogFileChanged:
+            return "The event log file has changed between read operations.";
         default:
             return nullptr;
     }

@@ -40,5 +40,6 @@ inline constexpr std::int32_t kErrorNoneMapped = 1332;
 inline constexpr std::int32_t kErrorInvalidAcl = 1336;
 inline constexpr std::int32_t kErrorInvalidSecurityDescr = 1338;
 inline constexpr std::int32_t kErrorTimeout = 1460;
+inline constexpr std::int32_t kErrorEventlogFileChanged = 1503;
 
 }  // namespace vzrm::platform

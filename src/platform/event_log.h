@@ -22,6 +22,31 @@ struct SYSTEM_VERSION {
 };
 SYSTEM_VERSION QuerySystemVersion();
 
+// The logs a channel's live log left when it filled up and was archived
+// ("Archive-Security-2026-03-14-08-05-33-123.evtx" in the live log's folder,
+// in the live log's format), oldest first, and that folder. 0, or a Windows
+// error code: 5 when others than the folder's owner and root may write into
+// the folder, since an archive planted there would put forged events into the
+// report.
+std::int32_t ListArchivedLogs(const std::string& channel, std::string& folder,
+                              std::vector<std::string>& paths);
+
+// What a read of a log file could not take in as it was: not part of the
+// Windows interfaces (a live log is never damaged there), but an exported
+// file can be, and that must not go unnoticed.
+struct LogReadDamage {
+    std::string path;                   // the log file
+    std::size_t unreadableRecords = 0;  // records or places that could not be read
+    std::size_t damagedChunks = 0;      // chunks (EVTX) whose header is damaged
+    std::size_t repairedRecords = 0;    // records read with values cut short
+    bool truncatedTail = false;         // the file ends before the log does
+
+    bool Any() const {
+        return unreadableRecords != 0 || damagedChunks != 0 || repairedRecords != 0 ||
+               truncatedTail;
+    }
+};
+
 // --- Classic interface --------------------------------------------------------
 
 using EventLogHandle = std::uint64_t;  // 0 = none
@@ -70,6 +95,11 @@ class IClassicEventLog {
                               std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
                               std::uint32_t& needed) = 0;
     virtual void Close(EventLogHandle handle) = 0;
+    // The damage of an open log's file; false when the log has no file.
+    virtual bool ReadDamage(EventLogHandle /*handle*/, LogReadDamage& damage) {
+        damage = {};
+        return false;
+    }
 };
 
 // Reads every record forwards from the oldest, growing the buffer as needed;
@@ -134,7 +164,8 @@ struct EVT_VARIANT {
     std::u16string Text() const;  // for EvtVarTypeString
 };
 
-// An EventData value with its name, for the message inserts.
+// An EventData value with its name (empty for an unnamed Data item), for the
+// message inserts.
 struct EVT_DATA_ITEM {
     std::string name;
     std::string text;
@@ -169,6 +200,12 @@ class IModernEventLog {
     virtual std::int32_t FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event,
                                        std::uint32_t messageId, std::uint32_t flags,
                                        std::string& text) = 0;
+    // The damage met so far by a query's reading of its file; false when
+    // the query has no file.
+    virtual bool ReadDamage(EVT_HANDLE /*resultSet*/, LogReadDamage& damage) {
+        damage = {};
+        return false;
+    }
 };
 
 }  // namespace vzrm::platform

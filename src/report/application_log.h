@@ -8,6 +8,8 @@
 namespace vzrm {
 
 inline constexpr std::uint32_t kErrorRecordEventId = 0xC0000002;
+// A warning: the Security log file is damaged (what was read is reported).
+inline constexpr std::uint32_t kLogDamageEventId = 0x80000004;
 
 class IApplicationLog {
   public:

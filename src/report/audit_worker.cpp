@@ -58,6 +58,7 @@ void CZrmAuditProc::Run() {
 int CZrmAuditProc::WriteAuditReport() {
     enum class Outcome { complete, interrupted, failed };
     CSecurityLogReader reader(&stopEvent_);
+    reader.SetReadArchives(readArchives_);
     Outcome outcome = Outcome::complete;
     const auto fail = [&](const char* point) {
         g_errorInfo.AddErrPoint(point);
@@ -79,6 +80,7 @@ int CZrmAuditProc::WriteAuditReport() {
     } else {
         const int read = reader.ReadPeriod(periodStart_, periodEnd_);
         latestEventTime_ = reader.LatestEventTime();
+        target_.SetLogDamage(reader.Damage());
         if (read < 0) {
             fail("VIADMYGIJDSYWWZ");
         }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "audit/local_date_time.h"
+#include "platform/event_log.h"
 #include "report/run_messages.h"
 
 namespace vzrm {
@@ -22,6 +23,8 @@ class IAuditReportTarget {
     // The end of the period, printed as the start of processing.
     virtual CLocalDateTime RunStart() const = 0;
     virtual void SetStopTime(const CLocalDateTime& stopTime) = 0;
+    // What the read met of damage in the log file (called once the log is read).
+    virtual void SetLogDamage(const platform::LogReadDamage& /*damage*/) {}
 };
 
 class CZrmAuditProc {
@@ -33,6 +36,8 @@ class CZrmAuditProc {
     CZrmAuditProc& operator=(const CZrmAuditProc&) = delete;
 
     void SetPeriod(const CLocalDateTime& start, const CLocalDateTime& end);
+    // Read the archived Security logs before the live one.
+    void SetReadArchives(bool read) { readArchives_ = read; }
     // Signals the stop event; the worker ends at its next check.
     void RequestStop() { stopEvent_ = true; }
     const std::string& ListSeparator() const { return listSeparator_; }
@@ -52,6 +57,7 @@ class CZrmAuditProc {
     std::int64_t latestEventTime_ = 0;
     CLocalDateTime periodStart_;
     CLocalDateTime periodEnd_;
+    bool readArchives_ = false;
     std::atomic<bool> stopEvent_{false};
     IAuditReportTarget& target_;
     IRunMessageTarget& notify_;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "audit/resource_text.h"
 #include "audit/run_flags.h"
@@ -12,6 +13,9 @@
 #include "diagnostics/error_info.h"
 #include "diagnostics/error_texts.h"
 #include "diagnostics/test_hook.h"
+#include "platform/error_codes.h"
+#include "report/application_log.h"
+#include "report/log_damage_note.h"
 #include "settings/opt_prof.h"
 #include "settings/reg_key_handle.h"
 
@@ -20,6 +24,7 @@ namespace {
 
 constexpr char kLastDateProc[] = "LastDateProc";
 constexpr char kLastDateData[] = "LastDateData";
+constexpr char kReadArchives[] = "ReadArchives";
 
 CLocalDateTime WholeSeconds(const CLocalDateTime& time) {
     platform::CalendarFields fields;
@@ -112,6 +117,7 @@ void CReportRun::OnStartButton() {
 
     auto proc = std::make_unique<CZrmAuditProc>(*this, host_.MessageTarget());
     proc->SetPeriod(periodStart_, runStart_);
+    proc->SetReadArchives(options_.GetOptBool(kReadArchives));
     if (worker_.joinable()) {
         worker_.join();
     }
@@ -148,7 +154,10 @@ bool CReportRun::CheckDataLoss() {
     if (lastDataTime_.GetStatus() == CLocalDateTime::Status::null) {
         return true;
     }
-    const CLocalDateTime oldest = CSecurityLogReader().GetOldestEventTime();
+    // With the archives read, the oldest event they still hold counts.
+    CSecurityLogReader probe;
+    probe.SetReadArchives(options_.GetOptBool(kReadArchives));
+    const CLocalDateTime oldest = probe.GetOldestEventTime();
     if (oldest.GetStatus() != CLocalDateTime::Status::null && oldest <= lastDataTime_) {
         return true;
     }
@@ -299,6 +308,25 @@ CLocalDateTime CReportRun::StopTime() const {
     return stopTime_;
 }
 
+void CReportRun::SetLogDamage(const platform::LogReadDamage& damage) {
+    std::lock_guard lock(stopTimeLock_);
+    logDamage_ = damage;
+}
+
+void CReportRun::ReportLogTrouble(int result) {
+    platform::LogReadDamage damage;
+    {
+        std::lock_guard lock(stopTimeLock_);
+        damage = std::exchange(logDamage_, {});
+    }
+    if (const std::string text = LogDamageText(damage); !text.empty()) {
+        host_.ReportEvent(kLogDamageEventId, text);
+    }
+    if (result < 0 && g_errorInfo.GetCode() == platform::kErrorEventlogFileChanged) {
+        host_.ReportErrorRecord();
+    }
+}
+
 void CReportRun::DeleteReportFile() {
     if (!reportPath_.empty()) {
         std::error_code ignored;
@@ -327,6 +355,7 @@ void CReportRun::OnAuditDone(int result) {
     bool ok = filesOpen_;
     const bool hasRows = rowCount_ != 0;
     const bool unattended = host_.IsUnattended();
+    ReportLogTrouble(result);
 
     if (result < 0) {
         rowCount_ = 0;

@@ -43,6 +43,7 @@ class CReportRun : public IAuditReportTarget {
 
     CLocalDateTime RunStart() const override { return runStart_; }
     void SetStopTime(const CLocalDateTime& stopTime) override;
+    void SetLogDamage(const platform::LogReadDamage& damage) override;
 
     const CLocalDateTime& PeriodStart() const { return periodStart_; }
     const CLocalDateTime& LastDataTime() const { return lastDataTime_; }
@@ -56,6 +57,9 @@ class CReportRun : public IAuditReportTarget {
     CLocalDateTime StopTime() const;
     void StoreDates();
     void DeleteReportFile();
+    // The Application log hears of a damaged log file, and of a log file
+    // that changed under the read, whatever else the run's end shows.
+    void ReportLogTrouble(int result);
     // The reports folder ending with the path separator.
     std::string FolderWithSeparator() const;
 
@@ -73,6 +77,7 @@ class CReportRun : public IAuditReportTarget {
     CLocalDateTime runStart_;
     mutable std::mutex stopTimeLock_;
     CLocalDateTime stopTime_;
+    platform::LogReadDamage logDamage_;  // guarded by stopTimeLock_
     CLocalDateTime lastDataTime_;
     std::string lossWarning_;
     std::uint32_t rowCount_ = 0;

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "app/vzrmaud_fixture.h"
 #include "audit/local_date_time.h"
@@ -28,6 +31,13 @@ class Outcomes : public Vzrmaud {
         const test::CommandResult first = Audit("-c -rf '" + reports + "'");
         EXPECT_EQ(first.status, 0) << first.output;
         return {StoredDate("LastDateProc"), StoredDate("LastDateData")};
+    }
+    // Runs of the same second store the same period end; a test that wants a new one waits.
+    static void WaitForTheNextSecond() {
+        const std::time_t start = std::time(nullptr);
+        while (std::time(nullptr) == start) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     void ExpectDates(const std::pair<double, double>& dates) {
         EXPECT_EQ(StoredDate("LastDateProc"), dates.first);
@@ -202,6 +212,7 @@ TEST_F(Outcomes, AFailedMoveOfTheOptionsIsShownAndLosesNothing) {
 TEST_F(Outcomes, AMoveTheMachineHiveRefusesKeepsTheUsersOptionsInUse) {
     Install("00000000");
     const auto dates = FirstRun();
+    WaitForTheNextSecond();
     Install("00000001");
     ASSERT_EQ(chmod(dir.File("store/HKLM.db").c_str(), 0444), 0);
     const test::CommandResult run = Audit("-c -rf '" + reports + "'");

@@ -1,6 +1,11 @@
 // The interpretation written as plainly as its description: a vector with
 // erase, linear walks, ordered maps. Slow and obviously right; the real
 // CEventInterpreter must give the same records.
+//
+// Every rule that compares handles, processes or files, or looks for a record
+// of the same handle, process or file, also requires the same computer
+// (ignoring case): a walk passes over the records of other machines as if
+// they were not there.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "audit/audit_record.h"
@@ -36,7 +42,8 @@ class ReferenceInterpreter {
     }
 
     void Pair(const std::function<bool()>& stop) {
-        std::map<std::tuple<std::uint32_t, std::string, std::string>, std::uint32_t> counts;
+        std::map<std::tuple<std::string, std::uint32_t, std::string, std::string>, std::uint32_t>
+            counts;
         std::vector<AUDIT_RECORD> result;
         std::size_t i = 0;
         while (i < list.size()) {
@@ -51,8 +58,8 @@ class ReferenceInterpreter {
             if (r.action == ACTION_CREATE && RemoveShortLife(i)) {
                 continue;
             }
-            const auto key =
-                std::make_tuple(r.processId, FoldCase(r.processName), FoldCase(r.objectName));
+            const auto key = std::make_tuple(FoldCase(r.computer), r.processId,
+                                             FoldCase(r.processName), FoldCase(r.objectName));
             if (r.action == ACTION_CLOSE) {
                 if (RemoveReopen(i)) {
                     continue;
@@ -92,8 +99,14 @@ class ReferenceInterpreter {
     }
 
   private:
+    using HandleKey = std::pair<std::string, std::uint32_t>;
+
+    static bool SameMachine(const AUDIT_RECORD& a, const AUDIT_RECORD& b) {
+        return EqualNoCase(a.computer, b.computer);
+    }
+
     bool Accept(AUDIT_RECORD& r) {
-        const std::uint32_t h = r.handleId;
+        const HandleKey h{FoldCase(r.computer), r.handleId};
         if (r.objectName.empty()) {
             if (paths_.count(h)) {
                 r.objectName = paths_[h];
@@ -117,7 +130,7 @@ class ReferenceInterpreter {
             const std::uint32_t kind = states_[h].kind;
             states_.erase(h);
             if (kind == 2 || kind == 1026) {
-                RemoveBackToOpen(h);
+                RemoveBackToOpen(r);
                 return false;
             }
             return true;
@@ -129,7 +142,7 @@ class ReferenceInterpreter {
         if (r.action == ACTION_DELETE) {
             if (has) {
                 if ((states_[h].kind & ~0x410u) == 2) {
-                    RemoveBackToOpen(h);
+                    RemoveBackToOpen(r);
                     states_.erase(h);
                 } else {
                     states_[h].last = 16;
@@ -144,7 +157,8 @@ class ReferenceInterpreter {
             if (states_[h].kind == 2) {
                 if (!RecentDeleteOrClose(r)) {
                     for (std::size_t k = list.size(); k-- > 0;) {
-                        if (list[k].handleId == h && list[k].action == ACTION_OPEN) {
+                        if (SameMachine(list[k], r) && list[k].handleId == r.handleId &&
+                            list[k].action == ACTION_OPEN) {
                             list[k].action = ACTION_CREATE;
                             break;
                         }
@@ -169,9 +183,9 @@ class ReferenceInterpreter {
         return true;
     }
 
-    void RemoveBackToOpen(std::uint32_t h) {
+    void RemoveBackToOpen(const AUDIT_RECORD& r) {
         for (std::size_t k = list.size(); k-- > 0;) {
-            if (list[k].handleId == h) {
+            if (SameMachine(list[k], r) && list[k].handleId == r.handleId) {
                 const bool open = list[k].action == ACTION_OPEN;
                 list.erase(list.begin() + static_cast<std::ptrdiff_t>(k));
                 if (open) {
@@ -182,11 +196,16 @@ class ReferenceInterpreter {
     }
 
     bool RecentDeleteOrClose(const AUDIT_RECORD& w) const {
-        if (list.size() < 2) {
-            return false;
-        }
-        for (std::size_t k = list.size() - 1; k-- > 0;) {
+        bool mostRecent = true;  // the machine's most recent record is not examined
+        for (std::size_t k = list.size(); k-- > 0;) {
             const AUDIT_RECORD& r = list[k];
+            if (!SameMachine(r, w)) {
+                continue;
+            }
+            if (mostRecent) {
+                mostRecent = false;
+                continue;
+            }
             if (w.time - r.time > 1) {
                 return false;
             }
@@ -204,19 +223,26 @@ class ReferenceInterpreter {
         const AUDIT_RECORD r = list[i];
         std::size_t close = i + 1;
         while (close < list.size() &&
-               !(list[close].action == ACTION_CLOSE && list[close].handleId == r.handleId)) {
+               !(SameMachine(list[close], r) && list[close].action == ACTION_CLOSE &&
+                 list[close].handleId == r.handleId)) {
             ++close;
         }
         if (close == list.size()) {
             return false;
         }
-        for (std::size_t m = close + 1; m < list.size() && list[m].time - list[close].time <= 1;
-             ++m) {
+        for (std::size_t m = close + 1; m < list.size(); ++m) {
+            if (!SameMachine(list[m], r)) {
+                continue;
+            }
+            if (list[m].time - list[close].time > 1) {
+                break;
+            }
             if (list[m].action == ACTION_DELETE && EqualNoCase(list[m].objectName, r.objectName) &&
                 IsRecorderProgram(list[m].processName)) {
                 std::vector<AUDIT_RECORD> rest;
                 for (std::size_t k = 0; k < list.size(); ++k) {
-                    if (k < i || k > m || !EqualNoCase(list[k].objectName, r.objectName)) {
+                    if (k < i || k > m || !SameMachine(list[k], r) ||
+                        !EqualNoCase(list[k].objectName, r.objectName)) {
                         rest.push_back(list[k]);
                     }
                 }
@@ -229,8 +255,14 @@ class ReferenceInterpreter {
 
     bool RemoveReopen(std::size_t i) {
         const AUDIT_RECORD r = list[i];
-        for (std::size_t m = i; m < list.size() && list[m].time - r.time <= 1; ++m) {
+        for (std::size_t m = i; m < list.size(); ++m) {
             const AUDIT_RECORD& o = list[m];
+            if (!SameMachine(o, r)) {
+                continue;
+            }
+            if (o.time - r.time > 1) {
+                break;
+            }
             if ((o.action == ACTION_OPEN || o.action == ACTION_CREATE) &&
                 EqualNoCase(o.objectName, r.objectName) && o.processId == r.processId &&
                 EqualNoCase(o.processName, r.processName)) {
@@ -242,8 +274,8 @@ class ReferenceInterpreter {
         return false;
     }
 
-    std::map<std::uint32_t, std::string> paths_;
-    std::map<std::uint32_t, HANDLE_STATE> states_;
+    std::map<HandleKey, std::string> paths_;
+    std::map<HandleKey, HANDLE_STATE> states_;
 };
 
 }  // namespace vzrm::test

@@ -419,6 +419,42 @@ TEST_F(ReportRun, TheHeadlessHostRunsToTheEndAndLogsWhatItCannotShow) {
     }
 }
 
+// A log that rolled over since the last run: its older events sit in an
+// archive beside it.
+TEST_F(ReportRun, ArchivedEventsAreReadAndCloseTheGapOnlyWhenAskedFor) {
+    SetStoredDate("LastDateData", CLocalDateTime::FromFields(2026, 3, 14, 7, 0, 0));
+    std::string live = kScenario;
+    live.replace(0, 1, "{\"record\":10,");
+    test::WriteEvtx(store.Dir().File("Security.evtx"), live);
+    test::WriteEvtx(store.Dir().File("Archive-Security-2026-03-14-08-00-00-000.evtx"),
+                    R"({"id":4624,"time":"2026-03-14T06:59:00Z"}
+{"id":4656,"time":"2026-03-14T07:30:00Z","handle":"0x1a4","object":"D:\\Records\\early.zrm"}
+{"id":4663,"time":"2026-03-14T07:30:01Z","handle":"0x1a4","object":"D:\\Records\\early.zrm","mask":2}
+{"id":4658,"time":"2026-03-14T07:30:02Z","handle":"0x1a4"}
+)");
+    host.answer = IDNO;
+    {
+        CReportRun run(options, host);
+        run.LoadStoredDates();
+        Run(run);
+        ASSERT_EQ(host.questions.size(), 1u);  // as without archives: the loss is reported
+        EXPECT_EQ(host.questions[0].text.rfind("ATTENTION!\r\n", 0), 0u);
+        EXPECT_TRUE(ReportFiles().empty());
+    }
+    options.GeneralOptions().Add(COptItem::Int("ReadArchives", 1));
+    {
+        CReportRun run(options, host);
+        run.LoadStoredDates();
+        Run(run);
+        EXPECT_EQ(host.questions.size(), 1u);  // the archive holds events older than the last run's
+        ASSERT_EQ(ReportFiles().size(), 1u);
+        const std::string report = ReadText(reports + "/" + ReportFiles()[0]);
+        EXPECT_NE(report.find(";early.zrm;Create;"), std::string::npos) << report;
+        EXPECT_NE(report.find(";case12.zrm;Create;"), std::string::npos);
+        EXPECT_NE(Summary().find("Processed events: 5\r\n"), std::string::npos) << Summary();
+    }
+}
+
 // The request a signal makes: granted without a question, the run ends as
 // interrupted, and a request outside a run changes nothing.
 TEST_F(ReportRun, TheHeadlessHostGrantsAnInterruptRequestWithoutAsking) {

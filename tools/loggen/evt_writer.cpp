@@ -122,6 +122,12 @@ EvtWriter::~EvtWriter() {
 }
 
 void EvtWriter::Add(const ScenarioEvent& event) {
+    if (!started_ && event.record != 0) {
+        // Numbering starts at the scenario's first record (an archive's part
+        // of a log starts where the one before it ended), then runs on.
+        nextNumber_ = oldestNumber_ = static_cast<std::uint32_t>(event.record);
+    }
+    started_ = true;
     const std::uint32_t number = nextNumber_++;
     const std::vector<std::uint8_t> record = RecordOf(event, number);
     if (maxSize_ == 0) {

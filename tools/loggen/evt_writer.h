@@ -48,6 +48,7 @@ class EvtWriter {
     std::uint32_t start_ = 0x30;
     std::uint32_t nextNumber_ = 1;
     std::uint32_t oldestNumber_ = 1;
+    bool started_ = false;
     bool wrapped_ = false;
     bool finished_ = false;
 };

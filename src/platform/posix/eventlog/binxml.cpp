@@ -44,9 +44,10 @@ std::string Utf16Text(const std::uint8_t* data, std::size_t units) {
 
 class TemplateParser {
   public:
+    // `lenient`: a definition that ends early keeps what it holds.
     TemplateParser(std::span<const std::uint8_t> chunk, std::uint32_t begin, std::uint32_t end,
-                   BxTemplateCache& cache)
-        : in_(chunk.first(end), begin), cache_(cache) {}
+                   BxTemplateCache& cache, bool lenient = false)
+        : in_(chunk.first(end), begin), cache_(cache), lenient_(lenient) {}
 
     std::shared_ptr<BxTemplate> ParseRoot() {
         auto shape = std::make_shared<BxTemplate>();
@@ -56,6 +57,10 @@ class TemplateParser {
             throw MalformedInput("fragment without a root element");
         }
         ParseElement(0);
+        if (in_.Remaining() > 0 && in_.Peek<std::uint8_t>() == 0) {
+            in_.Skip(1);  // end of fragment
+        }
+        shape->parsedEnd = static_cast<std::uint32_t>(in_.Position());
         return shape;
     }
 
@@ -124,6 +129,20 @@ class TemplateParser {
         const std::uint32_t nameOffset = ReadElementHeader();
         std::string name = ReadName(nameOffset);
         shape_->elements[index].name = std::move(name);
+        try {
+            ParseElementBody(token, index, depth);
+        } catch (const TruncatedInput&) {
+            if (!lenient_) {
+                throw;
+            }
+            // The definition ends here: every element still open ends with it.
+            shape_->cutShort = true;
+            in_.Seek(in_.Bytes().size());
+        }
+        return index;
+    }
+
+    void ParseElementBody(std::uint8_t token, std::uint16_t index, int depth) {
         if (token & kTokenMoreFlag) {
             in_.Skip(4);  // attribute list size
             while (Base(in_.Peek<std::uint8_t>()) == kTokenAttribute) {
@@ -137,18 +156,23 @@ class TemplateParser {
         }
         const std::uint8_t close = Base(in_.Read<std::uint8_t>());
         if (close == kTokenCloseEmpty) {
-            return index;
+            return;
         }
         if (close != kTokenCloseStart) {
             throw MalformedInput("element not closed");
         }
         std::vector<BxPiece> content;
+        // Whatever ends the content, the pieces read so far belong to the element.
+        struct Keep {
+            BxTemplate* shape;
+            std::uint16_t index;
+            std::vector<BxPiece>& content;
+            ~Keep() { shape->elements[index].content = std::move(content); }
+        } keep{shape_, index, content};
         ParsePieces(content, depth, /*inAttribute=*/false);
         if (Base(in_.Read<std::uint8_t>()) != kTokenEndElement) {
             throw MalformedInput("element without end");
         }
-        shape_->elements[index].content = std::move(content);
-        return index;
     }
 
     // Values, substitutions and (in content) child elements, up to the first other token.
@@ -206,6 +230,7 @@ class TemplateParser {
 
     ByteReader in_;
     BxTemplateCache& cache_;
+    bool lenient_ = false;
     BxTemplate* shape_ = nullptr;
 };
 
@@ -216,16 +241,69 @@ std::shared_ptr<const BxTemplate> TemplateAt(std::span<const std::uint8_t> chunk
     }
     ByteReader header(chunk, offset);
     header.Skip(4 + 16);  // next template offset, GUID
-    const auto size = header.Read<std::uint32_t>();
+    const std::size_t size = header.Read<std::uint32_t>();
     const std::size_t begin = header.Position();
-    if (size > chunk.size() - begin) {
-        throw MalformedInput("template beyond its chunk");
-    }
+    // A definition whose size runs past the chunk is read as far as it goes.
+    const bool beyond = size > chunk.size() - begin;
     TemplateParser parser(chunk, static_cast<std::uint32_t>(begin),
-                          static_cast<std::uint32_t>(begin + size), cache);
-    std::shared_ptr<const BxTemplate> shape = parser.ParseRoot();
+                          static_cast<std::uint32_t>(beyond ? chunk.size() : begin + size), cache,
+                          /*lenient=*/true);
+    std::shared_ptr<BxTemplate> shape = parser.ParseRoot();
+    if (shape->cutShort && !beyond) {
+        // Perhaps only its size is too small: the elements may end after it.
+        try {
+            TemplateParser whole(chunk, static_cast<std::uint32_t>(begin),
+                                 static_cast<std::uint32_t>(chunk.size()), cache);
+            shape = whole.ParseRoot();
+        } catch (const MalformedInput&) {
+        }
+    }
     cache.Add(offset, shape);
     return shape;
+}
+
+bool KnownValueType(std::uint8_t type) {
+    const std::uint8_t base = type & static_cast<std::uint8_t>(~kBxArray);
+    return base <= kBxHexInt64 || (type == kBxBinXml);
+}
+
+// A SID whose bytes end before the sub-authorities it counts.
+bool SidCutShort(const BxValue& value) {
+    return value.type == kBxSid && (value.size < 8 || value.size < 8u + 4u * value.data[1]);
+}
+
+// The substitution values at `at`: false when there are none that make sense.
+// Values that run past the end are cut at it (the document is then repaired).
+bool ReadValues(std::span<const std::uint8_t> bytes, std::size_t at, BxDocument& document) {
+    if (at + 4 > bytes.size()) {
+        return false;
+    }
+    ByteReader in(bytes, at);
+    const auto count = in.Read<std::uint32_t>();
+    if (count > kMaxValues || count * 4ull > in.Remaining()) {
+        return false;
+    }
+    const std::uint8_t* descriptors = in.Take(count * 4u);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!KnownValueType(descriptors[4 * i + 2]) || descriptors[4 * i + 3] != 0) {
+            return false;
+        }
+    }
+    document.values.assign(count, BxValue{});
+    bool cut = false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        BxValue& value = document.values[i];
+        value.size = LoadLe<std::uint16_t>(descriptors + 4 * i);
+        value.type = descriptors[4 * i + 2];
+        if (value.size > in.Remaining()) {
+            value.size = static_cast<std::uint32_t>(in.Remaining());
+            cut = true;
+        }
+        value.data = in.Take(value.size);
+        cut = cut || SidCutShort(value);
+    }
+    document.repaired = document.repaired || cut;
+    return true;
 }
 
 }  // namespace
@@ -272,29 +350,26 @@ BxDocument ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begi
     in.Skip(2);  // token, unknown byte
     in.Skip(4);  // template identifier
     const auto definition = in.Read<std::uint32_t>();
-    if (definition == in.Position()) {
-        // Defined here: skip the definition to reach the values.
+    const std::size_t after = in.Position();
+    std::size_t values = after;
+    if (definition == after) {
+        // Defined here: the values follow the definition.
         ByteReader header(chunk.first(end), definition);
         header.Skip(20);
-        const auto size = header.Read<std::uint32_t>();
-        in.Seek(header.Position());
-        in.Skip(size);
-    } else if (definition > in.Position()) {
+        const std::size_t size = header.Read<std::uint32_t>();
+        values = header.Position() + size;
+    } else if (definition > after) {
         throw MalformedInput("template defined after its use");
     }
     document.shape = TemplateAt(chunk, definition, cache);
-
-    const auto count = in.Read<std::uint32_t>();
-    if (count > kMaxValues || count * 4ull > in.Remaining()) {
-        throw MalformedInput("substitution values");
-    }
-    const std::uint8_t* descriptors = in.Take(count * 4u);
-    document.values.resize(count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        BxValue& value = document.values[i];
-        value.size = LoadLe<std::uint16_t>(descriptors + 4 * i);
-        value.type = descriptors[4 * i + 2];
-        value.data = in.Take(value.size);
+    document.repaired = document.shape->cutShort;
+    if (!ReadValues(chunk.first(end), values, document)) {
+        // A definition whose size does not fit: its values follow what it held.
+        if (definition != after || values == document.shape->parsedEnd ||
+            !ReadValues(chunk.first(end), document.shape->parsedEnd, document)) {
+            throw MalformedInput("substitution values");
+        }
+        document.repaired = true;
     }
     return document;
 }
@@ -501,7 +576,9 @@ const std::vector<std::pair<std::string, BxTarget>>& BxTemplate::EventData() con
             continue;
         }
         const BxElement& item = elements[piece.index];
-        std::string name = item.name;
+        // A Data item without a Name attribute is unnamed (UserData's items
+        // are named by their elements).
+        std::string name = item.name == "Data" ? std::string() : item.name;
         for (const BxAttribute& attribute : item.attributes) {
             if (attribute.name == "Name") {
                 const BxTarget target = TargetOf(attribute.pieces);

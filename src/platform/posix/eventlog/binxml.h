@@ -86,6 +86,10 @@ struct BxTarget {
 class BxTemplate {
   public:
     std::vector<BxElement> elements;  // elements[0] is the root
+    // Its definition ended before its elements did: they hold what was there.
+    bool cutShort = false;
+    // The chunk offset just past its root element (and the end-of-fragment token).
+    std::uint32_t parsedEnd = 0;
 
     // The target of "Event/System/Provider/@Name"-style paths (cached).
     const BxTarget& Locate(const std::string& path) const;
@@ -93,8 +97,9 @@ class BxTemplate {
     // the list) and kept with the template, so they go when it goes.
     const std::vector<BxTarget>& Locate(std::uint64_t listId,
                                         const std::vector<std::string>& paths) const;
-    // The Data elements under EventData (or UserData's first child): names and
-    // targets; or a single nested target where EventData is a fragment of its own.
+    // The Data elements under EventData (or UserData's first child): names
+    // (empty for a Data element without a Name) and targets; or a single
+    // nested target where EventData is a fragment of its own.
     const std::vector<std::pair<std::string, BxTarget>>& EventData() const;
 
   private:
@@ -113,6 +118,9 @@ struct BxDocument {
     std::vector<BxValue> values;
     std::span<const std::uint8_t> chunk;
     BxTemplateCache* templates = nullptr;
+    // Read in spite of damage: a template definition or values cut short
+    // (a value then holds the bytes that were there).
+    bool repaired = false;
 
     // The value at a path ("Event/System/EventID"); null when there is none.
     BxValue Value(const std::string& path) const;
@@ -146,7 +154,10 @@ class BxTemplateCache {
 };
 
 // Parses the binary XML fragment at [begin, end) of a chunk. Throws
-// MalformedInput on anything it cannot read.
+// MalformedInput on anything it cannot read. Damage that leaves the rest
+// readable is repaired: a template definition that ends early keeps the
+// elements and substitutions it holds, values beyond the record's end are
+// cut at it, and the document is marked `repaired`.
 BxDocument ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin,
                          std::uint32_t end, BxTemplateCache& cache);
 

@@ -77,8 +77,8 @@ std::size_t FixedSize(std::uint8_t type) {
 
 }  // namespace
 
-std::string SidText(const std::uint8_t* data, std::size_t size) {
-    if (size < 8 || data[0] != 1 || size < 8u + 4u * data[1]) {
+std::string SidText(const std::uint8_t* data, std::size_t size, bool asFarAsItGoes) {
+    if (size < 8 || data[0] != 1 || (size < 8u + 4u * data[1] && !asFarAsItGoes)) {
         return {};
     }
     std::uint64_t authority = 0;
@@ -86,7 +86,8 @@ std::string SidText(const std::uint8_t* data, std::size_t size) {
         authority = authority << 8 | data[i];
     }
     std::string text = "S-1-" + std::to_string(authority);
-    for (std::size_t i = 0; i < data[1]; ++i) {
+    const std::size_t count = std::min<std::size_t>(data[1], (size - 8) / 4);
+    for (std::size_t i = 0; i < count; ++i) {
         text += "-" + std::to_string(LoadLe<std::uint32_t>(data + 8 + 4 * i));
     }
     return text;
@@ -138,6 +139,32 @@ std::string FileTimeText(std::uint64_t fileTime) {
                   f.day, f.hour, f.minute, f.second,
                   static_cast<unsigned long long>(fileTime % kFileTimeTicksPerSecond));
     return buffer;
+}
+
+std::vector<BxValue> ArrayElements(const BxValue& value) {
+    if (!(value.type & kBxArray) || value.data == nullptr) {
+        return {value};
+    }
+    const auto base = static_cast<std::uint8_t>(value.type & ~kBxArray);
+    std::vector<BxValue> elements;
+    if (base == kBxString) {
+        std::uint32_t from = 0;
+        for (std::uint32_t at = 0; at + 1 < value.size; at += 2) {
+            if (value.data[at] == 0 && value.data[at + 1] == 0) {
+                elements.push_back({kBxString, value.data + from, at - from});
+                from = at + 2;
+            }
+        }
+        if (from + 1 < value.size) {
+            elements.push_back({kBxString, value.data + from, (value.size - from) & ~1u});
+        }
+        return elements;
+    }
+    const std::size_t size = FixedSize(base);
+    for (std::size_t at = 0; size != 0 && at + size <= value.size; at += size) {
+        elements.push_back({base, value.data + at, static_cast<std::uint32_t>(size)});
+    }
+    return elements;
 }
 
 std::optional<std::uint64_t> BxValueNumber(const BxValue& value) {
@@ -237,7 +264,7 @@ std::string BxValueText(const BxValue& value) {
         case kBxSysTime:
             return SystemTimeText(value.data);
         case kBxSid:
-            return SidText(value.data, value.size);
+            return SidText(value.data, value.size, /*asFarAsItGoes=*/true);
         case kBxBinary:
         default: {
             static const char kDigits[] = "0123456789ABCDEF";

@@ -14,6 +14,11 @@ struct MalformedInput : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Input that ends before what it declares (the rest of it may still be sound).
+struct TruncatedInput : MalformedInput {
+    using MalformedInput::MalformedInput;
+};
+
 template <typename T>
 T LoadLe(const std::uint8_t* p) {
     T value;
@@ -36,7 +41,7 @@ class ByteReader {
 
     void Need(std::size_t count) const {
         if (count > Remaining()) {
-            throw MalformedInput("truncated");
+            throw TruncatedInput("truncated");
         }
     }
     template <typename T>

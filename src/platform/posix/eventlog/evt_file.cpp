@@ -5,6 +5,7 @@
 
 #include "platform/error_codes.h"
 #include "platform/posix/eventlog/byte_reader.h"
+#include "platform/posix/eventlog/log_file_bytes.h"
 
 namespace vzrm::platform::posix {
 namespace {
@@ -23,15 +24,23 @@ bool EvtFile::HasSignature(std::span<const std::uint8_t> bytes) {
 }
 
 std::int32_t EvtFile::Open(const std::string& path) {
-    if (const std::int32_t error = map_.Open(path)) {
+    LogFileBytes file;
+    std::vector<std::uint8_t> bytes;
+    if (const std::int32_t error = file.Open(path)) {
         return error;
     }
-    bytes_ = map_.Bytes();
+    if (const std::int32_t error = file.ReadAll(bytes)) {
+        return error;
+    }
+    owned_ = std::move(bytes);
+    bytes_ = owned_;
+    path_ = path;
     return Index();
 }
 
 std::int32_t EvtFile::Attach(std::span<const std::uint8_t> bytes) {
-    map_ = MappedFile();
+    owned_.clear();
+    path_.clear();
     bytes_ = bytes;
     return Index();
 }

@@ -2,15 +2,15 @@
 // buffer of EVENTLOGRECORDs that wraps back to the end of the header, closed
 // by an end-of-file record. Copies of live logs are often dirty: their header
 // offsets are stale, so the end-of-file record is preferred when present, and
-// damaged places are skipped by searching for the next record.
+// damaged places are skipped by searching for the next record. A file opened
+// by path is read whole into memory at once (classic logs are small), so a
+// file that changes later cannot disturb the read.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
-
-#include "platform/posix/eventlog/mapped_file.h"
 
 namespace vzrm::platform::posix {
 
@@ -46,6 +46,9 @@ class EvtFile {
     // The records from the oldest to the newest.
     const std::vector<EvtRecordPlace>& Records() const { return records_; }
     std::size_t DamagedPlaces() const { return damaged_; }
+    // No end-of-file record: the buffer's end was cut off.
+    bool TruncatedTail() const { return !header_.endRecordFound; }
+    const std::string& Path() const { return path_; }
     // The record's bytes in one piece, joined across the wrap.
     std::vector<std::uint8_t> RecordBytes(const EvtRecordPlace& place) const;
 
@@ -56,7 +59,8 @@ class EvtFile {
     std::uint32_t Dword(std::uint32_t offset) const;  // read across the wrap
     std::uint32_t Advance(std::uint32_t offset, std::uint32_t by) const;
 
-    MappedFile map_;
+    std::string path_;
+    std::vector<std::uint8_t> owned_;  // the file's bytes, when opened by path
     std::span<const std::uint8_t> bytes_;
     EvtFileHeader header_;
     std::vector<EvtRecordPlace> records_;

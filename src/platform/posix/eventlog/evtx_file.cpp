@@ -65,26 +65,62 @@ bool EvtxFile::HasSignature(std::span<const std::uint8_t> bytes) {
 }
 
 std::int32_t EvtxFile::Open(const std::string& path) {
-    if (const std::int32_t error = map_.Open(path)) {
+    if (const std::int32_t error = file_.Open(path)) {
         return error;
     }
-    bytes_ = map_.Bytes();
+    bytes_ = {};
+    size_ = file_.Size();
     return Index();
 }
 
 std::int32_t EvtxFile::Attach(std::span<const std::uint8_t> bytes) {
-    map_ = MappedFile();
+    file_ = LogFileBytes();
     bytes_ = bytes;
+    size_ = bytes.size();
     return Index();
+}
+
+std::int32_t EvtxFile::ReadAt(std::size_t offset, std::span<std::uint8_t> out) const {
+    if (file_.IsOpen()) {
+        return file_.ReadAt(offset, out);
+    }
+    if (offset > bytes_.size() || out.size() > bytes_.size() - offset) {
+        return kErrorEventlogFileChanged;
+    }
+    std::memcpy(out.data(), bytes_.data() + offset, out.size());
+    return kErrorSuccess;
+}
+
+std::int32_t EvtxFile::BlockUsed(std::size_t at, std::size_t available,
+                                 std::span<const std::uint8_t> head, bool& used) const {
+    const auto nonZero = [](std::span<const std::uint8_t> bytes) {
+        return std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; });
+    };
+    used = nonZero(head);
+    if (used) {
+        return kErrorSuccess;
+    }
+    std::vector<std::uint8_t> block(available);
+    const std::int32_t error = ReadAt(at, block);
+    used = error == 0 && nonZero(block);
+    return error;
 }
 
 std::int32_t EvtxFile::Index() {
     header_ = {};
     chunks_.clear();
-    if (!HasSignature(bytes_) || bytes_.size() < 0x80) {
+    damagedBlocks_ = 0;
+    truncatedTail_ = false;
+    std::uint8_t h[0x80];
+    if (size_ < sizeof h) {
         return kErrorInvalidData;
     }
-    const std::uint8_t* h = bytes_.data();
+    if (const std::int32_t error = ReadAt(0, h)) {
+        return error;
+    }
+    if (!HasSignature(h)) {
+        return kErrorInvalidData;
+    }
     header_.firstChunk = LoadLe<std::uint64_t>(h + 0x08);
     header_.lastChunk = LoadLe<std::uint64_t>(h + 0x10);
     header_.nextRecordId = LoadLe<std::uint64_t>(h + 0x18);
@@ -94,23 +130,30 @@ std::int32_t EvtxFile::Index() {
     header_.flags = LoadLe<std::uint32_t>(h + 0x78);
     header_.checksumOk = Crc32(h, 0x78) == LoadLe<std::uint32_t>(h + 0x7C);
 
-    for (std::size_t at = kEvtxFileHeaderSize; at + kEvtxChunkSize <= bytes_.size();
-         at += kEvtxChunkSize) {
-        const std::uint8_t* c = bytes_.data() + at;
-        // Reading a chunk's header maps the pages around it too: let them go
-        // at once, so that finding the chunks of a large log costs no memory.
-        struct ReleaseAround {
-            const MappedFile& map;
-            std::size_t at;
-            ~ReleaseAround() {
-                map.Release(at - std::min<std::size_t>(at, kEvtxChunkSize), 2 * kEvtxChunkSize);
-            }
-        } release{map_, at};
+    std::uint8_t c[kEvtxChunkHeaderSize];
+    for (std::size_t at = kEvtxFileHeaderSize; at < size_; at += kEvtxChunkSize) {
+        const std::size_t available = std::min(kEvtxChunkSize, size_ - at);
+        if (available < kEvtxChunkSize) {
+            truncatedTail_ = true;  // the last chunk is cut short
+        }
+        if (available < kEvtxChunkHeaderSize) {
+            break;
+        }
+        if (const std::int32_t error = ReadAt(at, c)) {
+            return error;
+        }
         if (std::memcmp(c, kChunkSignature, sizeof kChunkSignature) != 0) {
+            // Unused space is zeros; anything else is a chunk that lost its header.
+            bool used = false;
+            if (const std::int32_t error = BlockUsed(at, available, c, used)) {
+                return error;
+            }
+            damagedBlocks_ += used ? 1 : 0;
             continue;
         }
         EvtxChunk chunk;
         chunk.fileOffset = at;
+        chunk.available = static_cast<std::uint32_t>(available);
         chunk.firstRecordId = LoadLe<std::uint64_t>(c + 0x18);
         chunk.lastRecordId = LoadLe<std::uint64_t>(c + 0x20);
         chunk.freeSpaceOffset = LoadLe<std::uint32_t>(c + 0x30);
@@ -122,40 +165,64 @@ std::int32_t EvtxFile::Index() {
         }
         chunks_.push_back(chunk);
     }
+    // Headers of dirty logs count too few chunks, never too many: a file
+    // shorter than its header's count lost its end.
+    if (size_ < kEvtxFileHeaderSize + std::size_t{header_.chunkCount} * kEvtxChunkSize) {
+        truncatedTail_ = true;
+    }
     std::stable_sort(chunks_.begin(), chunks_.end(), [](const EvtxChunk& a, const EvtxChunk& b) {
         return a.firstRecordId < b.firstRecordId;
     });
     return kErrorSuccess;
 }
 
+std::int32_t EvtxFile::ChunkBytes(std::uint32_t index, std::vector<std::uint8_t>& buffer,
+                                  std::span<const std::uint8_t>& bytes) const {
+    const EvtxChunk& chunk = chunks_[index];
+    if (!file_.IsOpen()) {
+        bytes = bytes_.subspan(chunk.fileOffset, chunk.available);
+        return kErrorSuccess;
+    }
+    buffer.resize(chunk.available);
+    bytes = buffer;
+    return file_.ReadAt(chunk.fileOffset, buffer);
+}
+
 EvtxDamage EvtxFile::Damage() const {
     EvtxDamage damage;
+    std::vector<std::uint8_t> buffer;
     for (std::uint32_t i = 0; i < chunks_.size(); ++i) {
         const EvtxChunk& chunk = chunks_[i];
-        const std::uint8_t* c = bytes_.data() + chunk.fileOffset;
+        std::span<const std::uint8_t> bytes;
+        if ((damage.error = ChunkBytes(i, buffer, bytes)) != 0) {
+            break;
+        }
+        const std::uint8_t* c = bytes.data();
         damage.chunksBadHeader += chunk.headerChecksumOk ? 0 : 1;
-        const bool dataOk =
-            Crc32(c + kEvtxChunkHeaderSize, chunk.freeSpaceOffset - kEvtxChunkHeaderSize) ==
-            LoadLe<std::uint32_t>(c + 0x34);
+        const std::uint32_t end = chunk.RecordsEnd();
+        const bool dataOk = end == chunk.freeSpaceOffset &&
+                            Crc32(c + kEvtxChunkHeaderSize, end - kEvtxChunkHeaderSize) ==
+                                LoadLe<std::uint32_t>(c + 0x34);
         damage.chunksBadData += dataOk ? 0 : 1;
-        damage.recordsDamaged += WalkRecords(c, chunk.freeSpaceOffset, [](auto, auto) {});
-        ReleaseChunk(i);
+        damage.recordsDamaged += WalkRecords(c, end, [](auto, auto) {});
     }
     return damage;
 }
 
-void EvtxFile::ReleaseChunk(std::uint32_t chunk) const {
-    map_.Release(chunks_[chunk].fileOffset, kEvtxChunkSize);
-}
-
-std::vector<EvtxRecord> EvtxFile::ChunkRecords(std::uint32_t index) const {
+std::vector<EvtxRecord> EvtxFile::ChunkRecords(std::uint32_t index,
+                                               std::span<const std::uint8_t> bytes,
+                                               std::size_t* damaged) const {
     std::vector<EvtxRecord> records;
-    WalkRecords(bytes_.data() + chunks_[index].fileOffset, chunks_[index].freeSpaceOffset,
-                [&](std::uint32_t at, std::uint32_t size) {
-                    const std::uint8_t* c = bytes_.data() + chunks_[index].fileOffset;
-                    records.push_back({index, at, size, LoadLe<std::uint64_t>(c + at + 8),
-                                       LoadLe<std::uint64_t>(c + at + 16)});
-                });
+    const std::uint8_t* c = bytes.data();
+    const auto end =
+        std::min(chunks_[index].RecordsEnd(), static_cast<std::uint32_t>(bytes.size()));
+    const std::size_t places = WalkRecords(c, end, [&](std::uint32_t at, std::uint32_t size) {
+        records.push_back({index, at, size, LoadLe<std::uint64_t>(c + at + 8),
+                           LoadLe<std::uint64_t>(c + at + 16)});
+    });
+    if (damaged != nullptr) {
+        *damaged += places;
+    }
     return records;
 }
 

@@ -4,7 +4,10 @@
 // that carries the chunk signature is a chunk, whatever the header says, and
 // chunks are visited in the order of their record numbers. Records are read
 // only up to a chunk's free-space offset, so slack space (left-over records
-// Windows never returns) is not part of the log. Damage is counted, never fatal.
+// Windows never returns) is not part of the log. Damage is counted, never fatal;
+// a partial last chunk gives the complete records it holds. A file opened by
+// path is read chunk by chunk with pread, so a file that shrinks or changes
+// meanwhile gives error 1503 instead of a fault.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/eventlog/mapped_file.h"
+#include "platform/posix/eventlog/log_file_bytes.h"
 
 namespace vzrm::platform::posix {
 
@@ -37,11 +40,12 @@ struct EvtxChunk {
     std::uint64_t firstRecordId = 0;
     std::uint64_t lastRecordId = 0;
     std::uint32_t freeSpaceOffset = 0;
+    std::uint32_t available = 0;  // bytes in the file: less than 64 KiB when cut short
     bool headerChecksumOk = false;
 
-    // The chunk's bytes, for offsets that the records' binary XML uses.
-    std::span<const std::uint8_t> Bytes(std::span<const std::uint8_t> file) const {
-        return file.subspan(fileOffset, kEvtxChunkSize);
+    // Where its records end: the free-space offset, or the end of a cut chunk.
+    std::uint32_t RecordsEnd() const {
+        return freeSpaceOffset < available ? freeSpaceOffset : available;
     }
 };
 
@@ -58,6 +62,7 @@ struct EvtxDamage {
     std::size_t chunksBadHeader = 0;  // signature present, header checksum wrong
     std::size_t chunksBadData = 0;    // records checksum wrong (records still read)
     std::size_t recordsDamaged = 0;   // places where a record could not be read
+    std::int32_t error = 0;           // 1503 when the file changed while it was read
 };
 
 class EvtxFile {
@@ -71,27 +76,42 @@ class EvtxFile {
     std::int32_t Attach(std::span<const std::uint8_t> bytes);
 
     const EvtxFileHeader& Header() const { return header_; }
-    std::span<const std::uint8_t> Bytes() const { return bytes_; }
-    // Chunks with the signature and a sound header, ordered by record number.
+    // The file's path; empty for attached bytes.
+    const std::string& Path() const { return file_.Path(); }
+    // Chunks with the signature, ordered by record number.
     const std::vector<EvtxChunk>& Chunks() const { return chunks_; }
+    // 64 KiB blocks that hold neither a chunk nor zeros (a damaged signature).
+    std::size_t DamagedBlocks() const { return damagedBlocks_; }
+    // The file ends inside a chunk, or before the chunks its header counts.
+    bool TruncatedTail() const { return truncatedTail_; }
     // Damage: checksums of the records and places where no record could be
     // read. Reading never needs it (damaged places are skipped as they come),
     // so it costs a pass over the file only when asked for.
     EvtxDamage Damage() const;
 
-    // Pages of a chunk that has been read may leave memory (files opened by path).
-    void ReleaseChunk(std::uint32_t chunk) const;
-
-    // The records of one chunk, in the chunk's order; damaged places skipped.
-    std::vector<EvtxRecord> ChunkRecords(std::uint32_t chunk) const;
+    // A chunk's bytes: a view of attached bytes, or read into `buffer`.
+    // 0, or 1503 when the file no longer holds them as they were.
+    std::int32_t ChunkBytes(std::uint32_t chunk, std::vector<std::uint8_t>& buffer,
+                            std::span<const std::uint8_t>& bytes) const;
+    // The records of a chunk's bytes, in the chunk's order; damaged places
+    // skipped and added to `damaged` when given.
+    std::vector<EvtxRecord> ChunkRecords(std::uint32_t chunk, std::span<const std::uint8_t> bytes,
+                                         std::size_t* damaged = nullptr) const;
 
   private:
     std::int32_t Index();
+    std::int32_t ReadAt(std::size_t offset, std::span<std::uint8_t> out) const;
+    // Whether a block without the chunk signature holds anything but zeros.
+    std::int32_t BlockUsed(std::size_t at, std::size_t available,
+                           std::span<const std::uint8_t> head, bool& used) const;
 
-    MappedFile map_;
-    std::span<const std::uint8_t> bytes_;
+    LogFileBytes file_;
+    std::span<const std::uint8_t> bytes_;  // attached bytes
+    std::size_t size_ = 0;
     EvtxFileHeader header_;
     std::vector<EvtxChunk> chunks_;
+    std::size_t damagedBlocks_ = 0;
+    bool truncatedTail_ = false;
 };
 
 }  // namespace vzrm::platform::posix

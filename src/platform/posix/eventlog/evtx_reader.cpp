@@ -5,23 +5,21 @@
 namespace vzrm::platform::posix {
 
 EvtxChunkState::EvtxChunkState(std::shared_ptr<const EvtxFile> f, std::uint32_t i)
-    : file(std::move(f)),
-      index(i),
-      bytes(file->Chunks()[i].Bytes(file->Bytes())),
-      records(file->ChunkRecords(i)) {}
-
-EvtxChunkState::~EvtxChunkState() {
-    file->ReleaseChunk(index);
-}
+    : file(std::move(f)), index(i) {}
 
 std::optional<EvtxEvent> EvtxReader::Next() {
-    for (;;) {
+    while (error_ == 0) {
         if (!chunk_ || nextRecord_ >= chunk_->records.size()) {
             chunk_.reset();
             if (nextChunk_ >= file_->Chunks().size()) {
                 return std::nullopt;
             }
-            chunk_ = std::make_shared<EvtxChunkState>(file_, nextChunk_++);
+            auto chunk = std::make_shared<EvtxChunkState>(file_, nextChunk_++);
+            if ((error_ = file_->ChunkBytes(chunk->index, chunk->owned, chunk->bytes)) != 0) {
+                break;
+            }
+            chunk->records = file_->ChunkRecords(chunk->index, chunk->bytes, &damagedPlaces_);
+            chunk_ = std::move(chunk);
             nextRecord_ = 0;
             continue;
         }
@@ -30,11 +28,13 @@ std::optional<EvtxEvent> EvtxReader::Next() {
             BxDocument document = ParseFragment(
                 chunk_->bytes, record.offset + static_cast<std::uint32_t>(kEvtxRecordHeaderSize),
                 record.offset + record.size - 4, chunk_->templates);
+            repaired_ += document.repaired ? 1 : 0;
             return EvtxEvent{chunk_, record, std::move(document)};
         } catch (const MalformedInput&) {
             ++skipped_;
         }
     }
+    return std::nullopt;
 }
 
 }  // namespace vzrm::platform::posix

@@ -1,7 +1,7 @@
 // Reading an EVTX file event by event, in record-number order, with each
-// event's binary XML parsed against its chunk's templates. A chunk's pages
-// leave memory once no event of it is held any more, so reading a large log
-// keeps only the chunks in use resident.
+// event's binary XML parsed against its chunk's templates. A chunk's bytes are
+// read when its first event is asked for and freed once no event of it is
+// held any more, so reading a large log keeps only the chunks in use.
 #pragma once
 
 #include <cstdint>
@@ -17,12 +17,12 @@ namespace vzrm::platform::posix {
 // A chunk being read: its bytes and the templates its records define.
 struct EvtxChunkState {
     EvtxChunkState(std::shared_ptr<const EvtxFile> file, std::uint32_t index);
-    ~EvtxChunkState();
     EvtxChunkState(const EvtxChunkState&) = delete;
     EvtxChunkState& operator=(const EvtxChunkState&) = delete;
 
-    std::shared_ptr<const EvtxFile> file;  // keeps the bytes mapped
+    std::shared_ptr<const EvtxFile> file;  // keeps attached bytes alive
     std::uint32_t index;
+    std::vector<std::uint8_t> owned;  // the chunk as read from the file
     std::span<const std::uint8_t> bytes;
     std::vector<EvtxRecord> records;
     BxTemplateCache templates;
@@ -38,10 +38,17 @@ class EvtxReader {
   public:
     explicit EvtxReader(std::shared_ptr<const EvtxFile> file) : file_(std::move(file)) {}
 
-    // The next event that parses; nullopt at the end. Records whose binary XML
-    // cannot be read are skipped and counted.
+    // The next event that parses; nullopt at the end or on an error. Records
+    // whose binary XML cannot be read are skipped and counted.
     std::optional<EvtxEvent> Next();
+    // 0, or 1503 when the file changed while it was read (reading stops).
+    std::int32_t Error() const { return error_; }
+    // Records whose binary XML could not be read.
     std::size_t SkippedRecords() const { return skipped_; }
+    // Places in the chunks read so far where no record could be found.
+    std::size_t DamagedPlaces() const { return damagedPlaces_; }
+    // Records read with values their binary XML cut short.
+    std::size_t RepairedRecords() const { return repaired_; }
 
   private:
     std::shared_ptr<const EvtxFile> file_;
@@ -49,6 +56,9 @@ class EvtxReader {
     std::uint32_t nextChunk_ = 0;
     std::size_t nextRecord_ = 0;
     std::size_t skipped_ = 0;
+    std::size_t damagedPlaces_ = 0;
+    std::size_t repaired_ = 0;
+    std::int32_t error_ = 0;
 };
 
 }  // namespace vzrm::platform::posix

@@ -162,6 +162,20 @@ std::int32_t FileClassicEventLog::Read(EventLogHandle handle, std::uint32_t flag
     return bytesRead == 0 ? kErrorHandleEof : kErrorSuccess;
 }
 
+bool FileClassicEventLog::ReadDamage(EventLogHandle handle, LogReadDamage& damage) {
+    damage = {};
+    const std::lock_guard guard(lock_);
+    const auto it = logs_.find(handle);
+    if (it == logs_.end()) {
+        return false;
+    }
+    const EvtFile& file = *it->second.file;
+    damage.path = file.Path();
+    damage.unreadableRecords = file.DamagedPlaces();
+    damage.truncatedTail = file.TruncatedTail();
+    return true;
+}
+
 void FileClassicEventLog::Close(EventLogHandle handle) {
     const std::lock_guard guard(lock_);
     logs_.erase(handle);

@@ -27,6 +27,7 @@ class FileClassicEventLog final : public IClassicEventLog {
                       std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
                       std::uint32_t& needed) override;
     void Close(EventLogHandle handle) override;
+    bool ReadDamage(EventLogHandle handle, LogReadDamage& damage) override;
 
   private:
     struct Log {

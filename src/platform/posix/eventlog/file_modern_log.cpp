@@ -23,7 +23,8 @@ struct FileModernEventLog::Object {
 namespace {
 
 struct ResultSet final : FileModernEventLog::Object {
-    explicit ResultSet(std::shared_ptr<const EvtxFile> file) : reader(std::move(file)) {}
+    explicit ResultSet(std::shared_ptr<const EvtxFile> f) : file(f), reader(std::move(f)) {}
+    std::shared_ptr<const EvtxFile> file;
     EvtxReader reader;
 };
 
@@ -69,6 +70,16 @@ struct Event final : FileModernEventLog::Object {
     EvtxEvent event;
     std::vector<std::vector<std::uint8_t>> owned;  // values made from forwarded texts
 };
+
+// EventData items as Windows lists them: an array value gives one item per
+// element (each one message insert).
+void AppendDataItems(const BxDocument& document, std::vector<EVT_DATA_ITEM>& items) {
+    for (const auto& [name, value] : document.EventData()) {
+        for (const BxValue& element : ArrayElements(value)) {
+            items.push_back({name, BxValueText(element)});
+        }
+    }
+}
 
 // System values that forwarded events carry as text, and the type Windows
 // gives them in events written by their provider.
@@ -222,7 +233,28 @@ std::int32_t FileModernEventLog::Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE
         }
         events[returned++] = Add(std::make_unique<Event>(std::move(*event)));
     }
+    if (returned == 0 && set->reader.Error() != 0) {
+        return set->reader.Error();  // the events before it were returned first
+    }
     return returned == 0 ? kErrorNoMoreItems : kErrorSuccess;
+}
+
+bool FileModernEventLog::ReadDamage(EVT_HANDLE resultSet, LogReadDamage& damage) {
+    damage = {};
+    const std::lock_guard guard(lock_);
+    auto* set = Find<ResultSet>(resultSet);
+    if (set == nullptr) {
+        return false;
+    }
+    damage.path = set->file->Path();
+    damage.unreadableRecords = set->reader.DamagedPlaces() + set->reader.SkippedRecords();
+    damage.damagedChunks = set->file->DamagedBlocks();
+    for (const EvtxChunk& chunk : set->file->Chunks()) {
+        damage.damagedChunks += chunk.headerChecksumOk ? 0 : 1;
+    }
+    damage.repairedRecords = set->reader.RepairedRecords();
+    damage.truncatedTail = set->file->TruncatedTail();
+    return true;
 }
 
 std::int32_t FileModernEventLog::Close(EVT_HANDLE handle) {
@@ -281,9 +313,7 @@ std::int32_t FileModernEventLog::EventData(EVT_HANDLE event, std::vector<EVT_DAT
         return kErrorInvalidHandle;
     }
     items.clear();
-    for (const auto& [name, value] : target->event.document.EventData()) {
-        items.push_back({name, BxValueText(value)});
-    }
+    AppendDataItems(target->event.document, items);
     return kErrorSuccess;
 }
 
@@ -351,9 +381,7 @@ std::int32_t FileModernEventLog::FormatMessage(EVT_HANDLE metadata, EVT_HANDLE e
             eventId = static_cast<std::uint32_t>(
                 BxValueNumber(target->event.document.Value("Event/System/EventID")).value_or(0));
         }
-        for (const auto& [name, value] : target->event.document.EventData()) {
-            items.push_back({name, BxValueText(value)});
-        }
+        AppendDataItems(target->event.document, items);
         messages = publisher->messages;
         parameters = publisher->parameters;
     }

@@ -27,6 +27,7 @@ class FileModernEventLog final : public IModernEventLog {
     std::int32_t OpenPublisherMetadata(const std::string& publisher, EVT_HANDLE& metadata) override;
     std::int32_t FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event, std::uint32_t messageId,
                                std::uint32_t flags, std::string& text) override;
+    bool ReadDamage(EVT_HANDLE resultSet, LogReadDamage& damage) override;
 
     struct Object;
 

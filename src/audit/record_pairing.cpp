@@ -1,0 +1,179 @@
+// The passes after reading: pairing of opens and closes, and the searches it
+// makes within one machine's records.
+#include <algorithm>
+
+#include "audit/event_fields.h"
+#include "audit/event_interpreter.h"
+
+namespace vzrm {
+namespace {
+
+using Position = CRecordList::Position;
+
+struct OpenKey {
+    std::uint32_t machine;
+    std::uint32_t processId;
+    CRecordList::TextKey process;
+    CRecordList::TextKey object;
+    bool operator==(const OpenKey&) const = default;
+};
+
+struct OpenKeyHash {
+    std::size_t operator()(const OpenKey& k) const {
+        std::uint64_t h = k.machine;
+        h = h * 0x9E3779B97F4A7C15ull ^ k.processId;
+        h = h * 0x9E3779B97F4A7C15ull ^ k.process;
+        h = h * 0x9E3779B97F4A7C15ull ^ k.object;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+};
+
+}  // namespace
+
+std::optional<Position> CEventInterpreter::FirstCloseAfter(Machine& m, std::uint32_t handle,
+                                                           Position after) {
+    const std::vector<Position>& closes = m.list.HandleCloses(handle);
+    std::size_t& cursor = m.closeCursor[handle];
+    // The walk only moves forward and removals are final, so the cursor never goes back.
+    while (cursor < closes.size() && (closes[cursor] <= after || !m.list.IsLive(closes[cursor]))) {
+        ++cursor;
+    }
+    return cursor < closes.size() ? std::optional(closes[cursor]) : std::nullopt;
+}
+
+std::optional<Position> CEventInterpreter::RecorderDeleteAfter(const Machine& m, Position close,
+                                                               CRecordList::TextKey object) {
+    const std::int64_t closeTime = m.list.At(close).time;
+    auto isRecorderDelete = [&](Position p) {
+        const AUDIT_RECORD& r = m.list.At(p);
+        return r.action == ACTION_DELETE && m.list.ObjectKey(p) == object &&
+               IsRecorderProgram(r.processName);
+    };
+    if (!m.list.InTimeOrder()) {
+        for (auto p = m.list.NextLive(close); p && WithinOneSecond(closeTime, m.list.At(*p).time);
+             p = m.list.NextLive(*p)) {
+            if (isRecorderDelete(*p)) {
+                return p;
+            }
+        }
+        return std::nullopt;
+    }
+    const std::vector<Position>& deletes = m.list.ObjectDeletes(object);
+    for (auto it = std::upper_bound(deletes.begin(), deletes.end(), close);
+         it != deletes.end() && WithinOneSecond(closeTime, m.list.At(*it).time); ++it) {
+        if (m.list.IsLive(*it) && isRecorderDelete(*it)) {
+            return *it;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Position> CEventInterpreter::ReopenAfter(const Machine& m, Position close) {
+    const AUDIT_RECORD& r = m.list.At(close);
+    const CRecordList::TextKey object = m.list.ObjectKey(close);
+    const CRecordList::TextKey process = m.list.ProcessKey(close);
+    auto isReopen = [&](Position p) {
+        const AUDIT_RECORD& o = m.list.At(p);
+        return (o.action == ACTION_OPEN || o.action == ACTION_CREATE) &&
+               m.list.ObjectKey(p) == object && o.processId == r.processId &&
+               m.list.ProcessKey(p) == process;
+    };
+    if (!m.list.InTimeOrder()) {
+        for (auto p = m.list.NextLive(close); p && WithinOneSecond(r.time, m.list.At(*p).time);
+             p = m.list.NextLive(*p)) {
+            if (isReopen(*p)) {
+                return p;
+            }
+        }
+        return std::nullopt;
+    }
+    const std::vector<Position>& opens = m.list.ObjectOpens(object);
+    for (auto it = std::upper_bound(opens.begin(), opens.end(), close);
+         it != opens.end() && WithinOneSecond(r.time, m.list.At(*it).time); ++it) {
+        if (m.list.IsLive(*it) && isReopen(*it)) {
+            return *it;
+        }
+    }
+    return std::nullopt;
+}
+
+void CEventInterpreter::RemoveObjectRecords(Machine& m, CRecordList::TextKey object, Position from,
+                                            Position through) {
+    const std::vector<Position>& records = m.list.ObjectRecords(object);
+    for (auto it = std::lower_bound(records.begin(), records.end(), from);
+         it != records.end() && *it <= through; ++it) {
+        m.list.Remove(*it);
+    }
+}
+
+void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) {
+    std::unordered_map<OpenKey, std::uint32_t, OpenKeyHash> openCount;
+    std::vector<AUDIT_RECORD> kept;
+    kept.reserve(RecordCount());
+    // Removals only reach forwards, so the walk never goes back; after one it
+    // stays where it is and moves on to the next live record.
+    std::size_t next = 0;
+    while (next < order_.size()) {
+        const auto [machine, at] = order_[next];
+        Machine& m = machines_[machine];
+        CRecordList& list = m.list;
+        if (!list.IsLive(at)) {
+            ++next;
+            continue;
+        }
+        if (stopRequested && stopRequested()) {
+            break;
+        }
+        const AUDIT_RECORD& r = list.At(at);
+        if (!IsReportAction(r.action)) {
+            ++next;
+            continue;
+        }
+        if (r.action == ACTION_CREATE) {
+            // A file a recorder deletes within a second of closing it was never
+            // worth reporting: its whole short life goes.
+            if (const auto close = FirstCloseAfter(m, r.handleId, at)) {
+                if (const auto del = RecorderDeleteAfter(m, *close, list.ObjectKey(at))) {
+                    RemoveObjectRecords(m, list.ObjectKey(at), at, *del);
+                    continue;
+                }
+            }
+        }
+        const OpenKey key{machine, r.processId, list.ProcessKey(at), list.ObjectKey(at)};
+        bool keep = true;
+        if (r.action == ACTION_CLOSE) {
+            // A close and a reopen by the same process within a second are one access.
+            if (const auto reopen = ReopenAfter(m, at)) {
+                list.Remove(*reopen);
+                list.Remove(at);
+                continue;
+            }
+            if (const auto count = openCount.find(key); count != openCount.end()) {
+                if (--count->second > 0) {
+                    keep = false;
+                } else {
+                    openCount.erase(count);
+                }
+            }
+        } else if (r.action == ACTION_OPEN || r.action == ACTION_CREATE) {
+            const auto [count, inserted] = openCount.try_emplace(key, 1);
+            if (!inserted) {
+                ++count->second;
+                keep = false;
+            }
+        }
+        if (keep) {
+            kept.push_back(r);
+        }
+        ++next;
+    }
+    final_ = std::move(kept);
+    for (Machine& m : machines_) {
+        m.list = CRecordList();
+        m.closeCursor.clear();
+    }
+    order_.clear();
+    paired_ = true;
+}
+
+}  // namespace vzrm

@@ -1,0 +1,19 @@
+#include "report/log_damage_note.h"
+
+#include <cstdint>
+
+#include "audit/resource_text.h"
+
+namespace vzrm {
+
+std::string LogDamageText(const platform::LogReadDamage& damage) {
+    if (!damage.Any()) {
+        return {};
+    }
+    return FormatResource(58440, damage.path, static_cast<std::uint32_t>(damage.unreadableRecords),
+                          static_cast<std::uint32_t>(damage.damagedChunks),
+                          static_cast<std::uint32_t>(damage.repairedRecords),
+                          damage.truncatedTail ? "yes" : "no");
+}
+
+}  // namespace vzrm
