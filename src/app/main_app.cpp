@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/interrupt_signals.h"
+#include "app/terminal_progress.h"
 #include "audit/resource_text.h"
 #include "diagnostics/exceptions.h"
 #include "platform/named_mutex.h"
@@ -173,6 +174,9 @@ int CMainApp::Start(const std::vector<std::string>& args) {
 int CMainApp::RunReport() {
     log_.Open(kEventSource);
     CHeadlessRunHost host(log_, options_.GetOptStr("LogFold"), soft_.ProductText());
+    // Someone watching a run by hand sees how far the read of the log is.
+    const std::unique_ptr<CProgressLine> progress = TerminalProgress("vzrmaud");
+    host.SetProgress(progress.get());
     CReportRun run(options_, host);
     run.LoadStoredDates();
     {

@@ -1,12 +1,15 @@
 // vzrmlog: shows what the program sees in a Security log file.
 //   vzrmlog info FILE    format, interface level, records, chunks, damage
-//   vzrmlog dump FILE    one line per event: record number, event ID, UTC time,
+//   vzrmlog dump FILE [--format tsv|json]
+//                        one line per event: record number, event ID, UTC time,
 //                        provider, computer, then each EventData value as
 //                        name=value, tab-separated; an unnamed value (and each
 //                        element of an array) as DataN= by its insert number N,
 //                        binary values in upper-case hex (classic logs: 1=, 2=,
-//                        ..., and Binary= for the record's data)
+//                        ..., and Binary= for the record's data); or one JSON
+//                        object per event
 //   vzrmlog records FILE [--from "YYYY-MM-DD HH:MM:SS"] [--to ...] [--ext .EXT]
+//                        [--format tsv|csv|json]
 //                        the reader's final records of the period (local times;
 //                        bounds open when left out); --ext replaces ".zrm". The
 //                        message files come from the registry store
@@ -14,6 +17,10 @@
 //   vzrmlog folders [--output FILE] [FOLDER...]
 //                        the list of folders for audit over the fixed drives or
 //                        the folders given, to FILE or standard output
+// While a log is read, a progress line shows on standard error when it is a
+// terminal (for dump, when standard output is not one).
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -21,6 +28,9 @@
 #include <memory>
 #include <string>
 
+#include "app/dump_line.h"
+#include "app/terminal_progress.h"
+#include "app/tool_version.h"
 #include "audit/security_log_reader.h"
 #include "audit/wide_text.h"
 #include "diagnostics/error_info.h"
@@ -35,6 +45,7 @@
 #include "platform/posix/eventlog/log_location.h"
 #include "platform/posix/posix_folders.h"
 #include "report/folder_list_command.h"
+#include "report/record_lines.h"
 #include "report/report_row.h"
 
 using namespace vzrm::platform;
@@ -46,12 +57,33 @@ void Emit(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
+constexpr char kUsage[] =
+    "usage: vzrmlog info FILE\n"
+    "       vzrmlog dump FILE [--format tsv|json]\n"
+    "       vzrmlog records FILE [--from \"YYYY-MM-DD HH:MM:SS\"] [--to ...] [--ext .EXT]\n"
+    "                            [--format tsv|csv|json]\n"
+    "       vzrmlog folders [--output FILE] [FOLDER...]\n"
+    "       vzrmlog --help | --version\n";
+
 int Usage() {
-    std::cerr
-        << "usage: vzrmlog info FILE\n       vzrmlog dump FILE\n"
-           "       vzrmlog records FILE [--from \"YYYY-MM-DD HH:MM:SS\"] [--to ...] [--ext .EXT]\n"
-           "       vzrmlog folders [--output FILE] [FOLDER...]\n";
+    std::cerr << kUsage;
     return 2;
+}
+
+// The progress line of the read under way, when someone watches.
+std::unique_ptr<vzrm::CProgressLine> g_progress;
+
+void Progress(std::uint64_t events, std::uint64_t position, std::uint64_t size) {
+    if (g_progress) {
+        g_progress->Update(events, position, size);
+    }
+}
+
+// Wipes the progress line before anything else is written.
+void EndProgress() {
+    if (g_progress) {
+        g_progress->Finish();
+    }
 }
 
 bool ParseLocal(const std::string& text, vzrm::CLocalDateTime& out) {
@@ -68,6 +100,7 @@ int Records(int argc, char** argv) {
     vzrm::CLocalDateTime from;
     vzrm::CLocalDateTime to;
     std::string extension = ".zrm";
+    vzrm::RecordFormat format = vzrm::RecordFormat::tsv;
     for (int i = 3; i < argc; i += 2) {
         const std::string option = argv[i];
         if (i + 1 >= argc) {
@@ -80,9 +113,13 @@ int Records(int argc, char** argv) {
                       << ": expected a local date-time \"YYYY-MM-DD HH:MM:SS\"\n";
             return 2;
         }
+        if (option == "--format" && !vzrm::ParseRecordFormat(value, format)) {
+            std::cerr << "vzrmlog: " << value << ": the format is tsv, csv or json\n";
+            return 2;
+        }
         if (option == "--ext") {
             extension = value;
-        } else if (option != "--from" && option != "--to") {
+        } else if (option != "--from" && option != "--to" && option != "--format") {
             return Usage();
         }
     }
@@ -93,31 +130,19 @@ int Records(int argc, char** argv) {
     }
     setenv("VZRM_SECURITY_LOG", path.c_str(), 1);
     vzrm::CSecurityLogReader reader(nullptr, extension);
-    if (!reader.OpenReader() || reader.ReadPeriod(from, to) != 1) {
+    reader.SetProgress([](const vzrm::ReadProgress& p) { Progress(p.events, p.position, p.size); });
+    const bool read = reader.OpenReader() && reader.ReadPeriod(from, to) == 1;
+    EndProgress();
+    if (!read) {
         std::cerr << "vzrmlog: " << path << ": the log could not be read\n"
                   << vzrm::g_errorInfo.Render();
         return 1;
     }
+    Emit(vzrm::RecordHeader(format));
     for (const vzrm::AUDIT_RECORD& r : reader.TakeRecords()) {
-        char numbers[96];
-        std::snprintf(numbers, sizeof numbers, "0x%X\t0x%X\t%u\t%llu", r.handleId, r.processId,
-                      r.eventId, static_cast<unsigned long long>(r.recordNumber));
-        Emit(vzrm::InstantToReportText(r.time, "%Y.%m.%d") + "\t" +
-             vzrm::InstantToReportText(r.time, "%H:%M:%S") + "\t" + r.computer + "\t" + r.user +
-             "\t" + r.objectName + "\t" + vzrm::ActionWord(r.action) + "\t" + r.processName + "\t" +
-             numbers + "\n");
+        Emit(vzrm::RecordLine(r, format));
     }
     return 0;
-}
-
-// Values stay on one line and in their column.
-std::string OneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\t' || c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
 }
 
 std::string VariantText(const EVT_VARIANT& v) {
@@ -133,7 +158,7 @@ std::string VariantText(const EVT_VARIANT& v) {
     }
 }
 
-int DumpModern(const std::string& path) {
+int DumpModern(const std::string& path, bool json) {
     FileModernEventLog log;
     EVT_HANDLE query = 0;
     EVT_HANDLE context = 0;
@@ -150,25 +175,32 @@ int DumpModern(const std::string& path) {
     std::vector<EVT_DATA_ITEM> items;
     std::uint32_t returned = 0;
     std::int32_t next = kErrorSuccess;
+    std::uint64_t read = 0;
     while ((next = log.Next(query, events, kEvtInfinite, returned)) == kErrorSuccess) {
         for (std::uint32_t i = 0; i < returned; ++i) {
             std::uint32_t needed = 0;
             if (log.Render(context, events[i], EvtRenderEventValues, values, needed) == 0 &&
                 log.EventData(events[i], items) == 0) {
-                std::string line;
-                for (const EVT_VARIANT& value : values) {
-                    line += (line.empty() ? "" : "\t") + OneLine(VariantText(value));
-                }
                 for (std::size_t n = 0; n < items.size(); ++n) {
-                    const std::string& name = items[n].name;
-                    line += '\t' + (name.empty() ? "Data" + std::to_string(n + 1) : name) + '=' +
-                            OneLine(items[n].text);
+                    if (items[n].name.empty()) {
+                        items[n].name = "Data" + std::to_string(n + 1);  // its insert number
+                    }
                 }
-                Emit(line + '\n');
+                const std::string head[5] = {VariantText(values[0]), VariantText(values[1]),
+                                             VariantText(values[2]), VariantText(values[3]),
+                                             VariantText(values[4])};
+                Emit(vzrm::DumpLine(head, items, json));
             }
             log.Close(events[i]);
         }
+        std::uint64_t position = 0;
+        std::uint64_t size = 0;
+        read += returned;
+        if (log.ReadPosition(query, position, size)) {
+            Progress(read, position, size);
+        }
     }
+    EndProgress();
     log.Close(context);
     log.Close(query);
     if (next != kErrorNoMoreItems) {
@@ -188,40 +220,48 @@ std::string NarrowText(const std::vector<std::uint8_t>& r, std::size_t& at) {
     return text;
 }
 
-int DumpClassic(const std::string& path) {
+int DumpClassic(const std::string& path, bool json) {
     FileClassicEventLog log;
     EventLogHandle handle = 0;
     if (log.OpenBackup(path, handle) != 0) {
         std::cerr << "vzrmlog: " << path << ": cannot be read\n";
         return 1;
     }
+    std::uint64_t read = 0;
     const std::int32_t error =
-        ForEachClassicRecord(log, handle, [](const EVENTLOGRECORD& head, auto bytes) {
+        ForEachClassicRecord(log, handle, [&](const EVENTLOGRECORD& head, auto bytes) {
             const std::vector<std::uint8_t> r(bytes.begin(), bytes.end());
             std::size_t text = sizeof head;
             const std::string source = NarrowText(r, text);
             const std::string computer = NarrowText(r, text);
-            std::string line =
-                std::to_string(head.RecordNumber) + '\t' + std::to_string(head.EventID & 0xFFFF) +
-                '\t' +
-                FileTimeText(static_cast<std::uint64_t>(FileTimeFromInstant(head.TimeGenerated))) +
-                '\t' + source + '\t' + computer;
+            const std::string fields[5] = {
+                std::to_string(head.RecordNumber), std::to_string(head.EventID & 0xFFFF),
+                FileTimeText(static_cast<std::uint64_t>(FileTimeFromInstant(head.TimeGenerated))),
+                source, computer};
+            std::vector<EVT_DATA_ITEM> items;
             text = head.StringOffset;
             for (std::uint16_t i = 0; i < head.NumStrings; ++i) {
-                line += '\t' + std::to_string(i + 1) + '=' + OneLine(NarrowText(r, text));
+                items.push_back({std::to_string(i + 1), NarrowText(r, text)});
             }
             if (head.DataLength != 0 && head.DataOffset <= r.size() &&
                 head.DataLength <= r.size() - head.DataOffset) {
-                line += "\tBinary=" +
-                        BxValueText({kBxBinary, r.data() + head.DataOffset, head.DataLength});
+                items.push_back({"Binary", BxValueText({kBxBinary, r.data() + head.DataOffset,
+                                                        head.DataLength})});
             }
-            Emit(line + '\n');
+            Emit(vzrm::DumpLine(fields, items, json));
+            std::uint64_t position = 0;
+            std::uint64_t size = 0;
+            if (log.ReadPosition(handle, position, size)) {
+                Progress(++read, position, size);
+            }
         });
+    EndProgress();
+    log.Close(handle);
     if (error != 0) {
         std::cerr << "vzrmlog: " << path << ": read failed (error " << error << ")\n";
+        return 1;
     }
-    log.Close(handle);
-    return error == 0 ? 0 : 1;
+    return 0;
 }
 
 int InfoModern(const std::string& path) {
@@ -234,9 +274,12 @@ int InfoModern(const std::string& path) {
     std::size_t events = 0;
     std::map<std::string, std::size_t> byId;
     while (auto event = reader.Next()) {
-        ++events;
+        if (++events % 64 == 1) {
+            Progress(events, reader.Position(), reader.FileSize());
+        }
         ++byId[BxValueText(event->document.Value("Event/System/EventID"))];
     }
+    EndProgress();
     const EvtxFileHeader& h = file->Header();
     const EvtxDamage damage = file->Damage();
     if (reader.Error() != 0 || damage.error != 0) {
@@ -273,10 +316,16 @@ int InfoClassic(const std::string& path) {
         return 1;
     }
     std::map<std::uint32_t, std::size_t> byId;
+    std::uint64_t events = 0;
     for (const EvtRecordPlace& place : file.Records()) {
         const std::vector<std::uint8_t> r = file.RecordBytes(place);
         ++byId[LoadLe<std::uint32_t>(r.data() + 20) & 0xFFFF];
+        if (++events % 64 == 1) {
+            // Records go oldest first; the share read stands for the place in the file.
+            Progress(events, events * file.FileSize() / file.Records().size(), file.FileSize());
+        }
     }
+    EndProgress();
     const EvtFileHeader& h = file.Header();
     std::cout << "file\t" << path << "\nformat\tEVT " << h.majorVersion << "." << h.minorVersion
               << "\ninterface\tclassic (NT 5)\nevents\t" << file.Records().size()
@@ -295,25 +344,45 @@ int InfoClassic(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::string(argv[1]) == "folders") {
+    const std::string first = argc >= 2 ? argv[1] : "";
+    if (argc == 2 && (first == "--help" || first == "-h")) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 2 && first == "--version") {
+        std::cout << vzrm::ToolVersionText("vzrmlog");
+        return 0;
+    }
+    if (first == "folders") {
         return vzrm::RunFolderListCommand({argv + 2, argv + argc}, PosixFolderSource(), std::cerr);
     }
-    if (argc >= 3 && std::string(argv[1]) == "records") {
+    // Dump's own lines are its progress when they go to the terminal.
+    if (first != "dump" || isatty(STDOUT_FILENO) == 0) {
+        g_progress = vzrm::TerminalProgress("vzrmlog");
+    }
+    if (argc >= 3 && first == "records") {
         return Records(argc, argv);
     }
-    if (argc != 3) {
+    bool json = false;
+    if (argc == 5 && first == "dump" && std::string(argv[3]) == "--format") {
+        vzrm::RecordFormat format = vzrm::RecordFormat::tsv;
+        if (!vzrm::ParseRecordFormat(argv[4], format) || format == vzrm::RecordFormat::csv) {
+            std::cerr << "vzrmlog: " << argv[4] << ": the format of dump is tsv or json\n";
+            return 2;
+        }
+        json = format == vzrm::RecordFormat::json;
+    } else if (argc != 3) {
         return Usage();
     }
-    const std::string command = argv[1];
     const std::string path = argv[2];
-    if (command != "info" && command != "dump") {
+    if (first != "info" && first != "dump") {
         return Usage();
     }
     switch (DetectLogFormat(path)) {
         case LogFormat::modern:
-            return command == "info" ? InfoModern(path) : DumpModern(path);
+            return first == "info" ? InfoModern(path) : DumpModern(path, json);
         case LogFormat::classic:
-            return command == "info" ? InfoClassic(path) : DumpClassic(path);
+            return first == "info" ? InfoClassic(path) : DumpClassic(path, json);
         case LogFormat::none:
         default:
             std::cerr << "vzrmlog: " << path

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tool_version.h"
 #include "diagnostics/error_texts.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
@@ -24,14 +25,18 @@ namespace {
 using namespace vzrm;
 using namespace vzrm::platform;
 
+constexpr char kUsage[] =
+    "usage: vzrmreg query  KEY [/v NAME] [/s]\n"
+    "       vzrmreg add    KEY [/v NAME | /ve] [/t TYPE] [/d DATA] [/f]\n"
+    "       vzrmreg delete KEY [/v NAME | /ve] [/f]\n"
+    "       vzrmreg import FILE.reg\n"
+    "       vzrmreg export KEY FILE.reg\n"
+    "       vzrmreg --help | --version\n"
+    "KEY: HKLM\\... or HKCU\\...; TYPE: REG_SZ, REG_EXPAND_SZ, REG_DWORD, REG_BINARY, "
+    "REG_MULTI_SZ\n";
+
 int Usage() {
-    std::cerr << "usage: vzrmreg query  KEY [/v NAME] [/s]\n"
-                 "       vzrmreg add    KEY [/v NAME | /ve] [/t TYPE] [/d DATA] [/f]\n"
-                 "       vzrmreg delete KEY [/v NAME | /ve] [/f]\n"
-                 "       vzrmreg import FILE.reg\n"
-                 "       vzrmreg export KEY FILE.reg\n"
-                 "KEY: HKLM\\... or HKCU\\...; TYPE: REG_SZ, REG_EXPAND_SZ, REG_DWORD, REG_BINARY, "
-                 "REG_MULTI_SZ\n";
+    std::cerr << kUsage;
     return 1;
 }
 
@@ -326,6 +331,15 @@ int Export(HKEY root, const std::string& path, const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string first = argc == 2 ? argv[1] : "";
+    if (first == "--help" || first == "-h" || first == "/?") {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (first == "--version") {
+        std::cout << ToolVersionText("vzrmreg");
+        return 0;
+    }
     if (argc < 3) {
         return Usage();
     }

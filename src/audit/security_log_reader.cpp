@@ -111,6 +111,15 @@ void CSecurityLogReader::Offer(AUDIT_RECORD record, const std::string& message, 
     interpreter_.AddRecord(std::move(record));
 }
 
+template <typename Log, typename Handle>
+void CSecurityLogReader::ReportProgress(Log& log, Handle handle) {
+    ReadProgress progress;
+    if (progress_ && !probe_ && log.ReadPosition(handle, progress.position, progress.size)) {
+        progress.events = eventsRead_;
+        progress_(progress);
+    }
+}
+
 int CSecurityLogReader::ReadLog(const std::string& log, const std::string& archive) {
     try {
         return QuerySystemVersion().major > 5 ? ReadModernLog(log, archive)
@@ -138,6 +147,7 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     interpreter_ = CEventInterpreter(extension_);
     latest_ = 0;
     damage_ = {};
+    eventsRead_ = 0;
     if (!SystemIsSupported()) {
         g_errorInfo.SetError("GLCJJTTZXCJLLVJ", kErrorCallNotImplemented);
         return -1;
@@ -214,6 +224,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
             }
             const std::span<const std::uint8_t> record(buffer.data() + at, head.Length);
             at += head.Length;
+            ++eventsRead_;
             if (probe_) {
                 probeTime_ = head.TimeGenerated;
                 done = true;
@@ -253,6 +264,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
             r.time = head.TimeGenerated;
             Offer(std::move(r), message, true);
         }
+        ReportProgress(ClassicEventLog(), handle);
     }
     platform::LogReadDamage damage;
     if (ClassicEventLog().ReadDamage(handle, damage)) {
@@ -379,6 +391,8 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
         for (std::uint32_t i = 0; i < returned; ++i) {
             log.Close(events[i]);
         }
+        eventsRead_ += returned;
+        ReportProgress(log, query);
     }
     platform::LogReadDamage damage;
     if (log.ReadDamage(query, damage)) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,13 @@ class CEvtHandleCache
     void ReleaseValue(EVT_HANDLE_WITH_ERROR& value) override;
 };
 
+// How far a read of the log has come.
+struct ReadProgress {
+    std::uint64_t events = 0;    // events read so far, of every kind
+    std::uint64_t position = 0;  // bytes of the log file behind the read
+    std::uint64_t size = 0;      // the log file's size
+};
+
 class CSecurityLogReader {
   public:
     // `stopEvent` (may be null) is the run's stop event; `extension` the one
@@ -53,6 +61,12 @@ class CSecurityLogReader {
     // The oldest event's time (of all the files read); null when there is
     // none or the read failed.
     CLocalDateTime GetOldestEventTime();
+
+    // Told after each batch of events that ReadPeriod takes from the log, on
+    // the reading thread, when the log knows its position.
+    void SetProgress(std::function<void(const ReadProgress&)> progress) {
+        progress_ = std::move(progress);
+    }
 
     std::int64_t LatestEventTime() const { return latest_; }
     // What the last read met of damage in the log file (none when it read
@@ -74,6 +88,8 @@ class CSecurityLogReader {
     bool FirstSight(const std::string& computer, std::uint64_t recordNumber);
     void NoteEventTime(std::int64_t time);
     void Offer(AUDIT_RECORD record, const std::string& message, bool classic);
+    template <typename Log, typename Handle>
+    void ReportProgress(Log& log, Handle handle);
 
     const std::atomic<bool>* stopEvent_;
     std::string extension_;
@@ -85,6 +101,8 @@ class CSecurityLogReader {
     std::int64_t latest_ = 0;
     bool probe_ = false;
     std::int64_t probeTime_ = 0;
+    std::function<void(const ReadProgress&)> progress_;
+    std::uint64_t eventsRead_ = 0;
     bool readArchives_ = false;
     CReadRecords readRecords_;
     platform::LogReadDamage damage_;

@@ -100,6 +100,12 @@ class IClassicEventLog {
         damage = {};
         return false;
     }
+    // How far the reads through `handle` have come: `position` bytes into a
+    // log file of `size` bytes. False when that is not known.
+    virtual bool ReadPosition(EventLogHandle, std::uint64_t& position, std::uint64_t& size) {
+        position = size = 0;
+        return false;
+    }
 };
 
 // Reads every record forwards from the oldest, growing the buffer as needed;
@@ -204,6 +210,12 @@ class IModernEventLog {
     // the query has no file.
     virtual bool ReadDamage(EVT_HANDLE /*resultSet*/, LogReadDamage& damage) {
         damage = {};
+        return false;
+    }
+    // How far Next has come through `resultSet`: `position` bytes into a log
+    // file of `size` bytes. False when that is not known.
+    virtual bool ReadPosition(EVT_HANDLE, std::uint64_t& position, std::uint64_t& size) {
+        position = size = 0;
         return false;
     }
 };

@@ -33,8 +33,20 @@ bool CZrmAuditProc::IsStopRequested() const {
     return stopEvent_.load() || g_bStopRequested.load();
 }
 
-void CZrmAuditProc::Post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam) {
-    notify_.PostRunMessage({message, wParam, lParam});
+void CZrmAuditProc::Post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam,
+                         std::int64_t extra) {
+    notify_.PostRunMessage({message, wParam, lParam, extra});
+}
+
+void CZrmAuditProc::PostProgress(const ReadProgress& progress) {
+    const auto now = std::chrono::steady_clock::now();
+    if (progressPosted_ && now - lastProgress_ < std::chrono::milliseconds(100)) {
+        return;
+    }
+    progressPosted_ = true;
+    lastProgress_ = now;
+    Post(WM_AUDIT_PROGRESS, static_cast<std::int64_t>(progress.events),
+         static_cast<std::int64_t>(progress.position), static_cast<std::int64_t>(progress.size));
 }
 
 void CZrmAuditProc::Run() {
@@ -58,6 +70,8 @@ void CZrmAuditProc::Run() {
 int CZrmAuditProc::WriteAuditReport() {
     enum class Outcome { complete, interrupted, failed };
     CSecurityLogReader reader(&stopEvent_);
+    progressPosted_ = false;
+    reader.SetProgress([this](const ReadProgress& progress) { PostProgress(progress); });
     reader.SetReadArchives(readArchives_);
     Outcome outcome = Outcome::complete;
     const auto fail = [&](const char* point) {

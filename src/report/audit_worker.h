@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,6 +14,8 @@
 #include "report/run_messages.h"
 
 namespace vzrm {
+
+struct ReadProgress;
 
 // What the worker needs of the run that owns the report file.
 class IAuditReportTarget {
@@ -42,21 +45,27 @@ class CZrmAuditProc {
     void RequestStop() { stopEvent_ = true; }
     const std::string& ListSeparator() const { return listSeparator_; }
 
-    // Writes the report and posts WM_AUDIT_COUNT and WM_AUDIT_LASTDATA (unless
-    // interrupted), then WM_AUDIT_DONE with -1, 0 or 1.
+    // Writes the report and posts WM_AUDIT_PROGRESS while it reads the log,
+    // WM_AUDIT_COUNT and WM_AUDIT_LASTDATA (unless interrupted), then
+    // WM_AUDIT_DONE with -1, 0 or 1.
     virtual void Run();
     // -1 failed, 0 interrupted, 1 complete.
     int WriteAuditReport();
     bool IsStopRequested() const;
 
   private:
-    void Post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam);
+    void Post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam,
+              std::int64_t extra = 0);
+    // WM_AUDIT_PROGRESS, at most ten times a second.
+    void PostProgress(const ReadProgress& progress);
 
     std::uint32_t rowCount_ = 0;
     std::string listSeparator_;
     std::int64_t latestEventTime_ = 0;
     CLocalDateTime periodStart_;
     CLocalDateTime periodEnd_;
+    std::chrono::steady_clock::time_point lastProgress_;
+    bool progressPosted_ = false;
     bool readArchives_ = false;
     std::atomic<bool> stopEvent_{false};
     IAuditReportTarget& target_;

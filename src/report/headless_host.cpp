@@ -31,12 +31,23 @@ void CHeadlessRunHost::RunUntilDone(CReportRun& run) {
         const std::optional<RunMessage> message =
             g_bRunning ? std::optional(queue_.Wait()) : queue_.TryTake();
         if (!message) {
-            return;
+            break;
+        }
+        if (message->message == WM_AUDIT_PROGRESS) {
+            if (progress_ != nullptr) {
+                progress_->Update(static_cast<std::uint64_t>(message->wParam),
+                                  static_cast<std::uint64_t>(message->lParam),
+                                  static_cast<std::uint64_t>(message->extra));
+            }
+            continue;
         }
         Dispatch(run, *message);
         if (message->message == WM_AUDIT_DONE) {
-            return;
+            break;
         }
+    }
+    if (progress_ != nullptr) {
+        progress_->Finish();
     }
 }
 

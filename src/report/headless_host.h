@@ -6,6 +6,7 @@
 #include <string>
 
 #include "report/application_log.h"
+#include "report/progress_line.h"
 #include "report/report_run.h"
 #include "report/run_host.h"
 
@@ -22,6 +23,9 @@ class CHeadlessRunHost : public IRunHost {
     // this thread) is logged at once and fails the run.
     void RunUntilDone(CReportRun& run);
     bool CloseRequested() const { return closeRequested_; }
+    // Where the worker's progress is drawn (null: nowhere); it must outlive
+    // RunUntilDone, which wipes it when the run ends.
+    void SetProgress(CProgressLine* progress) { progress_ = progress; }
     // A program exception was caught (and logged) while the run was handled.
     bool Faulted() const { return faulted_; }
     // The request to interrupt the run that closing the window or ending the
@@ -54,6 +58,7 @@ class CHeadlessRunHost : public IRunHost {
     CRunMessageQueue queue_;
     std::string lastErrorRecord_;
     bool closeRequested_ = false;
+    CProgressLine* progress_ = nullptr;
     bool runFailed_ = false;  // a program exception ended the run's handling
     bool faulted_ = false;
 };

@@ -45,6 +45,15 @@ std::string QuoteField(const std::string& field, const std::string& separator) {
     return field;
 }
 
+std::string JoinReportFields(std::span<const std::string> fields, const std::string& separator) {
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        line += i == 0 ? "" : separator;
+        line += QuoteField(fields[i], separator);
+    }
+    return line;
+}
+
 std::string ReportHeaderLine(const std::string& separator) {
     const std::string& s = separator;
     return FormatResource(58402, s, s, s, s, s, s, s, s);
@@ -64,12 +73,7 @@ std::string ReportRowLine(const AUDIT_RECORD& record, const std::string& separat
         program.folder,
         program.name,
     };
-    std::string line;
-    for (const std::string& field : fields) {
-        line += QuoteField(field, separator);
-        line += separator;
-    }
-    return line + "\r\n";
+    return JoinReportFields(fields, separator) + separator + "\r\n";
 }
 
 }  // namespace vzrm

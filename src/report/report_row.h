@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "audit/audit_record.h"
@@ -23,6 +24,9 @@ ReportPathParts SplitReportPath(const std::string& path);
 // The field between double quotes when it holds the separator anywhere;
 // otherwise unchanged. Quotes inside are left as they are.
 std::string QuoteField(const std::string& field, const std::string& separator);
+
+// The fields, each quoted as the report quotes them, joined by the separator.
+std::string JoinReportFields(std::span<const std::string> fields, const std::string& separator);
 
 // The header line: the column names joined by the separator, CR LF.
 std::string ReportHeaderLine(const std::string& separator);

@@ -14,11 +14,15 @@ inline constexpr std::uint32_t WM_AUDIT_DONE = 0x0403;
 inline constexpr std::uint32_t WM_RUN_AND_CLOSE = 0x0404;
 inline constexpr std::uint32_t WM_AUDIT_COUNT = 0x0406;
 inline constexpr std::uint32_t WM_AUDIT_LASTDATA = 0x0407;
+// How far the worker has read the log: events (wParam), the position in the
+// log file (lParam) and its size (extra).
+inline constexpr std::uint32_t WM_AUDIT_PROGRESS = 0x0408;
 
 struct RunMessage {
     std::uint32_t message = 0;
     std::int64_t wParam = 0;
     std::int64_t lParam = 0;
+    std::int64_t extra = 0;  // a third value, for the messages that need one
 };
 
 // Where a worker posts its messages (a window in the real program).

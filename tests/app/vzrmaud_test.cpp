@@ -186,5 +186,22 @@ TEST_F(Vzrmaud, ASecondStartOnTheDesktopShowsTheRunningInstance) {
         << "the display has gone: the message goes to the Application log";
 }
 
+TEST_F(Vzrmaud, OnATerminalTheRunShowsHowFarTheReadIs) {
+    Install();
+    // Standard error on a pseudo-terminal, as for an administrator at a shell.
+    const test::CommandResult run =
+        Run("python3 '" + std::string(VZRM_SOURCE_DIR) + "/tests/support/run_in_pty.py' \"" +
+            VZRMAUD_PATH + " -c -rf '" + reports + "'\"");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(ReportFiles().size(), 1u);
+    const std::string& shown = run.output;
+    EXPECT_EQ(shown.rfind("\rvzrmaud: 7 events, ", 0), 0u) << shown;
+    // The line is wiped at the end and nothing else is written.
+    ASSERT_GE(shown.size(), 3u);
+    const std::size_t wipe = shown.rfind('\r', shown.size() - 2);
+    EXPECT_EQ(shown.substr(wipe), "\r" + std::string(shown.size() - wipe - 2, ' ') + "\r");
+    EXPECT_EQ(shown.find('\n'), std::string::npos) << shown;
+}
+
 }  // namespace
 }  // namespace vzrm

@@ -16,6 +16,7 @@
 #include "diagnostics/error_info.h"
 #include "platform/posix/sqlite_registry.h"
 #include "report/headless_host.h"
+#include "report/progress_line.h"
 #include "report/report_file.h"
 #include "settings/opt_prof.h"
 #include "support/log_files.h"
@@ -502,6 +503,28 @@ TEST_F(ReportRun, AWorkerThatCannotStartFailsTheRun) {
     EXPECT_EQ(options.GetOptBin("LastDateProc", nullptr, 0), 0u);
 }
 #endif
+
+TEST_F(ReportRun, TheHeadlessHostDrawsTheReadsProgressAndWipesItAtTheEnd) {
+    RecordingLog log;
+    std::ostringstream screen;
+    {
+        CProgressLine line(screen, "vzrmaud");
+        CHeadlessRunHost headless(log, reports, "Velmora ZRM Auditor 1.0");
+        headless.SetProgress(&line);
+        CReportRun run(options, headless);
+        run.LoadStoredDates();
+        headless.RunUntilDone(run);
+        EXPECT_EQ(ReportFiles().size(), 1u);
+        const std::string drawn = screen.str();
+        EXPECT_EQ(drawn.rfind("\rvzrmaud: 7 events, ", 0), 0u) << drawn;
+        // Wiped by the host, not by the line's end.
+        ASSERT_GE(drawn.size(), 3u);
+        const std::size_t wipe = drawn.rfind('\r', drawn.size() - 2);
+        EXPECT_EQ(drawn.substr(wipe), "\r" + std::string(drawn.size() - wipe - 2, ' ') + "\r");
+        screen.str("");
+    }
+    EXPECT_EQ(screen.str(), "");
+}
 
 }  // namespace
 }  // namespace vzrm

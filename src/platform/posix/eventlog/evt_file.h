@@ -49,6 +49,7 @@ class EvtFile {
     // No end-of-file record: the buffer's end was cut off.
     bool TruncatedTail() const { return !header_.endRecordFound; }
     const std::string& Path() const { return path_; }
+    std::uint64_t FileSize() const { return bytes_.size(); }
     // The record's bytes in one piece, joined across the wrap.
     std::vector<std::uint8_t> RecordBytes(const EvtRecordPlace& place) const;
 

@@ -78,6 +78,8 @@ class EvtxFile {
     const EvtxFileHeader& Header() const { return header_; }
     // The file's path; empty for attached bytes.
     const std::string& Path() const { return file_.Path(); }
+    // The size of the file (or of the attached bytes) when it was opened.
+    std::size_t Size() const { return size_; }
     // Chunks with the signature, ordered by record number.
     const std::vector<EvtxChunk>& Chunks() const { return chunks_; }
     // 64 KiB blocks that hold neither a chunk nor zeros (a damaged signature).

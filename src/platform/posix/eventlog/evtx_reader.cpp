@@ -37,4 +37,21 @@ std::optional<EvtxEvent> EvtxReader::Next() {
     return std::nullopt;
 }
 
+std::uint64_t EvtxReader::Position() const {
+    const std::uint64_t size = FileSize();
+    const std::size_t chunks = file_->Chunks().size();
+    if (size <= kEvtxFileHeaderSize || chunks == 0) {
+        return size;
+    }
+    double done = nextChunk_;
+    if (chunk_) {
+        // The current chunk counts by its records read; one without records as done.
+        const std::size_t records = chunk_->records.size();
+        done -= records == 0 ? 0.0 : 1.0 - static_cast<double>(nextRecord_) / records;
+    }
+    const double share = done / static_cast<double>(chunks);
+    return kEvtxFileHeaderSize +
+           static_cast<std::uint64_t>(share * static_cast<double>(size - kEvtxFileHeaderSize));
+}
+
 }  // namespace vzrm::platform::posix

@@ -49,6 +49,12 @@ class EvtxReader {
     std::size_t DamagedPlaces() const { return damagedPlaces_; }
     // Records read with values their binary XML cut short.
     std::size_t RepairedRecords() const { return repaired_; }
+    // How far the read has come, in bytes of the file: the chunks done and
+    // the share of the current chunk's records read. Chunks go in record
+    // order, not file order, so this measures the amount read rather than a
+    // place; it reaches FileSize() at the end.
+    std::uint64_t Position() const;
+    std::uint64_t FileSize() const { return file_->Size(); }
 
   private:
     std::shared_ptr<const EvtxFile> file_;

@@ -139,6 +139,7 @@ std::int32_t FileClassicEventLog::Read(EventLogHandle handle, std::uint32_t flag
         log.next = records.size();  // a first backwards read starts at the newest
     }
     log.started = true;
+    log.forwards = forwards;
 
     for (;;) {
         const bool atEnd = forwards ? log.next >= records.size() : log.next == 0;
@@ -173,6 +174,26 @@ bool FileClassicEventLog::ReadDamage(EventLogHandle handle, LogReadDamage& damag
     damage.path = file.Path();
     damage.unreadableRecords = file.DamagedPlaces();
     damage.truncatedTail = file.TruncatedTail();
+    return true;
+}
+
+bool FileClassicEventLog::ReadPosition(EventLogHandle handle, std::uint64_t& position,
+                                       std::uint64_t& size) {
+    position = size = 0;
+    const std::lock_guard guard(lock_);
+    const auto it = logs_.find(handle);
+    if (it == logs_.end()) {
+        return false;
+    }
+    const Log& log = it->second;
+    const std::size_t records = log.file->Records().size();
+    size = log.file->FileSize();
+    const std::size_t read = !log.started ? 0 : log.forwards ? log.next : records - log.next;
+    const double share = records == 0 ? 1.0 : static_cast<double>(read) / records;
+    position = size <= kEvtHeaderSize
+                   ? size
+                   : kEvtHeaderSize + static_cast<std::uint64_t>(
+                                          share * static_cast<double>(size - kEvtHeaderSize));
     return true;
 }
 

@@ -28,12 +28,15 @@ class FileClassicEventLog final : public IClassicEventLog {
                       std::uint32_t& needed) override;
     void Close(EventLogHandle handle) override;
     bool ReadDamage(EventLogHandle handle, LogReadDamage& damage) override;
+    // Sequential reads count the records they have returned, in bytes of the file.
+    bool ReadPosition(EventLogHandle handle, std::uint64_t& position, std::uint64_t& size) override;
 
   private:
     struct Log {
         std::unique_ptr<EvtFile> file;
         std::size_t next = 0;  // the index a forward read returns next
         bool started = false;
+        bool forwards = true;  // the direction of the last read
     };
 
     std::mutex lock_;

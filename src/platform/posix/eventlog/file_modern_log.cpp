@@ -257,6 +257,15 @@ bool FileModernEventLog::ReadDamage(EVT_HANDLE resultSet, LogReadDamage& damage)
     return true;
 }
 
+bool FileModernEventLog::ReadPosition(EVT_HANDLE resultSet, std::uint64_t& position,
+                                      std::uint64_t& size) {
+    const std::lock_guard guard(lock_);
+    const auto* set = Find<ResultSet>(resultSet);
+    position = set == nullptr ? 0 : set->reader.Position();
+    size = set == nullptr ? 0 : set->reader.FileSize();
+    return set != nullptr;
+}
+
 std::int32_t FileModernEventLog::Close(EVT_HANDLE handle) {
     const std::lock_guard guard(lock_);
     return objects_.erase(handle) ? kErrorSuccess : kErrorInvalidHandle;

@@ -28,6 +28,7 @@ class FileModernEventLog final : public IModernEventLog {
     std::int32_t FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event, std::uint32_t messageId,
                                std::uint32_t flags, std::string& text) override;
     bool ReadDamage(EVT_HANDLE resultSet, LogReadDamage& damage) override;
+    bool ReadPosition(EVT_HANDLE resultSet, std::uint64_t& position, std::uint64_t& size) override;
 
     struct Object;
 

@@ -1,0 +1,13 @@
+#include "app/tool_version.h"
+
+#include "settings/soft_inst.h"
+
+namespace vzrm {
+
+std::string ToolVersionText(const std::string& tool) {
+    const CSoftInst soft;
+    return tool + " (" + soft.ProductName() + ") " + soft.VersionText() + " " + soft.buildText +
+           "\n" + soft.legalNotice + "\n";
+}
+
+}  // namespace vzrm
