@@ -3,6 +3,7 @@
 // runs these under AddressSanitizer).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -124,6 +125,79 @@ TEST(MalformedLogs, GeneratedLogDamagedInsideARecord) {
     EXPECT_EQ(file->Damage().recordsDamaged, 1u);
     EXPECT_EQ(file->Damage().chunksBadData, 1u);
     EXPECT_EQ(ReadAllEvtx(bytes), 49u);
+}
+
+TEST(MalformedLogs, ClassicStringCountBoundedByTheRecord) {
+    // 64 bytes that claim 65535 strings, the first at the record's last text byte.
+    std::vector<std::uint8_t> record(sizeof(platform::EVENTLOGRECORD) + 8, 0);
+    platform::EVENTLOGRECORD head{};
+    head.Length = static_cast<std::uint32_t>(record.size());
+    head.Reserved = 0x654C664C;
+    head.NumStrings = 0xFFFF;
+    head.StringOffset = head.Length - 5;
+    std::memcpy(record.data(), &head, sizeof head);
+    std::memcpy(record.data() + record.size() - 4, &head.Length, 4);
+    const std::vector<std::uint8_t> narrow = NarrowEventLogRecord(record);
+    platform::EVENTLOGRECORD out{};
+    std::memcpy(&out, narrow.data(), sizeof out);
+    EXPECT_EQ(out.NumStrings, 0u);
+    EXPECT_LE(narrow.size(), 2 * record.size());
+}
+
+// A chunk whose one long name (30000 characters) is named by every attribute of
+// two templates: each template copies it 341 times, about 10 MB.
+std::vector<std::uint8_t> ChunkOfLongNames(std::uint32_t& first, std::uint32_t& second) {
+    std::vector<std::uint8_t> chunk(0x10000, 0);
+    auto put16 = [&](std::size_t at, std::uint16_t v) { std::memcpy(&chunk[at], &v, 2); };
+    auto put32 = [&](std::size_t at, std::uint32_t v) { std::memcpy(&chunk[at], &v, 4); };
+    constexpr std::uint32_t kName = 0x10;
+    constexpr std::uint16_t kUnits = 30000;
+    put16(kName + 6, kUnits);
+    for (std::size_t i = 0; i < kUnits; ++i) {
+        chunk[kName + 8 + 2 * i] = 'n';
+    }
+    std::size_t at = (kName + 8 + 2 * kUnits + 2 + 7) & ~std::size_t{7};
+    std::uint32_t* templates[] = {&first, &second};
+    for (std::uint32_t* offset : templates) {
+        *offset = static_cast<std::uint32_t>(at);
+        const std::size_t body = at + 24;
+        std::size_t p = body;
+        chunk[p++] = 0x41;  // element with attributes: dependency, size, name
+        p += 6;
+        put32(p, kName);
+        p += 8;  // the name offset, the attribute list's size
+        for (int i = 0; i < 340; ++i) {
+            chunk[p] = 0x06;
+            put32(p + 1, kName);
+            p += 5;
+        }
+        chunk[p++] = 0x03;
+        put32(at + 20, static_cast<std::uint32_t>(p - body));
+        at = p;
+    }
+    return chunk;
+}
+
+TEST(MalformedLogs, TemplatesOfAChunkStopAtWhatAChunkCanHold) {
+    std::uint32_t first = 0, second = 0;
+    std::vector<std::uint8_t> chunk = ChunkOfLongNames(first, second);
+    // Two records: template instances of the two templates, without values.
+    const std::uint32_t records = 0xFF00;
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        const std::uint32_t at = records + 16 * i;
+        chunk[at] = 0x0C;
+        const std::uint32_t definition = i == 0 ? first : second;
+        std::memcpy(&chunk[at + 6], &definition, 4);
+    }
+    BxTemplateCache cache;
+    const BxDocument one = ParseFragment(chunk, records, records + 14, cache);
+    ASSERT_TRUE(one.shape);
+    EXPECT_EQ(one.shape->elements[0].attributes.size(), 340u);
+    EXPECT_EQ(one.shape->elements[0].attributes[0].name, std::string(30000, 'n'));
+    EXPECT_THROW(ParseFragment(chunk, records + 16, records + 30, cache), MalformedInput);
+    // The second alone is read: the bound is on the chunk, not on one template.
+    BxTemplateCache fresh;
+    EXPECT_TRUE(ParseFragment(chunk, records + 16, records + 30, fresh).shape);
 }
 
 TEST(MalformedLogs, FilesThatAreNoLogsGiveAClearError) {

@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
+#include "platform/error_codes.h"
 #include "platform/messages/format_message.h"
 #include "platform/messages/message_table.h"
+#include "platform/posix/message_files.h"
+#include "support/temp_dir.h"
 
 namespace vzrm::platform {
 namespace {
@@ -115,6 +119,53 @@ TEST(PeMessageTable, DamagedFilesGiveAnErrorNeverACrash) {
     EXPECT_EQ(table.size(), 3u);
 }
 
+TEST(PeMessageTable, BlocksSharingEntriesReadNoMoreThanTheDataHolds) {
+    // 2000 blocks of a million ids each, all pointing at the same 64 KiB entry:
+    // read as they claim, two billion copies of it.
+    std::vector<std::uint8_t> pe = PeWithMessages(1, {std::string(32000, 'x')});
+    const std::size_t table = 0x200 + 0x58;
+    const std::uint32_t entryAt = 16;
+    const std::uint32_t entrySize = static_cast<std::uint32_t>(pe.size() - table - entryAt);
+    std::vector<std::uint8_t> blocks(4 + 12 * 2000);
+    Put32(blocks, 0, 2000);
+    for (std::uint32_t i = 0; i < 2000; ++i) {
+        Put32(blocks, 4 + 12 * i, i << 20);
+        Put32(blocks, 8 + 12 * i, (i << 20) + 0xFFFFF);
+        Put32(blocks, 12 + 12 * i, static_cast<std::uint32_t>(blocks.size()));
+    }
+    const std::vector<std::uint8_t> entry(pe.begin() + static_cast<std::ptrdiff_t>(table + entryAt),
+                                          pe.end());
+    pe.resize(table);
+    pe.insert(pe.end(), blocks.begin(), blocks.end());
+    pe.insert(pe.end(), entry.begin(), entry.end());
+    const auto rsrcSize = static_cast<std::uint32_t>(pe.size() - 0x200);
+    Put32(pe, 0x200 + 0x4C, rsrcSize - 0x58);
+    Put32(pe, 0x58 + 96 + 20, rsrcSize);
+    Put32(pe, 0x58 + 0xE0 + 8, rsrcSize);
+    Put32(pe, 0x58 + 0xE0 + 16, rsrcSize);
+    MessageTable messages;
+    std::string error;
+    ASSERT_TRUE(ReadPeMessageTable(pe, messages, error)) << error;
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.at(0), std::string(32000, 'x'));
+    EXPECT_LT(entrySize, 0x10000u);
+}
+
+TEST(MessageFileLoad, AFileNoMessageFileComesNearIsRefusedUnread) {
+    test::TempDir dir;
+    test::WriteBytes(dir.File("big.dll"), PeWithMessages(1, {"one"}));
+    std::filesystem::resize_file(dir.File("big.dll"), std::uintmax_t{300} << 20);  // sparse
+    posix::FileMessageFiles files;
+    HMODULE module = 7;
+    EXPECT_EQ(files.Load(dir.File("big.dll"), module), kErrorInvalidData);
+    EXPECT_EQ(module, 0);
+    test::WriteBytes(dir.File("small.dll"), PeWithMessages(1, {"one"}));
+    ASSERT_EQ(files.Load(dir.File("small.dll"), module), kErrorSuccess);
+    std::string text;
+    EXPECT_EQ(files.FindMessage(module, 1, text), kErrorSuccess);
+    EXPECT_EQ(text, "one");
+}
+
 TEST(McMessages, IdentifiersTextsAndErrors) {
     MessageTable table;
     std::string error;
@@ -168,6 +219,52 @@ TEST(FormatMessageText, InsertsEscapesAndWidth) {
               "Access is denied.\r\nNext ");
     const MESSAGE_FORMAT narrow{false, 10};
     EXPECT_EQ(FormatMessageText("aaa bbb ccc ddd", narrow, {}), "aaa bbb\r\nccc ddd");
+    EXPECT_EQ(FormatMessageText("[%1!6s!][%1!.1s!][%1!-4.2s!][%2!08i!]", {}, {"\xC3\xA9t\xC3\xA9"}),
+              "[ \xC3\xA9t\xC3\xA9][][\xC3\xA9  ][        ]");  // precision never cuts a character
+}
+
+TEST(FormatMessageText, WidthsAndLengthsStopAtTheirBounds) {
+    const std::vector<const char*> args = {"one"};
+    // A width of two billion: the insert is as wide as the bound allows.
+    EXPECT_EQ(FormatMessageText("%8!002000000000i!", {}, args).size(), kMaxInsertField);
+    EXPECT_EQ(FormatMessageText("%1!-99999999999999999999s!|", {}, args),
+              "one" + std::string(kMaxInsertField - 3, ' ') + "|");
+    EXPECT_EQ(FormatMessageText("%1!.99999999999999999999s!", {}, args), "one");
+    // Many wide inserts: the message stops at its bound, and goes as far as it allows.
+    std::string many;
+    for (int i = 0; i < 100; ++i) {
+        many += "%1!32768s!";
+    }
+    const std::string wide = FormatMessageText(many, {}, args);
+    EXPECT_EQ(wide.size(), kMaxMessageText);
+    EXPECT_EQ(wide.substr(kMaxInsertField - 3, 3), "one");
+    EXPECT_EQ(FormatMessageText(many, {true, 0}, args), many);
+    // A long plain text cut at the bound loses the character cut in two.
+    std::string accents = "a";
+    for (std::size_t i = 0; i < kMaxMessageText / 2; ++i) {
+        accents += "\xC3\xA9";
+    }
+    EXPECT_EQ(FormatMessageText(accents, {}, {}), accents.substr(0, kMaxMessageText - 1));
+}
+
+TEST(ExpandParameterReferences, ReplacesInOnePassAndStopsGrowingAtTheBound) {
+    const auto lookup = [](std::uint32_t number, std::string& found) {
+        if (number == 1 || number == 2) {
+            found = number == 1 ? std::string(1000, 'p') : "%%1";
+            return true;
+        }
+        return false;
+    };
+    EXPECT_EQ(ExpandParameterReferences("a %%2 %%9 b%%%%1.", lookup),
+              "a %%1 %%9 b%%" + std::string(1000, 'p') + ".");  // inserted text is not scanned
+    std::string many;
+    for (int i = 0; i < 100000; ++i) {
+        many += "%%1";
+    }
+    const std::string grown = ExpandParameterReferences(many, lookup);
+    const std::size_t replaced = kMaxMessageText / 1000;
+    EXPECT_EQ(grown.size(), replaced * 1000 + (100000 - replaced) * 3);
+    EXPECT_EQ(grown.substr(replaced * 1000, 3), "%%1");
 }
 
 }  // namespace

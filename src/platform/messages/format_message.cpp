@@ -1,6 +1,6 @@
 #include "platform/messages/format_message.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace vzrm::platform {
 namespace {
@@ -9,30 +9,62 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// The second to fourth bytes of a UTF-8 character.
+bool IsContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// A decimal field of a printf directive, read no further than `limit`: larger
+// numbers stand for the limit.
+std::size_t ReadField(std::string_view format, std::size_t& at, std::size_t limit) {
+    std::size_t value = 0;
+    for (; at < format.size() && IsDigit(format[at]); ++at) {
+        value = std::min(limit, value * 10 + static_cast<std::size_t>(format[at] - '0'));
+    }
+    return value;
+}
+
+// The length of the longest start of `text` no longer than `limit` bytes that
+// ends between two UTF-8 characters.
+std::size_t Utf8Cut(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) {
+        return text.size();
+    }
+    std::size_t cut = limit;
+    while (cut > 0 && IsContinuation(text[cut])) {
+        --cut;
+    }
+    return cut;
+}
+
+// Appends as much of `piece` as the bound of a formatted message leaves room for.
+void AppendBounded(std::string& out, std::string_view piece) {
+    out.append(
+        piece.substr(0, Utf8Cut(piece, kMaxMessageText - std::min(out.size(), kMaxMessageText))));
+}
+
 // A printf directive of a "!...!" insert format applied to a text argument.
+// Only the '-' flag, the width and the precision matter for texts; both
+// numbers stop at kMaxInsertField, so a template cannot ask for gigabytes.
 std::string ApplyInsertFormat(std::string_view format, const char* argument) {
-    std::string text = argument ? argument : "";
-    if (format == "s") {
-        return text;  // the common case needs no printf
+    std::string_view text = argument ? argument : "";
+    std::size_t at = 0;
+    bool left = false;
+    for (;
+         at < format.size() && std::string_view("-0 +#").find(format[at]) != std::string_view::npos;
+         ++at) {
+        left = left || format[at] == '-';
     }
-    // Only the width, precision and '-' of a string directive matter for texts.
-    std::string directive = "%";
-    for (char c : format) {
-        if (c == '-' || IsDigit(c) || c == '.') {
-            directive.push_back(c);
-        } else {
-            break;
-        }
+    const std::size_t width = ReadField(format, at, kMaxInsertField);
+    if (at < format.size() && format[at] == '.') {
+        ++at;
+        text = text.substr(0, Utf8Cut(text, ReadField(format, at, kMaxInsertField)));
     }
-    directive += "s";
-    const int length = std::snprintf(nullptr, 0, directive.c_str(), text.c_str());
-    if (length <= 0) {
-        return {};
+    if (text.size() >= width) {
+        return std::string(text);
     }
-    std::string out(static_cast<std::size_t>(length) + 1, '\0');
-    std::snprintf(out.data(), out.size(), directive.c_str(), text.c_str());
-    out.resize(static_cast<std::size_t>(length));
-    return out;
+    const std::string padding(width - text.size(), ' ');
+    return left ? std::string(text) + padding : padding + std::string(text);
 }
 
 // Re-breaks lines at `width` characters, at blanks where it can.
@@ -75,7 +107,8 @@ std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& fo
     std::string out;
     out.reserve(pattern.size() + 64);
     bool ended = false;
-    for (std::size_t at = 0; at < pattern.size() && !ended;) {
+    std::size_t at = 0;
+    for (; at < pattern.size() && !ended && out.size() < kMaxMessageText;) {
         const char c = pattern[at++];
         if (c != '%') {
             out.push_back(c);
@@ -101,10 +134,10 @@ std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& fo
                 }
             }
             if (format.ignoreInserts) {
-                out.append(pattern.substr(start, at - start));
+                AppendBounded(out, pattern.substr(start, at - start));
             } else {
                 const char* argument = number <= arguments.size() ? arguments[number - 1] : nullptr;
-                out += ApplyInsertFormat(insertFormat, argument);
+                AppendBounded(out, ApplyInsertFormat(insertFormat, argument));
             }
             continue;
         }
@@ -139,6 +172,15 @@ std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& fo
                 break;
         }
     }
+    if (!ended && at < pattern.size() && IsContinuation(pattern[at])) {
+        // Cut short at the bound inside a character: none of it stays.
+        while (!out.empty() && IsContinuation(out.back())) {
+            out.pop_back();
+        }
+        if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xC0) {
+            out.pop_back();
+        }
+    }
     std::string text;
     text.reserve(out.size());
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -160,12 +202,16 @@ std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& fo
 }
 
 std::string ExpandParameterReferences(
-    std::string text, const std::function<bool(std::uint32_t, std::string&)>& lookup) {
+    std::string_view text, const std::function<bool(std::uint32_t, std::string&)>& lookup) {
+    // Built front to back: replacing in place would move the rest of a long
+    // text once per reference.
+    std::string out;
+    std::size_t copied = 0;
     std::size_t position = 0;
     for (;;) {
         const std::size_t start = text.find("%%", position);
-        if (start == std::string::npos) {
-            return text;
+        if (start == std::string_view::npos) {
+            break;
         }
         position = start + 2;
         std::size_t end = position;
@@ -176,14 +222,21 @@ std::string ExpandParameterReferences(
             continue;
         }
         std::string found;
-        if (lookup(static_cast<std::uint32_t>(std::stoull(text.substr(position, end - position))),
+        if (lookup(static_cast<std::uint32_t>(
+                       std::stoull(std::string(text.substr(position, end - position)))),
                    found)) {
-            text.replace(start, end - start, found);
+            if (out.size() + (start - copied) + found.size() > kMaxMessageText) {
+                break;  // the references from here on stay as they are
+            }
+            out.append(text.substr(copied, start - copied));
+            out += found;
             // Resume right after the inserted text: two characters further on
             // would skip a reference that follows after a single blank.
-            position = start + found.size();
+            copied = position = end;
         }
     }
+    out.append(text.substr(copied));
+    return out;
 }
 
 }  // namespace vzrm::platform

@@ -3,6 +3,7 @@
 // %! and %space, ignoring inserts, and the maximum line width.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -10,6 +11,13 @@
 #include <vector>
 
 namespace vzrm::platform {
+
+// The widest field an insert's printf width or precision can ask for; larger
+// numbers in a template stand for this one.
+inline constexpr std::size_t kMaxInsertField = 32 * 1024;
+// The most bytes a formatted message (before line breaks are made CR LF) or a
+// text with its parameter references replaced grows to; the rest is cut off.
+inline constexpr std::size_t kMaxMessageText = 64 * 1024;
 
 struct MESSAGE_FORMAT {
     // Inserts pass through unchanged; the escapes are still converted.
@@ -27,7 +35,8 @@ std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& fo
 
 // "%%4417" references in `text` replaced by what `lookup` finds for 4417
 // (references it does not know stay); inserted texts are not scanned again.
+// Replacing stops before the text would grow beyond kMaxMessageText.
 std::string ExpandParameterReferences(
-    std::string text, const std::function<bool(std::uint32_t, std::string&)>& lookup);
+    std::string_view text, const std::function<bool(std::uint32_t, std::string&)>& lookup);
 
 }  // namespace vzrm::platform

@@ -172,6 +172,9 @@ bool ReadPeMessageTable(std::span<const std::uint8_t> file, MessageTable& table,
     }
     const Bytes m(file.subspan(data, dataSize));
     const std::uint32_t blocks = m.U32(0);
+    // Entries own their bytes: blocks that point at the same entries cannot
+    // make the texts read larger than the data.
+    std::uint64_t bytesLeft = dataSize;
     for (std::uint32_t i = 0; i < blocks && m.Has(4 + 12ull * i, 12); ++i) {
         const std::uint32_t low = m.U32(4 + 12ull * i);
         const std::uint32_t high = m.U32(8 + 12ull * i);
@@ -180,9 +183,10 @@ bool ReadPeMessageTable(std::span<const std::uint8_t> file, MessageTable& table,
              ++id) {
             const std::uint16_t length = m.U16(at);
             const std::uint16_t flags = m.U16(at + 2);
-            if (length < 4 || !m.Has(at, length)) {
+            if (length < 4 || !m.Has(at, length) || length > bytesLeft) {
                 break;
             }
+            bytesLeft -= length;
             table[static_cast<std::uint32_t>(id)] = flags & 1
                                                         ? UnicodeText(m.At(at + 4), length - 4u)
                                                         : AnsiText(m.At(at + 4), length - 4u);

@@ -114,6 +114,13 @@ std::int32_t FileMessageFiles::Load(const std::string& path, HMODULE& module) {
     if (!std::filesystem::is_regular_file(file, statError)) {
         return kErrorModNotFound;  // a pipe or a device would block the read
     }
+    // The file is read whole: one that no message file comes near is refused
+    // before it takes the memory.
+    constexpr std::uintmax_t kMaxMessageFileBytes = std::uintmax_t{256} << 20;
+    const std::uintmax_t size = std::filesystem::file_size(file, statError);
+    if (statError || size > kMaxMessageFileBytes) {
+        return kErrorInvalidData;
+    }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         return kErrorModNotFound;

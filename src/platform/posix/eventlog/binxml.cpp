@@ -26,6 +26,9 @@ constexpr std::uint8_t kTokenMoreFlag = 0x40;
 constexpr int kMaxDepth = 64;
 constexpr std::size_t kMaxElements = 4096;
 constexpr std::size_t kMaxValues = 4096;
+// Real chunks build well under a MiB of templates; 64 KiB of bytes that name
+// one long name from every element could build gigabytes.
+constexpr std::size_t kMaxTemplateBytesPerChunk = std::size_t{16} << 20;
 
 std::uint8_t Base(std::uint8_t token) {
     return token & static_cast<std::uint8_t>(~kTokenMoreFlag);
@@ -43,8 +46,8 @@ class TemplateParser {
   public:
     // `lenient`: a definition that ends early keeps what it holds.
     TemplateParser(std::span<const std::uint8_t> chunk, std::uint32_t begin, std::uint32_t end,
-                   bool lenient = false)
-        : in_(chunk.first(end), begin), lenient_(lenient) {}
+                   BxTemplateCache& cache, bool lenient = false)
+        : in_(chunk.first(end), begin), cache_(cache), lenient_(lenient) {}
 
     std::shared_ptr<BxTemplate> ParseRoot() {
         auto shape = std::make_shared<BxTemplate>();
@@ -64,6 +67,12 @@ class TemplateParser {
     std::size_t Position() const { return in_.Position(); }
 
   private:
+    void Charge(std::size_t bytes) {
+        if (!cache_.Charge(bytes)) {
+            throw MalformedInput("templates larger than a chunk can hold");
+        }
+    }
+
     void SkipFragmentHeader() {
         if (in_.Remaining() > 0 && in_.Peek<std::uint8_t>() == kTokenFragmentHeader) {
             in_.Skip(4);
@@ -77,6 +86,7 @@ class TemplateParser {
         at.Skip(6);  // next name offset, hash
         const auto units = at.Read<std::uint16_t>();
         std::string name = Utf16Text(at.Take(2u * units), units);
+        Charge(name.size());
         if (offset == here) {
             in_.Seek(at.Position() + 2);  // and the terminating zero
         } else if (offset > here) {
@@ -114,6 +124,7 @@ class TemplateParser {
         }
         const std::uint8_t token = in_.Read<std::uint8_t>();
         const auto index = static_cast<std::uint16_t>(shape_->elements.size());
+        Charge(sizeof(BxElement));
         shape_->elements.emplace_back();
         const std::uint32_t nameOffset = ReadElementHeader();
         std::string name = ReadName(nameOffset);
@@ -136,6 +147,7 @@ class TemplateParser {
             in_.Skip(4);  // attribute list size
             while (Base(in_.Peek<std::uint8_t>()) == kTokenAttribute) {
                 in_.Skip(1);
+                Charge(sizeof(BxAttribute));
                 BxAttribute attribute;
                 attribute.name = ReadName(in_.Read<std::uint32_t>());
                 ParsePieces(attribute.pieces, depth, /*inAttribute=*/true);
@@ -198,6 +210,7 @@ class TemplateParser {
             } else {
                 return;
             }
+            Charge(sizeof(BxPiece));
             pieces.push_back(piece);
         }
     }
@@ -216,6 +229,7 @@ class TemplateParser {
     }
 
     ByteReader in_;
+    BxTemplateCache& cache_;
     bool lenient_ = false;
     BxTemplate* shape_ = nullptr;
 };
@@ -232,14 +246,14 @@ std::shared_ptr<const BxTemplate> TemplateAt(std::span<const std::uint8_t> chunk
     // A definition whose size runs past the chunk is read as far as it goes.
     const bool beyond = size > chunk.size() - begin;
     TemplateParser parser(chunk, static_cast<std::uint32_t>(begin),
-                          static_cast<std::uint32_t>(beyond ? chunk.size() : begin + size),
+                          static_cast<std::uint32_t>(beyond ? chunk.size() : begin + size), cache,
                           /*lenient=*/true);
     std::shared_ptr<BxTemplate> shape = parser.ParseRoot();
     if (shape->cutShort && !beyond) {
         // Perhaps only its size is too small: the elements may end after it.
         try {
             TemplateParser whole(chunk, static_cast<std::uint32_t>(begin),
-                                 static_cast<std::uint32_t>(chunk.size()));
+                                 static_cast<std::uint32_t>(chunk.size()), cache);
             shape = whole.ParseRoot();
         } catch (const MalformedInput&) {
         }
@@ -303,6 +317,14 @@ void BxTemplateCache::Add(std::uint32_t offset, std::shared_ptr<const BxTemplate
     templates_[offset] = std::move(shape);
 }
 
+bool BxTemplateCache::Charge(std::size_t bytes) {
+    if (bytes > kMaxTemplateBytesPerChunk - built_) {
+        return false;
+    }
+    built_ += bytes;
+    return true;
+}
+
 BxDocument ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin,
                          std::uint32_t end, BxTemplateCache& cache) {
     if (end > chunk.size() || begin > end) {
@@ -318,7 +340,7 @@ BxDocument ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begi
     document.templates = &cache;
     if (Base(token) == kTokenOpenStart) {
         // Elements written out in full (forwarded events): a template of their own.
-        TemplateParser parser(chunk, static_cast<std::uint32_t>(in.Position()), end);
+        TemplateParser parser(chunk, static_cast<std::uint32_t>(in.Position()), end, cache);
         document.shape = parser.ParseRoot();
         return document;
     }

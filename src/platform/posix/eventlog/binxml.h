@@ -140,10 +140,17 @@ class BxTemplateCache {
   public:
     std::shared_ptr<const BxTemplate> Find(std::uint32_t offset) const;
     void Add(std::uint32_t offset, std::shared_ptr<const BxTemplate> shape);
-    void Clear() { templates_.clear(); }
+    void Clear() {
+        templates_.clear();
+        built_ = 0;
+    }
+    // Counts `bytes` of parsed templates against what one chunk's templates may
+    // build (names referenced many times are copied each time); false once past it.
+    bool Charge(std::size_t bytes);
 
   private:
     std::unordered_map<std::uint32_t, std::shared_ptr<const BxTemplate>> templates_;
+    std::size_t built_ = 0;
 };
 
 // Parses the binary XML fragment at [begin, end) of a chunk. Throws

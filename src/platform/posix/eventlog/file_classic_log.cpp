@@ -62,7 +62,9 @@ std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& 
     std::size_t text = head.StringOffset;
     head.StringOffset = static_cast<std::uint32_t>(out.size());
     std::uint16_t strings = 0;
-    for (; strings < head.NumStrings && text < limit; ++strings) {
+    // Each string takes at least its terminating zero: the count cannot make
+    // more strings than the record holds.
+    for (; strings < head.NumStrings && text + 1 < limit; ++strings) {
         const std::string s = WideText(r, text, limit);
         out.insert(out.end(), s.begin(), s.end());
         out.push_back(0);

@@ -1,0 +1,135 @@
+#include "entry_points.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "formats/security_descriptor.h"
+#include "platform/messages/format_message.h"
+#include "platform/messages/message_table.h"
+#include "platform/posix/eventlog/bx_value_text.h"
+#include "platform/posix/eventlog/evt_file.h"
+#include "platform/posix/eventlog/evtx_reader.h"
+#include "platform/posix/eventlog/file_classic_log.h"
+#include "report/folder_verdict.h"
+#include "settings/opt_registry.h"
+#include "settings/reg_file.h"
+
+namespace vzrm::fuzz {
+
+using namespace vzrm::platform;
+using namespace vzrm::platform::posix;
+
+void ReadEvtx(std::span<const std::uint8_t> data) {
+    auto file = std::make_shared<EvtxFile>();
+    if (file->Attach(data) != 0) {
+        return;
+    }
+    EvtxReader reader(file);
+    while (auto event = reader.Next()) {
+        for (const char* path :
+             {"Event/System/Provider/@Name", "Event/System/TimeCreated/@SystemTime",
+              "Event/System/EventID", "Event/System/Security/@UserID", "Event/EventData/Data"}) {
+            BxValueText(event->document.Value(path));
+        }
+        for (const auto& item : event->document.EventData()) {
+            BxValueText(item.second);
+        }
+    }
+}
+
+void ReadEvt(std::span<const std::uint8_t> data) {
+    EvtFile file;
+    if (file.Attach(data) != 0) {
+        return;
+    }
+    for (const EvtRecordPlace& place : file.Records()) {
+        NarrowEventLogRecord(file.RecordBytes(place));
+    }
+}
+
+void ReadRegFile(std::span<const std::uint8_t> data) {
+    std::vector<REG_FILE_CHANGE> changes;
+    std::string error;
+    ParseRegFile(std::vector<std::uint8_t>(data.begin(), data.end()), changes, error);
+}
+
+bool ReadFramedValue(std::span<const std::uint8_t> data) {
+    COptItem item(OPT_BIN, "x");
+    if (ReadFrame(data, item) != 0) {
+        return true;
+    }
+    return FrameItem(item, data[5]) == std::vector<std::uint8_t>(data.begin(), data.end());
+}
+
+void ReadMessages(std::span<const std::uint8_t> data) {
+    MessageTable table;
+    std::string error;
+    ReadPeMessageTable(data, table, error);
+    MessageTable mc;
+    ReadMcMessages(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), mc,
+                   error);
+    for (const auto& [id, text] : mc) {
+        table[id] = text;
+    }
+    const std::vector<const char*> args = {"one", "%%4417", nullptr};
+    auto lookup = [&](std::uint32_t number, std::string& found) {
+        const auto it = table.find(number);
+        if (it == table.end()) {
+            return false;
+        }
+        found = it->second;
+        return true;
+    };
+    // Each message may format to the whole bound: a few hundred of them show
+    // as much as all would, at a fraction of the time per input.
+    std::size_t left = 256;
+    for (const auto& [id, text] : table) {
+        if (left-- == 0) {
+            break;
+        }
+        FormatMessageText(text, {false, id % 2 ? 0xFFu : 0u}, args);
+        FormatMessageText(text, {true, id % 7}, args);
+        ExpandParameterReferences(text, lookup);
+    }
+}
+
+void ReadDescriptor(std::span<const std::uint8_t> data) {
+    for (std::size_t start = 0; start <= 8; start += 4) {
+        formats::DescriptorView view;
+        formats::ParseSecurityDescriptor(data, start, view);
+    }
+}
+
+void ReadNtacl(std::span<const std::uint8_t> data) {
+    const FolderDescriptor descriptor{DescriptorForm::sambaNtacl, {data.begin(), data.end()}};
+    FolderVerdict verdict{};
+    VerdictOfDescriptor(descriptor, verdict);
+}
+
+EntryPoint EntryPointOf(std::string_view name) {
+    if (name == "fuzz_evtx") {
+        return [](std::span<const std::uint8_t> d) { return ReadEvtx(d), true; };
+    }
+    if (name == "fuzz_evt") {
+        return [](std::span<const std::uint8_t> d) { return ReadEvt(d), true; };
+    }
+    if (name == "fuzz_regfile") {
+        return [](std::span<const std::uint8_t> d) { return ReadRegFile(d), true; };
+    }
+    if (name == "fuzz_frame") {
+        return ReadFramedValue;
+    }
+    if (name == "fuzz_messages") {
+        return [](std::span<const std::uint8_t> d) { return ReadMessages(d), true; };
+    }
+    if (name == "fuzz_descriptor") {
+        return [](std::span<const std::uint8_t> d) { return ReadDescriptor(d), true; };
+    }
+    if (name == "fuzz_ntacl") {
+        return [](std::span<const std::uint8_t> d) { return ReadNtacl(d), true; };
+    }
+    return nullptr;
+}
+
+}  // namespace vzrm::fuzz
