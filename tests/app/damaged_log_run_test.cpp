@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/vzrmaud_fixture.h"
 #include "support/log_files.h"
 #include "support/temp_dir.h"
 
@@ -21,13 +22,6 @@ extern char** environ;
 
 namespace vzrm {
 namespace {
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
@@ -56,28 +50,11 @@ std::string ZrmScenario(int count) {
     return scenario;
 }
 
-class DamagedLogRun : public ::testing::Test {
+class DamagedLogRun : public Vzrmaud {
   protected:
     void SetUp() override {
-        const std::filesystem::path system = dir.Path() / "Windows" / "system32";
-        std::filesystem::create_directories(system);
-        for (const char* file : {"security.mc", "parameters.mc", "auditing.mc"}) {
-            std::filesystem::copy_file(std::string(VZRM_SOURCE_DIR) + "/resources/messages/" + file,
-                                       system / file);
-        }
-        std::filesystem::create_directories(reports);
-        std::string record =
-            ReadText(std::string(VZRM_SOURCE_DIR) + "/resources/install/installation.reg.in");
-        for (const auto& [from, to] :
-             {std::pair{"@INSTALL_DIR@", dir.File("bin")},
-              {"@INSTALL_DATE@", "ea,07,03,00,06,00,0e,00,08,00,00,00,00,00,00,00"},
-              {"@COMMON_REG@", "00000001"},
-              {"@COMMON_SET@", "00000000"},
-              {"@SET_ACCESS@", "00000001"}}) {
-            record = std::regex_replace(record, std::regex(from), to);
-        }
-        test::WriteFile(dir.File("record.reg"), record);
-        ASSERT_EQ(Run(VZRMREG_PATH, {"import", dir.File("record.reg")}, "").status, 0);
+        Vzrmaud::SetUp();
+        Install();
     }
 
     struct Outcome {
@@ -87,15 +64,15 @@ class DamagedLogRun : public ::testing::Test {
 
     // Runs a program without a shell (a signal must show as one), optionally
     // calling `meanwhile` with its process ID while it runs.
-    Outcome Run(const std::string& program, const std::vector<std::string>& arguments,
-                const std::string& log, const std::function<void(pid_t)>& meanwhile = {}) {
+    Outcome Spawn(const std::string& program, const std::vector<std::string>& arguments,
+                  const std::string& log, const std::function<void(pid_t)>& meanwhile = {}) {
         std::vector<std::string> env = {"TZ=UTC",
                                         "LANG=C.UTF-8",
                                         "PATH=/usr/bin:/bin",
                                         "SystemRoot=" + dir.File("Windows"),
                                         "VZRM_REGISTRY_DIR=" + dir.File("store"),
-                                        "VZRM_LOCK_DIR=" + dir.File("locks"),
-                                        "VZRM_APPLICATION_LOG=" + dir.File("application.log"),
+                                        "VZRM_LOCK_DIR=" + Locks(),
+                                        "VZRM_APPLICATION_LOG=" + ApplicationLog(),
                                         "VZRM_SECURITY_LOG=" + log};
         if (const char* home = std::getenv("HOME")) {
             env.push_back(std::string("HOME=") + home);
@@ -127,17 +104,8 @@ class DamagedLogRun : public ::testing::Test {
         outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return outcome;
     }
-    Outcome Audit(const std::string& log, const std::function<void(pid_t)>& meanwhile = {}) {
-        return Run(VZRMAUD_PATH, {"-c", "-rf", reports}, log, meanwhile);
-    }
-    std::vector<std::string> ReportFiles() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(reports)) {
-            if (entry.path().filename().string().rfind("ZRMAudit_", 0) == 0) {
-                names.push_back(entry.path().string());
-            }
-        }
-        return names;
+    Outcome AuditLog(const std::string& log, const std::function<void(pid_t)>& meanwhile = {}) {
+        return Spawn(VZRMAUD_PATH, {"-c", "-rf", reports}, log, meanwhile);
     }
     // The counts `vzrmlog info` gives for a file, as the warning words them.
     static std::string InfoCounts(const std::string& path) {
@@ -156,7 +124,7 @@ class DamagedLogRun : public ::testing::Test {
     }
     // The same counts from the warning in the Application log.
     std::string WarningCounts() const {
-        const std::string log = ReadText(dir.File("application.log"));
+        const std::string log = ReadText(ApplicationLog());
         std::smatch found;
         if (!std::regex_search(
                 log, found,
@@ -168,9 +136,6 @@ class DamagedLogRun : public ::testing::Test {
         return "unreadable records=" + found[1].str() + " damaged chunks=" + found[2].str() +
                " repaired records=" + found[3].str() + " truncated=" + found[4].str() + " ";
     }
-
-    test::TempDir dir;
-    std::string reports = dir.File("reports");
 };
 
 TEST_F(DamagedLogRun, ALogCutShortDuringTheRunFailsItWithoutASignal) {
@@ -178,7 +143,7 @@ TEST_F(DamagedLogRun, ALogCutShortDuringTheRunFailsItWithoutASignal) {
     test::WriteEvtx(log, ZrmScenario(4000));
     const auto size = std::filesystem::file_size(log);
     bool cut = false;
-    const Outcome run = Audit(log, [&](pid_t pid) {
+    const Outcome run = AuditLog(log, [&](pid_t pid) {
         // Once the run holds the log open for a while, it is reading its
         // chunks: a new, shorter export is copied over it then.
         const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
@@ -209,7 +174,7 @@ TEST_F(DamagedLogRun, ALogCutShortDuringTheRunFailsItWithoutASignal) {
     EXPECT_NE(summary.find("The event log file has changed between read operations."),
               std::string::npos)
         << summary;
-    const std::string application = ReadText(dir.File("application.log"));
+    const std::string application = ReadText(ApplicationLog());
     EXPECT_NE(application.find("STRG: [" + log + "]"), std::string::npos) << application;
     EXPECT_NE(application.find("Code : 1503"), std::string::npos) << application;
 }
@@ -224,7 +189,7 @@ TEST_F(DamagedLogRun, ADamagedLogIsReportedAsFarAsItReadsWithOneWarning) {
     bytes[0x1200 + 8 * 0x100] ^= 0xFF;
     WriteBytes(log, bytes);
 
-    const Outcome run = Audit(log);
+    const Outcome run = AuditLog(log);
     EXPECT_FALSE(run.signalled);
     ASSERT_EQ(run.status, 0);
     ASSERT_EQ(ReportFiles().size(), 1u);
@@ -234,7 +199,7 @@ TEST_F(DamagedLogRun, ADamagedLogIsReportedAsFarAsItReadsWithOneWarning) {
     EXPECT_GT(rows, 400u);  // of 300 recordings, each a Create and a Close row
     EXPECT_LT(rows, 600u);
     EXPECT_EQ(WarningCounts(), InfoCounts(log));
-    const std::string application = ReadText(dir.File("application.log"));
+    const std::string application = ReadText(ApplicationLog());
     EXPECT_NE(application.find("The Security log file " + log + " is damaged"), std::string::npos)
         << application;
     EXPECT_NE(application.find("Truncated: yes"), std::string::npos) << application;
@@ -263,8 +228,8 @@ TEST_F(DamagedLogRun, CutAndFlippedRealSamplesWarnWithTheCountsVzrmlogShows) {
         SCOPED_TRACE(name);
         const std::string log = dir.File(name);
         WriteBytes(log, *bytes);
-        std::filesystem::remove(dir.File("application.log"));
-        const Outcome run = Audit(log);
+        std::filesystem::remove(ApplicationLog());
+        const Outcome run = AuditLog(log);
         EXPECT_FALSE(run.signalled);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(WarningCounts(), InfoCounts(log));
