@@ -240,8 +240,11 @@ TEST(CrashReport, AGuardLeftByAnExceptionIsNotUsedAgain) {
             CCrashTranslator::Run([] { throw 7; });
         } catch (int) {
         }
+        // Called through a volatile pointer: an optimiser that sees the
+        // call's undefined behaviour may otherwise drop it.
+        void (*volatile fault)() = WriteNull;
         try {
-            WriteNull();
+            fault();
         } catch (C_Exception* e) {
             e->Delete();
             _exit(3);  // jumped back into the dead frame

@@ -6,12 +6,14 @@ namespace {
 const std::vector<std::uint8_t> kEveryone = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
 
 std::vector<std::uint8_t> Header(std::uint16_t control, std::uint32_t saclOffset) {
-    std::vector<std::uint8_t> bytes(20, 0);
+    // The owner SID follows the 20-byte header; sized at once (GCC's -O3
+    // bounds check misreads an insert after the header).
+    std::vector<std::uint8_t> bytes(20 + kEveryone.size(), 0);
     bytes[0] = 1;
     PutU16(bytes, 2, control);
     PutU32(bytes, 4, kOwnerAt);
     PutU32(bytes, 12, saclOffset);
-    bytes.insert(bytes.end(), kEveryone.begin(), kEveryone.end());
+    std::copy(kEveryone.begin(), kEveryone.end(), bytes.begin() + 20);
     return bytes;
 }
 
