@@ -10,7 +10,7 @@
 
 #include "platform/posix/sqlite_registry.h"
 #include "platform/services.h"
-#include "settings/reg_file.h"
+#include "formats/reg_file.h"
 #include "tools/loggen/evtx_writer.h"
 
 namespace vzrm::bench {

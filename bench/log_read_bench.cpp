@@ -21,6 +21,7 @@
 #include "platform/error_codes.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "tools/loggen/evtx_writer.h"
+#include "platform/posix/posix_services.h"
 
 namespace {
 
@@ -139,6 +140,7 @@ void Report(const std::string& name, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
     const std::size_t events = argc > 1 ? std::stoul(argv[1]) : 1000000;
     const std::filesystem::path data = std::filesystem::path(VZRM_BUILD_DIR) / "bench-data";
     std::filesystem::create_directories(data);

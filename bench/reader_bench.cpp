@@ -11,8 +11,10 @@
 
 #include "audit/security_log_reader.h"
 #include "bench_support.h"
+#include "platform/posix/posix_services.h"
 
 int main(int argc, char** argv) {
+    vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
     using namespace vzrm;
     const std::size_t events = argc > 1 ? std::stoul(argv[1]) : 1000000;
     const std::size_t machines = argc > 2 ? std::stoul(argv[2]) : 1;

@@ -11,17 +11,20 @@
 #include "bench_support.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
-#include "settings/opt_prof.h"
+#include "settings/options_profiles.h"
+#include "platform/posix/posix_services.h"
 
 namespace {
 
-class CountingLog : public vzrm::IApplicationLog {
+class CountingLog : public vzrm::platform::IApplicationEventLog {
   public:
-    void Report(std::uint32_t, const std::vector<std::string>& strings) override {
+    bool Write(const std::string&, std::uint16_t, std::uint32_t,
+               const std::vector<std::string>& strings) override {
         for (const std::string& text : strings) {
             std::cerr << text << "\n";
         }
         ++events;
+        return true;
     }
     int events = 0;
 };
@@ -29,6 +32,7 @@ class CountingLog : public vzrm::IApplicationLog {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
     using namespace vzrm;
     const std::size_t events = argc > 1 ? std::stoul(argv[1]) : 1000000;
     const std::string log = bench::GeneratedLog(events);
@@ -47,7 +51,12 @@ int main(int argc, char** argv) {
             CMainOpt options;
             options.ReadRegOpt("Software\\Quorvix\\VelmoraZRMAuditor", platform::HKEY_CURRENT_USER);
             CountingLog applicationLog;
-            CHeadlessRunHost host(applicationLog, reports.string() + "/", "bench");
+            platform::Services services = platform::CurrentServices();
+            services.applicationLog = &applicationLog;
+            platform::InstallServices(services);
+            CEventLogWriter writer;
+            writer.Open("bench");
+            CHeadlessRunHost host(writer, reports.string() + "/", "bench");
             CReportRun run(options, host);
             run.LoadStoredDates();
             host.RunUntilDone(run);

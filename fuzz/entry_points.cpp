@@ -5,20 +5,32 @@
 #include <vector>
 
 #include "formats/security_descriptor.h"
-#include "platform/messages/format_message.h"
-#include "platform/messages/message_table.h"
-#include "platform/posix/eventlog/bx_value_text.h"
-#include "platform/posix/eventlog/evt_file.h"
-#include "platform/posix/eventlog/evtx_reader.h"
+#include "formats/format_message.h"
+#include "formats/message_table.h"
+#include "formats/binxml_value_text.h"
+#include "formats/evt_file.h"
+#include "formats/evtx_reader.h"
 #include "platform/posix/eventlog/file_classic_log.h"
+#include "platform/posix/posix_services.h"
 #include "report/folder_verdict.h"
-#include "settings/opt_registry.h"
-#include "settings/reg_file.h"
+#include "settings/option_registry.h"
+#include "formats/reg_file.h"
 
 namespace vzrm::fuzz {
 
+using namespace vzrm::formats;
 using namespace vzrm::platform;
 using namespace vzrm::platform::posix;
+
+namespace {
+
+// The fuzz targets and the regression test have no start-up of their own.
+const bool g_servicesSet = [] {
+    SetDefaultServices(DefaultServices());
+    return true;
+}();
+
+}  // namespace
 
 void ReadEvtx(std::span<const std::uint8_t> data) {
     auto file = std::make_shared<EvtxFile>();

@@ -1,11 +1,10 @@
 #include "app/command_line.h"
 
-#include <strings.h>
-
-#include "audit/resource_text.h"
-#include "diagnostics/error_info.h"
-#include "diagnostics/error_texts.h"
-#include "settings/opt_prof.h"
+#include "base/case_fold.h"
+#include "base/resource_text.h"
+#include "base/error_info.h"
+#include "base/error_texts.h"
+#include "settings/options_profiles.h"
 
 namespace vzrm {
 namespace {
@@ -15,7 +14,7 @@ bool IsParameter(const std::string& arg) {
 }
 
 bool Named(const std::string& name, const char* longName, const char* shortName) {
-    return strcasecmp(name.c_str(), longName) == 0 || strcasecmp(name.c_str(), shortName) == 0;
+    return EqualNoCase(name, longName) || EqualNoCase(name, shortName);
 }
 
 // Whether the argument after /repfold is another parameter rather than the

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/desktop.h"
-#include "app/event_log_writer.h"
-#include "diagnostics/crash/crash_translator.h"
+#include "diagnostics/desktop.h"
+#include "report/event_log_writer.h"
+#include "platform/crash_translator.h"
 #include "diagnostics/error_report.h"
 #include "settings/install_record.h"
-#include "settings/opt_prof.h"
-#include "settings/soft_inst.h"
+#include "settings/options_profiles.h"
+#include "settings/product_description.h"
 
 namespace vzrm {
 

@@ -1,20 +1,18 @@
 #include "app/terminal_progress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <iostream>
+
+#include "platform/posix/standard_streams.h"
 
 namespace vzrm {
 
 std::unique_ptr<CProgressLine> TerminalProgress(const std::string& label) {
-    if (isatty(STDERR_FILENO) == 0) {
+    int columns = 0;
+    if (!platform::posix::IsTerminal(platform::posix::Stream::error, &columns)) {
         return nullptr;
     }
-    winsize size{};
-    const bool known = ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0;
     return std::make_unique<CProgressLine>(std::cerr, label, std::chrono::steady_clock::now,
-                                           known ? size.ws_col : 80);
+                                           columns > 0 ? columns : 80);
 }
 
 }  // namespace vzrm

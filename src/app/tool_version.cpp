@@ -1,6 +1,6 @@
 #include "app/tool_version.h"
 
-#include "settings/soft_inst.h"
+#include "settings/product_description.h"
 
 namespace vzrm {
 

@@ -7,8 +7,10 @@
 
 #include "app/main_app.h"
 #include "ui/qt_desktop.h"
+#include "platform/posix/posix_services.h"
 
 int main(int argc, char** argv) {
+    vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
     // A write past the file size limit fails (and is reported) instead of
     // ending the process with the report half written.
     std::signal(SIGXFSZ, SIG_IGN);

@@ -19,7 +19,6 @@
 //                        the folders given, to FILE or standard output
 // While a log is read, a progress line shows on standard error when it is a
 // terminal (for dump, when standard output is not one).
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -32,24 +31,28 @@
 #include "app/terminal_progress.h"
 #include "app/tool_version.h"
 #include "audit/security_log_reader.h"
-#include "audit/wide_text.h"
-#include "diagnostics/error_info.h"
+#include "base/wide_text.h"
+#include "base/error_info.h"
 #include "platform/calendar.h"
 #include "platform/error_codes.h"
-#include "platform/posix/eventlog/bx_value_text.h"
-#include "platform/posix/eventlog/byte_reader.h"
-#include "platform/posix/eventlog/evt_file.h"
-#include "platform/posix/eventlog/evtx_reader.h"
+#include "formats/binxml_value_text.h"
+#include "formats/byte_reader.h"
+#include "formats/evt_file.h"
+#include "formats/evtx_reader.h"
 #include "platform/posix/eventlog/file_classic_log.h"
 #include "platform/posix/eventlog/file_modern_log.h"
+#include "platform/posix/eventlog/log_file_bytes.h"
 #include "platform/posix/eventlog/log_location.h"
 #include "platform/posix/posix_folders.h"
-#include "report/folder_list_command.h"
+#include "platform/posix/standard_streams.h"
+#include "app/folder_list_command.h"
 #include "report/record_lines.h"
 #include "report/report_row.h"
+#include "platform/posix/posix_services.h"
 
 using namespace vzrm::platform;
 using namespace vzrm::platform::posix;
+using namespace vzrm::formats;
 
 namespace {
 
@@ -266,7 +269,7 @@ int DumpClassic(const std::string& path, bool json) {
 
 int InfoModern(const std::string& path) {
     auto file = std::make_shared<EvtxFile>();
-    if (file->Open(path) != 0) {
+    if (OpenEvtxFile(*file, path) != 0) {
         std::cerr << "vzrmlog: " << path << ": not an event log\n";
         return 1;
     }
@@ -311,7 +314,7 @@ int InfoModern(const std::string& path) {
 
 int InfoClassic(const std::string& path) {
     EvtFile file;
-    if (file.Open(path) != 0) {
+    if (OpenEvtFile(file, path) != 0) {
         std::cerr << "vzrmlog: " << path << ": not an event log\n";
         return 1;
     }
@@ -344,6 +347,7 @@ int InfoClassic(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
     const std::string first = argc >= 2 ? argv[1] : "";
     if (argc == 2 && (first == "--help" || first == "-h")) {
         std::cout << kUsage;
@@ -357,7 +361,7 @@ int main(int argc, char** argv) {
         return vzrm::RunFolderListCommand({argv + 2, argv + argc}, PosixFolderSource(), std::cerr);
     }
     // Dump's own lines are its progress when they go to the terminal.
-    if (first != "dump" || isatty(STDOUT_FILENO) == 0) {
+    if (first != "dump" || !vzrm::platform::posix::IsTerminal(vzrm::platform::posix::Stream::output)) {
         g_progress = vzrm::TerminalProgress("vzrmlog");
     }
     if (argc >= 3 && first == "records") {

@@ -7,7 +7,6 @@
 // KEY is HKLM\... or HKCU\... (or HKEY_LOCAL_MACHINE\..., HKEY_CURRENT_USER\...).
 // The store is the one $VZRM_REGISTRY_DIR names (see the design notes).
 // Exit status: 0 success, 1 failure (with a message naming the key or value).
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -19,15 +18,18 @@
 #include <vector>
 
 #include "app/tool_version.h"
-#include "diagnostics/error_texts.h"
+#include "base/error_texts.h"
 #include "platform/error_codes.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/standard_streams.h"
 #include "platform/services.h"
-#include "settings/reg_file.h"
+#include "formats/reg_file.h"
+#include "platform/posix/posix_services.h"
 
 namespace {
 
 using namespace vzrm;
+using namespace vzrm::formats;
 using namespace vzrm::platform;
 
 constexpr char kUsage[] =
@@ -139,7 +141,7 @@ std::string ValueText(std::uint32_t type, const std::vector<std::uint8_t>& data)
 
 int Query(HKEY root, const std::string& path, const Arguments& a, bool top) {
     HKEY key = 0;
-    const std::string where = RootName(root) + (path.empty() ? "" : "\\" + path);
+    const std::string where = RegistryRootFullName(root) + (path.empty() ? "" : "\\" + path);
     if (const std::int32_t error = Registry().OpenKey(root, path, KEY_READ, key)) {
         return Fail(where, error);
     }
@@ -181,7 +183,7 @@ int Query(HKEY root, const std::string& path, const Arguments& a, bool top) {
                 return 1;
             }
         } else if (!a.named) {
-            std::cout << RootName(root) << "\\" << child << "\n";
+            std::cout << RegistryRootFullName(root) << "\\" << child << "\n";
         }
     }
     return 0;
@@ -246,7 +248,7 @@ bool ValueBytes(const Arguments& a, std::uint32_t& type, std::vector<std::uint8_
 }
 
 int Add(HKEY root, const std::string& path, const Arguments& a) {
-    const std::string where = RootName(root) + "\\" + path;
+    const std::string where = RegistryRootFullName(root) + "\\" + path;
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
     std::string why;
@@ -276,7 +278,7 @@ int Add(HKEY root, const std::string& path, const Arguments& a) {
 }
 
 int Delete(HKEY root, const std::string& path, const Arguments& a) {
-    const std::string where = RootName(root) + "\\" + path;
+    const std::string where = RegistryRootFullName(root) + "\\" + path;
     if (!a.named) {
         const std::int32_t error = Registry().DeleteTree(root, path);
         return error ? Fail(where, error) : 0;
@@ -312,26 +314,11 @@ int Import(const std::string& file) {
 int Export(HKEY root, const std::string& path, const std::string& file) {
     std::string text;
     if (const std::int32_t error = ExportRegFile(root, path, text)) {
-        return Fail(RootName(root) + (path.empty() ? "" : "\\" + path), error);
+        return Fail(RegistryRootFullName(root) + (path.empty() ? "" : "\\" + path), error);
     }
     const std::vector<std::uint8_t> bytes = RegFileBytes(text);
-    // A fresh name beside the file (O_EXCL): a predictable one could be a
-    // link that another account planted.
-    std::string partial = file + ".XXXXXX";
-    const int fd = mkstemp(partial.data());
-    if (fd < 0) {
-        return Fail(file, posix::WindowsErrorFromErrno(errno));
-    }
-    const bool written =
-        write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    if (close(fd) != 0 || !written) {
-        std::remove(partial.c_str());
-        return Fail(file, kErrorDiskFull);
-    }
-    if (std::rename(partial.c_str(), file.c_str()) !=
-        0) {  // never a half-written file in its place
-        std::remove(partial.c_str());
-        return Fail(file, kErrorAccessDenied);
+    if (const std::int32_t error = posix::ReplaceFile(file, bytes)) {
+        return Fail(file, error);
     }
     return 0;
 }
@@ -339,6 +326,7 @@ int Export(HKEY root, const std::string& path, const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
     const std::string first = argc == 2 ? argv[1] : "";
     if (first == "--help" || first == "-h" || first == "/?") {
         std::cout << kUsage;

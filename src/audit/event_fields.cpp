@@ -1,6 +1,6 @@
 #include "audit/event_fields.h"
 
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 
 namespace vzrm {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 #include "audit/event_fields.h"
 #include "audit/object_path.h"
 

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "audit/case_fold.h"
-#include "audit/format_text.h"
+#include "base/case_fold.h"
+#include "base/format_text.h"
 #include "platform/accounts.h"
 #include "platform/error_codes.h"
-#include "platform/messages/format_message.h"
+#include "formats/format_message.h"
 #include "platform/services.h"
 
 namespace vzrm {
@@ -63,12 +63,12 @@ HMODULE LoadMessageModule(const std::string& fileName, std::string& error) {
 }
 
 std::string SubstituteParameters(const std::string& text, HMODULE parameterModule) {
-    return ExpandParameterReferences(text, [&](std::uint32_t number, std::string& found) {
+    return formats::ExpandParameterReferences(text, [&](std::uint32_t number, std::string& found) {
         if (parameterModule == 0 ||
             MessageFiles().FindMessage(parameterModule, number, found) != kErrorSuccess) {
             return false;
         }
-        found = FormatMessageText(found, {true, 0});
+        found = formats::FormatMessageText(found, {true, 0});
         return true;
     });
 }
@@ -81,7 +81,7 @@ bool FormatEventMessage(HMODULE eventModule, HMODULE parameterModule, std::uint3
         error = FormatText("FormatMessage[1] err: %d", code);
         return false;
     }
-    pattern = FormatMessageText(pattern, {true, 0});
+    pattern = formats::FormatMessageText(pattern, {true, 0});
     const auto percents = static_cast<std::size_t>(std::count(pattern.begin(), pattern.end(), '%'));
     std::vector<std::string> copies;
     copies.reserve(strings.size());
@@ -92,7 +92,7 @@ bool FormatEventMessage(HMODULE eventModule, HMODULE parameterModule, std::uint3
     for (std::size_t i = 0; i < copies.size(); ++i) {
         arguments[i] = copies[i].c_str();
     }
-    message = FormatMessageText(pattern, {strings.empty(), 0}, arguments);
+    message = formats::FormatMessageText(pattern, {strings.empty(), 0}, arguments);
     if (message.empty()) {
         error = "FormatMessage[2] err: 0";
         return false;

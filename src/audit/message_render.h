@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "audit/simple_cache.h"
+#include "base/simple_cache.h"
 #include "platform/message_files.h"
 
 namespace vzrm {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 
 namespace vzrm {
 namespace {

@@ -1,6 +1,6 @@
 #include "audit/record_list.h"
 
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 
 namespace vzrm {
 namespace {

@@ -2,8 +2,8 @@
 // for, the logs archived beside it, each record read once.
 #include "audit/security_log_reader.h"
 
-#include "diagnostics/error_info.h"
-#include "diagnostics/error_texts.h"
+#include "base/error_info.h"
+#include "base/error_texts.h"
 #include "platform/error_codes.h"
 
 namespace vzrm {

@@ -3,13 +3,13 @@
 #include <cstring>
 #include <tuple>
 
-#include "audit/wide_text.h"
+#include "base/wide_text.h"
 
 #include "audit/event_fields.h"
 #include "audit/object_path.h"
 #include "audit/run_flags.h"
-#include "diagnostics/error_info.h"
-#include "diagnostics/error_texts.h"
+#include "base/error_info.h"
+#include "base/error_texts.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
 

@@ -11,7 +11,7 @@
 
 #include "audit/audit_record.h"
 #include "audit/event_interpreter.h"
-#include "audit/local_date_time.h"
+#include "base/local_date_time.h"
 #include "audit/message_render.h"
 #include "audit/read_records.h"
 #include "platform/event_log.h"

@@ -1,7 +1,7 @@
 #include "diagnostics/error_report.h"
 
-#include "platform/posix/system_facts.h"
-#include "settings/opt_prof.h"
+#include "diagnostics/system_description.h"
+#include "settings/options_profiles.h"
 
 namespace vzrm {
 
@@ -13,7 +13,7 @@ std::string SystemSummaryText() {
                              "CPU: " + DescribeThisProcessor() + "\r\n" +
                              "RAM: " + DescribeThisMemory() + "\r\n" +
                              "User: " + (user.empty() ? "???" : user) +
-                             ", Is Admin: " + (IsUserAdministrator() ? "yes" : "no") + "\r\n";
+                             ", Is Admin: " + (platform::IsUserAdministrator() ? "yes" : "no") + "\r\n";
     g_errorInfo.Resume();
     return text;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/error_info.h"
+#include "base/error_info.h"
 #include "settings/install_record.h"
 
 namespace vzrm {

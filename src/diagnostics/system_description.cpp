@@ -1,8 +1,9 @@
 #include "diagnostics/system_description.h"
 
-#include <strings.h>
-
-#include "audit/format_text.h"
+#include "base/case_fold.h"
+#include "base/error_info.h"
+#include "base/error_texts.h"
+#include "base/format_text.h"
 
 namespace vzrm {
 
@@ -83,9 +84,9 @@ std::string DescribeProductType(const OS_VERSION_RECORD& v, const PRODUCT_FACTS&
         if (facts.productOptions.size() > 80) {
             return {};
         }
-        return strcasecmp(value, "WINNT") == 0      ? "Workstation"
-               : strcasecmp(value, "LANMANNT") == 0 ? "Server"
-               : strcasecmp(value, "SERVERNT") == 0 ? "Advanced Server"
+        return EqualNoCase(value, "WINNT")      ? "Workstation"
+               : EqualNoCase(value, "LANMANNT") ? "Server"
+               : EqualNoCase(value, "SERVERNT") ? "Advanced Server"
                                                     : "";
     }
     if (v.major >= 6) {
@@ -208,10 +209,41 @@ std::string DescribeProcessor(const std::string& vendor, const std::string& iden
                       identifier.empty() ? "???" : identifier, mhz);
 }
 
-std::string DescribeMemory(const MEMORY_FACTS& m) {
+std::string DescribeMemory(const platform::MEMORY_FACTS& m) {
     return FormatText("phys=%I64u, page=%I64u, virt=%I64u[%I64u] (all in Mb)",
                       m.totalPhysical >> 20, m.totalPageFile >> 20, m.totalVirtual >> 20,
                       m.availableExtendedVirtual >> 20);
+}
+
+std::string DescribeThisOperatingSystem() {
+    const platform::OS_FACTS os = platform::ThisOperatingSystem();
+    if (os.machine.empty()) {
+        return {};
+    }
+    const bool wide = os.machine.find("64") != std::string::npos;
+    return os.name + ", " + DescribeBitness(wide) + ", " + os.release;
+}
+
+std::string DescribeThisProcessor() {
+    const platform::CPU_FACTS cpu = platform::ThisProcessor();
+    return DescribeProcessor(cpu.vendor, cpu.identifier, cpu.mhz, cpu.name);
+}
+
+std::string DescribeThisMemory() {
+    return DescribeMemory(platform::ThisMemory());
+}
+
+bool GetCurrentUserName(std::string& name, CErrorInfo* record) {
+    const platform::USER_NAME_QUERY query = platform::CurrentUserName();
+    name = query.name;
+    if (query.error != 0) {
+        (record != nullptr ? *record : g_errorInfo)
+            .SetError("X736ABFXCVFLXYE", query.error, std::string(),
+                      HexDumpText(&query.attempt, sizeof query.attempt) +
+                          HexDumpText(&query.bufferSize, sizeof query.bufferSize));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace vzrm

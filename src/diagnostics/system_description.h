@@ -1,12 +1,16 @@
 // One-line descriptions of the machine for error reports. The Windows decision
 // tables work on the raw values a Windows query returns; on Linux the same
-// lines are filled from Linux facts (platform/posix/system_facts.h).
+// lines are filled from the platform's facts (platform/system_facts.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "platform/system_facts.h"
+
 namespace vzrm {
+
+class CErrorInfo;
 
 inline constexpr std::uint32_t kVersionRecordExtended = 156;
 inline constexpr std::uint32_t kVersionRecordShort = 148;
@@ -61,12 +65,15 @@ std::string DescribeProcessor(const std::string& vendor, const std::string& iden
                               std::uint32_t mhz, const std::string& name);
 
 // Byte counts, printed in whole mebibytes.
-struct MEMORY_FACTS {
-    std::uint64_t totalPhysical = 0;
-    std::uint64_t totalPageFile = 0;
-    std::uint64_t totalVirtual = 0;
-    std::uint64_t availableExtendedVirtual = 0;
-};
-std::string DescribeMemory(const MEMORY_FACTS& memory);
+std::string DescribeMemory(const platform::MEMORY_FACTS& memory);
+
+// This machine: "Debian GNU/Linux 12 (bookworm), 64-bit, 6.1.0-18-amd64" (the
+// system's name, bitness and kernel release in the places of the Windows line).
+std::string DescribeThisOperatingSystem();
+std::string DescribeThisProcessor();
+std::string DescribeThisMemory();
+// The effective user's name; on failure the error goes to `record` (or the
+// process-wide one) and the result is false.
+bool GetCurrentUserName(std::string& name, CErrorInfo* record = nullptr);
 
 }  // namespace vzrm

@@ -3,6 +3,8 @@
 #include "platform/error_codes.h"
 
 namespace vzrm::formats {
+
+using namespace platform;
 namespace {
 
 constexpr std::int32_t kInvalidAcl = platform::kErrorInvalidAcl;

@@ -15,8 +15,57 @@ namespace vzrm::platform {
 // 0x80000002 sign-extended); opened keys get other values.
 using HKEY = std::int64_t;
 
+inline constexpr HKEY HKEY_CLASSES_ROOT = static_cast<std::int32_t>(0x80000000u);
 inline constexpr HKEY HKEY_CURRENT_USER = static_cast<std::int32_t>(0x80000001u);
 inline constexpr HKEY HKEY_LOCAL_MACHINE = static_cast<std::int32_t>(0x80000002u);
+inline constexpr HKEY HKEY_USERS = static_cast<std::int32_t>(0x80000003u);
+inline constexpr HKEY HKEY_PERFORMANCE_DATA = static_cast<std::int32_t>(0x80000004u);
+inline constexpr HKEY HKEY_CURRENT_CONFIG = static_cast<std::int32_t>(0x80000005u);
+inline constexpr HKEY HKEY_DYN_DATA = static_cast<std::int32_t>(0x80000006u);
+inline constexpr HKEY HKEY_PERFORMANCE_TEXT = static_cast<std::int32_t>(0x80000050u);
+inline constexpr HKEY HKEY_PERFORMANCE_NLSTEXT = static_cast<std::int32_t>(0x80000060u);
+
+// The predefined roots and their names: the short one of error records
+// ("HKLM"), the full one of .reg files and the tools ("HKEY_LOCAL_MACHINE").
+struct REGISTRY_ROOT {
+    HKEY handle;
+    const char* shortName;
+    const char* fullName;
+};
+inline constexpr REGISTRY_ROOT kRegistryRoots[] = {
+    {HKEY_CLASSES_ROOT, "HKCR", "HKEY_CLASSES_ROOT"},
+    {HKEY_CURRENT_USER, "HKCU", "HKEY_CURRENT_USER"},
+    {HKEY_LOCAL_MACHINE, "HKLM", "HKEY_LOCAL_MACHINE"},
+    {HKEY_USERS, "HKUS", "HKEY_USERS"},
+    {HKEY_PERFORMANCE_DATA, "HKPD", "HKEY_PERFORMANCE_DATA"},
+    {HKEY_CURRENT_CONFIG, "HKCC", "HKEY_CURRENT_CONFIG"},
+    {HKEY_DYN_DATA, "HKDD", "HKEY_DYN_DATA"},
+    {HKEY_PERFORMANCE_TEXT, "HKPT", "HKEY_PERFORMANCE_TEXT"},
+    {HKEY_PERFORMANCE_NLSTEXT, "HKPN", "HKEY_PERFORMANCE_NLSTEXT"},
+};
+// The predefined root with this handle, or null. A handle may arrive
+// zero-extended from a 32-bit value; both forms name the root.
+constexpr const REGISTRY_ROOT* FindRegistryRoot(HKEY handle) {
+    if (handle >= 0x80000000LL && handle <= 0xFFFFFFFFLL) {
+        handle = static_cast<std::int32_t>(static_cast<std::uint32_t>(handle));
+    }
+    for (const REGISTRY_ROOT& root : kRegistryRoots) {
+        if (root.handle == handle) {
+            return &root;
+        }
+    }
+    return nullptr;
+}
+// "HKLM" and the like; empty for a handle that is not a predefined root.
+inline std::string RegistryRootName(HKEY handle) {
+    const REGISTRY_ROOT* root = FindRegistryRoot(handle);
+    return root != nullptr ? root->shortName : "";
+}
+// "HKEY_LOCAL_MACHINE" and the like; empty for any other handle.
+inline std::string RegistryRootFullName(HKEY handle) {
+    const REGISTRY_ROOT* root = FindRegistryRoot(handle);
+    return root != nullptr ? root->fullName : "";
+}
 
 inline constexpr std::uint32_t REG_NONE = 0;
 inline constexpr std::uint32_t REG_SZ = 1;

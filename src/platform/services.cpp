@@ -1,13 +1,35 @@
 #include "platform/services.h"
 
-#include "platform/posix/posix_services.h"
+#include <cstdio>
+#include <cstdlib>
 
 namespace vzrm::platform {
 namespace {
 
-Services& Installed() {
-    static Services services = posix::DefaultServices();
+Services& Defaults() {
+    static Services services;
     return services;
+}
+
+Services& Installed() {
+    static Services services;
+    return services;
+}
+
+// A service asked for before the start-up set the defaults is a fault of
+// the program's own start-up, never of its input.
+template <typename T>
+T& InForce(T* service) {
+    if (service == nullptr) {
+        std::fputs("vzrm: a platform service was used before the start-up set it\n", stderr);
+        std::abort();
+    }
+    return *service;
+}
+
+template <typename T>
+T* OrDefault(T* service, T* fallback) {
+    return service != nullptr ? service : fallback;
 }
 
 }  // namespace
@@ -16,43 +38,50 @@ const Services& CurrentServices() {
     return Installed();
 }
 
+void SetDefaultServices(const Services& defaults) {
+    Defaults() = defaults;
+    Installed() = defaults;
+}
+
 Services InstallServices(const Services& services) {
     const Services previous = Installed();
-    const Services defaults = posix::DefaultServices();
-    Installed().clock = services.clock ? services.clock : defaults.clock;
-    Installed().timeZone = services.timeZone ? services.timeZone : defaults.timeZone;
-    Installed().locale = services.locale ? services.locale : defaults.locale;
-    Installed().registry = services.registry ? services.registry : defaults.registry;
-    Installed().messageFiles =
-        services.messageFiles ? services.messageFiles : defaults.messageFiles;
-    Installed().applicationLog =
-        services.applicationLog ? services.applicationLog : defaults.applicationLog;
+    const Services& defaults = Defaults();
+    Installed() = {
+        .clock = OrDefault(services.clock, defaults.clock),
+        .timeZone = OrDefault(services.timeZone, defaults.timeZone),
+        .locale = OrDefault(services.locale, defaults.locale),
+        .registry = OrDefault(services.registry, defaults.registry),
+        .messageFiles = OrDefault(services.messageFiles, defaults.messageFiles),
+        .classicLog = OrDefault(services.classicLog, defaults.classicLog),
+        .modernLog = OrDefault(services.modernLog, defaults.modernLog),
+        .applicationLog = OrDefault(services.applicationLog, defaults.applicationLog),
+    };
     return previous;
 }
 
 const IClock& Clock() {
-    return *Installed().clock;
+    return InForce(Installed().clock);
 }
 const ITimeZone& TimeZone() {
-    return *Installed().timeZone;
+    return InForce(Installed().timeZone);
 }
 const ILocale& Locale() {
-    return *Installed().locale;
+    return InForce(Installed().locale);
 }
 IRegistry& Registry() {
-    return *Installed().registry;
+    return InForce(Installed().registry);
 }
 IMessageFiles& MessageFiles() {
-    return *Installed().messageFiles;
+    return InForce(Installed().messageFiles);
 }
 IClassicEventLog& ClassicEventLog() {
-    return *Installed().classicLog;
+    return InForce(Installed().classicLog);
 }
 IModernEventLog& ModernEventLog() {
-    return *Installed().modernLog;
+    return InForce(Installed().modernLog);
 }
 IApplicationEventLog& ApplicationEventLog() {
-    return *Installed().applicationLog;
+    return InForce(Installed().applicationLog);
 }
 
 }  // namespace vzrm::platform

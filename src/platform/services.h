@@ -1,5 +1,6 @@
-// The operating-system services the logic uses, chosen once at start-up.
-// Tests install fakes with ScopedServices (tests/support).
+// The operating-system services the logic uses. The program's start-up (and
+// the tests' main) sets the system's implementations as the defaults; tests
+// install fakes over them with ScopedServices (tests/support).
 #pragma once
 
 #include "platform/application_log.h"
@@ -23,9 +24,11 @@ struct Services {
     IApplicationEventLog* applicationLog = nullptr;
 };
 
-// The services in force; the Linux implementations unless others were installed.
+// The services in force: the defaults unless others were installed.
 const Services& CurrentServices();
-// Replaces the services in force; members left null keep the Linux ones.
+// Sets the system's implementations, once at start-up, and puts them in force.
+void SetDefaultServices(const Services& defaults);
+// Replaces the services in force; members left null take the defaults.
 // Returns the previous set so that it can be restored.
 Services InstallServices(const Services& services);
 

@@ -3,11 +3,11 @@
 #include <chrono>
 #include <system_error>
 
-#include "audit/resource_text.h"
+#include "base/resource_text.h"
 #include "audit/run_flags.h"
 #include "audit/security_log_reader.h"
-#include "diagnostics/error_info.h"
-#include "diagnostics/test_hook.h"
+#include "base/error_info.h"
+#include "base/test_hook.h"
 #include "platform/services.h"
 #include "report/report_row.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "audit/local_date_time.h"
+#include "base/local_date_time.h"
 #include "platform/event_log.h"
 #include "report/run_messages.h"
 

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "audit/format_text.h"
-#include "audit/local_date_time.h"
-#include "audit/resource_text.h"
-#include "diagnostics/error_info.h"
-#include "diagnostics/error_texts.h"
+#include "base/format_text.h"
+#include "base/local_date_time.h"
+#include "base/resource_text.h"
+#include "base/error_info.h"
+#include "base/error_texts.h"
 #include "platform/error_codes.h"
 #include "report/run_host.h"
-#include "settings/opt_prof.h"
+#include "settings/options_profiles.h"
 
 namespace vzrm {
 namespace {

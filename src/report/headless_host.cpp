@@ -1,10 +1,10 @@
 #include "report/headless_host.h"
 
 #include "audit/run_flags.h"
-#include "diagnostics/crash/crash_translator.h"
-#include "diagnostics/error_info.h"
-#include "diagnostics/exceptions.h"
-#include "diagnostics/test_hook.h"
+#include "platform/crash_translator.h"
+#include "base/error_info.h"
+#include "base/exceptions.h"
+#include "base/test_hook.h"
 
 namespace vzrm {
 namespace {
@@ -20,7 +20,7 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) void FaultForTest
 
 }  // namespace
 
-CHeadlessRunHost::CHeadlessRunHost(IApplicationLog& log, std::string folder,
+CHeadlessRunHost::CHeadlessRunHost(CEventLogWriter& log, std::string folder,
                                    std::string productText)
     : log_(log), folder_(std::move(folder)), productText_(std::move(productText)) {}
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "report/application_log.h"
+#include "report/event_log_writer.h"
 #include "report/progress_line.h"
 #include "report/report_run.h"
 #include "report/run_host.h"
@@ -15,7 +15,7 @@ namespace vzrm {
 class CHeadlessRunHost : public IRunHost {
   public:
     // `productText` opens every error record written to the log.
-    CHeadlessRunHost(IApplicationLog& log, std::string folder, std::string productText);
+    CHeadlessRunHost(CEventLogWriter& log, std::string folder, std::string productText);
 
     // Posts the run-and-close request and handles messages until the run has
     // ended; true when the frame was asked to close after a completed run.
@@ -52,7 +52,7 @@ class CHeadlessRunHost : public IRunHost {
   private:
     void Dispatch(CReportRun& run, RunMessage message);
 
-    IApplicationLog& log_;
+    CEventLogWriter& log_;
     std::string folder_;
     std::string productText_;
     CRunMessageQueue queue_;

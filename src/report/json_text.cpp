@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "audit/wide_text.h"
+#include "base/wide_text.h"
 
 namespace vzrm {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "audit/resource_text.h"
+#include "base/resource_text.h"
 
 namespace vzrm {
 

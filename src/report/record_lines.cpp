@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "audit/local_date_time.h"
+#include "base/local_date_time.h"
 #include "report/json_text.h"
 #include "report/report_row.h"
 

@@ -6,21 +6,18 @@
 #include <optional>
 #include <string>
 
-#include "diagnostics/exceptions.h"
+#include "base/exceptions.h"
+#include "platform/exclusive_file.h"
 
 namespace vzrm {
 
 class CReportFile {
   public:
-    // create: a new file only (a name that exists fails with 183).
-    enum class Mode { truncate, keep, create };
+    using Mode = platform::ExclusiveFile::Mode;
     // The failure of an operation, or nothing.
     using Failure = std::optional<CFileException>;
 
     CReportFile() = default;
-    ~CReportFile();
-    CReportFile(const CReportFile&) = delete;
-    CReportFile& operator=(const CReportFile&) = delete;
 
     // Creates the file when missing. Another process holding the file open
     // for a run makes this fail with a sharing violation; the file is only
@@ -38,13 +35,12 @@ class CReportFile {
     Failure Append(const std::string& text);
     // Flushes to the disk and closes; the file is closed even on failure.
     Failure Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return file_.IsOpen(); }
 
   private:
-    Failure FailureOfErrno() const;
-    Failure Refuse(const std::string& why);
+    Failure FailureOf(std::int32_t error) const;
 
-    int fd_ = -1;
+    platform::ExclusiveFile file_;
     std::string path_;
     std::string refusal_;
 };

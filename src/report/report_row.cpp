@@ -1,7 +1,7 @@
 #include "report/report_row.h"
 
-#include "audit/local_date_time.h"
-#include "audit/resource_text.h"
+#include "base/local_date_time.h"
+#include "base/resource_text.h"
 
 namespace vzrm {
 

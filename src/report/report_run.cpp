@@ -7,16 +7,16 @@
 #include <memory>
 #include <utility>
 
-#include "audit/resource_text.h"
+#include "base/resource_text.h"
 #include "audit/run_flags.h"
 #include "audit/security_log_reader.h"
-#include "diagnostics/error_info.h"
-#include "diagnostics/error_texts.h"
-#include "diagnostics/test_hook.h"
+#include "base/error_info.h"
+#include "base/error_texts.h"
+#include "base/test_hook.h"
 #include "platform/error_codes.h"
-#include "report/application_log.h"
+#include "report/event_log_writer.h"
 #include "report/log_damage_note.h"
-#include "settings/opt_prof.h"
+#include "settings/options_profiles.h"
 #include "settings/reg_key_handle.h"
 
 namespace vzrm {

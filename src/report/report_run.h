@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "audit/local_date_time.h"
+#include "base/local_date_time.h"
 #include "report/audit_worker.h"
 #include "report/report_file.h"
 #include "report/run_host.h"

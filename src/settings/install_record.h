@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/soft_inst.h"
+#include "settings/product_description.h"
 
 namespace vzrm {
 

@@ -1,6 +1,6 @@
 #include "settings/reg_key_handle.h"
 
-#include "diagnostics/error_texts.h"
+#include "base/error_texts.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
 

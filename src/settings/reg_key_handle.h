@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "diagnostics/error_info.h"
+#include "base/error_info.h"
 #include "platform/registry.h"
 
 namespace vzrm {

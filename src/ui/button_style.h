@@ -8,7 +8,7 @@
 #include <QRect>
 #include <cstdint>
 
-#include "ui/button_ext.h"
+#include "ui/extended_button.h"
 
 namespace vzrm::ui {
 

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "ui/mess_err_box.h"
+#include "ui/error_box.h"
 
 namespace vzrm::ui {
 namespace {

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <memory>
 
-#include "app/desktop.h"
+#include "diagnostics/desktop.h"
 #include "ui/error_box_display.h"
 
 namespace vzrm::ui {

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "app/vzrmaud_fixture.h"
-#include "audit/local_date_time.h"
+#include "base/local_date_time.h"
 #include "platform/posix/instance_channel.h"
 #include "support/log_files.h"
 

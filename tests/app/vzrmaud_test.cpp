@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "app/vzrmaud_fixture.h"
-#include "audit/local_date_time.h"
+#include "base/local_date_time.h"
 #include "platform/posix/instance_channel.h"
 #include "support/log_files.h"
 

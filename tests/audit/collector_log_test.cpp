@@ -5,7 +5,7 @@
 #include <regex>
 
 #include "audit/security_log_reader.h"
-#include "diagnostics/error_info.h"
+#include "base/error_info.h"
 #include "support/fake_services.h"
 #include "support/log_files.h"
 #include "support/project_messages.h"

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 #include "audit/event_interpreter.h"
 #include "event_generator.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "audit/event_fields.h"
-#include "platform/posix/eventlog/bx_value_text.h"
+#include "formats/binxml_value_text.h"
 #include "platform/services.h"
 #include "support/scoped_registry.h"
 
@@ -92,7 +92,7 @@ TEST_F(MessageRender, MissingInsertsAndMissingRegistrations) {
 
 TEST_F(MessageRender, AccountNamesOfSids) {
     std::vector<std::uint8_t> sid;
-    ASSERT_TRUE(posix::SidFromText("S-1-5-21-1-2-3-1001", sid));
+    ASSERT_TRUE(formats::SidFromText("S-1-5-21-1-2-3-1001", sid));
     EXPECT_EQ(GetAccountNameOfSid(sid, "RECPC"), "N/M");
     HKEY key = 0;
     ASSERT_EQ(Registry().CreateKey(HKEY_LOCAL_MACHINE, "SECURITY\\Accounts\\S-1-5-21-1-2-3-1001",

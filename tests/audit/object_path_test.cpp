@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 
 namespace vzrm {
 namespace {
@@ -41,14 +41,6 @@ TEST(ObjectPath, CanonicalizeRemovesDotSegmentsNeverAboveTheRoot) {
     EXPECT_EQ(CanonicalizePath("D:\\R\\a..zrm"), "D:\\R\\a..zrm");
 }
 
-TEST(CaseFold, MultibyteCharactersCompareIgnoringCase) {
-    EXPECT_TRUE(EqualNoCase("D:\\Records\\ÄB.ZRM", "d:\\records\\äb.zrm"));
-    EXPECT_TRUE(EqualNoCase("ΣΟΦΊΑ.zrm", "σοφία.ZRM"));
-    EXPECT_TRUE(EqualNoCase("ПРОБА", "проба"));
-    EXPECT_FALSE(EqualNoCase("a.zrm", "b.zrm"));
-    EXPECT_FALSE(EqualNoCase("Ä", "A"));
-    EXPECT_EQ(FoldCase("MiXeD\xF0\x9F\x98\x80"), "mixed\xF0\x9F\x98\x80");
-}
 
 }  // namespace
 }  // namespace vzrm

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "audit/audit_record.h"
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 #include "audit/event_fields.h"
 #include "audit/event_interpreter.h"
 #include "audit/object_path.h"

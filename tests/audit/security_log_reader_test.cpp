@@ -9,7 +9,7 @@
 #include <regex>
 
 #include "audit/event_fields.h"
-#include "diagnostics/error_info.h"
+#include "base/error_info.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/services.h"
 #include "support/log_files.h"

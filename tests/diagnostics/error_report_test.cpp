@@ -5,7 +5,7 @@
 
 #include <regex>
 
-#include "settings/opt_prof.h"
+#include "settings/options_profiles.h"
 #include "support/scoped_registry.h"
 
 namespace vzrm {

@@ -110,7 +110,7 @@ TEST(SystemDescription, EditionsProcessorAndMemory) {
     EXPECT_EQ(DescribeProcessor("", "", 0, ""), "???, ??? (0 MHz)");
     EXPECT_EQ(DescribeProcessor("GenuineIntel", "", 2394, "Intel(R) Core(TM)2 CPU"),
               "Intel(R) Core(TM)2 CPU (2394 MHz)");
-    MEMORY_FACTS memory;
+    platform::MEMORY_FACTS memory;
     memory.totalPhysical = (2048ull << 20) + 12345;
     memory.totalPageFile = 4096ull << 20;
     memory.totalVirtual = 8ull << 40;

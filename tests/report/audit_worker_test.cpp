@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "audit/run_flags.h"
-#include "diagnostics/error_info.h"
+#include "base/error_info.h"
 #include "support/log_files.h"
 #include "support/project_messages.h"
 

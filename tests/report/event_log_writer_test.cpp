@@ -1,9 +1,9 @@
 // The Application log writer, through the platform's file form of the log.
-#include "app/event_log_writer.h"
+#include "report/event_log_writer.h"
 
 #include <gtest/gtest.h>
 
-#include "diagnostics/error_info.h"
+#include "base/error_info.h"
 #include "platform/posix/syslog_application_log.h"
 #include "support/fake_services.h"
 #include "support/temp_dir.h"

@@ -10,9 +10,9 @@
 #include <functional>
 #include <sstream>
 
-#include "diagnostics/error_info.h"
+#include "base/error_info.h"
 #include "report/run_host.h"
-#include "settings/opt_prof.h"
+#include "settings/options_profiles.h"
 #include "support/fake_folder_source.h"
 #include "support/scoped_registry.h"
 

@@ -13,12 +13,12 @@
 #include <thread>
 
 #include "audit/run_flags.h"
-#include "diagnostics/error_info.h"
+#include "base/error_info.h"
 #include "platform/posix/sqlite_registry.h"
 #include "report/headless_host.h"
 #include "report/progress_line.h"
 #include "report/report_file.h"
-#include "settings/opt_prof.h"
+#include "settings/options_profiles.h"
 #include "support/log_files.h"
 #include "support/project_messages.h"
 
@@ -389,18 +389,24 @@ TEST_F(ReportRun, ASummaryHeldByAnotherWriterEndsTheRunAndRemovesTheNewReport) {
     EXPECT_FALSE(other.Close());
 }
 
-class RecordingLog : public IApplicationLog {
+class RecordingLog : public platform::IApplicationEventLog {
   public:
-    void Report(std::uint32_t eventId, const std::vector<std::string>& strings) override {
+    bool Write(const std::string&, std::uint16_t, std::uint32_t eventId,
+               const std::vector<std::string>& strings) override {
         events.push_back({eventId, strings.empty() ? std::string() : strings[0]});
+        return true;
     }
     std::vector<std::pair<std::uint32_t, std::string>> events;
 };
 
 TEST_F(ReportRun, TheHeadlessHostRunsToTheEndAndLogsWhatItCannotShow) {
     RecordingLog log;
+    test::ScopedServices withLog{
+        {.clock = &clock, .locale = &locale, .registry = &store.Registry(), .applicationLog = &log}};
+    CEventLogWriter writer;
+    writer.Open(kEventSource);
     {
-        CHeadlessRunHost headless(log, reports, "Velmora ZRM Auditor 1.0");
+        CHeadlessRunHost headless(writer, reports, "Velmora ZRM Auditor 1.0");
         CReportRun run(options, headless);
         run.LoadStoredDates();
         headless.RunUntilDone(run);
@@ -409,7 +415,7 @@ TEST_F(ReportRun, TheHeadlessHostRunsToTheEndAndLogsWhatItCannotShow) {
         EXPECT_TRUE(log.events.empty());
     }
     {
-        CHeadlessRunHost headless(log, reports + "/nowhere", "Velmora ZRM Auditor 1.0");
+        CHeadlessRunHost headless(writer, reports + "/nowhere", "Velmora ZRM Auditor 1.0");
         CReportRun run(options, headless);
         headless.RunUntilDone(run);
         EXPECT_FALSE(headless.CloseRequested());
@@ -460,7 +466,11 @@ TEST_F(ReportRun, ArchivedEventsAreReadAndCloseTheGapOnlyWhenAskedFor) {
 // interrupted, and a request outside a run changes nothing.
 TEST_F(ReportRun, TheHeadlessHostGrantsAnInterruptRequestWithoutAsking) {
     RecordingLog log;
-    CHeadlessRunHost headless(log, reports, "Velmora ZRM Auditor 1.0");
+    test::ScopedServices withLog{
+        {.clock = &clock, .locale = &locale, .registry = &store.Registry(), .applicationLog = &log}};
+    CEventLogWriter writer;
+    writer.Open(kEventSource);
+    CHeadlessRunHost headless(writer, reports, "Velmora ZRM Auditor 1.0");
     headless.RequestInterrupt();  // before the run: nothing to interrupt
     GatedRun run(options, headless);
     std::thread requester([&] {
@@ -506,10 +516,14 @@ TEST_F(ReportRun, AWorkerThatCannotStartFailsTheRun) {
 
 TEST_F(ReportRun, TheHeadlessHostDrawsTheReadsProgressAndWipesItAtTheEnd) {
     RecordingLog log;
+    test::ScopedServices withLog{
+        {.clock = &clock, .locale = &locale, .registry = &store.Registry(), .applicationLog = &log}};
+    CEventLogWriter writer;
+    writer.Open(kEventSource);
     std::ostringstream screen;
     {
         CProgressLine line(screen, "vzrmaud");
-        CHeadlessRunHost headless(log, reports, "Velmora ZRM Auditor 1.0");
+        CHeadlessRunHost headless(writer, reports, "Velmora ZRM Auditor 1.0");
         headless.SetProgress(&line);
         CReportRun run(options, headless);
         run.LoadStoredDates();

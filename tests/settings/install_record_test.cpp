@@ -5,13 +5,13 @@
 #include <fstream>
 #include <iterator>
 
-#include "diagnostics/error_info.h"
+#include "base/error_info.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
 #include "settings/install_record.h"
-#include "settings/move_key.h"
-#include "settings/opt_prof.h"
-#include "settings/reg_file.h"
+#include "settings/move_stored_options.h"
+#include "settings/options_profiles.h"
+#include "formats/reg_file.h"
 #include "settings/reg_key_handle.h"
 #include "support/scoped_registry.h"
 
@@ -238,10 +238,10 @@ TEST(InstallationReg, ImportedRecordPassesTheStartUpCheck) {
             text.replace(at, field.size(), value);
         }
     }
-    std::vector<REG_FILE_CHANGE> changes;
+    std::vector<formats::REG_FILE_CHANGE> changes;
     std::string error;
-    ASSERT_TRUE(ParseRegFile({text.begin(), text.end()}, changes, error)) << error;
-    ASSERT_EQ(ApplyRegFile(changes, error), 0) << error;
+    ASSERT_TRUE(formats::ParseRegFile({text.begin(), text.end()}, changes, error)) << error;
+    ASSERT_EQ(formats::ApplyRegFile(changes, error), 0) << error;
     const CSoftInst soft;
     INSTALL_FLAGS flags;
     g_errorInfo.Clear();

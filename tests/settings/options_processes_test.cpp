@@ -8,7 +8,7 @@
 #include <random>
 
 #include "platform/posix/sqlite_registry.h"
-#include "settings/opt_prof.h"
+#include "settings/options_profiles.h"
 #include "support/scoped_registry.h"
 
 namespace vzrm {

@@ -7,12 +7,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "diagnostics/exceptions.h"
-#include "ui/button_ext.h"
+#include "base/exceptions.h"
+#include "ui/extended_button.h"
 #include "ui/button_style.h"
-#include "ui/dlg_ext.h"
-#include "ui/edit_ext.h"
-#include "ui/edit_link.h"
+#include "ui/extended_dialog.h"
+#include "ui/extended_edit.h"
+#include "ui/link_edit.h"
 #include "ui/window_message.h"
 
 namespace vzrm::ui {

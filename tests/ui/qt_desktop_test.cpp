@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "ui/mess_err_box.h"
+#include "ui/error_box.h"
 #include "ui/qt_desktop.h"
 
 namespace vzrm::ui {

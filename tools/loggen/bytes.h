@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "audit/wide_text.h"
+#include "base/wide_text.h"
 
 namespace vzrm::loggen {
 

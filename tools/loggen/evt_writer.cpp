@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "platform/calendar.h"
-#include "platform/posix/eventlog/bx_value_text.h"
+#include "formats/binxml_value_text.h"
 #include "tools/loggen/bytes.h"
 
 namespace vzrm::loggen {
@@ -36,7 +36,7 @@ std::vector<std::uint8_t> RecordOf(const ScenarioEvent& e, std::uint32_t number)
         r.push_back(0);
     }
     std::vector<std::uint8_t> sid;
-    if (!platform::posix::SidFromText(e.sid, sid)) {
+    if (!formats::SidFromText(e.sid, sid)) {
         throw std::runtime_error("sid must look like S-1-5-21-...");
     }
     const auto sidOffset = static_cast<std::uint32_t>(r.size());

@@ -4,15 +4,15 @@
 #include <optional>
 #include <stdexcept>
 
-#include "audit/wide_text.h"
-#include "platform/posix/eventlog/bx_value_text.h"
-#include "platform/posix/eventlog/crc32.h"
+#include "base/wide_text.h"
+#include "formats/binxml_value_text.h"
+#include "formats/crc32.h"
 #include "tools/loggen/bytes.h"
 
 namespace vzrm::loggen {
 namespace {
 
-using platform::posix::Crc32;
+using formats::Crc32;
 
 constexpr std::uint32_t kChunkSize = 0x10000;
 constexpr std::uint32_t kChunkHeaderSize = 0x200;
@@ -54,7 +54,7 @@ Value Text(const std::string& text) {
 
 Value Sid(const std::string& text) {
     Value v{kSid, {}};
-    if (!platform::posix::SidFromText(text, v.bytes)) {
+    if (!formats::SidFromText(text, v.bytes)) {
         throw std::runtime_error("sid must look like S-1-5-21-...");
     }
     return v;

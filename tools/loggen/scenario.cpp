@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <variant>
 
-#include "audit/wide_text.h"
+#include "base/wide_text.h"
 #include "platform/calendar.h"
 
 namespace vzrm::loggen {

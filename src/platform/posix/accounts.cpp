@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "platform/error_codes.h"
-#include "platform/posix/eventlog/bx_value_text.h"
+#include "formats/binxml_value_text.h"
 #include "platform/services.h"
 
 namespace vzrm::platform {
@@ -55,7 +55,7 @@ std::int32_t ReadText(HKEY key, const char* name, std::string& text) {
 
 std::int32_t LookupAccountSid(std::span<const std::uint8_t> sid, std::string& name,
                               std::string& domain) {
-    const std::string text = posix::SidText(sid.data(), sid.size());
+    const std::string text = formats::SidText(sid.data(), sid.size());
     if (text.empty()) {
         return kErrorInvalidParameter;
     }

@@ -9,11 +9,14 @@
 #include <iterator>
 #include <vector>
 
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 #include "platform/error_codes.h"
-#include "platform/messages/message_table.h"
+#include "formats/message_table.h"
 
 namespace vzrm::platform {
+
+using namespace formats;
+
 namespace {
 
 std::string DataFolder() {

@@ -5,7 +5,7 @@
 #include <unordered_map>
 
 #include "platform/message_files.h"
-#include "platform/messages/message_table.h"
+#include "formats/message_table.h"
 
 namespace vzrm::platform::posix {
 
@@ -17,7 +17,7 @@ class FileMessageFiles final : public IMessageFiles {
 
   private:
     std::mutex lock_;
-    std::unordered_map<HMODULE, MessageTable> modules_;
+    std::unordered_map<HMODULE, formats::MessageTable> modules_;
     HMODULE nextModule_ = 1;
 };
 

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "diagnostics/error_info.h"
-#include "diagnostics/error_texts.h"
+#include "base/error_info.h"
+#include "base/error_texts.h"
 #include "platform/error_codes.h"
 #include "platform/posix/errno_map.h"
 #include "platform/posix/owned_folder.h"

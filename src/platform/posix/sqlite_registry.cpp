@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 #include "platform/error_codes.h"
 #include "platform/posix/owned_folder.h"
 #include "platform/posix/store_location.h"

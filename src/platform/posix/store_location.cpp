@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "diagnostics/error_info.h"
+#include "base/error_info.h"
 #include "platform/error_codes.h"
 #include "platform/posix/owned_folder.h"
 #include "platform/posix/sqlite_registry.h"

@@ -13,12 +13,10 @@
 #include <sstream>
 #include <vector>
 
-#include "diagnostics/error_info.h"
-#include "diagnostics/error_texts.h"
 #include "platform/posix/errno_map.h"
 
-namespace vzrm {
-namespace platform::posix {
+namespace vzrm::platform {
+namespace posix {
 namespace {
 
 std::string Trim(const std::string& text) {
@@ -108,29 +106,24 @@ CPU_FACTS ParseCpuInfo(const std::string& cpuInfo, const std::string& machine) {
     return cpu;
 }
 
-}  // namespace platform::posix
+}  // namespace posix
 
-std::string DescribeThisOperatingSystem() {
+OS_FACTS ThisOperatingSystem() {
     utsname system{};
     if (uname(&system) != 0) {
         return {};
     }
-    const std::string name =
-        platform::posix::OsReleaseName(platform::posix::ReadWhole("/etc/os-release"));
-    const std::string machine = system.machine;
-    const bool wide = machine.find("64") != std::string::npos;
-    return name + ", " + DescribeBitness(wide) + ", " + system.release;
+    return {posix::OsReleaseName(posix::ReadWhole("/etc/os-release")), system.machine,
+            system.release};
 }
 
-std::string DescribeThisProcessor() {
+CPU_FACTS ThisProcessor() {
     utsname system{};
     const std::string machine = uname(&system) == 0 ? system.machine : "";
-    const platform::posix::CPU_FACTS cpu =
-        platform::posix::ParseCpuInfo(platform::posix::ReadWhole("/proc/cpuinfo"), machine);
-    return DescribeProcessor(cpu.vendor, cpu.identifier, cpu.mhz, cpu.name);
+    return posix::ParseCpuInfo(posix::ReadWhole("/proc/cpuinfo"), machine);
 }
 
-std::string DescribeThisMemory() {
+MEMORY_FACTS ThisMemory() {
     MEMORY_FACTS memory;
     struct sysinfo info {};
     if (sysinfo(&info) == 0) {
@@ -142,35 +135,31 @@ std::string DescribeThisMemory() {
     memory.totalVirtual = getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
                               ? limit.rlim_cur
                               : (sizeof(void*) == 8 ? 1ull << 47 : 3ull << 30);
-    return DescribeMemory(memory);
+    return memory;
 }
 
-bool GetCurrentUserName(std::string& name, CErrorInfo* record) {
-    name.clear();
+USER_NAME_QUERY CurrentUserName() {
+    USER_NAME_QUERY query;
     std::vector<char> buffer(257);
     for (std::uint32_t attempt = 1; attempt <= 2; ++attempt) {
         passwd entry{};
         passwd* found = nullptr;
         const int error = getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found);
         if (error == 0 && found != nullptr) {
-            name = found->pw_name;
-            return true;
+            query.name = found->pw_name;
+            return query;
         }
         if (error == ERANGE && attempt == 1) {
             buffer.resize(16384);
             continue;
         }
-        const std::uint32_t size = static_cast<std::uint32_t>(buffer.size());
-        const std::int32_t code =
-            error == 0 ? 1332 : platform::posix::WindowsErrorFromErrno(error);  // no such account
-        (record != nullptr ? *record : g_errorInfo)
-            .SetError("X736ABFXCVFLXYE", code, std::string(),
-                      HexDumpText(&attempt, sizeof attempt) + HexDumpText(&size, sizeof size));
-        return false;
+        query.error = error == 0 ? 1332 : posix::WindowsErrorFromErrno(error);  // no such account
+        query.attempt = attempt;
+        query.bufferSize = static_cast<std::uint32_t>(buffer.size());
+        return query;
     }
-    return false;
+    return query;
 }
-
 bool IsUserAdministrator() {
     if (geteuid() == 0) {
         return true;
@@ -194,4 +183,4 @@ bool IsUserAdministrator() {
     return getegid() == sudoGroup;
 }
 
-}  // namespace vzrm
+}  // namespace vzrm::platform

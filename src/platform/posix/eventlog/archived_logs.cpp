@@ -12,7 +12,7 @@
 #include <memory>
 #include <utility>
 
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 #include "platform/error_codes.h"
 #include "platform/posix/errno_map.h"
 #include "platform/posix/eventlog/log_location.h"

@@ -1,14 +1,17 @@
+#include "platform/posix/eventlog/log_file_bytes.h"
 #include "platform/posix/eventlog/file_classic_log.h"
 
 #include <cstring>
 
-#include "audit/wide_text.h"
+#include "base/wide_text.h"
 #include "platform/error_codes.h"
-#include "platform/posix/eventlog/byte_reader.h"
-#include "platform/posix/eventlog/evt_file.h"
+#include "formats/byte_reader.h"
+#include "formats/evt_file.h"
 #include "platform/posix/eventlog/log_location.h"
 
 namespace vzrm::platform::posix {
+
+using namespace formats;
 namespace {
 
 // Zero-terminated UTF-16 at `at` within `limit`, as narrow text; `at` moves past it.
@@ -100,7 +103,7 @@ std::int32_t FileClassicEventLog::OpenBackup(const std::string& path, EventLogHa
         return kErrorFileNotFound;
     }
     auto file = std::make_unique<EvtFile>();
-    if (const std::int32_t error = file->Open(path)) {
+    if (const std::int32_t error = OpenEvtFile(*file, path)) {
         return error;
     }
     const std::lock_guard guard(lock_);

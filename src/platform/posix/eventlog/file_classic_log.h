@@ -8,10 +8,15 @@
 
 #include "platform/event_log.h"
 
-namespace vzrm::platform::posix {
-
+namespace vzrm::formats {
 class EvtFile;
 struct EvtRecordPlace;
+}  // namespace vzrm::formats
+
+namespace vzrm::platform::posix {
+
+using formats::EvtFile;
+using formats::EvtRecordPlace;
 
 // A record as ReadEventLogA returns it: texts narrow, offsets adjusted.
 std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& wide);

@@ -1,20 +1,23 @@
+#include "platform/posix/eventlog/log_file_bytes.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 
-#include "audit/case_fold.h"
+#include "base/case_fold.h"
 #include "platform/calendar.h"
 #include "platform/error_codes.h"
-#include "platform/messages/format_message.h"
-#include "platform/posix/eventlog/bx_value_text.h"
-#include "platform/posix/eventlog/byte_reader.h"
-#include "platform/posix/eventlog/evtx_reader.h"
+#include "formats/format_message.h"
+#include "formats/binxml_value_text.h"
+#include "formats/byte_reader.h"
+#include "formats/evtx_reader.h"
 #include "platform/posix/eventlog/log_location.h"
 #include "platform/services.h"
 
 namespace vzrm::platform::posix {
+
+using namespace formats;
 
 struct FileModernEventLog::Object {
     virtual ~Object() = default;
@@ -210,7 +213,7 @@ std::int32_t FileModernEventLog::Query(const std::string& path, const std::strin
         return kErrorFileNotFound;
     }
     auto log = std::make_shared<EvtxFile>();
-    if (const std::int32_t error = log->Open(file)) {
+    if (const std::int32_t error = OpenEvtxFile(*log, file)) {
         return error;
     }
     const std::lock_guard guard(lock_);

@@ -95,9 +95,20 @@ std::int32_t LogFileBytes::ReadAt(std::size_t offset, std::span<std::uint8_t> ou
     return Unchanged() ? kErrorSuccess : kErrorEventlogFileChanged;
 }
 
-std::int32_t LogFileBytes::ReadAll(std::vector<std::uint8_t>& out) const {
-    out.resize(size_);
-    return ReadAt(0, out);
+std::int32_t OpenEvtxFile(formats::EvtxFile& log, const std::string& path) {
+    auto file = std::make_unique<LogFileBytes>();
+    if (const std::int32_t error = file->Open(path)) {
+        return error;
+    }
+    return log.Open(std::move(file));
+}
+
+std::int32_t OpenEvtFile(formats::EvtFile& log, const std::string& path) {
+    LogFileBytes file;
+    if (const std::int32_t error = file.Open(path)) {
+        return error;
+    }
+    return log.Open(file);
 }
 
 }  // namespace vzrm::platform::posix

@@ -10,12 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "formats/evt_file.h"
+#include "formats/evtx_file.h"
+#include "formats/file_bytes.h"
+
 namespace vzrm::platform::posix {
 
-class LogFileBytes {
+class LogFileBytes final : public formats::IFileBytes {
   public:
     LogFileBytes() = default;
-    ~LogFileBytes();
+    ~LogFileBytes() override;
     LogFileBytes(LogFileBytes&& other) noexcept;
     LogFileBytes& operator=(LogFileBytes&& other) noexcept;
     LogFileBytes(const LogFileBytes&) = delete;
@@ -25,14 +29,12 @@ class LogFileBytes {
     // regular file, ...).
     std::int32_t Open(const std::string& path);
     bool IsOpen() const { return fd_ >= 0; }
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const override { return path_; }
     // The size when opened; reads never go beyond it.
-    std::size_t Size() const { return size_; }
+    std::size_t Size() const override { return size_; }
     // Fills `out` from `offset`: 0, or 1503 when the file no longer has those
     // bytes or was changed since it was opened.
-    std::int32_t ReadAt(std::size_t offset, std::span<std::uint8_t> out) const;
-    // The whole file, read and checked the same way.
-    std::int32_t ReadAll(std::vector<std::uint8_t>& out) const;
+    std::int32_t ReadAt(std::size_t offset, std::span<std::uint8_t> out) const override;
 
   private:
     bool Unchanged() const;
@@ -44,5 +46,10 @@ class LogFileBytes {
     struct timespec modified_ {};
     ino_t inode_ = 0;
 };
+
+// The format readers over a file opened by path: 0, or a Windows error code
+// (2/5 and the like from the file, 13 for a file of another format).
+std::int32_t OpenEvtxFile(formats::EvtxFile& log, const std::string& path);
+std::int32_t OpenEvtFile(formats::EvtFile& log, const std::string& path);
 
 }  // namespace vzrm::platform::posix

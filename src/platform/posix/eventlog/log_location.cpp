@@ -5,10 +5,12 @@
 #include <fstream>
 #include <mutex>
 
-#include "platform/posix/eventlog/evt_file.h"
-#include "platform/posix/eventlog/evtx_file.h"
+#include "formats/evt_file.h"
+#include "formats/evtx_file.h"
 
 namespace vzrm::platform::posix {
+
+using namespace formats;
 namespace {
 
 std::mutex& LocatorLock() {

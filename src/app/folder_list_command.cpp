@@ -1,0 +1,132 @@
+#include "app/folder_list_command.h"
+
+
+#include <cerrno>
+#include <filesystem>
+
+#include "base/resource_text.h"
+#include "base/error_info.h"
+#include "base/error_texts.h"
+#include "platform/posix/standard_streams.h"
+#include "report/folder_scan.h"
+#include "report/run_host.h"
+
+namespace vzrm {
+namespace {
+
+constexpr char kStandardOutput[] = "(standard output)";
+
+// Nobody to ask and nothing to repaint.
+class CommandScanHost final : public IScanHost {
+  public:
+    int AskYesNo(const std::string&, std::uint32_t) override { return IDYES; }
+    void ShowInformation(const std::string&, std::uint32_t) override {}
+    void ShowErrorInfo() override {}
+    void FocusFolderField() override {}
+    bool ReadFolderField(std::string&) override { return false; }
+    void WriteFolderField(const std::string&) override {}
+    void ShowWaitCursor(bool) override {}
+    void SetScanBusy(bool) override {}
+    std::uint32_t TickCount() override { return 0; }
+    void PumpMessages() override {}
+};
+
+class StdoutOutput final : public IListOutput {
+  public:
+    CReportFile::Failure Append(const std::string& text) override {
+        if (const std::int32_t code = platform::posix::WriteAll(platform::posix::Stream::output, text)) {
+            return CFileException(CFileException::CauseOfError(code), code, kStandardOutput);
+        }
+        return std::nullopt;
+    }
+};
+
+struct Arguments {
+    std::string output;
+    std::vector<std::string> folders;
+};
+
+bool ParseArguments(const std::vector<std::string>& args, Arguments& out, std::ostream& messages) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--output" && i + 1 < args.size() && out.output.empty()) {
+            out.output = args[++i];
+        } else if (args[i].rfind("--", 0) == 0 || args[i].empty()) {
+            messages << "usage: vzrmlog folders [--output FILE] [FOLDER...]\n";
+            return false;
+        } else {
+            out.folders.push_back(args[i]);
+        }
+    }
+    return true;
+}
+
+bool CheckFolders(const std::vector<std::string>& folders, const platform::IFolderSource& source,
+                  std::ostream& messages) {
+    for (const std::string& folder : folders) {
+        platform::FolderId id;
+        if (!source.Identify(folder, id)) {
+            messages << "vzrmlog: " << folder << ": not a folder\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ErrorText(bool failed) {
+    return failed ? g_errorInfo.Render() + "\r\n" : std::string();
+}
+
+int Finish(CFolderScan& scan, bool failed, const std::string& output, std::ostream& messages) {
+    if (failed) {
+        messages << g_errorInfo.Render() << "\n";
+        return 1;
+    }
+    if (scan.AuditedCount() == 0) {
+        if (!output.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(output, ignored);
+        }
+        messages << LoadResourceText(58417) << "\n";
+    } else if (!output.empty()) {
+        messages << FormatResource(58416, output) << "\n";
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunFolderListCommand(const std::vector<std::string>& args,
+                         const platform::IFolderSource& source, std::ostream& messages) {
+    Arguments arguments;
+    if (!ParseArguments(args, arguments, messages) ||
+        !CheckFolders(arguments.folders, source, messages)) {
+        return 2;
+    }
+    g_errorInfo.Clear();
+    CommandScanHost host;
+    CFolderScan scan(host, source);
+    const std::vector<std::string> roots =
+        arguments.folders.empty() ? source.FixedDrives() : arguments.folders;
+    if (arguments.output.empty()) {
+        StdoutOutput out;
+        const bool failed = !scan.WriteList(out, roots, kStandardOutput);
+        const bool ended = scan.EndList(out, ErrorText(failed), kStandardOutput);
+        return Finish(scan, failed || !ended, {}, messages);
+    }
+    CReportFile file;
+    if (auto failure = file.Open(arguments.output, CReportFile::Mode::truncate)) {
+        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, file.Refusal(),
+                                 StrgLine(arguments.output));
+        return Finish(scan, true, arguments.output, messages);
+    }
+    CFileListOutput out(file);
+    bool failed = !scan.WriteList(out, roots, arguments.output);
+    failed = !scan.EndList(out, ErrorText(failed), arguments.output) || failed;
+    if (auto failure = file.Close(); failure && !failed) {
+        g_errorInfo.SetFileError("QZWVBNRTKLMHXSA", &*failure, {}, StrgLine(arguments.output));
+        failed = true;
+    }
+    return Finish(scan, failed, arguments.output, messages);
+}
+
+}  // namespace vzrm

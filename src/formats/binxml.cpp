@@ -1,0 +1,595 @@
+#include "formats/binxml.h"
+
+#include "base/wide_text.h"
+#include "formats/byte_reader.h"
+
+namespace vzrm::formats {
+namespace {
+
+constexpr std::uint8_t kTokenOpenStart = 0x01;
+constexpr std::uint8_t kTokenCloseStart = 0x02;
+constexpr std::uint8_t kTokenCloseEmpty = 0x03;
+constexpr std::uint8_t kTokenEndElement = 0x04;
+constexpr std::uint8_t kTokenValue = 0x05;
+constexpr std::uint8_t kTokenAttribute = 0x06;
+constexpr std::uint8_t kTokenCData = 0x07;
+constexpr std::uint8_t kTokenCharRef = 0x08;
+constexpr std::uint8_t kTokenEntityRef = 0x09;
+constexpr std::uint8_t kTokenPiTarget = 0x0A;
+constexpr std::uint8_t kTokenPiData = 0x0B;
+constexpr std::uint8_t kTokenTemplateInstance = 0x0C;
+constexpr std::uint8_t kTokenNormalSubstitution = 0x0D;
+constexpr std::uint8_t kTokenOptionalSubstitution = 0x0E;
+constexpr std::uint8_t kTokenFragmentHeader = 0x0F;
+constexpr std::uint8_t kTokenMoreFlag = 0x40;
+
+constexpr int kMaxDepth = 64;
+constexpr std::size_t kMaxElements = 4096;
+constexpr std::size_t kMaxValues = 4096;
+// Real chunks build well under a MiB of templates; 64 KiB of bytes that name
+// one long name from every element could build gigabytes.
+constexpr std::size_t kMaxTemplateBytesPerChunk = std::size_t{16} << 20;
+
+std::uint8_t Base(std::uint8_t token) {
+    return token & static_cast<std::uint8_t>(~kTokenMoreFlag);
+}
+
+std::string Utf16Text(const std::uint8_t* data, std::size_t units) {
+    std::u16string wide(units, u'\0');
+    for (std::size_t i = 0; i < units; ++i) {
+        wide[i] = static_cast<char16_t>(LoadLe<std::uint16_t>(data + 2 * i));
+    }
+    return WideToNarrow(wide);
+}
+
+class TemplateParser {
+  public:
+    // `lenient`: a definition that ends early keeps what it holds.
+    TemplateParser(std::span<const std::uint8_t> chunk, std::uint32_t begin, std::uint32_t end,
+                   BxTemplateCache& cache, bool lenient = false)
+        : in_(chunk.first(end), begin), cache_(cache), lenient_(lenient) {}
+
+    std::shared_ptr<BxTemplate> ParseRoot() {
+        auto shape = std::make_shared<BxTemplate>();
+        shape_ = shape.get();
+        SkipFragmentHeader();
+        if (Base(in_.Peek<std::uint8_t>()) != kTokenOpenStart) {
+            throw MalformedInput("fragment without a root element");
+        }
+        ParseElement(0);
+        if (in_.Remaining() > 0 && in_.Peek<std::uint8_t>() == 0) {
+            in_.Skip(1);  // end of fragment
+        }
+        shape->parsedEnd = static_cast<std::uint32_t>(in_.Position());
+        return shape;
+    }
+
+    std::size_t Position() const { return in_.Position(); }
+
+  private:
+    void Charge(std::size_t bytes) {
+        if (!cache_.Charge(bytes)) {
+            throw MalformedInput("templates larger than a chunk can hold");
+        }
+    }
+
+    void SkipFragmentHeader() {
+        if (in_.Remaining() > 0 && in_.Peek<std::uint8_t>() == kTokenFragmentHeader) {
+            in_.Skip(4);
+        }
+    }
+
+    // A name referenced by offset; defined in place when the offset is here.
+    std::string ReadName(std::uint32_t offset) {
+        const std::size_t here = in_.Position();
+        ByteReader at(in_.Bytes(), offset);
+        at.Skip(6);  // next name offset, hash
+        const auto units = at.Read<std::uint16_t>();
+        std::string name = Utf16Text(at.Take(2u * units), units);
+        Charge(name.size());
+        if (offset == here) {
+            in_.Seek(at.Position() + 2);  // and the terminating zero
+        } else if (offset > here) {
+            throw MalformedInput("name after its use");
+        }
+        return name;
+    }
+
+    // Elements inside templates carry a 16-bit dependency identifier that
+    // elements written outside templates (forwarded events) lack. Sizes and
+    // offsets inside one 64 KiB chunk tell the two layouts apart.
+    std::uint32_t ReadElementHeader() {
+        const std::size_t p = in_.Position();
+        auto plausible = [&](std::size_t sizeAt, std::size_t nameAt, std::size_t after) {
+            if (in_.Remaining() < after - p) {
+                return false;
+            }
+            const auto size = in_.Peek<std::uint32_t>(sizeAt - p);
+            const auto name = in_.Peek<std::uint32_t>(nameAt - p);
+            return size < 0x10000 && (name == after || name < p);
+        };
+        if (plausible(p + 2, p + 6, p + 10)) {
+            in_.Skip(6);
+        } else if (plausible(p, p + 4, p + 8)) {
+            in_.Skip(4);
+        } else {
+            throw MalformedInput("element header");
+        }
+        return in_.Read<std::uint32_t>();
+    }
+
+    std::uint16_t ParseElement(int depth) {
+        if (depth > kMaxDepth || shape_->elements.size() >= kMaxElements) {
+            throw MalformedInput("elements nested too deep or too many");
+        }
+        const std::uint8_t token = in_.Read<std::uint8_t>();
+        const auto index = static_cast<std::uint16_t>(shape_->elements.size());
+        Charge(sizeof(BxElement));
+        shape_->elements.emplace_back();
+        const std::uint32_t nameOffset = ReadElementHeader();
+        std::string name = ReadName(nameOffset);
+        shape_->elements[index].name = std::move(name);
+        try {
+            ParseElementBody(token, index, depth);
+        } catch (const TruncatedInput&) {
+            if (!lenient_) {
+                throw;
+            }
+            // The definition ends here: every element still open ends with it.
+            shape_->cutShort = true;
+            in_.Seek(in_.Bytes().size());
+        }
+        return index;
+    }
+
+    void ParseElementBody(std::uint8_t token, std::uint16_t index, int depth) {
+        if (token & kTokenMoreFlag) {
+            in_.Skip(4);  // attribute list size
+            while (Base(in_.Peek<std::uint8_t>()) == kTokenAttribute) {
+                in_.Skip(1);
+                Charge(sizeof(BxAttribute));
+                BxAttribute attribute;
+                attribute.name = ReadName(in_.Read<std::uint32_t>());
+                ParsePieces(attribute.pieces, depth, /*inAttribute=*/true);
+                shape_->elements[index].attributes.push_back(std::move(attribute));
+            }
+        }
+        const std::uint8_t close = Base(in_.Read<std::uint8_t>());
+        if (close == kTokenCloseEmpty) {
+            return;
+        }
+        if (close != kTokenCloseStart) {
+            throw MalformedInput("element not closed");
+        }
+        std::vector<BxPiece> content;
+        // Whatever ends the content, the pieces read so far belong to the element.
+        struct Keep {
+            BxTemplate* shape;
+            std::uint16_t index;
+            std::vector<BxPiece>& content;
+            ~Keep() { shape->elements[index].content = std::move(content); }
+        } keep{shape_, index, content};
+        ParsePieces(content, depth, /*inAttribute=*/false);
+        if (Base(in_.Read<std::uint8_t>()) != kTokenEndElement) {
+            throw MalformedInput("element without end");
+        }
+    }
+
+    // Values, substitutions and (in content) child elements, up to the first other token.
+    void ParsePieces(std::vector<BxPiece>& pieces, int depth, bool inAttribute) {
+        while (in_.Remaining() > 0) {
+            const std::uint8_t base = Base(in_.Peek<std::uint8_t>());
+            BxPiece piece;
+            if (base == kTokenValue) {
+                in_.Skip(1);
+                piece.value = ReadInlineValue();
+            } else if (base == kTokenNormalSubstitution || base == kTokenOptionalSubstitution) {
+                in_.Skip(1);
+                piece.kind = BxPiece::Kind::substitution;
+                piece.optional = base == kTokenOptionalSubstitution;
+                piece.index = in_.Read<std::uint16_t>();
+                piece.type = in_.Read<std::uint8_t>();
+            } else if (base == kTokenCData) {
+                in_.Skip(1);
+                piece.value = ReadUtf16Counted();
+            } else if (base == kTokenCharRef || base == kTokenEntityRef) {
+                // Escapes of single characters: not part of any value we read.
+                in_.Skip(base == kTokenCharRef ? 3 : 5);
+                continue;
+            } else if (!inAttribute && (base == kTokenPiTarget || base == kTokenPiData)) {
+                in_.Skip(1);
+                if (base == kTokenPiTarget) {
+                    ReadName(in_.Read<std::uint32_t>());
+                } else {
+                    ReadUtf16Counted();
+                }
+                continue;
+            } else if (!inAttribute && base == kTokenOpenStart) {
+                piece.kind = BxPiece::Kind::element;
+                piece.index = ParseElement(depth + 1);
+            } else {
+                return;
+            }
+            Charge(sizeof(BxPiece));
+            pieces.push_back(piece);
+        }
+    }
+
+    BxValue ReadUtf16Counted() {
+        const auto units = in_.Read<std::uint16_t>();
+        return {kBxString, in_.Take(2u * units), 2u * units};
+    }
+
+    BxValue ReadInlineValue() {
+        const auto type = in_.Read<std::uint8_t>();
+        if (type != kBxString) {
+            throw MalformedInput("inline value that is not text");
+        }
+        return ReadUtf16Counted();
+    }
+
+    ByteReader in_;
+    BxTemplateCache& cache_;
+    bool lenient_ = false;
+    BxTemplate* shape_ = nullptr;
+};
+
+std::shared_ptr<const BxTemplate> TemplateAt(std::span<const std::uint8_t> chunk,
+                                             std::uint32_t offset, BxTemplateCache& cache) {
+    if (auto known = cache.Find(offset)) {
+        return known;
+    }
+    ByteReader header(chunk, offset);
+    header.Skip(4 + 16);  // next template offset, GUID
+    const std::size_t size = header.Read<std::uint32_t>();
+    const std::size_t begin = header.Position();
+    // A definition whose size runs past the chunk is read as far as it goes.
+    const bool beyond = size > chunk.size() - begin;
+    TemplateParser parser(chunk, static_cast<std::uint32_t>(begin),
+                          static_cast<std::uint32_t>(beyond ? chunk.size() : begin + size), cache,
+                          /*lenient=*/true);
+    std::shared_ptr<BxTemplate> shape = parser.ParseRoot();
+    if (shape->cutShort && !beyond) {
+        // Perhaps only its size is too small: the elements may end after it.
+        try {
+            TemplateParser whole(chunk, static_cast<std::uint32_t>(begin),
+                                 static_cast<std::uint32_t>(chunk.size()), cache);
+            shape = whole.ParseRoot();
+        } catch (const MalformedInput&) {
+        }
+    }
+    cache.Add(offset, shape);
+    return shape;
+}
+
+bool KnownValueType(std::uint8_t type) {
+    const std::uint8_t base = type & static_cast<std::uint8_t>(~kBxArray);
+    return base <= kBxHexInt64 || (type == kBxBinXml);
+}
+
+// A SID whose bytes end before the sub-authorities it counts.
+bool SidCutShort(const BxValue& value) {
+    return value.type == kBxSid && (value.size < 8 || value.size < 8u + 4u * value.data[1]);
+}
+
+// The substitution values at `at`: false when there are none that make sense.
+// Values that run past the end are cut at it (the document is then repaired).
+bool ReadValues(std::span<const std::uint8_t> bytes, std::size_t at, BxDocument& document) {
+    if (at + 4 > bytes.size()) {
+        return false;
+    }
+    ByteReader in(bytes, at);
+    const auto count = in.Read<std::uint32_t>();
+    if (count > kMaxValues || count * 4ull > in.Remaining()) {
+        return false;
+    }
+    const std::uint8_t* descriptors = in.Take(count * 4u);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!KnownValueType(descriptors[4 * i + 2]) || descriptors[4 * i + 3] != 0) {
+            return false;
+        }
+    }
+    document.values.assign(count, BxValue{});
+    bool cut = false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        BxValue& value = document.values[i];
+        value.size = LoadLe<std::uint16_t>(descriptors + 4 * i);
+        value.type = descriptors[4 * i + 2];
+        if (value.size > in.Remaining()) {
+            value.size = static_cast<std::uint32_t>(in.Remaining());
+            cut = true;
+        }
+        value.data = in.Take(value.size);
+        cut = cut || SidCutShort(value);
+    }
+    document.repaired = document.repaired || cut;
+    return true;
+}
+
+}  // namespace
+
+std::shared_ptr<const BxTemplate> BxTemplateCache::Find(std::uint32_t offset) const {
+    const auto it = templates_.find(offset);
+    return it == templates_.end() ? nullptr : it->second;
+}
+
+void BxTemplateCache::Add(std::uint32_t offset, std::shared_ptr<const BxTemplate> shape) {
+    templates_[offset] = std::move(shape);
+}
+
+bool BxTemplateCache::Charge(std::size_t bytes) {
+    if (bytes > kMaxTemplateBytesPerChunk - built_) {
+        return false;
+    }
+    built_ += bytes;
+    return true;
+}
+
+BxDocument ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin,
+                         std::uint32_t end, BxTemplateCache& cache) {
+    if (end > chunk.size() || begin > end) {
+        throw MalformedInput("fragment beyond its chunk");
+    }
+    ByteReader in(chunk.first(end), begin);
+    if (in.Peek<std::uint8_t>() == kTokenFragmentHeader) {
+        in.Skip(4);
+    }
+    const std::uint8_t token = in.Peek<std::uint8_t>();
+    BxDocument document;
+    document.chunk = chunk;
+    document.templates = &cache;
+    if (Base(token) == kTokenOpenStart) {
+        // Elements written out in full (forwarded events): a template of their own.
+        TemplateParser parser(chunk, static_cast<std::uint32_t>(in.Position()), end, cache);
+        document.shape = parser.ParseRoot();
+        return document;
+    }
+    if (token != kTokenTemplateInstance) {
+        throw MalformedInput("fragment is neither element nor template instance");
+    }
+    in.Skip(2);  // token, unknown byte
+    in.Skip(4);  // template identifier
+    const auto definition = in.Read<std::uint32_t>();
+    const std::size_t after = in.Position();
+    std::size_t values = after;
+    if (definition == after) {
+        // Defined here: the values follow the definition.
+        ByteReader header(chunk.first(end), definition);
+        header.Skip(20);
+        const std::size_t size = header.Read<std::uint32_t>();
+        values = header.Position() + size;
+    } else if (definition > after) {
+        throw MalformedInput("template defined after its use");
+    }
+    document.shape = TemplateAt(chunk, definition, cache);
+    document.repaired = document.shape->cutShort;
+    if (!ReadValues(chunk.first(end), values, document)) {
+        // A definition whose size does not fit: its values follow what it held.
+        if (definition != after || values == document.shape->parsedEnd ||
+            !ReadValues(chunk.first(end), document.shape->parsedEnd, document)) {
+            throw MalformedInput("substitution values");
+        }
+        document.repaired = true;
+    }
+    return document;
+}
+
+BxValue BxDocument::ValueOf(const BxTarget& target) const {
+    switch (target.kind) {
+        case BxTarget::Kind::value:
+            return target.value;
+        case BxTarget::Kind::substitution:
+            return target.index < values.size() ? values[target.index] : BxValue{};
+        case BxTarget::Kind::nested: {
+            const BxDocument* inner = Nested(target.index);
+            return inner ? inner->Value(target.rest) : BxValue{};
+        }
+        case BxTarget::Kind::none:
+        default:
+            return {};
+    }
+}
+
+BxValue BxDocument::Value(const std::string& path) const {
+    return shape ? ValueOf(shape->Locate(path)) : BxValue{};
+}
+
+const BxDocument* BxDocument::Nested(std::uint16_t index) const {
+    for (const auto& [at, document] : nested_) {
+        if (at == index) {
+            return document.get();
+        }
+    }
+    if (index >= values.size() || values[index].type != kBxBinXml || templates == nullptr ||
+        values[index].data < chunk.data() || values[index].data >= chunk.data() + chunk.size()) {
+        return nullptr;
+    }
+    const auto begin = static_cast<std::uint32_t>(values[index].data - chunk.data());
+    try {
+        auto inner = std::make_shared<BxDocument>(
+            ParseFragment(chunk, begin, begin + values[index].size, *templates));
+        nested_.emplace_back(index, inner);
+        return inner.get();
+    } catch (const MalformedInput&) {
+        nested_.emplace_back(index, nullptr);
+        return nullptr;
+    }
+}
+
+std::vector<std::pair<std::string, BxValue>> BxDocument::EventData() const {
+    std::vector<std::pair<std::string, BxValue>> items;
+    if (!shape) {
+        return items;
+    }
+    for (const auto& [name, target] : shape->EventData()) {
+        if (target.kind == BxTarget::Kind::nested) {
+            const BxDocument* inner = Nested(target.index);
+            return inner ? inner->EventData() : items;
+        }
+        items.emplace_back(name, ValueOf(target));
+    }
+    return items;
+}
+
+namespace {
+
+BxTarget TargetOf(const std::vector<BxPiece>& pieces) {
+    for (const BxPiece& piece : pieces) {
+        if (piece.kind == BxPiece::Kind::value) {
+            return {BxTarget::Kind::value, piece.value, 0, {}};
+        }
+        if (piece.kind == BxPiece::Kind::substitution) {
+            return {BxTarget::Kind::substitution, {}, piece.index, {}};
+        }
+    }
+    return {};
+}
+
+// The first substitution of an element that holds a nested fragment.
+const BxPiece* NestedFragment(const BxElement& element) {
+    for (const BxPiece& piece : element.content) {
+        if (piece.kind == BxPiece::Kind::substitution && piece.type == kBxBinXml) {
+            return &piece;
+        }
+    }
+    return nullptr;
+}
+
+const BxElement* Child(const BxTemplate& shape, const BxElement& parent, std::string_view name) {
+    for (const BxPiece& piece : parent.content) {
+        if (piece.kind == BxPiece::Kind::element && shape.elements[piece.index].name == name) {
+            return &shape.elements[piece.index];
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+BxTarget BxTemplate::Resolve(std::string_view path) const {
+    if (elements.empty()) {
+        return {};
+    }
+    const BxElement* at = nullptr;
+    while (!path.empty()) {
+        const std::size_t slash = path.find('/');
+        const std::string_view step = path.substr(0, slash);
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+        if (step.starts_with('@')) {
+            if (at == nullptr || !path.empty()) {
+                return {};
+            }
+            for (const BxAttribute& attribute : at->attributes) {
+                if (attribute.name == step.substr(1)) {
+                    return TargetOf(attribute.pieces);
+                }
+            }
+            return {};
+        }
+        if (at == nullptr) {
+            at = elements[0].name == step ? &elements[0] : nullptr;
+        } else if (const BxElement* child = Child(*this, *at, step)) {
+            at = child;
+        } else if (const BxPiece* nested = NestedFragment(*at)) {
+            // The rest of the path, this step included, lies in the fragment.
+            std::string rest(step);
+            if (!path.empty()) {
+                rest += "/" + std::string(path);
+            }
+            return {BxTarget::Kind::nested, {}, nested->index, std::move(rest)};
+        } else {
+            at = nullptr;
+        }
+        if (at == nullptr) {
+            return {};
+        }
+    }
+    return at ? TargetOf(at->content) : BxTarget{};
+}
+
+const BxTarget& BxTemplate::Locate(const std::string& path) const {
+    auto it = located_.find(path);
+    if (it == located_.end()) {
+        it = located_.emplace(path, Resolve(path)).first;
+    }
+    return it->second;
+}
+
+const std::vector<BxTarget>& BxTemplate::Locate(std::uint64_t listId,
+                                                const std::vector<std::string>& paths) const {
+    for (const auto& [id, targets] : lists_) {
+        if (id == listId) {
+            return targets;
+        }
+    }
+    std::vector<BxTarget> targets;
+    targets.reserve(paths.size());
+    for (const std::string& path : paths) {
+        targets.push_back(Resolve(path));
+    }
+    lists_.emplace_back(listId, std::move(targets));
+    return lists_.back().second;
+}
+
+const std::vector<std::pair<std::string, BxTarget>>& BxTemplate::EventData() const {
+    if (eventData_) {
+        return *eventData_;
+    }
+    eventData_ = std::make_unique<std::vector<std::pair<std::string, BxTarget>>>();
+    if (elements.empty()) {
+        return *eventData_;
+    }
+    // The container of the values: EventData, UserData's only child, or the
+    // root itself when this is a fragment nested in one of them.
+    const BxElement& root = elements[0];
+    const BxElement* container = nullptr;
+    if (root.name != "Event") {
+        container = &root;
+    } else if (const BxElement* data = Child(*this, root, "EventData")) {
+        container = data;
+    } else if (const BxElement* user = Child(*this, root, "UserData")) {
+        for (const BxPiece& piece : user->content) {
+            if (piece.kind == BxPiece::Kind::element) {
+                container = &elements[piece.index];
+                break;
+            }
+        }
+        if (container == nullptr) {
+            container = user;
+        }
+    }
+    if (container == nullptr) {
+        if (const BxPiece* nested = NestedFragment(root)) {
+            eventData_->emplace_back(std::string(),
+                                     BxTarget{BxTarget::Kind::nested, {}, nested->index, {}});
+        }
+        return *eventData_;
+    }
+    if (container != &root && NestedFragment(*container) && container->content.size() == 1) {
+        eventData_->emplace_back(
+            std::string(),
+            BxTarget{BxTarget::Kind::nested, {}, NestedFragment(*container)->index, {}});
+        return *eventData_;
+    }
+    for (const BxPiece& piece : container->content) {
+        if (piece.kind != BxPiece::Kind::element) {
+            continue;
+        }
+        const BxElement& item = elements[piece.index];
+        // A Data item without a Name attribute is unnamed (UserData's items
+        // are named by their elements).
+        std::string name = item.name == "Data" ? std::string() : item.name;
+        for (const BxAttribute& attribute : item.attributes) {
+            if (attribute.name == "Name") {
+                const BxTarget target = TargetOf(attribute.pieces);
+                if (target.kind == BxTarget::Kind::value) {
+                    name = Utf16Text(target.value.data, target.value.size / 2);
+                }
+            }
+        }
+        eventData_->emplace_back(std::move(name), TargetOf(item.content));
+    }
+    return *eventData_;
+}
+
+}  // namespace vzrm::formats

@@ -1,0 +1,283 @@
+#include "formats/binxml_value_text.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "base/wide_text.h"
+#include "platform/calendar.h"
+#include "formats/byte_reader.h"
+
+namespace vzrm::formats {
+
+using namespace platform;
+namespace {
+
+std::string Utf16(const std::uint8_t* data, std::size_t bytes) {
+    std::u16string wide(bytes / 2, u'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        wide[i] = static_cast<char16_t>(LoadLe<std::uint16_t>(data + 2 * i));
+    }
+    while (!wide.empty() && wide.back() == u'\0') {
+        wide.pop_back();
+    }
+    return WideToNarrow(wide);
+}
+
+std::string Hex(std::uint64_t value) {
+    char buffer[24];
+    std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+std::string GuidText(const std::uint8_t* d) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  LoadLe<std::uint32_t>(d), LoadLe<std::uint16_t>(d + 4),
+                  LoadLe<std::uint16_t>(d + 6), d[8], d[9], d[10], d[11], d[12], d[13], d[14],
+                  d[15]);
+    return buffer;
+}
+
+std::string SystemTimeText(const std::uint8_t* d) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ",
+                  LoadLe<std::uint16_t>(d), LoadLe<std::uint16_t>(d + 2),
+                  LoadLe<std::uint16_t>(d + 6), LoadLe<std::uint16_t>(d + 8),
+                  LoadLe<std::uint16_t>(d + 10), LoadLe<std::uint16_t>(d + 12),
+                  LoadLe<std::uint16_t>(d + 14));
+    return buffer;
+}
+
+std::size_t FixedSize(std::uint8_t type) {
+    switch (type) {
+        case kBxInt8:
+        case kBxUInt8:
+            return 1;
+        case kBxInt16:
+        case kBxUInt16:
+            return 2;
+        case kBxInt32:
+        case kBxUInt32:
+        case kBxHexInt32:
+        case kBxReal32:
+        case kBxBool:
+            return 4;
+        case kBxInt64:
+        case kBxUInt64:
+        case kBxHexInt64:
+        case kBxReal64:
+        case kBxFileTime:
+            return 8;
+        case kBxGuid:
+        case kBxSysTime:
+            return 16;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+std::string SidText(const std::uint8_t* data, std::size_t size, bool asFarAsItGoes) {
+    if (size < 8 || data[0] != 1 || (size < 8u + 4u * data[1] && !asFarAsItGoes)) {
+        return {};
+    }
+    std::uint64_t authority = 0;
+    for (int i = 2; i < 8; ++i) {
+        authority = authority << 8 | data[i];
+    }
+    std::string text = "S-1-" + std::to_string(authority);
+    const std::size_t count = std::min<std::size_t>(data[1], (size - 8) / 4);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += "-" + std::to_string(LoadLe<std::uint32_t>(data + 8 + 4 * i));
+    }
+    return text;
+}
+
+bool SidFromText(std::string_view text, std::vector<std::uint8_t>& sid) {
+    if (!text.starts_with("S-1-")) {
+        return false;
+    }
+    std::vector<std::uint64_t> parts;
+    for (std::size_t at = 4; at <= text.size();) {
+        const std::size_t dash = std::min(text.find('-', at), text.size());
+        std::uint64_t part = 0;
+        if (dash == at) {
+            return false;
+        }
+        for (std::size_t i = at; i < dash; ++i) {
+            if (text[i] < '0' || text[i] > '9' || part > 0xFFFFFFFFFFFFull) {
+                return false;
+            }
+            part = part * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        }
+        parts.push_back(part);
+        at = dash + 1;
+    }
+    if (parts.size() > 16 || parts[0] > 0xFFFFFFFFFFFFull) {
+        return false;
+    }
+    sid.assign(8, 0);
+    sid[0] = 1;
+    sid[1] = static_cast<std::uint8_t>(parts.size() - 1);
+    for (int i = 0; i < 6; ++i) {
+        sid[2 + i] = static_cast<std::uint8_t>(parts[0] >> (8 * (5 - i)));
+    }
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        for (int b = 0; b < 4; ++b) {
+            sid.push_back(static_cast<std::uint8_t>(parts[i] >> (8 * b)));
+        }
+    }
+    return true;
+}
+
+std::string FileTimeText(std::uint64_t fileTime) {
+    const auto seconds =
+        static_cast<std::int64_t>(fileTime / kFileTimeTicksPerSecond) - kFileTimeEpochOffsetSeconds;
+    const CalendarFields f = UtcFieldsOfInstant(seconds);
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%07lluZ", f.year, f.month,
+                  f.day, f.hour, f.minute, f.second,
+                  static_cast<unsigned long long>(fileTime % kFileTimeTicksPerSecond));
+    return buffer;
+}
+
+std::vector<BxValue> ArrayElements(const BxValue& value) {
+    if (!(value.type & kBxArray) || value.data == nullptr) {
+        return {value};
+    }
+    const auto base = static_cast<std::uint8_t>(value.type & ~kBxArray);
+    std::vector<BxValue> elements;
+    if (base == kBxString) {
+        std::uint32_t from = 0;
+        for (std::uint32_t at = 0; at + 1 < value.size; at += 2) {
+            if (value.data[at] == 0 && value.data[at + 1] == 0) {
+                elements.push_back({kBxString, value.data + from, at - from});
+                from = at + 2;
+            }
+        }
+        if (from + 1 < value.size) {
+            elements.push_back({kBxString, value.data + from, (value.size - from) & ~1u});
+        }
+        return elements;
+    }
+    const std::size_t size = FixedSize(base);
+    for (std::size_t at = 0; size != 0 && at + size <= value.size; at += size) {
+        elements.push_back({base, value.data + at, static_cast<std::uint32_t>(size)});
+    }
+    return elements;
+}
+
+std::optional<std::uint64_t> BxValueNumber(const BxValue& value) {
+    const std::size_t size = FixedSize(value.type);
+    if (size == 0 || value.size < size || value.type == kBxReal32 || value.type == kBxReal64 ||
+        value.type == kBxGuid || value.type == kBxSysTime) {
+        return std::nullopt;
+    }
+    switch (value.type) {
+        case kBxInt8:
+            return static_cast<std::uint64_t>(static_cast<std::int8_t>(value.data[0]));
+        case kBxInt16:
+            return static_cast<std::uint64_t>(LoadLe<std::int16_t>(value.data));
+        case kBxInt32:
+            return static_cast<std::uint64_t>(LoadLe<std::int32_t>(value.data));
+        default:
+            break;
+    }
+    switch (size) {
+        case 1:
+            return value.data[0];
+        case 2:
+            return LoadLe<std::uint16_t>(value.data);
+        case 4:
+            return LoadLe<std::uint32_t>(value.data);
+        default:
+            return LoadLe<std::uint64_t>(value.data);
+    }
+}
+
+std::string BxValueText(const BxValue& value) {
+    if (value.data == nullptr && value.type != kBxNull) {
+        return {};
+    }
+    const std::uint8_t base = value.type & static_cast<std::uint8_t>(~kBxArray);
+    if (value.type & kBxArray) {
+        // Arrays: strings are zero-separated, fixed types are back to back.
+        std::string text;
+        if (base == kBxString) {
+            std::string all = Utf16(value.data, value.size);
+            for (char& c : all) {
+                if (c == '\0') {
+                    c = ',';
+                }
+            }
+            return all;
+        }
+        const std::size_t size = FixedSize(base);
+        for (std::size_t at = 0; size && at + size <= value.size; at += size) {
+            text += (text.empty() ? "" : ",") +
+                    BxValueText({base, value.data + at, static_cast<std::uint32_t>(size)});
+        }
+        return text;
+    }
+    if (FixedSize(base) > value.size) {
+        return {};
+    }
+    switch (base) {
+        case kBxNull:
+            return {};
+        case kBxString:
+            return Utf16(value.data, value.size);
+        case kBxAnsiString: {
+            std::string text(reinterpret_cast<const char*>(value.data), value.size);
+            return text.substr(0, text.find('\0'));
+        }
+        case kBxInt8:
+        case kBxInt16:
+        case kBxInt32:
+        case kBxInt64:
+            return std::to_string(static_cast<std::int64_t>(*BxValueNumber(value)));
+        case kBxUInt8:
+        case kBxUInt16:
+        case kBxUInt32:
+        case kBxUInt64:
+        case kBxSizeT:
+            return std::to_string(BxValueNumber(value).value_or(0));
+        case kBxHexInt32:
+        case kBxHexInt64:
+            return Hex(*BxValueNumber(value));
+        case kBxBool:
+            return LoadLe<std::uint32_t>(value.data) ? "true" : "false";
+        case kBxReal32: {
+            float f;
+            std::memcpy(&f, value.data, 4);
+            return std::to_string(f);
+        }
+        case kBxReal64: {
+            double d;
+            std::memcpy(&d, value.data, 8);
+            return std::to_string(d);
+        }
+        case kBxGuid:
+            return GuidText(value.data);
+        case kBxFileTime:
+            return FileTimeText(LoadLe<std::uint64_t>(value.data));
+        case kBxSysTime:
+            return SystemTimeText(value.data);
+        case kBxSid:
+            return SidText(value.data, value.size, /*asFarAsItGoes=*/true);
+        case kBxBinary:
+        default: {
+            static const char kDigits[] = "0123456789ABCDEF";
+            std::string text;
+            for (std::uint32_t i = 0; i < value.size; ++i) {
+                text.push_back(kDigits[value.data[i] >> 4]);
+                text.push_back(kDigits[value.data[i] & 15]);
+            }
+            return text;
+        }
+    }
+}
+
+}  // namespace vzrm::formats

@@ -1,0 +1,57 @@
+#include "formats/evtx_reader.h"
+
+#include "formats/byte_reader.h"
+
+namespace vzrm::formats {
+
+EvtxChunkState::EvtxChunkState(std::shared_ptr<const EvtxFile> f, std::uint32_t i)
+    : file(std::move(f)), index(i) {}
+
+std::optional<EvtxEvent> EvtxReader::Next() {
+    while (error_ == 0) {
+        if (!chunk_ || nextRecord_ >= chunk_->records.size()) {
+            chunk_.reset();
+            if (nextChunk_ >= file_->Chunks().size()) {
+                return std::nullopt;
+            }
+            auto chunk = std::make_shared<EvtxChunkState>(file_, nextChunk_++);
+            if ((error_ = file_->ChunkBytes(chunk->index, chunk->owned, chunk->bytes)) != 0) {
+                break;
+            }
+            chunk->records = file_->ChunkRecords(chunk->index, chunk->bytes, &damagedPlaces_);
+            chunk_ = std::move(chunk);
+            nextRecord_ = 0;
+            continue;
+        }
+        const EvtxRecord& record = chunk_->records[nextRecord_++];
+        try {
+            BxDocument document = ParseFragment(
+                chunk_->bytes, record.offset + static_cast<std::uint32_t>(kEvtxRecordHeaderSize),
+                record.offset + record.size - 4, chunk_->templates);
+            repaired_ += document.repaired ? 1 : 0;
+            return EvtxEvent{chunk_, record, std::move(document)};
+        } catch (const MalformedInput&) {
+            ++skipped_;
+        }
+    }
+    return std::nullopt;
+}
+
+std::uint64_t EvtxReader::Position() const {
+    const std::uint64_t size = FileSize();
+    const std::size_t chunks = file_->Chunks().size();
+    if (size <= kEvtxFileHeaderSize || chunks == 0) {
+        return size;
+    }
+    double done = nextChunk_;
+    if (chunk_) {
+        // The current chunk counts by its records read; one without records as done.
+        const std::size_t records = chunk_->records.size();
+        done -= records == 0 ? 0.0 : 1.0 - static_cast<double>(nextRecord_) / records;
+    }
+    const double share = done / static_cast<double>(chunks);
+    return kEvtxFileHeaderSize +
+           static_cast<std::uint64_t>(share * static_cast<double>(size - kEvtxFileHeaderSize));
+}
+
+}  // namespace vzrm::formats

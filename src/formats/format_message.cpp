@@ -1,0 +1,242 @@
+#include "formats/format_message.h"
+
+#include <algorithm>
+
+namespace vzrm::formats {
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The second to fourth bytes of a UTF-8 character.
+bool IsContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// A decimal field of a printf directive, read no further than `limit`: larger
+// numbers stand for the limit.
+std::size_t ReadField(std::string_view format, std::size_t& at, std::size_t limit) {
+    std::size_t value = 0;
+    for (; at < format.size() && IsDigit(format[at]); ++at) {
+        value = std::min(limit, value * 10 + static_cast<std::size_t>(format[at] - '0'));
+    }
+    return value;
+}
+
+// The length of the longest start of `text` no longer than `limit` bytes that
+// ends between two UTF-8 characters.
+std::size_t Utf8Cut(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) {
+        return text.size();
+    }
+    std::size_t cut = limit;
+    while (cut > 0 && IsContinuation(text[cut])) {
+        --cut;
+    }
+    return cut;
+}
+
+// Appends as much of `piece` as the bound of a formatted message leaves room for.
+void AppendBounded(std::string& out, std::string_view piece) {
+    out.append(
+        piece.substr(0, Utf8Cut(piece, kMaxMessageText - std::min(out.size(), kMaxMessageText))));
+}
+
+// A printf directive of a "!...!" insert format applied to a text argument.
+// Only the '-' flag, the width and the precision matter for texts; both
+// numbers stop at kMaxInsertField, so a template cannot ask for gigabytes.
+std::string ApplyInsertFormat(std::string_view format, const char* argument) {
+    std::string_view text = argument ? argument : "";
+    std::size_t at = 0;
+    bool left = false;
+    for (;
+         at < format.size() && std::string_view("-0 +#").find(format[at]) != std::string_view::npos;
+         ++at) {
+        left = left || format[at] == '-';
+    }
+    const std::size_t width = ReadField(format, at, kMaxInsertField);
+    if (at < format.size() && format[at] == '.') {
+        ++at;
+        text = text.substr(0, Utf8Cut(text, ReadField(format, at, kMaxInsertField)));
+    }
+    if (text.size() >= width) {
+        return std::string(text);
+    }
+    const std::string padding(width - text.size(), ' ');
+    return left ? std::string(text) + padding : padding + std::string(text);
+}
+
+// Re-breaks lines at `width` characters, at blanks where it can.
+std::string Wrap(const std::string& text, std::uint32_t width) {
+    std::string out;
+    std::size_t column = 0;
+    std::size_t lastBlank = std::string::npos;
+    for (char c : text) {
+        if (c == '\n') {
+            out.push_back(c);
+            column = 0;
+            lastBlank = std::string::npos;
+            continue;
+        }
+        out.push_back(c);
+        ++column;
+        if (c == ' ') {
+            lastBlank = out.size() - 1;
+        }
+        if (column > width) {
+            if (lastBlank != std::string::npos) {
+                out.replace(lastBlank, 1, "\r\n");
+                column = out.size() - lastBlank - 2;
+            } else {
+                out.insert(out.size() - 1, "\r\n");
+                column = 1;
+            }
+            lastBlank = std::string::npos;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& format,
+                              const std::vector<const char*>& arguments) {
+    // Hard breaks (%n) are marked so that removing the text's own breaks keeps them.
+    constexpr char kHardBreak = '\x01';
+    std::string out;
+    out.reserve(pattern.size() + 64);
+    bool ended = false;
+    std::size_t at = 0;
+    for (; at < pattern.size() && !ended && out.size() < kMaxMessageText;) {
+        const char c = pattern[at++];
+        if (c != '%') {
+            out.push_back(c);
+            continue;
+        }
+        if (at >= pattern.size()) {
+            out.push_back('%');
+            break;
+        }
+        const char next = pattern[at];
+        if (IsDigit(next) && next != '0') {
+            const std::size_t start = at - 1;
+            std::size_t number = static_cast<std::size_t>(pattern[at++] - '0');
+            if (at < pattern.size() && IsDigit(pattern[at])) {
+                number = number * 10 + static_cast<std::size_t>(pattern[at++] - '0');
+            }
+            std::string_view insertFormat = "s";
+            if (at < pattern.size() && pattern[at] == '!') {
+                const std::size_t close = pattern.find('!', at + 1);
+                if (close != std::string_view::npos) {
+                    insertFormat = pattern.substr(at + 1, close - at - 1);
+                    at = close + 1;
+                }
+            }
+            if (format.ignoreInserts) {
+                AppendBounded(out, pattern.substr(start, at - start));
+            } else {
+                const char* argument = number <= arguments.size() ? arguments[number - 1] : nullptr;
+                AppendBounded(out, ApplyInsertFormat(insertFormat, argument));
+            }
+            continue;
+        }
+        ++at;
+        switch (next) {
+            case '0':
+                ended = true;
+                break;  // the message ends here, without a line break
+            case 'n':
+                out.push_back(kHardBreak);
+                break;
+            case 'r':
+                out.push_back('\r');
+                break;
+            case 't':
+                out.push_back('\t');
+                break;
+            case '%':
+                out.push_back('%');
+                break;
+            case ' ':
+                out.push_back(' ');
+                break;
+            case '.':
+                out.push_back('.');
+                break;
+            case '!':
+                out.push_back('!');
+                break;
+            default:
+                out.push_back(next);
+                break;
+        }
+    }
+    if (!ended && at < pattern.size() && IsContinuation(pattern[at])) {
+        // Cut short at the bound inside a character: none of it stays.
+        while (!out.empty() && IsContinuation(out.back())) {
+            out.pop_back();
+        }
+        if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xC0) {
+            out.pop_back();
+        }
+    }
+    std::string text;
+    text.reserve(out.size());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const char c = out[i];
+        if (c == kHardBreak) {
+            text += "\r\n";
+        } else if (format.maxWidth != 0 && c == '\r' && i + 1 < out.size() && out[i + 1] == '\n') {
+            // The first half of a CR LF: its LF stands for the pair.
+        } else if (format.maxWidth != 0 && (c == '\r' || c == '\n')) {
+            text.push_back(' ');  // the text's own line breaks become blanks
+        } else {
+            text.push_back(c);
+        }
+    }
+    if (format.maxWidth != 0 && format.maxWidth != 0xFF) {
+        return Wrap(text, format.maxWidth);
+    }
+    return text;
+}
+
+std::string ExpandParameterReferences(
+    std::string_view text, const std::function<bool(std::uint32_t, std::string&)>& lookup) {
+    // Built front to back: replacing in place would move the rest of a long
+    // text once per reference.
+    std::string out;
+    std::size_t copied = 0;
+    std::size_t position = 0;
+    for (;;) {
+        const std::size_t start = text.find("%%", position);
+        if (start == std::string_view::npos) {
+            break;
+        }
+        position = start + 2;
+        std::size_t end = position;
+        while (end < text.size() && IsDigit(text[end]) && end - position < 10) {
+            ++end;
+        }
+        if (end == position) {
+            continue;
+        }
+        std::string found;
+        if (lookup(static_cast<std::uint32_t>(
+                       std::stoull(std::string(text.substr(position, end - position)))),
+                   found)) {
+            if (out.size() + (start - copied) + found.size() > kMaxMessageText) {
+                break;  // the references from here on stay as they are
+            }
+            out.append(text.substr(copied, start - copied));
+            out += found;
+            // Resume right after the inserted text: two characters further on
+            // would skip a reference that follows after a single blank.
+            copied = position = end;
+        }
+    }
+    out.append(text.substr(copied));
+    return out;
+}
+
+}  // namespace vzrm::formats

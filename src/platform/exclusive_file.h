@@ -1,0 +1,37 @@
+// A file held open by one writer for a while: locked against other writers,
+// appended to, and flushed to the disk when closed. A link at the name, or
+// anything but a plain file with one name, is refused and never written
+// through: the folder may be one that other accounts can write to.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vzrm::platform {
+
+class ExclusiveFile {
+  public:
+    // create: a new file only (a name that exists fails with 183).
+    enum class Mode { truncate, keep, create };
+
+    ExclusiveFile() = default;
+    ~ExclusiveFile();
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+
+    // 0, or a Windows error code: 32 while another process holds the file,
+    // 5 with `refusal` set ("it is a symbolic link") for a refused file. The
+    // file is truncated (Mode::truncate) only once it is ours.
+    [[nodiscard]] std::int32_t Open(const std::string& path, Mode mode, std::string& refusal);
+    // Writes the text at the end of the file in one piece: a write that fails
+    // part of the way takes back what it wrote.
+    [[nodiscard]] std::int32_t Append(const std::string& text);
+    // Flushes to the disk and closes; the file is closed even on failure.
+    [[nodiscard]] std::int32_t Close();
+    bool IsOpen() const { return handle_ >= 0; }
+
+  private:
+    int handle_ = -1;
+};
+
+}  // namespace vzrm::platform

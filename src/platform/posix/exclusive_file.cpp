@@ -1,0 +1,97 @@
+#include "platform/exclusive_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/error_codes.h"
+#include "platform/posix/errno_map.h"
+
+namespace vzrm::platform {
+
+ExclusiveFile::~ExclusiveFile() {
+    if (handle_ >= 0) {
+        ::close(handle_);
+    }
+}
+
+std::int32_t ExclusiveFile::Open(const std::string& path, Mode mode, std::string& refusal) {
+    refusal.clear();
+    const int flags =
+        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (mode == Mode::create ? O_EXCL : 0);
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) {
+        struct stat info {};
+        const int error = errno;
+        // ELOOP, EEXIST for a new file, or EACCES where the kernel protects
+        // links in sticky folders: a link at the name is named as such.
+        if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            refusal = "it is a symbolic link";
+            return kErrorAccessDenied;
+        }
+        return posix::WindowsErrorFromErrno(error);
+    }
+    // A hard link to a file elsewhere would be written through like a symbolic one.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+        ::close(fd);
+        refusal = "it is not a plain file with a single name";
+        return kErrorAccessDenied;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const std::int32_t error =
+            errno == EWOULDBLOCK ? kErrorSharingViolation : posix::WindowsErrorFromErrno(errno);
+        ::close(fd);
+        return error;
+    }
+    if (mode == Mode::truncate && ::ftruncate(fd, 0) != 0) {
+        const std::int32_t error = posix::WindowsErrorFromErrno(errno);
+        ::close(fd);
+        return error;
+    }
+    handle_ = fd;
+    return kErrorSuccess;
+}
+
+std::int32_t ExclusiveFile::Append(const std::string& text) {
+    const off_t end = ::lseek(handle_, 0, SEEK_END);
+    if (end < 0) {
+        return posix::WindowsErrorFromErrno(errno);
+    }
+    // One write call per text where the system allows it, so that a crash
+    // never leaves half of a summary block; a write that fails part of the
+    // way (disk full, file size limit) takes back what it wrote.
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(handle_, text.data() + written, text.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const std::int32_t error = posix::WindowsErrorFromErrno(errno);
+            if (written > 0) {
+                [[maybe_unused]] const int ignored = ::ftruncate(handle_, end);
+            }
+            return error;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return kErrorSuccess;
+}
+
+std::int32_t ExclusiveFile::Close() {
+    std::int32_t error = kErrorSuccess;
+    if (::fsync(handle_) != 0) {
+        error = posix::WindowsErrorFromErrno(errno);
+    }
+    if (::close(handle_) != 0 && error == kErrorSuccess) {
+        error = posix::WindowsErrorFromErrno(errno);
+    }
+    handle_ = -1;
+    return error;
+}
+
+}  // namespace vzrm::platform

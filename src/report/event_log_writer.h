@@ -1,0 +1,34 @@
+// The program's writer of Application log events: one source, opened once,
+// written through the platform's application log.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vzrm {
+
+inline constexpr std::uint32_t kErrorRecordEventId = 0xC0000002;
+// A warning: the Security log file is damaged (what was read is reported).
+inline constexpr std::uint32_t kLogDamageEventId = 0x80000004;
+
+class CEventLogWriter {
+  public:
+    // Registers the source; an open writer stays with its first source.
+    void Open(const std::string& source);
+    void Close() { source_.clear(); }
+    bool IsOpen() const { return !source_.empty(); }
+    // The event's type comes from the identifier's two top bits: 1
+    // information, 2 warning, 3 error, 0 success. Without a source nothing
+    // is written.
+    void Report(std::uint32_t eventId, const std::vector<std::string>& strings);
+    // The product text and the rendered error record as one error event.
+    void ReportErrorRecord(const std::string& productText);
+
+  private:
+    std::string source_;
+};
+
+inline constexpr char kEventSource[] = "VelmoraZRMAuditor";
+
+}  // namespace vzrm

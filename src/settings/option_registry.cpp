@@ -1,0 +1,312 @@
+#include "settings/option_registry.h"
+
+#include "platform/error_codes.h"
+#include "platform/services.h"
+
+namespace vzrm {
+namespace {
+
+using namespace platform;
+
+void PutBe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+std::uint32_t Be32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+// A key opened for the duration of a scope.
+class OpenedKey {
+  public:
+    OpenedKey() = default;
+    ~OpenedKey() {
+        if (key != 0) {
+            Registry().CloseKey(key);
+        }
+    }
+    OpenedKey(const OpenedKey&) = delete;
+    OpenedKey& operator=(const OpenedKey&) = delete;
+    HKEY key = 0;
+};
+
+// Empty names and packs holding more than one pack cannot be stored.
+bool Storable(const COptPack& pack) {
+    for (const auto& item : pack.Items()) {
+        if (item->name.empty() || (item->type == OPT_PACK && item->Count() >= 2)) {
+            return false;
+        }
+        for (const auto& inner : item->packs) {
+            if (!Storable(*inner)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+std::string RegistryName(const std::string& name) {
+    return name == kUnnamedValue ? std::string() : name;
+}
+
+std::int32_t WriteItem(const COptItem& item, HKEY key, std::uint8_t flag);
+
+std::int32_t WriteInto(const COptPack& pack, HKEY parent, const std::string& subkey) {
+    OpenedKey opened;
+    bool created = false;
+    const std::uint32_t access = KEY_QUERY_VALUE | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
+    if (const std::int32_t error =
+            Registry().CreateKey(parent, subkey, access, opened.key, &created)) {
+        return error;
+    }
+    if (!created) {
+        // Writing replaces the whole stored pack.
+        Registry().CloseKey(opened.key);
+        opened.key = 0;
+        if (const std::int32_t error = Registry().DeleteTree(parent, subkey)) {
+            return error;
+        }
+        if (const std::int32_t error = Registry().CreateKey(parent, subkey, access, opened.key)) {
+            return error;
+        }
+    }
+    for (const auto& item : pack.Items()) {
+        if (const std::int32_t error =
+                WriteItem(*item, opened.key, static_cast<std::uint8_t>(pack.binx))) {
+            return error;
+        }
+    }
+    return kErrorSuccess;
+}
+
+std::int32_t WriteItem(const COptItem& item, HKEY key, std::uint8_t flag) {
+    const std::string name = RegistryName(item.name);
+    switch (item.type) {
+        case OPT_PACK:
+            return item.packs.empty() ? kErrorSuccess : WriteInto(*item.packs[0], key, item.name);
+        case OPT_INT:
+            if (item.Count() == 1) {
+                const auto v = static_cast<std::uint32_t>(item.ints[0]);
+                const std::uint8_t bytes[4] = {
+                    static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                    static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+                return Registry().SetValue(key, name, REG_DWORD, bytes, 4);
+            }
+            break;
+        case OPT_STR: {
+            std::string text;
+            for (const std::string& s : item.strs) {
+                text += s;
+                text.push_back('\0');
+            }
+            if (item.Count() != 1) {
+                text.push_back('\0');
+            }
+            return Registry().SetValue(key, name, item.Count() == 1 ? REG_SZ : REG_MULTI_SZ,
+                                       reinterpret_cast<const std::uint8_t*>(text.data()),
+                                       static_cast<std::uint32_t>(text.size()));
+        }
+        case OPT_BIN:
+        case OPT_BINX:
+            break;
+        default:
+            return kErrorInvalidData;
+    }
+    const std::vector<std::uint8_t> framed = FrameItem(item, flag);
+    return Registry().SetValue(key, name, REG_BINARY, framed.data(),
+                               static_cast<std::uint32_t>(framed.size()));
+}
+
+// One registry value as an item.
+std::int32_t ItemOfValue(const std::string& name, std::uint32_t type,
+                         const std::vector<std::uint8_t>& data, std::unique_ptr<COptItem>& item) {
+    const std::string itemName = name.empty() ? std::string(kUnnamedValue) : name;
+    switch (type) {
+        case REG_SZ:
+        case REG_EXPAND_SZ: {
+            const std::string text(data.begin(), data.end());
+            item = COptItem::Str(itemName, text.substr(0, text.find('\0')));
+            return kErrorSuccess;
+        }
+        case REG_DWORD:
+            if (data.size() == 4) {
+                item = COptItem::Int(
+                    itemName, static_cast<std::int32_t>(data[0] | data[1] << 8 | data[2] << 16 |
+                                                        static_cast<std::uint32_t>(data[3]) << 24));
+                return kErrorSuccess;
+            }
+            break;
+        case REG_MULTI_SZ: {
+            item = std::make_unique<COptItem>(OPT_STR, itemName);
+            std::string current;
+            for (std::size_t i = 0; i < data.size(); ++i) {
+                if (data[i] != 0) {
+                    current.push_back(static_cast<char>(data[i]));
+                    continue;
+                }
+                if (current.empty()) {
+                    break;  // the list's closing zero
+                }
+                item->strs.push_back(current);
+                current.clear();
+            }
+            if (!current.empty()) {
+                item->strs.push_back(current);
+            }
+            return kErrorSuccess;
+        }
+        case REG_BINARY: {
+            item = std::make_unique<COptItem>(OPT_BIN, itemName);
+            const std::int32_t framed = ReadFrame(data, *item);
+            if (framed >= 0) {
+                return framed;
+            }
+            item = COptItem::Bin(itemName, data);
+            return kErrorSuccess;
+        }
+        default:
+            break;
+    }
+    // Any other value: one byte block of its type (4 bytes, little-endian) and its data.
+    std::vector<std::uint8_t> raw = {
+        static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(type >> 8),
+        static_cast<std::uint8_t>(type >> 16), static_cast<std::uint8_t>(type >> 24)};
+    raw.insert(raw.end(), data.begin(), data.end());
+    item = COptItem::Bin(itemName, std::move(raw));
+    return kErrorSuccess;
+}
+
+std::int32_t ReadFrom(COptPack& pack, HKEY parent, const std::string& subkey) {
+    OpenedKey opened;
+    if (const std::int32_t error = Registry().OpenKey(parent, subkey, KEY_READ, opened.key)) {
+        return error;
+    }
+    std::string name;
+    for (std::uint32_t index = 0;; ++index) {
+        const std::int32_t error = Registry().EnumKey(opened.key, index, name);
+        if (error == kErrorNoMoreItems) {
+            break;
+        }
+        if (error != kErrorSuccess) {
+            return error;
+        }
+        auto inner = std::make_unique<COptPack>();
+        const std::int32_t read = ReadFrom(*inner, opened.key, name);
+        if (read == kErrorFileNotFound || read == kErrorAccessDenied) {
+            continue;
+        }
+        if (read != kErrorSuccess) {
+            return read;
+        }
+        pack.Add(COptItem::Pack(name, std::move(inner)));
+    }
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    for (std::uint32_t index = 0;; ++index) {
+        const std::int32_t error = Registry().EnumValue(opened.key, index, name, type, data);
+        if (error == kErrorNoMoreItems) {
+            break;
+        }
+        if (error != kErrorSuccess) {
+            return error;
+        }
+        if (name.find('\\') != std::string::npos) {
+            return kErrorFileNotFound;
+        }
+        std::unique_ptr<COptItem> item;
+        if (const std::int32_t made = ItemOfValue(name, type, data, item)) {
+            return made;
+        }
+        pack.Add(std::move(item));
+    }
+    return kErrorSuccess;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> FrameItem(const COptItem& item, std::uint8_t flag) {
+    std::vector<std::uint8_t> out;
+    PutBe32(out, kFrameMagic);
+    out.push_back(static_cast<std::uint8_t>(item.type));
+    out.push_back(flag);
+    PutBe32(out, item.Count());
+    if (item.type == OPT_INT) {
+        for (std::int32_t v : item.ints) {
+            PutBe32(out, static_cast<std::uint32_t>(v));
+        }
+    } else {
+        for (const auto& block : item.bins) {
+            PutBe32(out, static_cast<std::uint32_t>(block.size()));
+            out.insert(out.end(), block.begin(), block.end());
+        }
+    }
+    return out;
+}
+
+std::int32_t ReadFrame(std::span<const std::uint8_t> bytes, COptItem& item) {
+    if (bytes.size() < 10 || Be32(bytes.data()) != kFrameMagic) {
+        return -1;
+    }
+    const std::uint8_t type = bytes[4];
+    if (type != OPT_INT && type != OPT_BIN && type != OPT_BINX) {
+        return kErrorInvalidData;
+    }
+    const std::uint32_t count = Be32(bytes.data() + 6);
+    std::size_t at = 10;
+    std::vector<std::int32_t> ints;
+    std::vector<std::vector<std::uint8_t>> bins;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (type == OPT_INT) {
+            if (bytes.size() - at < 4) {
+                return -1;
+            }
+            ints.push_back(static_cast<std::int32_t>(Be32(bytes.data() + at)));
+            at += 4;
+        } else {
+            if (bytes.size() - at < 4) {
+                return -1;
+            }
+            const std::uint32_t size = Be32(bytes.data() + at);
+            at += 4;
+            if (bytes.size() - at < size) {
+                return -1;
+            }
+            bins.emplace_back(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                              bytes.begin() + static_cast<std::ptrdiff_t>(at + size));
+            at += size;
+        }
+    }
+    if (at != bytes.size()) {
+        return -1;
+    }
+    item.type = type;
+    item.ints = std::move(ints);
+    item.bins = std::move(bins);
+    return kErrorSuccess;
+}
+
+std::int32_t WritePack(const COptPack& pack, HKEY parent, const std::string& subkey) {
+    if (!Storable(pack)) {
+        return kErrorInvalidData;
+    }
+    if (parent == 0 || subkey.empty()) {
+        return kErrorInvalidParameter;
+    }
+    return Registry().Transaction(parent, [&] { return WriteInto(pack, parent, subkey); });
+}
+
+std::int32_t ReadPack(COptPack& pack, HKEY parent, const std::string& subkey) {
+    if (parent == 0 || subkey.empty()) {
+        return kErrorInvalidParameter;
+    }
+    const std::int32_t error = ReadFrom(pack, parent, subkey);
+    if (error == kErrorSuccess) {
+        pack.ignoreCase = true;
+    }
+    return error;
+}
+
+}  // namespace vzrm
