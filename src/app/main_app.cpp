@@ -5,13 +5,13 @@
 #include <memory>
 
 #include "app/command_line.h"
-#include "platform/posix/interrupt_signals.h"
 #include "app/terminal_progress.h"
-#include "base/resource_text.h"
 #include "base/exceptions.h"
+#include "base/resource_text.h"
 #include "platform/named_mutex.h"
 #include "platform/posix/display_probe.h"
 #include "platform/posix/instance_channel.h"
+#include "platform/posix/interrupt_signals.h"
 #include "platform/posix/store_location.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"

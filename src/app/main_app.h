@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "diagnostics/desktop.h"
-#include "report/event_log_writer.h"
-#include "platform/crash_translator.h"
 #include "diagnostics/error_report.h"
+#include "platform/crash_translator.h"
+#include "report/event_log_writer.h"
 #include "settings/install_record.h"
 #include "settings/options_profiles.h"
 #include "settings/product_description.h"

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "base/case_fold.h"
 #include "audit/event_fields.h"
 #include "audit/object_path.h"
+#include "base/case_fold.h"
 
 namespace vzrm {
 namespace {

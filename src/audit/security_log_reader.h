@@ -11,9 +11,9 @@
 
 #include "audit/audit_record.h"
 #include "audit/event_interpreter.h"
-#include "base/local_date_time.h"
 #include "audit/message_render.h"
 #include "audit/read_records.h"
+#include "base/local_date_time.h"
 #include "platform/event_log.h"
 
 namespace vzrm {

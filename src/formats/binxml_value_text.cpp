@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "base/wide_text.h"
-#include "platform/calendar.h"
 #include "formats/byte_reader.h"
+#include "platform/calendar.h"
 
 namespace vzrm::formats {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/error_codes.h"
 #include "formats/byte_reader.h"
 #include "formats/crc32.h"
+#include "platform/error_codes.h"
 
 namespace vzrm::formats {
 

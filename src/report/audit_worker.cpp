@@ -3,10 +3,10 @@
 #include <chrono>
 #include <system_error>
 
-#include "base/resource_text.h"
 #include "audit/run_flags.h"
 #include "audit/security_log_reader.h"
 #include "base/error_info.h"
+#include "base/resource_text.h"
 #include "base/test_hook.h"
 #include "platform/services.h"
 #include "report/report_row.h"

@@ -7,11 +7,11 @@
 #include <memory>
 #include <utility>
 
-#include "base/resource_text.h"
 #include "audit/run_flags.h"
 #include "audit/security_log_reader.h"
 #include "base/error_info.h"
 #include "base/error_texts.h"
+#include "base/resource_text.h"
 #include "base/test_hook.h"
 #include "platform/error_codes.h"
 #include "report/event_log_writer.h"

@@ -64,6 +64,5 @@ TEST_F(FileTimeTexts, MissingOrZeroTimeGivesEmptyText) {
     EXPECT_EQ(FormatFileTime(fileTime, 0), "");
 }
 
-
 }  // namespace
 }  // namespace vzrm

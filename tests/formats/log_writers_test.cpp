@@ -6,9 +6,9 @@
 
 #include <regex>
 
-#include "platform/error_codes.h"
 #include "formats/evt_file.h"
 #include "formats/evtx_file.h"
+#include "platform/error_codes.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "support/log_files.h"
 #include "support/temp_dir.h"

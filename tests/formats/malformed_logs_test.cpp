@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <random>
 
-#include "platform/error_codes.h"
 #include "formats/byte_reader.h"
 #include "formats/evt_file.h"
 #include "formats/evtx_reader.h"
+#include "platform/error_codes.h"
 #include "platform/posix/eventlog/file_classic_log.h"
 #include "support/log_files.h"
 #include "support/temp_dir.h"
@@ -209,13 +209,19 @@ TEST(MalformedLogs, FilesThatAreNoLogsGiveAClearError) {
     test::WriteFile(dir.File("text.evtx"), "not an event log at all\n");
     test::WriteFile(dir.File("header-only.evtx"), std::string("ElfFile\0", 8));
     EvtxFile evtx;
-    EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.File("empty.evtx")), platform::kErrorInvalidData);
-    EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.File("text.evtx")), platform::kErrorInvalidData);
-    EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.File("header-only.evtx")), platform::kErrorInvalidData);
-    EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.File("missing.evtx")), platform::kErrorFileNotFound);
-    EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.Path().string()), platform::kErrorInvalidData);  // a folder
+    EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.File("empty.evtx")),
+              platform::kErrorInvalidData);
+    EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.File("text.evtx")),
+              platform::kErrorInvalidData);
+    EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.File("header-only.evtx")),
+              platform::kErrorInvalidData);
+    EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.File("missing.evtx")),
+              platform::kErrorFileNotFound);
+    EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.Path().string()),
+              platform::kErrorInvalidData);  // a folder
     EvtFile evt;
-    EXPECT_EQ(platform::posix::OpenEvtFile(evt, dir.File("text.evtx")), platform::kErrorInvalidData);
+    EXPECT_EQ(platform::posix::OpenEvtFile(evt, dir.File("text.evtx")),
+              platform::kErrorInvalidData);
     const test::CommandResult dump =
         test::RunCommand(std::string(VZRMLOG_PATH) + " dump '" + dir.File("text.evtx") + "' 2>&1");
     EXPECT_EQ(dump.status, 1);

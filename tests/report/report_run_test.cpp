@@ -401,8 +401,10 @@ class RecordingLog : public platform::IApplicationEventLog {
 
 TEST_F(ReportRun, TheHeadlessHostRunsToTheEndAndLogsWhatItCannotShow) {
     RecordingLog log;
-    test::ScopedServices withLog{
-        {.clock = &clock, .locale = &locale, .registry = &store.Registry(), .applicationLog = &log}};
+    test::ScopedServices withLog{{.clock = &clock,
+                                  .locale = &locale,
+                                  .registry = &store.Registry(),
+                                  .applicationLog = &log}};
     CEventLogWriter writer;
     writer.Open(kEventSource);
     {
@@ -466,8 +468,10 @@ TEST_F(ReportRun, ArchivedEventsAreReadAndCloseTheGapOnlyWhenAskedFor) {
 // interrupted, and a request outside a run changes nothing.
 TEST_F(ReportRun, TheHeadlessHostGrantsAnInterruptRequestWithoutAsking) {
     RecordingLog log;
-    test::ScopedServices withLog{
-        {.clock = &clock, .locale = &locale, .registry = &store.Registry(), .applicationLog = &log}};
+    test::ScopedServices withLog{{.clock = &clock,
+                                  .locale = &locale,
+                                  .registry = &store.Registry(),
+                                  .applicationLog = &log}};
     CEventLogWriter writer;
     writer.Open(kEventSource);
     CHeadlessRunHost headless(writer, reports, "Velmora ZRM Auditor 1.0");
@@ -516,8 +520,10 @@ TEST_F(ReportRun, AWorkerThatCannotStartFailsTheRun) {
 
 TEST_F(ReportRun, TheHeadlessHostDrawsTheReadsProgressAndWipesItAtTheEnd) {
     RecordingLog log;
-    test::ScopedServices withLog{
-        {.clock = &clock, .locale = &locale, .registry = &store.Registry(), .applicationLog = &log}};
+    test::ScopedServices withLog{{.clock = &clock,
+                                  .locale = &locale,
+                                  .registry = &store.Registry(),
+                                  .applicationLog = &log}};
     CEventLogWriter writer;
     writer.Open(kEventSource);
     std::ostringstream screen;

@@ -6,12 +6,12 @@
 #include <iterator>
 
 #include "base/error_info.h"
+#include "formats/reg_file.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
 #include "settings/install_record.h"
 #include "settings/move_stored_options.h"
 #include "settings/options_profiles.h"
-#include "formats/reg_file.h"
 #include "settings/reg_key_handle.h"
 #include "support/scoped_registry.h"
 
