@@ -1,6 +1,7 @@
 #include "app/main_app.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include "platform/posix/display_probe.h"
 #include "platform/posix/instance_channel.h"
 #include "platform/posix/interrupt_signals.h"
+#include "platform/posix/posix_folders.h"
 #include "platform/posix/store_location.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
@@ -172,15 +174,50 @@ int CMainApp::Start(const std::vector<std::string>& args) {
         ReportStartupError();
         g_errorInfo.Clear();
     }
-    startup->Release();
-
-    if (!IsUnattended()) {
-        desktop_.ShowMessage(
-            soft_.ProductName(),
-            "The window is not part of this build; start with -c for a report run.");
-        return EXIT_REFUSED;
+    if (!nonInteractive_) {
+        return RunWindow(show, *startup);
     }
+    startup->Release();
     return RunReport();
+}
+
+int CMainApp::RunWindow(std::int32_t show, platform::INamedMutex& startup) {
+    // A second start finds this one through the channel; without it the
+    // window still works, and the machine-wide lock still refuses the second.
+    platform::posix::CInstanceListener listener;
+    const bool listening = listener.Listen(kWindowClass);
+    const platform::posix::PosixFolderSource folders;
+    MAIN_WINDOW_START start;
+    start.options = &options_;
+    start.soft = &soft_;
+    start.installFlags = installFlags_;
+    start.reportContext = ReportContext();
+    start.log = &log_;
+    start.folders = &folders;
+    start.showCommand = show;
+    start.runAuto = runAuto_;
+    start.helpFile = HelpFile(args_.empty() ? std::string() : args_.front());
+    start.instanceDescriptor = listening ? listener.Descriptor() : -1;
+    start.takeShowRequest = [&listener] { return listener.TakeShowRequest(); };
+    start.windowCreated = [&startup] { startup.Release(); };
+    const MAIN_WINDOW_END end = desktop_.RunMainWindow(start);
+    if (end.faulted || !end.optionsSaved || (end.ranReport && end.lastOutcome < 0)) {
+        return EXIT_FAILED;
+    }
+    // A run asked for with -c ends the program with its outcome.
+    if (runAuto_ && end.lastOutcome != 1) {
+        return end.ranReport ? EXIT_INTERRUPTED : EXIT_FAILED;
+    }
+    return EXIT_COMPLETED;
+}
+
+std::string HelpFile(const std::string& programPath) {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::canonical(programPath, error);
+    const std::filesystem::path folder =
+        error ? std::filesystem::path(programPath).parent_path() : program.parent_path();
+    // Installed: /usr/bin/vzrmaud and /usr/share/vzrmaud/help/index.html.
+    return (folder / ".." / "share" / "vzrmaud" / "help" / "index.html").lexically_normal();
 }
 
 int CMainApp::RunReport() {

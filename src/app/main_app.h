@@ -1,7 +1,7 @@
 // The program's start-up: command line, installation check, options, one
-// instance per machine, and the unattended report run. The main window is
-// not part of this build yet: an interactive start hands its show command to
-// a running instance, or says so and ends.
+// instance per machine; then the main window on a desktop, or the unattended
+// report run without one. A second start on the desktop hands its show
+// command to the running instance.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include "diagnostics/desktop.h"
 #include "diagnostics/error_report.h"
 #include "platform/crash_translator.h"
+#include "platform/named_mutex.h"
 #include "report/event_log_writer.h"
 #include "settings/install_record.h"
 #include "settings/options_profiles.h"
@@ -37,6 +38,8 @@ class CMainApp {
     // The start-up and, unattended, the report run.
     int Start(const std::vector<std::string>& args);
     int RunReport();
+    // The main window until it closes; with -c it runs the report at once.
+    int RunWindow(std::int32_t show, platform::INamedMutex& startup);
     void ReportStartupError();
     void ShowError();
     // A message box of the product; the Application log when unattended.
@@ -61,6 +64,9 @@ bool IsNonInteractiveSession();
 
 // The main window's show command at start-up (SW_ values): 6 minimizes, 1
 // shows normally, 0 never shows. A Linux launcher gives 1.
+// The help document installed with the program.
+std::string HelpFile(const std::string& programPath);
+
 std::int32_t StartShowCommand(std::int32_t launcherShow, bool runMin, bool nonInteractive);
 
 }  // namespace vzrm
