@@ -42,7 +42,9 @@ TEST_F(MainWindow, AFullRunWritesTheFilesAndShowsTheOutcome) {
         << shown.toStdString();
     ASSERT_EQ(ReportFiles().size(), 1u);
     EXPECT_TRUE(shown.contains(QString::fromStdString(ReportFiles()[0])));
-    EXPECT_NE(Summary().find("Processed events: 1\r\n"), std::string::npos) << Summary();
+    EXPECT_NE(Summary().find("Processed events: 2\r\nAudit report: " + ReportFiles()[0]),
+              std::string::npos)
+        << Summary();
     EXPECT_FALSE(View().DateField()->text().isEmpty()) << "the date of this run";
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Velmora ZRM Auditor"));
     for (const int id : {IDC_FOLDER, IDC_BROWSE, IDC_DATE, IDC_FOLDERS_FOR_AUDIT, IDC_ABOUT,
@@ -60,7 +62,9 @@ class HeldRun : public MainWindow {
         SetFolder(reports);
         Button(IDC_START)->click();
         ASSERT_TRUE(g_bRunning);
-        ASSERT_TRUE(WaitUntil([&] { return View().EventsRead() > 0; }));
+        // Held at the report's first line.
+        ASSERT_TRUE(WaitUntil([&] { return ReportFiles().size() == 1; }));
+        QTest::qWait(50);
     }
     test::ScopedEnv hold{"VZRM_TEST_HOOK", "hold-run"};
 };
@@ -75,8 +79,6 @@ TEST_F(HeldRun, DuringARunOnlyInterruptAndCloseWork) {
     }
     EXPECT_TRUE(Button(IDC_START)->isEnabled());
     EXPECT_TRUE(Button(IDC_CLOSE)->isEnabled());
-    EXPECT_TRUE(frame->windowTitle().endsWith(QStringLiteral("events read")))
-        << frame->windowTitle().toStdString();
 
     QString question;
     AnswerNextBox(QMessageBox::No, &question);
