@@ -59,8 +59,8 @@ CMainFrame::CMainFrame(const MAIN_WINDOW_START& start, IErrorBox& errorBox)
                 &CMainFrame::TakeShowRequests);
     }
     if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(application, &QGuiApplication::commitDataRequest, this,
-                &CMainFrame::OnCommitData, Qt::DirectConnection);
+        connect(application, &QGuiApplication::commitDataRequest, this, &CMainFrame::OnCommitData,
+                Qt::DirectConnection);
     }
 }
 
@@ -149,9 +149,9 @@ void CMainFrame::ShowHelp(int command, int data) {
     }
     const auto command32 = static_cast<std::uint32_t>(command);
     const auto data32 = static_cast<std::uint32_t>(data);
-    g_errorInfo.SetError("GVBUJATABNDSIES", code, LoadResourceText(61703),
-                         HexDumpText(&command32, 4) + HexDumpText(&data32, 4) +
-                             StrgLine(start_.helpFile));
+    g_errorInfo.SetError(
+        "GVBUJATABNDSIES", code, LoadResourceText(61703),
+        HexDumpText(&command32, 4) + HexDumpText(&data32, 4) + StrgLine(start_.helpFile));
     vzrm::ShowErrorInfo(start_.reportContext, errorBox_);
 }
 

@@ -75,13 +75,13 @@ void CMainView::ShowBrowseBitmap(bool enabled) {
 }
 
 void CMainView::EnableRunControls(bool enable) {
-    for (const int id : {IDC_FOLDER, IDC_BROWSE, IDC_DATE, IDC_FOLDERS_FOR_AUDIT, IDC_ABOUT,
-                         IDC_HELP}) {
+    for (const int id :
+         {IDC_FOLDER, IDC_BROWSE, IDC_DATE, IDC_FOLDERS_FOR_AUDIT, IDC_ABOUT, IDC_HELP}) {
         Item(id)->setEnabled(enable);
     }
     ShowBrowseBitmap(enable);
-    ItemAs<QAbstractButton>(IDC_START)
-        ->setText(QString::fromStdString(LoadResourceText(enable ? 60272 : 60290)));
+    ItemAs<QAbstractButton>(IDC_START)->setText(
+        QString::fromStdString(LoadResourceText(enable ? 60272 : 60290)));
     UpdateCursors();
     repaint();
 }

@@ -38,9 +38,10 @@ QEvent::Type CRunMessageEvent::EventType() {
 
 int ShowMessageBox(QWidget* owner, const std::string& caption, const std::string& text,
                    std::uint32_t style, bool yesNo) {
-    QMessageBox box(IconOf(style), QString::fromStdString(caption),
-                    QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner);
+    QMessageBox box(
+        IconOf(style), QString::fromStdString(caption),
+        QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+        yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner);
     box.setWindowModality(Qt::ApplicationModal);
     if (yesNo) {
         box.setDefaultButton((style & 0x100) != 0 ? QMessageBox::No : QMessageBox::Yes);
@@ -53,8 +54,7 @@ int ShowMessageBox(QWidget* owner, const std::string& caption, const std::string
     return answer == QMessageBox::Yes ? IDYES : IDNO;
 }
 
-CWindowRunHost::CWindowRunHost(CMainView& view, const MAIN_WINDOW_START& start,
-                               IErrorBox& errorBox)
+CWindowRunHost::CWindowRunHost(CMainView& view, const MAIN_WINDOW_START& start, IErrorBox& errorBox)
     : view_(view), start_(start), errorBox_(errorBox), runAuto_(start.runAuto) {}
 
 QWidget* CWindowRunHost::Frame() const {

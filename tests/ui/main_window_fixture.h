@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 
 #include "audit/run_flags.h"
 #include "base/error_info.h"

@@ -73,8 +73,8 @@ TEST_F(HeldRun, DuringARunOnlyInterruptAndCloseWork) {
     StartHeldRun();
     test::SaveScreenshot(*frame, QStringLiteral("main_window_running"));
     EXPECT_EQ(Button(IDC_START)->text(), QStringLiteral("Interrupt"));
-    for (const int id : {IDC_FOLDER, IDC_BROWSE, IDC_DATE, IDC_FOLDERS_FOR_AUDIT, IDC_ABOUT,
-                         IDC_HELP}) {
+    for (const int id :
+         {IDC_FOLDER, IDC_BROWSE, IDC_DATE, IDC_FOLDERS_FOR_AUDIT, IDC_ABOUT, IDC_HELP}) {
         EXPECT_FALSE(View().Item(id)->isEnabled()) << id;
     }
     EXPECT_TRUE(Button(IDC_START)->isEnabled());
