@@ -200,7 +200,18 @@ int CMainApp::RunWindow(std::int32_t show, platform::INamedMutex& startup) {
     start.instanceDescriptor = listening ? listener.Descriptor() : -1;
     start.takeShowRequest = [&listener] { return listener.TakeShowRequest(); };
     start.windowCreated = [&startup] { startup.Release(); };
-    const MAIN_WINDOW_END end = desktop_.RunMainWindow(start);
+    // SIGTERM (a logout that kills the session, systemd) interrupts a run as
+    // an unattended close would, instead of leaving a report that looks whole.
+    std::atomic<bool> terminate{false};
+    start.terminateRequested = &terminate;
+    MAIN_WINDOW_END end;
+    {
+        CInterruptSignals signals([&terminate] { terminate = true; });
+        end = desktop_.RunMainWindow(start);
+    }
+    if (terminate && end.ranReport && end.lastOutcome == 0) {
+        return EXIT_INTERRUPTED;
+    }
     if (end.faulted || !end.optionsSaved || (end.ranReport && end.lastOutcome < 0)) {
         return EXIT_FAILED;
     }

@@ -3,6 +3,7 @@
 // Application log instead.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -31,6 +32,9 @@ struct MAIN_WINDOW_START {
     // show commands waiting on it.
     int instanceDescriptor = -1;
     std::function<std::optional<std::int32_t>()> takeShowRequest;
+    // Set from another thread when the process is asked to end (SIGTERM):
+    // the run is interrupted without a question and the window closes.
+    const std::atomic<bool>* terminateRequested = nullptr;
     // Called once the window exists: other starts may go on.
     std::function<void()> windowCreated;
 };

@@ -20,6 +20,7 @@ namespace vzrm::ui {
 namespace {
 
 constexpr int kCloseRetryMs = 200;
+constexpr int kTerminatePollMs = 100;
 constexpr std::int32_t kErrorFileNotFound = 2;
 constexpr std::int32_t kErrorNoAssociation = 1155;
 
@@ -58,6 +59,11 @@ CMainFrame::CMainFrame(const MAIN_WINDOW_START& start, IErrorBox& errorBox)
         connect(instanceChannel_.get(), &QSocketNotifier::activated, this,
                 &CMainFrame::TakeShowRequests);
     }
+    if (start.terminateRequested != nullptr) {
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, &CMainFrame::CheckTerminate);
+        poll->start(kTerminatePollMs);
+    }
     if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(application, &QGuiApplication::commitDataRequest, this, &CMainFrame::OnCommitData,
                 Qt::DirectConnection);
@@ -70,6 +76,19 @@ void CMainFrame::TakeShowRequests() {
     while (const std::optional<std::int32_t> command = start_.takeShowRequest()) {
         PostWindowMessage(this, WM_SHOW_INSTANCE, static_cast<std::uintptr_t>(*command));
     }
+}
+
+void CMainFrame::CheckTerminate() {
+    if (terminating_ || !start_.terminateRequested->load()) {
+        return;
+    }
+    terminating_ = true;
+    if (g_bRunning && g_bInterruptible) {
+        g_bStopRequested = true;
+        g_bInterruptible = false;
+    }
+    view_->Host().SetClosePending(g_bRunning);
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 bool CMainFrame::RequestInterrupt() {

@@ -51,6 +51,8 @@ class CMainFrame : public CDockFrame {
     void OnShowInstance(std::int32_t command);
     void OnCommitData(QSessionManager& manager);
     void TakeShowRequests();
+    // The process was asked to end: interrupt any run, unasked, and close.
+    void CheckTerminate();
 
     const MAIN_WINDOW_START& start_;
     IErrorBox& errorBox_;
@@ -58,6 +60,7 @@ class CMainFrame : public CDockFrame {
     std::unique_ptr<QSocketNotifier> instanceChannel_;
     std::function<bool(const QUrl&)> openUrl_;
     bool optionsSaved_ = false;
+    bool terminating_ = false;
 };
 
 }  // namespace vzrm::ui

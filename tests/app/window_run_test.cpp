@@ -40,5 +40,30 @@ TEST_F(Vzrmaud, OnADesktopTheWindowRunsTheReportAndEnds) {
     EXPECT_NE(placement.output.find("REG_DWORD"), std::string::npos) << placement.output;
 }
 
+#ifdef VZRM_TEST_HOOKS_BUILT
+// SIGTERM during a window run (the session killed, systemd stopping it):
+// the run is interrupted without a question, the window closes and the
+// status says the report was not made.
+TEST_F(Vzrmaud, TerminatingTheWindowInterruptsItsRun) {
+    if (!HaveTestDisplay()) {
+        GTEST_SKIP() << "no Xvfb (scripts/bootstrap.sh installs it)";
+    }
+    Install();
+    const std::string pidFile = dir.File("vzrmaud.pid");
+    const std::string window = Command(
+        WithDesktopLibraries() +
+        "VZRM_TEST_HOOK=hold-run xvfb-run -a -s '-nolisten tcp' sh -c 'echo $$ > \"" + pidFile +
+        "\"; exec env -u QT_QPA_PLATFORM \"" + VZRMAUD_PATH + "\" -c -rf \"" + reports + "\"'");
+    // Held at the report's first line until the signal comes.
+    const test::CommandResult run = test::RunCommand(
+        "(" + window + ") & for i in $(seq 200); do ls '" + reports +
+        "'/ZRMAudit_* >/dev/null 2>&1 && break; sleep 0.05; done; sleep 0.3; kill -TERM $(cat '" +
+        pidFile + "'); wait $!");
+    EXPECT_EQ(run.status, 2) << run.output;
+    EXPECT_NE(Summary().find("Operation is interrupted."), std::string::npos) << Summary();
+    EXPECT_TRUE(ReportFiles().empty());
+}
+#endif
+
 }  // namespace
 }  // namespace vzrm
