@@ -4,6 +4,7 @@
 
 #include "main_window_fixture.h"
 #include "screenshots.h"
+#include "ui/error_box.h"
 #include "ui/window_message.h"
 
 namespace vzrm::ui {
@@ -201,6 +202,31 @@ TEST_F(MainWindow, ThePlacementIsKeptAcrossTwoStarts) {
     EXPECT_EQ(frame->pos(), QPoint(300, 200));
     EXPECT_EQ(View().FolderField()->toPlainText().toStdString(), reports)
         << "the folder was saved at the close";
+}
+
+// The error box as a failed run opens it, with the real report in its details.
+TEST_F(MainWindow, AFailedStartOpensTheErrorBoxWithItsReport) {
+    start.reportContext.commandLine = {"/usr/bin/vzrmaud"};
+    start.reportContext.options = &options;
+    start.reportContext.supportAddress = "support@quorvix.example";
+    Open();
+    const std::string missing = "/srv/recordings/reports";
+    SetFolder(missing);
+    Button(IDC_START)->click();
+    ASSERT_TRUE(WaitUntil([&] { return !errorBox.messages.empty(); }));
+    const std::string& details = errorBox.details[0];
+    EXPECT_NE(details.find("EOOXNIPOBZTLHIV"), std::string::npos) << details;
+    EXPECT_NE(details.find("CmdLine:"), std::string::npos) << details;
+
+    CMessErrBox box(frame.get(), QStringLiteral("Velmora ZRM Auditor"),
+                    QString::fromStdString(errorBox.messages[0]), QString::fromStdString(details),
+                    0, QStringLiteral("support@quorvix.example"));
+    QTimer::singleShot(0, [&] {
+        box.ItemAs<QAbstractButton>(4000)->click();
+        test::SaveScreenshot(box, QStringLiteral("error-box-report"));
+        box.reject();
+    });
+    box.DoModal();
 }
 
 }  // namespace
