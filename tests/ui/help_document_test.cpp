@@ -21,14 +21,16 @@ QString HelpDocument() {
 TEST(HelpDocument, EveryLinkedTopicIsThere) {
     const QString html = HelpDocument();
     std::set<QString> ids;
-    for (const auto& match : QRegularExpression(QStringLiteral("id=\"([^\"]+)\"")).globalMatch(html)) {
+    for (const auto& match :
+         QRegularExpression(QStringLiteral("id=\"([^\"]+)\"")).globalMatch(html)) {
         ids.insert(match.captured(1));
     }
     // The window's context (its form, 130) and the contents.
     EXPECT_TRUE(ids.count(QStringLiteral("context-130")));
     EXPECT_TRUE(ids.count(QStringLiteral("contents")));
     int links = 0;
-    for (const auto& match : QRegularExpression(QStringLiteral("href=\"#([^\"]+)\"")).globalMatch(html)) {
+    for (const auto& match :
+         QRegularExpression(QStringLiteral("href=\"#([^\"]+)\"")).globalMatch(html)) {
         EXPECT_TRUE(ids.count(match.captured(1))) << match.captured(1).toStdString();
         ++links;
     }

@@ -3,7 +3,9 @@
 #include <QDesktopServices>
 
 #include "main_window_fixture.h"
+#include "platform/posix/instance_channel.h"
 #include "screenshots.h"
+#include "support/fake_folder_source.h"
 #include "ui/error_box.h"
 #include "ui/window_message.h"
 
@@ -80,6 +82,10 @@ TEST_F(HeldRun, DuringARunOnlyInterruptAndCloseWork) {
     }
     EXPECT_TRUE(Button(IDC_START)->isEnabled());
     EXPECT_TRUE(Button(IDC_CLOSE)->isEnabled());
+    // The wait cursor everywhere but over the two buttons that still answer.
+    EXPECT_EQ(View().cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(Button(IDC_START)->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(Button(IDC_CLOSE)->cursor().shape(), Qt::ArrowCursor);
 
     QString question;
     AnswerNextBox(QMessageBox::No, &question);
@@ -202,6 +208,85 @@ TEST_F(MainWindow, ThePlacementIsKeptAcrossTwoStarts) {
     EXPECT_EQ(frame->pos(), QPoint(300, 200));
     EXPECT_EQ(View().FolderField()->toPlainText().toStdString(), reports)
         << "the folder was saved at the close";
+}
+
+TEST_F(MainWindow, FoldersForAuditListsTheAuditedFoldersIntoTheReportsFolder) {
+    const std::string tree = store.Dir().File("drive");
+    std::filesystem::create_directories(tree + "/recordings/2026");
+    std::filesystem::create_directories(tree + "/office");
+    test::FakeFolderSource folders;
+    folders.drives = {tree};
+    folders.Audit(tree + "/recordings");
+    start.folders = &folders;
+    Open();
+    SetFolder(reports + "/");
+    QString question, outcome;
+    AnswerNextBox(QMessageBox::Yes, &question, [&] { AnswerNextBox(QMessageBox::Ok, &outcome); });
+    Button(IDC_FOLDERS_FOR_AUDIT)->click();
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Reading of the list of folders for audit")));
+    ASSERT_TRUE(WaitUntil([&] { return !outcome.isEmpty(); }));
+    EXPECT_TRUE(outcome.startsWith(QStringLiteral("Reading of list was finished successfully.")))
+        << outcome.toStdString();
+    EXPECT_NE(ReadText(reports + "/_ZRMAudit_folders.txt").find(tree + "/recordings"),
+              std::string::npos);
+    EXPECT_TRUE(errorBox.messages.empty());
+    EXPECT_TRUE(Button(IDC_START)->isEnabled()) << "all controls back after the scan";
+    EXPECT_TRUE(View().isEnabled());
+}
+
+TEST_F(MainWindow, WhileTheFolderScanRunsEverythingIsDisabledAndCloseIgnored) {
+    Open();
+    View().Host().SetScanBusy(true);
+    for (const int id : {IDC_FOLDER, IDC_BROWSE, IDC_DATE, IDC_FOLDERS_FOR_AUDIT, IDC_ABOUT,
+                         IDC_HELP, IDC_START, IDC_CLOSE}) {
+        EXPECT_FALSE(View().Item(id)->isEnabled()) << id;
+    }
+    EXPECT_EQ(Button(IDC_START)->text(), QStringLiteral("Start")) << "the text stays";
+    frame->close();
+    EXPECT_TRUE(frame->isVisible());
+    View().Host().SetScanBusy(false);
+    EXPECT_TRUE(Button(IDC_CLOSE)->isEnabled());
+    frame->close();
+    EXPECT_FALSE(frame->isVisible());
+}
+
+TEST_F(MainWindow, ASecondStartReachesTheWindowThroughTheInstanceChannel) {
+    test::ScopedEnv locks("VZRM_LOCK_DIR", store.Dir().File("locks").c_str());
+    platform::posix::CInstanceListener listener;
+    ASSERT_TRUE(listener.Listen("Quorvix_ZRMAU_Class"));
+    start.instanceDescriptor = listener.Descriptor();
+    start.takeShowRequest = [&listener] { return listener.TakeShowRequest(); };
+    Open();
+    ASSERT_TRUE(platform::posix::SendShowInstance("Quorvix_ZRMAU_Class", 6));
+    EXPECT_TRUE(WaitUntil([&] { return frame->isMinimized(); }));
+    ASSERT_TRUE(platform::posix::SendShowInstance("Quorvix_ZRMAU_Class", 1));
+    EXPECT_TRUE(WaitUntil([&] { return !frame->isMinimized(); }));
+}
+
+TEST_F(MainWindow, AWindowClosedMaximizedIsMaximizedAtItsFirstShow) {
+    Open();
+    frame->showMaximized();
+    QCoreApplication::processEvents();
+    frame->close();
+    frame = std::make_unique<CMainFrame>(start, errorBox);
+    EXPECT_TRUE(frame->MaximizeOnFirstShow());
+    EXPECT_FALSE(frame->isMaximized()) << "placed at its normal rectangle first";
+    frame->show();
+    EXPECT_TRUE(frame->isMaximized());
+    EXPECT_FALSE(frame->MaximizeOnFirstShow());
+}
+
+TEST_F(MainWindow, AboutOpensTheAboutBox) {
+    Open();
+    QString title;
+    QTimer::singleShot(50, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            title = box->windowTitle();
+            box->close();
+        }
+    });
+    Button(IDC_ABOUT)->click();
+    EXPECT_EQ(title, QStringLiteral("About"));
 }
 
 // The error box as a failed run opens it, with the real report in its details.
