@@ -228,7 +228,8 @@ bool CReportRun::OpenReportFiles() {
     if (auto failure = summaryFile_.Open(summaryPath_, CReportFile::Mode::keep)) {
         g_errorInfo.SetFileError("DLVDNPFAHPHUIMR", &*failure, summaryFile_.Refusal(),
                                  StrgLine(summaryPath_));
-        reportFile_.Close();
+        // The summary's failure is the one the user sees; closing is cleanup.
+        static_cast<void>(reportFile_.Close());
         return false;
     }
     filesOpen_ = true;
