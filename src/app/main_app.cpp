@@ -110,7 +110,8 @@ int CMainApp::Start(const std::vector<std::string>& args) {
         ReportStartupError();
         return EXIT_REFUSED;
     }
-    startup->Wait(0xFFFFFFFF);
+    // Starts one after the other; a wait that fails only loses the order.
+    static_cast<void>(startup->Wait(0xFFFFFFFF));
 
     const std::vector<std::string> parameters(args.begin() + (args.empty() ? 0 : 1), args.end());
     if (!ParseCommandLine(options_, parameters)) {
