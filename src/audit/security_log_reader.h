@@ -6,14 +6,15 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "audit/audit_record.h"
 #include "audit/event_interpreter.h"
-#include "base/local_date_time.h"
 #include "audit/message_render.h"
 #include "audit/read_records.h"
+#include "base/local_date_time.h"
 #include "platform/event_log.h"
 
 namespace vzrm {
@@ -82,8 +83,16 @@ class CSecurityLogReader {
     int ReadLog(const std::string& log, const std::string& archive = {});
     void AddDamage(const platform::LogReadDamage& file);
     int ReadClassicLog(const std::string& log, const std::string& archive);
+    void ReadClassicRecord(const std::string& log, const platform::EVENTLOGRECORD& head,
+                           std::span<const std::uint8_t> record, CModuleHandleCache& modules);
     bool LoadModernEventApi();
     int ReadModernLog(const std::string& channel, const std::string& archive);
+    // What the read does after one modern event: go on, stop, or stop failed.
+    enum class EventStep { kNext, kStop, kFail };
+    EventStep ReadModernEvent(platform::IModernEventLog& log, platform::EVT_HANDLE context,
+                              platform::EVT_HANDLE event,
+                              std::vector<platform::EVT_VARIANT>& values,
+                              CEvtHandleCache& publishers);
     // False for a record an earlier file of the read already gave.
     bool FirstSight(const std::string& computer, std::uint64_t recordNumber);
     void NoteEventTime(std::int64_t time);
