@@ -5,9 +5,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "audit/run_flags.h"
@@ -37,6 +40,8 @@ class MemoryReport : public IAuditReportTarget {
         return CLocalDateTime::FromFields(2026, 3, 14, 9, 5, 31);
     }
     void SetStopTime(const CLocalDateTime& time) override { stopTime = time; }
+    // Told once the log is read, before any row is written.
+    void SetLogDamage(const platform::LogReadDamage& /*damage*/) override { logRead = true; }
 
     std::string Text() {
         std::lock_guard lock(mutex);
@@ -49,7 +54,20 @@ class MemoryReport : public IAuditReportTarget {
     int failAt = -1;
     std::function<void()> onRow;
     CLocalDateTime stopTime;
+    std::atomic<bool> logRead{false};
 };
+
+// Whether `condition` came true within `limit`.
+bool Within(std::chrono::milliseconds limit, const std::function<bool()>& condition) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 const char kScenario[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
 {"id":4656,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":"0x120089"}
@@ -58,7 +76,7 @@ const char kScenario[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
 {"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","object":"D:\\Records\\old.zrm","mask":"0x10000"}
 {"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
 {"id":4658,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
-)";
+)";;
 
 const char kHead[] =
     "Start of processing: 14.03.2026 09:05:31\r\n\r\n"
@@ -229,8 +247,11 @@ TEST_F(AuditWorker, AnOpenQuestionHoldsTheRowsBack) {
     CRunMessageQueue queue;
     std::thread worker;
     ASSERT_TRUE(StartAuditWorker(std::make_unique<CZrmAuditProc>(report, queue), worker));
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    EXPECT_EQ(report.Text().find("2026.03.14;"), std::string::npos) << "a row while asking";
+    // Once the log is read the rows would come next: none may while the question is open.
+    ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return report.logRead.load(); }));
+    EXPECT_FALSE(Within(std::chrono::milliseconds(400), [&] {
+        return report.Text().find("2026.03.14;") != std::string::npos;
+    })) << "a row while asking";
     // The read of the log may go on and tell its progress; nothing else comes.
     std::optional<RunMessage> early = queue.TryTake();
     while (early && early->message == WM_AUDIT_PROGRESS) {
