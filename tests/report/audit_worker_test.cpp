@@ -138,7 +138,8 @@ class AuditWorker : public ::testing::Test {
     test::ProjectMessages messages{store};
     test::FakeClock clock;  // 2026-03-14 09:05:33
     test::FakeLocale locale;
-    test::ScopedServices services{{&clock, nullptr, &locale, &store.Registry()}};
+    test::ScopedServices services{
+        {.clock = &clock, .locale = &locale, .registry = &store.Registry()}};
     MemoryReport report;
     std::vector<RunMessage> progress;  // the WM_AUDIT_PROGRESS messages, apart
 };
@@ -272,7 +273,7 @@ TEST_F(AuditWorker, AnOpenQuestionHoldsTheRowsBack) {
 TEST(AuditWorkerSeparator, TheLocaleGivesTheSeparatorAndEmptyMeansSemicolon) {
     test::FakeLocale locale;
     locale.listSeparator = "";
-    test::ScopedServices services{{nullptr, nullptr, &locale}};
+    test::ScopedServices services{{.locale = &locale}};
     MemoryReport report;
     CRunMessageQueue queue;
     EXPECT_EQ(CZrmAuditProc(report, queue).ListSeparator(), ";");

@@ -94,7 +94,7 @@ const char kScenario[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
 {"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","object":"D:\\Records\\old.zrm","mask":"0x10000"}
 {"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
 {"id":4658,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
-)";
+)";;
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -158,7 +158,8 @@ class ReportRun : public ::testing::Test {
     test::ScopedEnv log{"VZRM_SECURITY_LOG", store.Dir().File("Security.evtx").c_str()};
     test::FakeClock clock;  // 2026-03-14 09:05:33 UTC; tests run in UTC
     test::FakeLocale locale;
-    test::ScopedServices services{{&clock, nullptr, &locale, &store.Registry()}};
+    test::ScopedServices services{
+        {.clock = &clock, .locale = &locale, .registry = &store.Registry()}};
     std::string reports = store.Dir().File("reports");
     CMainOpt options;
     TestHost host;
@@ -365,7 +366,7 @@ TEST_F(ReportRun, AUserWhoMayNotChangeTheOptionsStillRuns) {
         std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     platform::posix::SqliteRegistry readOnly(
         {store.Dir().File("HKLM.db"), store.Dir().File("HKCU.db")});
-    test::ScopedServices only{{&clock, nullptr, &locale, &readOnly}};
+    test::ScopedServices only{{.clock = &clock, .locale = &locale, .registry = &readOnly}};
     CMainOpt userOptions;
     ASSERT_TRUE(userOptions.ReadRegOpt(kApp, platform::HKEY_CURRENT_USER));
     CReportRun run(userOptions, host);
@@ -401,8 +402,10 @@ class RecordingLog : public platform::IApplicationEventLog {
 
 TEST_F(ReportRun, TheHeadlessHostRunsToTheEndAndLogsWhatItCannotShow) {
     RecordingLog log;
-    test::ScopedServices withLog{
-        {.clock = &clock, .locale = &locale, .registry = &store.Registry(), .applicationLog = &log}};
+    test::ScopedServices withLog{{.clock = &clock,
+                                  .locale = &locale,
+                                  .registry = &store.Registry(),
+                                  .applicationLog = &log}};
     CEventLogWriter writer;
     writer.Open(kEventSource);
     {
@@ -466,8 +469,10 @@ TEST_F(ReportRun, ArchivedEventsAreReadAndCloseTheGapOnlyWhenAskedFor) {
 // interrupted, and a request outside a run changes nothing.
 TEST_F(ReportRun, TheHeadlessHostGrantsAnInterruptRequestWithoutAsking) {
     RecordingLog log;
-    test::ScopedServices withLog{
-        {.clock = &clock, .locale = &locale, .registry = &store.Registry(), .applicationLog = &log}};
+    test::ScopedServices withLog{{.clock = &clock,
+                                  .locale = &locale,
+                                  .registry = &store.Registry(),
+                                  .applicationLog = &log}};
     CEventLogWriter writer;
     writer.Open(kEventSource);
     CHeadlessRunHost headless(writer, reports, "Velmora ZRM Auditor 1.0");
@@ -516,8 +521,10 @@ TEST_F(ReportRun, AWorkerThatCannotStartFailsTheRun) {
 
 TEST_F(ReportRun, TheHeadlessHostDrawsTheReadsProgressAndWipesItAtTheEnd) {
     RecordingLog log;
-    test::ScopedServices withLog{
-        {.clock = &clock, .locale = &locale, .registry = &store.Registry(), .applicationLog = &log}};
+    test::ScopedServices withLog{{.clock = &clock,
+                                  .locale = &locale,
+                                  .registry = &store.Registry(),
+                                  .applicationLog = &log}};
     CEventLogWriter writer;
     writer.Open(kEventSource);
     std::ostringstream screen;
