@@ -96,6 +96,9 @@ class CEventInterpreter {
     static std::optional<Position> ReopenAfter(const Machine& m, Position close);
     static void RemoveObjectRecords(Machine& m, CRecordList::TextKey object, Position from,
                                     Position through);
+    // PairRecords' removals; true when the record at `at` went.
+    static bool RemoveShortLife(Machine& m, Position at);
+    static bool RemoveCloseAndReopen(Machine& m, Position at);
 
     std::string extension_;
     // A deque: a machine's state stays where it is when another machine is added.
