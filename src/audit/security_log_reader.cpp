@@ -122,6 +122,26 @@ std::int32_t RenderValues(IModernEventLog& log, EVT_HANDLE context, EVT_HANDLE e
     return rendered;
 }
 
+// A query over the channel, or over the archived file when there is one, and
+// the context that renders the values the reader takes; false (the error
+// set, nothing left open) when either cannot be had.
+bool OpenModernQuery(IModernEventLog& log, const std::string& channel, const std::string& archive,
+                     EVT_HANDLE& query, EVT_HANDLE& context) {
+    const bool file = !archive.empty();
+    if (const std::int32_t error = log.Query(
+            file ? archive : channel, "*", file ? EvtQueryFilePath : EvtQueryChannelPath, query)) {
+        g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error);
+        return false;
+    }
+    if (const std::int32_t error =
+            log.CreateRenderContext(kRenderPaths, EvtRenderContextValues, context)) {
+        g_errorInfo.SetError("PUPGTCRPZQWRGCP", error);
+        log.Close(query);
+        return false;
+    }
+    return true;
+}
+
 // The event's text from its publisher's messages; empty when the publisher
 // or its message cannot be had. Each publisher is opened once per read.
 std::string ModernEventMessage(IModernEventLog& log, CEvtHandleCache& publishers,
@@ -352,17 +372,8 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
     }
     IModernEventLog& log = ModernEventLog();
     EVT_HANDLE query = 0;
-    const bool file = !archive.empty();
-    if (const std::int32_t error = log.Query(
-            file ? archive : channel, "*", file ? EvtQueryFilePath : EvtQueryChannelPath, query)) {
-        g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error);
-        return 0;
-    }
     EVT_HANDLE context = 0;
-    if (const std::int32_t error =
-            log.CreateRenderContext(kRenderPaths, EvtRenderContextValues, context)) {
-        g_errorInfo.SetError("PUPGTCRPZQWRGCP", error);
-        log.Close(query);
+    if (!OpenModernQuery(log, channel, archive, query, context)) {
         return 0;
     }
     CEvtHandleCache publishers;
