@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "formats/reg_file.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/services.h"
-#include "formats/reg_file.h"
 #include "tools/loggen/evtx_writer.h"
 
 namespace vzrm::bench {

@@ -20,8 +20,8 @@
 #include "audit/security_log_reader.h"
 #include "platform/error_codes.h"
 #include "platform/posix/eventlog/file_modern_log.h"
-#include "tools/loggen/evtx_writer.h"
 #include "platform/posix/posix_services.h"
+#include "tools/loggen/evtx_writer.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <iostream>
 
 #include "bench_support.h"
+#include "platform/posix/posix_services.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
 #include "settings/options_profiles.h"
-#include "platform/posix/posix_services.h"
 
 namespace {
 

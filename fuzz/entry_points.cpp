@@ -4,17 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "formats/security_descriptor.h"
-#include "formats/format_message.h"
-#include "formats/message_table.h"
 #include "formats/binxml_value_text.h"
 #include "formats/evt_file.h"
 #include "formats/evtx_reader.h"
+#include "formats/format_message.h"
+#include "formats/message_table.h"
+#include "formats/reg_file.h"
+#include "formats/security_descriptor.h"
 #include "platform/posix/eventlog/file_classic_log.h"
 #include "platform/posix/posix_services.h"
 #include "report/folder_verdict.h"
 #include "settings/option_registry.h"
-#include "formats/reg_file.h"
 
 namespace vzrm::fuzz {
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes src/base/case_fold_table.h: the lower-case mapping of the Basic
 # Multilingual Plane as the C library's C.UTF-8 locale has it, as runs of
-# characters that share one offset (every character, or every second one).
+# characters that share one offset (every character, or every second one),
+# in the repository's format.
 #   scripts/case_fold_table.sh > src/base/case_fold_table.h
 set -euo pipefail
 work=$(mktemp -d)
@@ -57,4 +58,4 @@ for first, last, stride, delta in runs:
 print("};")
 print()
 print("}  // namespace vzrm::case_table")
-'
+' | clang-format --assume-filename=src/base/case_fold_table.h

@@ -1,9 +1,9 @@
 #include "app/command_line.h"
 
 #include "base/case_fold.h"
-#include "base/resource_text.h"
 #include "base/error_info.h"
 #include "base/error_texts.h"
+#include "base/resource_text.h"
 #include "settings/options_profiles.h"
 
 namespace vzrm {

@@ -1,12 +1,11 @@
 #include "app/folder_list_command.h"
 
-
 #include <cerrno>
 #include <filesystem>
 
-#include "base/resource_text.h"
 #include "base/error_info.h"
 #include "base/error_texts.h"
+#include "base/resource_text.h"
 #include "platform/posix/standard_streams.h"
 #include "report/folder_scan.h"
 #include "report/run_host.h"
@@ -34,7 +33,8 @@ class CommandScanHost final : public IScanHost {
 class StdoutOutput final : public IListOutput {
   public:
     CReportFile::Failure Append(const std::string& text) override {
-        if (const std::int32_t code = platform::posix::WriteAll(platform::posix::Stream::output, text)) {
+        if (const std::int32_t code =
+                platform::posix::WriteAll(platform::posix::Stream::output, text)) {
             return CFileException(CFileException::CauseOfError(code), code, kStandardOutput);
         }
         return std::nullopt;

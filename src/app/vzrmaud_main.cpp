@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/main_app.h"
-#include "ui/qt_desktop.h"
 #include "platform/posix/posix_services.h"
+#include "ui/qt_desktop.h"
 
 int main(int argc, char** argv) {
     vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());

@@ -28,27 +28,27 @@
 #include <string>
 
 #include "app/dump_line.h"
+#include "app/folder_list_command.h"
 #include "app/terminal_progress.h"
 #include "app/tool_version.h"
 #include "audit/security_log_reader.h"
-#include "base/wide_text.h"
 #include "base/error_info.h"
-#include "platform/calendar.h"
-#include "platform/error_codes.h"
+#include "base/wide_text.h"
 #include "formats/binxml_value_text.h"
 #include "formats/byte_reader.h"
 #include "formats/evt_file.h"
 #include "formats/evtx_reader.h"
+#include "platform/calendar.h"
+#include "platform/error_codes.h"
 #include "platform/posix/eventlog/file_classic_log.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/posix/eventlog/log_file_bytes.h"
 #include "platform/posix/eventlog/log_location.h"
 #include "platform/posix/posix_folders.h"
+#include "platform/posix/posix_services.h"
 #include "platform/posix/standard_streams.h"
-#include "app/folder_list_command.h"
 #include "report/record_lines.h"
 #include "report/report_row.h"
-#include "platform/posix/posix_services.h"
 
 using namespace vzrm::platform;
 using namespace vzrm::platform::posix;
@@ -361,7 +361,8 @@ int main(int argc, char** argv) {
         return vzrm::RunFolderListCommand({argv + 2, argv + argc}, PosixFolderSource(), std::cerr);
     }
     // Dump's own lines are its progress when they go to the terminal.
-    if (first != "dump" || !vzrm::platform::posix::IsTerminal(vzrm::platform::posix::Stream::output)) {
+    if (first != "dump" ||
+        !vzrm::platform::posix::IsTerminal(vzrm::platform::posix::Stream::output)) {
         g_progress = vzrm::TerminalProgress("vzrmlog");
     }
     if (argc >= 3 && first == "records") {

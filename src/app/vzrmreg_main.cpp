@@ -19,12 +19,12 @@
 
 #include "app/tool_version.h"
 #include "base/error_texts.h"
+#include "formats/reg_file.h"
 #include "platform/error_codes.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/posix_services.h"
 #include "platform/posix/standard_streams.h"
 #include "platform/services.h"
-#include "formats/reg_file.h"
-#include "platform/posix/posix_services.h"
 
 namespace {
 

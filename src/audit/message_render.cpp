@@ -4,9 +4,9 @@
 
 #include "base/case_fold.h"
 #include "base/format_text.h"
+#include "formats/format_message.h"
 #include "platform/accounts.h"
 #include "platform/error_codes.h"
-#include "formats/format_message.h"
 #include "platform/services.h"
 
 namespace vzrm {

@@ -1,8 +1,8 @@
 #include "base/error_info.h"
 
-#include "base/format_text.h"
 #include "base/error_texts.h"
 #include "base/exceptions.h"
+#include "base/format_text.h"
 #include "base/time_texts.h"
 #include "platform/services.h"
 

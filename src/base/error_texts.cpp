@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/exceptions.h"
 #include "base/format_text.h"
 #include "base/resource_text.h"
-#include "base/exceptions.h"
 #include "base/time_texts.h"
 #include "platform/error_codes.h"
 #include "platform/registry.h"

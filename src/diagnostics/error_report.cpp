@@ -9,11 +9,11 @@ std::string SystemSummaryText() {
     g_errorInfo.Suspend(true);
     std::string user;
     GetCurrentUserName(user);
-    const std::string text = "OS: " + DescribeThisOperatingSystem() + "\r\n" +
-                             "CPU: " + DescribeThisProcessor() + "\r\n" +
-                             "RAM: " + DescribeThisMemory() + "\r\n" +
-                             "User: " + (user.empty() ? "???" : user) +
-                             ", Is Admin: " + (platform::IsUserAdministrator() ? "yes" : "no") + "\r\n";
+    const std::string text =
+        "OS: " + DescribeThisOperatingSystem() + "\r\n" + "CPU: " + DescribeThisProcessor() +
+        "\r\n" + "RAM: " + DescribeThisMemory() + "\r\n" +
+        "User: " + (user.empty() ? "???" : user) +
+        ", Is Admin: " + (platform::IsUserAdministrator() ? "yes" : "no") + "\r\n";
     g_errorInfo.Resume();
     return text;
 }

@@ -87,7 +87,7 @@ std::string DescribeProductType(const OS_VERSION_RECORD& v, const PRODUCT_FACTS&
         return EqualNoCase(value, "WINNT")      ? "Workstation"
                : EqualNoCase(value, "LANMANNT") ? "Server"
                : EqualNoCase(value, "SERVERNT") ? "Advanced Server"
-                                                    : "";
+                                                : "";
     }
     if (v.major >= 6) {
         return DescribeEdition(facts.productInfoType);

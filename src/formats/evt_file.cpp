@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/error_codes.h"
 #include "formats/byte_reader.h"
+#include "platform/error_codes.h"
 
 namespace vzrm::formats {
 

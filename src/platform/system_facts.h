@@ -35,9 +35,9 @@ MEMORY_FACTS ThisMemory();
 
 struct USER_NAME_QUERY {
     std::string name;
-    std::int32_t error = 0;       // 0, or a Windows code (1332: no such account)
-    std::uint32_t attempt = 0;    // the attempt that failed
-    std::uint32_t bufferSize = 0; // the buffer it had
+    std::int32_t error = 0;        // 0, or a Windows code (1332: no such account)
+    std::uint32_t attempt = 0;     // the attempt that failed
+    std::uint32_t bufferSize = 0;  // the buffer it had
 };
 // The effective user's account name.
 USER_NAME_QUERY CurrentUserName();

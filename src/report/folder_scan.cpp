@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/error_info.h"
+#include "base/error_texts.h"
 #include "base/format_text.h"
 #include "base/local_date_time.h"
 #include "base/resource_text.h"
-#include "base/error_info.h"
-#include "base/error_texts.h"
 #include "platform/error_codes.h"
 #include "report/run_host.h"
 #include "settings/options_profiles.h"

@@ -1,10 +1,10 @@
 #include "report/headless_host.h"
 
 #include "audit/run_flags.h"
-#include "platform/crash_translator.h"
 #include "base/error_info.h"
 #include "base/exceptions.h"
 #include "base/test_hook.h"
+#include "platform/crash_translator.h"
 
 namespace vzrm {
 namespace {

@@ -1,8 +1,8 @@
 #include "settings/install_record.h"
 
-#include "base/format_text.h"
 #include "base/error_info.h"
 #include "base/error_texts.h"
+#include "base/format_text.h"
 #include "platform/calendar.h"
 #include "platform/error_codes.h"
 #include "settings/reg_key_handle.h"

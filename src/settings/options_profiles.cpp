@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "base/error_texts.h"
 #include "base/format_text.h"
 #include "base/resource_text.h"
-#include "base/error_texts.h"
 #include "base/time_texts.h"
 #include "platform/error_codes.h"
 #include "platform/named_mutex.h"

@@ -6,9 +6,9 @@
 #include <QStyle>
 #include <QUrl>
 
+#include "base/error_info.h"
 #include "base/format_text.h"
 #include "base/resource_text.h"
-#include "base/error_info.h"
 #include "base/time_texts.h"
 #include "ui/dialog_text.h"
 #include "ui/link_edit.h"

@@ -6,8 +6,8 @@
 #include <map>
 #include <vector>
 
-#include "base/case_fold.h"
 #include "audit/event_interpreter.h"
+#include "base/case_fold.h"
 #include "event_generator.h"
 
 namespace vzrm {

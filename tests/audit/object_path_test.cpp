@@ -41,6 +41,5 @@ TEST(ObjectPath, CanonicalizeRemovesDotSegmentsNeverAboveTheRoot) {
     EXPECT_EQ(CanonicalizePath("D:\\R\\a..zrm"), "D:\\R\\a..zrm");
 }
 
-
 }  // namespace
 }  // namespace vzrm

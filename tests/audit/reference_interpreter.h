@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "audit/audit_record.h"
-#include "base/case_fold.h"
 #include "audit/event_fields.h"
 #include "audit/event_interpreter.h"
 #include "audit/object_path.h"
+#include "base/case_fold.h"
 
 namespace vzrm::test {
 

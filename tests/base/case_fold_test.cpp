@@ -46,7 +46,11 @@ TEST(CaseFold, TheTableIsTheCLibrarysMapping) {
 
 TEST(CaseFold, AsciiAndOtherPlanesAndSurrogates) {
     EXPECT_EQ(FoldCase("D:\\Records\\CASE12.ZRM"), "d:\\records\\case12.zrm");
-    EXPECT_TRUE(EqualNoCase("\xC3\x84" "B", "\xC3\xA4" "b"));     // Ä, ä
+    EXPECT_TRUE(
+        EqualNoCase("\xC3\x84"
+                    "B",
+                    "\xC3\xA4"
+                    "b"));                                        // Ä, ä
     EXPECT_EQ(FoldCase("\xF0\x90\x90\x80"), "\xF0\x90\x90\x80");  // outside the plane: kept
     EXPECT_FALSE(EqualNoCase("a", "ab"));
 }

@@ -5,8 +5,8 @@
 
 #include "platform/error_codes.h"
 #include "platform/services.h"
-#include "settings/options_profiles.h"
 #include "settings/option_registry.h"
+#include "settings/options_profiles.h"
 #include "support/scoped_registry.h"
 
 namespace vzrm {

@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "base/exceptions.h"
-#include "ui/extended_button.h"
 #include "ui/button_style.h"
+#include "ui/extended_button.h"
 #include "ui/extended_dialog.h"
 #include "ui/extended_edit.h"
 #include "ui/link_edit.h"

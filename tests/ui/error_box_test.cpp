@@ -14,9 +14,9 @@
 #include "diagnostics/error_report.h"
 #include "screenshots.h"
 #include "support/temp_dir.h"
-#include "ui/extended_edit.h"
-#include "ui/error_box_display.h"
 #include "ui/error_box.h"
+#include "ui/error_box_display.h"
+#include "ui/extended_edit.h"
 #include "url_recorder.h"
 
 namespace vzrm::ui {

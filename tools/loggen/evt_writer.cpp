@@ -3,8 +3,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/calendar.h"
 #include "formats/binxml_value_text.h"
+#include "platform/calendar.h"
 #include "tools/loggen/bytes.h"
 
 namespace vzrm::loggen {

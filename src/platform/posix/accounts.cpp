@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/error_codes.h"
 #include "formats/binxml_value_text.h"
+#include "platform/error_codes.h"
 #include "platform/services.h"
 
 namespace vzrm::platform {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "base/case_fold.h"
-#include "platform/error_codes.h"
 #include "formats/message_table.h"
+#include "platform/error_codes.h"
 
 namespace vzrm::platform {
 

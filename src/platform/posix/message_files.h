@@ -4,8 +4,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/message_files.h"
 #include "formats/message_table.h"
+#include "platform/message_files.h"
 
 namespace vzrm::platform::posix {
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/error_codes.h"
 #include "formats/binxml_value_text.h"
+#include "platform/error_codes.h"
 #include "platform/services.h"
 #include "support/scoped_registry.h"
 

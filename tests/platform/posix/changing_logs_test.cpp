@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/error_codes.h"
 #include "formats/evt_file.h"
 #include "formats/evtx_reader.h"
+#include "platform/error_codes.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/posix/eventlog/log_file_bytes.h"
 #include "support/log_files.h"

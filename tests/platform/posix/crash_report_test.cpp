@@ -11,11 +11,11 @@
 #include <cstring>
 #include <regex>
 
+#include "base/exceptions.h"
 #include "platform/crash_translator.h"
 #include "platform/posix/crash/crash_report.h"
 #include "platform/posix/crash/dynamic_binding.h"
 #include "platform/posix/crash/modules.h"
-#include "base/exceptions.h"
 
 namespace vzrm {
 namespace {

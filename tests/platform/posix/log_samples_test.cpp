@@ -96,7 +96,9 @@ TEST_F(LogSamples, StaleHeadersDoNotHideChunks) {
               8574u);
     EXPECT_EQ(Total(test::OurEventCounts(dir + "/large-security-win11-v3.2.evtx")), 6740u);
     formats::EvtxFile file;
-    ASSERT_EQ(platform::posix::OpenEvtxFile(file, dir + "/large-security-win2012r2-stale-header.evtx"), 0);
+    ASSERT_EQ(
+        platform::posix::OpenEvtxFile(file, dir + "/large-security-win2012r2-stale-header.evtx"),
+        0);
     EXPECT_EQ(file.Header().chunkCount, 65);
     EXPECT_EQ(file.Chunks().size(), 88u);
 }
@@ -118,7 +120,8 @@ TEST_F(LogSamples, ForwardedEventsAreRead) {
 
 TEST_F(LogSamples, DamagedChunksAreCountedAndSkippedNotFatal) {
     formats::EvtxFile file;
-    ASSERT_EQ(platform::posix::OpenEvtxFile(file, test::SamplesDir() + "/odd-bad-chunk-magic.evtx"), 0);
+    ASSERT_EQ(platform::posix::OpenEvtxFile(file, test::SamplesDir() + "/odd-bad-chunk-magic.evtx"),
+              0);
     EXPECT_EQ(file.Header().chunkCount, 16);
     EXPECT_EQ(file.Chunks().size(), 4u);
     EXPECT_EQ(file.Damage().chunksBadData, 3u);

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/error_codes.h"
 #include "formats/format_message.h"
 #include "formats/message_table.h"
+#include "platform/error_codes.h"
 #include "platform/posix/message_files.h"
 #include "support/temp_dir.h"
 

@@ -41,6 +41,5 @@ TEST(PosixTimeZone, InstantOneSecondBeforeTheEpochIsNotAFailure) {
     EXPECT_EQ(instant, -1);
 }
 
-
 }  // namespace
 }  // namespace vzrm::platform::posix

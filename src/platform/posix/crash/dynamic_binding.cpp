@@ -4,8 +4,8 @@
 
 #include <mutex>
 
-#include "base/format_text.h"
 #include "base/error_texts.h"
+#include "base/format_text.h"
 #include "platform/error_codes.h"
 
 namespace vzrm {

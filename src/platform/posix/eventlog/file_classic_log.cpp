@@ -1,12 +1,12 @@
-#include "platform/posix/eventlog/log_file_bytes.h"
 #include "platform/posix/eventlog/file_classic_log.h"
+#include "platform/posix/eventlog/log_file_bytes.h"
 
 #include <cstring>
 
 #include "base/wide_text.h"
-#include "platform/error_codes.h"
 #include "formats/byte_reader.h"
 #include "formats/evt_file.h"
+#include "platform/error_codes.h"
 #include "platform/posix/eventlog/log_location.h"
 
 namespace vzrm::platform::posix {

@@ -1,17 +1,17 @@
-#include "platform/posix/eventlog/log_file_bytes.h"
 #include "platform/posix/eventlog/file_modern_log.h"
+#include "platform/posix/eventlog/log_file_bytes.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 #include "base/case_fold.h"
-#include "platform/calendar.h"
-#include "platform/error_codes.h"
-#include "formats/format_message.h"
 #include "formats/binxml_value_text.h"
 #include "formats/byte_reader.h"
 #include "formats/evtx_reader.h"
+#include "formats/format_message.h"
+#include "platform/calendar.h"
+#include "platform/error_codes.h"
 #include "platform/posix/eventlog/log_location.h"
 #include "platform/services.h"
 

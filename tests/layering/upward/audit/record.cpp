@@ -1,0 +1,4 @@
+// The audit logic calling the system directly.
+#include <unistd.h>
+
+#include "base/text.h"

@@ -1,0 +1,2 @@
+// A report choosing a Linux implementation itself.
+#include "platform/posix/clock.h"
