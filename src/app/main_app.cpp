@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "app/command_line.h"
 #include "app/terminal_progress.h"
@@ -112,8 +113,32 @@ int CMainApp::Start(const std::vector<std::string>& args) {
         ReportStartupError();
         return EXIT_REFUSED;
     }
-    startup->Wait(0xFFFFFFFF);
+    // Starts one after the other; a wait that fails only loses the order.
+    static_cast<void>(startup->Wait(0xFFFFFFFF));
+    if (const std::optional<int> end = ReadStartOptions(args)) {
+        return *end;
+    }
 
+    const std::int32_t show =
+        StartShowCommand(kLauncherShow, options_.GetOptBool("RunMin"), nonInteractive_);
+    // A second start on the same desktop brings the running window up and
+    // ends; a report asked for with -c has not been made.
+    if (!nonInteractive_ && platform::posix::SendShowInstance(kWindowClass, show)) {
+        return runAuto_ ? EXIT_REFUSED : EXIT_COMPLETED;
+    }
+
+    std::unique_ptr<platform::INamedMutex> instance;
+    if (const std::optional<int> end = HoldInstance(instance)) {
+        return *end;
+    }
+    if (!nonInteractive_) {
+        return RunWindow(show, *startup);
+    }
+    startup->Release();
+    return RunReport();
+}
+
+std::optional<int> CMainApp::ReadStartOptions(const std::vector<std::string>& args) {
     const std::vector<std::string> parameters(args.begin() + (args.empty() ? 0 : 1), args.end());
     if (!ParseCommandLine(options_, parameters)) {
         ReportStartupError();
@@ -148,16 +173,10 @@ int CMainApp::Start(const std::vector<std::string>& args) {
         ReportStartupError();
         return EXIT_FAILED;
     }
+    return std::nullopt;
+}
 
-    const std::int32_t show =
-        StartShowCommand(kLauncherShow, options_.GetOptBool("RunMin"), nonInteractive_);
-    // A second start on the same desktop brings the running window up and
-    // ends; a report asked for with -c has not been made.
-    if (!nonInteractive_ && platform::posix::SendShowInstance(kWindowClass, show)) {
-        return runAuto_ ? EXIT_REFUSED : EXIT_COMPLETED;
-    }
-
-    std::unique_ptr<platform::INamedMutex> instance;
+std::optional<int> CMainApp::HoldInstance(std::unique_ptr<platform::INamedMutex>& instance) {
     if (platform::OpenNamedMutex(kInstanceMutex, instance) != 0) {
         // Without the machine-wide lock a second instance could run beside this one.
         g_errorInfo.AddErrPoint("XOAAKGUEQCXDBRV");
@@ -174,11 +193,7 @@ int CMainApp::Start(const std::vector<std::string>& args) {
         ReportStartupError();
         g_errorInfo.Clear();
     }
-    if (!nonInteractive_) {
-        return RunWindow(show, *startup);
-    }
-    startup->Release();
-    return RunReport();
+    return std::nullopt;
 }
 
 int CMainApp::RunWindow(std::int32_t show, platform::INamedMutex& startup) {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,10 @@ class CMainApp {
   private:
     // The start-up and, unattended, the report run.
     int Start(const std::vector<std::string>& args);
+    // The start's steps: each gives the exit status when the start ends there.
+    std::optional<int> ReadStartOptions(const std::vector<std::string>& args);
+    // The machine-wide instance lock, held in `instance` for the whole run.
+    std::optional<int> HoldInstance(std::unique_ptr<platform::INamedMutex>& instance);
     int RunReport();
     // The main window until it closes; with -c it runs the report at once.
     int RunWindow(std::int32_t show, platform::INamedMutex& startup);
@@ -62,11 +68,11 @@ class CMainApp {
 // DISPLAY left over from a session that has ended.
 bool IsNonInteractiveSession();
 
-// The main window's show command at start-up (SW_ values): 6 minimizes, 1
-// shows normally, 0 never shows. A Linux launcher gives 1.
 // The help document installed with the program.
 std::string HelpFile(const std::string& programPath);
 
+// The main window's show command at start-up (SW_ values): 6 minimizes, 1
+// shows normally, 0 never shows. A Linux launcher gives 1.
 std::int32_t StartShowCommand(std::int32_t launcherShow, bool runMin, bool nonInteractive);
 
 }  // namespace vzrm
