@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QSessionManager>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 
@@ -59,6 +60,10 @@ CMainFrame::CMainFrame(const MAIN_WINDOW_START& start, IErrorBox& errorBox)
         connect(instanceChannel_.get(), &QSocketNotifier::activated, this,
                 &CMainFrame::TakeShowRequests);
     }
+    // F1: the window's topic, as the Help button opens it.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this,
+            [this] { ShowHelp(kHelpContext, kMainViewTemplate); });
     if (start.terminateRequested != nullptr) {
         auto* poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, &CMainFrame::CheckTerminate);

@@ -189,6 +189,11 @@ TEST_F(MainWindow, HelpOpensTheDocumentOrShowsWhyNot) {
     EXPECT_EQ(errorBox.messages.size(), 1u);
     EXPECT_EQ(opened.toLocalFile().toStdString(), start.helpFile);
     EXPECT_EQ(opened.fragment(), QStringLiteral("context-130"));
+    opened.clear();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QTest::keyClick(View().FolderField(), Qt::Key_F1);
+    EXPECT_EQ(opened.fragment(), QStringLiteral("context-130")) << "F1 opens the same topic";
     opens = false;  // no browser to open it with
     Button(IDC_HELP)->click();
     ASSERT_EQ(errorBox.messages.size(), 2u);
