@@ -11,8 +11,9 @@ namespace {
 
 // The X11 platform's session-bus connection lives until the process ends.
 std::string WithDesktopLibraries() {
+    // A box left open would hold the test: a minute is far more than a run takes.
     return "LSAN_OPTIONS=suppressions='" + std::string(VZRM_SOURCE_DIR) +
-           "/tests/support/lsan_system_libraries.supp' ";
+           "/tests/support/lsan_system_libraries.supp' timeout 60 ";
 }
 
 bool HaveTestDisplay() {
@@ -50,10 +51,10 @@ TEST_F(Vzrmaud, TerminatingTheWindowInterruptsItsRun) {
     }
     Install();
     const std::string pidFile = dir.File("vzrmaud.pid");
-    const std::string window = Command(
-        WithDesktopLibraries() +
-        "VZRM_TEST_HOOK=hold-run xvfb-run -a -s '-nolisten tcp' sh -c 'echo $$ > \"" + pidFile +
-        "\"; exec env -u QT_QPA_PLATFORM \"" + VZRMAUD_PATH + "\" -c -rf \"" + reports + "\"'");
+    const std::string window = Command("VZRM_TEST_HOOK=hold-run " + WithDesktopLibraries() +
+                                       "xvfb-run -a -s '-nolisten tcp' sh -c 'echo $$ > \"" +
+                                       pidFile + "\"; exec env -u QT_QPA_PLATFORM \"" +
+                                       VZRMAUD_PATH + "\" -c -rf \"" + reports + "\"'");
     // Held at the report's first line until the signal comes.
     const test::CommandResult run = test::RunCommand(
         "(" + window + ") & for i in $(seq 200); do ls '" + reports +
