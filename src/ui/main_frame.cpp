@@ -139,10 +139,18 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
 }
 
+bool CMainFrame::OnQueryEndSession() {
+    if (!g_bRunning) {
+        return true;
+    }
+    // Refused: the run is interrupted and its end closes the window, so a
+    // later logoff is not held up.
+    RequestInterrupt();
+    return false;
+}
+
 void CMainFrame::OnCommitData(QSessionManager& manager) {
-    if (g_bRunning) {
-        // Refused: the run is interrupted and its end closes the window.
-        RequestInterrupt();
+    if (!OnQueryEndSession()) {
         manager.cancel();
     }
 }

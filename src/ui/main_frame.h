@@ -35,6 +35,9 @@ class CMainFrame : public CDockFrame {
     // Asks (when someone is watching) whether the run may be interrupted;
     // true when it may, or when there is no run.
     bool RequestInterrupt();
+    // The end of the desktop session: false (refused) while a run goes on,
+    // whose interruption is then requested.
+    bool OnQueryEndSession();
     // Opens the help document; failures are recorded and shown.
     void ShowHelp(int command, int data);
     // The count of events read, in the title while a run goes on.

@@ -120,6 +120,26 @@ TEST_F(HeldRun, ClosingDuringARunAsksAndClosesAfterTheRun) {
     EXPECT_NE(Summary().find("Operation is interrupted."), std::string::npos) << Summary();
     EXPECT_TRUE(frame->OptionsSaved());
 }
+TEST_F(HeldRun, TheEndOfTheSessionIsRefusedOnceAndTheRunInterrupted) {
+    start.runAuto = true;  // unattended: nobody is asked
+    StartHeldRun();
+    EXPECT_FALSE(frame->OnQueryEndSession());
+    ASSERT_TRUE(WaitUntil([&] { return !frame->isVisible(); })) << "closed after the run";
+    EXPECT_NE(Summary().find("Operation is interrupted."), std::string::npos) << Summary();
+    EXPECT_TRUE(frame->OnQueryEndSession()) << "a later logoff goes through";
+}
+
+TEST_F(HeldRun, AWatchedSessionEndAsksFirst) {
+    StartHeldRun();
+    QString question;
+    AnswerNextBox(QMessageBox::No, &question);
+    EXPECT_FALSE(frame->OnQueryEndSession());
+    EXPECT_EQ(question, QStringLiteral("Do you want to interrupt the current operation?"));
+    EXPECT_TRUE(g_bRunning) << "No: the run goes on, the logoff is still refused";
+    AnswerNextBox(QMessageBox::Yes);
+    EXPECT_FALSE(frame->OnQueryEndSession());
+    ASSERT_TRUE(WaitUntil([&] { return !frame->isVisible(); }));
+}
 #endif
 
 TEST_F(MainWindow, BrowsingEndsTheFolderWithOneSeparator) {
