@@ -41,6 +41,33 @@ TEST_F(Vzrmaud, OnADesktopTheWindowRunsTheReportAndEnds) {
     EXPECT_NE(placement.output.find("REG_DWORD"), std::string::npos) << placement.output;
 }
 
+// Without -c the window stays until it is closed; a second start on the same
+// display hands it its show command and ends; SIGTERM closes it.
+TEST_F(Vzrmaud, AnInteractiveStartKeepsItsWindowUntilItEnds) {
+    if (!HaveTestDisplay()) {
+        GTEST_SKIP() << "no Xvfb (scripts/bootstrap.sh installs it)";
+    }
+    Install();
+    setenv("VZRM_LOCK_DIR", Locks().c_str(), 1);
+    const std::string pidFile = dir.File("vzrmaud.pid");
+    const std::string second = dir.File("second.status");
+    // Both starts on one private display.
+    const std::string session = "env -u QT_QPA_PLATFORM \"" + std::string(VZRMAUD_PATH) +
+                                "\" & echo $! > \"" + pidFile +
+                                "\"; sleep 1.5; env -u QT_QPA_PLATFORM \"" + VZRMAUD_PATH +
+                                "\" -m; echo $? > \"" + second + "\"; wait";
+    const std::string window =
+        Command(WithDesktopLibraries() + "xvfb-run -a -s '-nolisten tcp' sh -c '" + session + "'");
+    const test::CommandResult run = test::RunCommand(
+        "(" + window + ") & for i in $(seq 100); do [ -s '" + second +
+        "' ] && break; sleep 0.05; done; kill -TERM $(cat '" + pidFile + "'); wait $!");
+    unsetenv("VZRM_LOCK_DIR");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(ReadText(second), "0\n") << "the second start handed over and ended";
+    EXPECT_EQ(run.output.find("not part of this build"), std::string::npos) << run.output;
+    EXPECT_TRUE(ReportFiles().empty());
+}
+
 #ifdef VZRM_TEST_HOOKS_BUILT
 // SIGTERM during a window run (the session killed, systemd stopping it):
 // the run is interrupted without a question, the window closes and the
