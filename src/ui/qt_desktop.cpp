@@ -54,7 +54,7 @@ MAIN_WINDOW_END CQtDesktop::RunMainWindow(const MAIN_WINDOW_START& start) {
         QApplication::setQuitOnLastWindowClosed(true);
         QApplication::exec();
         end.ranReport = frame.View().RanReport();
-        end.lastOutcome = end.ranReport ? frame.View().Run().LastOutcome() : 0;
+        end.lastOutcome = end.ranReport ? static_cast<int>(frame.View().Run().LastOutcome()) : 0;
         end.faulted = frame.View().Faulted();
         end.optionsSaved = frame.OptionsSaved();
     }
