@@ -53,7 +53,9 @@ bool CDockFrame::SavePlacement() {
     if (section_.empty()) {
         return true;
     }
-    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : frameGeometry();
+    // A frame never shown normally has no normal rectangle: its present one counts.
+    const bool away = isMaximized() || isMinimized();
+    const QRect normal = away && normalGeometry().isValid() ? normalGeometry() : frameGeometry();
     std::array<std::optional<DOCK_RECT>, 9> frames;
     frames[0] = ToDock(normal);
     const DOCK_RECT work = WorkArea();
