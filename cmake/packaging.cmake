@@ -32,14 +32,14 @@ endif()
 
 set(doc_dir ${PROJECT_BINARY_DIR}/doc)
 set(VERSION ${PROJECT_VERSION}-${VZRM_PACKAGE_RELEASE})
-configure_file(resources/debian/changelog.in ${doc_dir}/changelog @ONLY)
+configure_file(resources/debian/changelog.in ${doc_dir}/changelog.Debian @ONLY)
 add_custom_command(
-  OUTPUT ${doc_dir}/changelog.gz
-  COMMAND gzip -9nkf ${doc_dir}/changelog
-  DEPENDS ${doc_dir}/changelog
+  OUTPUT ${doc_dir}/changelog.Debian.gz
+  COMMAND gzip -9nkf ${doc_dir}/changelog.Debian
+  DEPENDS ${doc_dir}/changelog.Debian
   VERBATIM)
-add_custom_target(package_changelog ALL DEPENDS ${doc_dir}/changelog.gz)
-install(FILES resources/debian/copyright ${doc_dir}/changelog.gz
+add_custom_target(package_changelog ALL DEPENDS ${doc_dir}/changelog.Debian.gz)
+install(FILES resources/debian/copyright ${doc_dir}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vzrmaud COMPONENT program)
 
 install(FILES resources/systemd/vzrmaud.service resources/systemd/vzrmaud.timer
