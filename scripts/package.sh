@@ -19,6 +19,9 @@ cmake --preset release -DVZRM_REQUIRE_MAN_PAGES=ON -DVZRM_PACKAGE_RELEASE="$rele
 cmake --build --preset release >/dev/null
 out=build/release/packages
 rm -f "$out"/vzrmaud_*.deb
-(cd build/release && cpack -G DEB -B "$PWD/packages" >/dev/null)
+if ! (cd build/release && cpack -G DEB -B "$PWD/packages" >"$PWD/packages.log" 2>&1); then
+  cat build/release/packages.log >&2
+  exit 1
+fi
 rm -rf "$out/_CPack_Packages"
 ls "$PWD/$out"/vzrmaud_*.deb

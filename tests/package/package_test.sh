@@ -58,6 +58,20 @@ outside=$(awk '{print $3}' "$work/files" | grep -Ev '^\./(usr|etc|lib)(/|$)|^\./
 # The machine's state is made by the post-install step, not shipped.
 ! grep -q ' ./var/' "$work/files" || fail "the package ships files in /var"
 
+# The units as systemd reads them, pointed at the package's own files.
+if command -v systemd-analyze >/dev/null; then
+  dpkg-deb -x "$deb" "$work/extracted"
+  mkdir "$work/units"
+  for unit in vzrmaud.service vzrmaud.timer; do
+    sed -e "s|/usr/bin/|$work/extracted/usr/bin/|" -e "s|/etc/default/|$work/extracted/etc/default/|" \
+      "$work/extracted/lib/systemd/system/$unit" >"$work/units/$unit"
+  done
+  systemd-analyze verify --man=no "$work/units/vzrmaud.service" "$work/units/vzrmaud.timer" ||
+    fail "systemd-analyze verify"
+  grep -q '^WantedBy=timers.target$' "$work/units/vzrmaud.timer" || fail "the timer's install target"
+  grep -q '^VZRM_REPORTS=/' "$work/extracted/etc/default/vzrmaud" || fail "the reports folder setting"
+fi
+
 # --- Install into a throwaway root --------------------------------------------
 root=$work/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
