@@ -213,16 +213,16 @@ int CMainApp::RunReport() {
     // The window's close saves the options; the dates of a completed run
     // reach the store only here, so a store that refuses them fails the run.
     bool saved = false;
-    if (run.LastOutcome() != 1) {
+    if (run.LastOutcome() != RunOutcome::completed) {
         saved = run.SaveReportsFolder();
     } else if (!(saved = options_.WriteRegOpt())) {
         g_errorInfo.AddErrPoint("QWRUEOZUKNOMVPP");
         host.ShowErrorInfo();
     }
-    if (host.Faulted() || run.LastOutcome() < 0 || !saved) {
+    if (host.Faulted() || run.LastOutcome() == RunOutcome::failed || !saved) {
         return EXIT_FAILED;
     }
-    return run.LastOutcome() == 1 ? EXIT_COMPLETED : EXIT_INTERRUPTED;
+    return run.LastOutcome() == RunOutcome::completed ? EXIT_COMPLETED : EXIT_INTERRUPTED;
 }
 
 }  // namespace vzrm
