@@ -87,10 +87,10 @@ bool InstallStore(const std::filesystem::path& folder) {
         "@=\"Microsoft-Windows-Security-Auditing\"\r\n"
         "\"MessageFileName\"=\"%SystemRoot%\\\\system32\\\\auditing.mc\"\r\n"
         "\"ParameterFileName\"=\"%SystemRoot%\\\\system32\\\\parameters.mc\"\r\n";
-    std::vector<REG_FILE_CHANGE> changes;
+    std::vector<formats::REG_FILE_CHANGE> changes;
     std::string error;
-    return ParseRegFile({reg.begin(), reg.end()}, changes, error) &&
-           ApplyRegFile(changes, error) == 0;
+    return formats::ParseRegFile({reg.begin(), reg.end()}, changes, error) &&
+           formats::ApplyRegFile(changes, error) == 0;
 }
 
 bool MeasureInChild(const std::function<std::vector<double>()>& work, std::size_t valueCount,

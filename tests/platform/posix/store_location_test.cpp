@@ -33,6 +33,34 @@ TEST(StoreLocation, WithoutHomeTheUserDatabaseGivesTheFolder) {
     EXPECT_EQ(location.machineFile, "/var/lib/vzrmaud/HKLM.db");
 }
 
+// An installed program needs no variable: the machine hive in /var/lib/vzrmaud,
+// the user's in the user's configuration folder; each override still counts.
+TEST(StoreLocation, TheDefaultFoldersAndTheirOverrides) {
+    test::ScopedEnv store("VZRM_REGISTRY_DIR", nullptr);
+    test::ScopedEnv machine("VZRM_MACHINE_REGISTRY_DIR", nullptr);
+    test::ScopedEnv config("XDG_CONFIG_HOME", "/home/ann/.conf");
+    test::ScopedEnv home("HOME", "/home/ann");
+    using Location = posix::SqliteRegistry::Location;
+    Location location = posix::SqliteRegistry::DefaultLocation();
+    EXPECT_EQ(location.machineFile, "/var/lib/vzrmaud/HKLM.db");
+    EXPECT_EQ(location.userFile, "/home/ann/.conf/vzrmaud/HKCU.db");
+    {
+        test::ScopedEnv noConfig("XDG_CONFIG_HOME", "");
+        EXPECT_EQ(posix::SqliteRegistry::DefaultLocation().userFile,
+                  "/home/ann/.config/vzrmaud/HKCU.db");
+    }
+    {
+        test::ScopedEnv prefix("VZRM_MACHINE_REGISTRY_DIR", "/opt/vzrmaud/registry");
+        location = posix::SqliteRegistry::DefaultLocation();
+        EXPECT_EQ(location.machineFile, "/opt/vzrmaud/registry/HKLM.db");
+        EXPECT_EQ(location.userFile, "/home/ann/.conf/vzrmaud/HKCU.db");
+    }
+    test::ScopedEnv both("VZRM_REGISTRY_DIR", "/srv/store");
+    location = posix::SqliteRegistry::DefaultLocation();
+    EXPECT_EQ(location.machineFile, "/srv/store/HKLM.db");
+    EXPECT_EQ(location.userFile, "/srv/store/HKCU.db");
+}
+
 TEST(StoreLocation, LinksOtherAccountsAndOpenFoldersAreRefused) {
     test::TempDir dir;
     const std::string folder = dir.File("vzrmaud");

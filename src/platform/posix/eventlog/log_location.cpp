@@ -7,6 +7,10 @@
 
 #include "formats/evt_file.h"
 #include "formats/evtx_file.h"
+#include "platform/error_codes.h"
+#include "platform/message_files.h"
+#include "platform/registry.h"
+#include "platform/services.h"
 
 namespace vzrm::platform::posix {
 
@@ -23,6 +27,35 @@ std::function<std::string(const std::string&)>& Locator() {
     return locator;
 }
 
+// The File value of the channel's event-log key, as Windows keeps it
+// (%SystemRoot%\System32\winevt\Logs\Security.evtx) or as a path here; an
+// installed package sets it, `vzrmreg add` changes it.
+std::string StoredLogFile(const std::string& channel) {
+    IRegistry& registry = Registry();
+    HKEY key = 0;
+    if (registry.OpenKey(HKEY_LOCAL_MACHINE, std::string(kEventLogKey) + "\\" + channel,
+                         KEY_QUERY_VALUE, key) != kErrorSuccess) {
+        return {};
+    }
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    std::string text;
+    if (registry.QueryValue(key, "File", &type, nullptr, size) == kErrorSuccess &&
+        (type == REG_SZ || type == REG_EXPAND_SZ)) {
+        text.resize(size);
+        if (registry.QueryValue(key, "File", nullptr, reinterpret_cast<std::uint8_t*>(text.data()),
+                                size) != kErrorSuccess) {
+            text.clear();
+        }
+    }
+    registry.CloseKey(key);
+    text = text.substr(0, text.find('\0'));
+    if (text.empty()) {
+        return {};
+    }
+    return MapWindowsPath(type == REG_EXPAND_SZ ? ExpandEnvironmentText(text) : text);
+}
+
 }  // namespace
 
 std::string LogFilePath(const std::string& channel) {
@@ -31,8 +64,13 @@ std::string LogFilePath(const std::string& channel) {
             return path;
         }
     }
-    const std::lock_guard guard(LocatorLock());
-    return Locator() ? Locator()(channel) : std::string();
+    {
+        const std::lock_guard guard(LocatorLock());
+        if (Locator()) {
+            return Locator()(channel);
+        }
+    }
+    return StoredLogFile(channel);
 }
 
 void SetLogFileLocator(std::function<std::string(const std::string&)> locator) {

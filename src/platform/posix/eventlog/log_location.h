@@ -8,9 +8,12 @@
 
 namespace vzrm::platform::posix {
 
-// The file of a channel ("Security"): $VZRM_SECURITY_LOG, else what the
-// installed locator answers (the registry's Eventlog\Security\File value once
-// the store is there); empty when unknown.
+// The key of the event logs in HKLM; a channel's key below it holds its File.
+inline constexpr char kEventLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\Eventlog";
+
+// The file of a channel ("Security"): $VZRM_SECURITY_LOG, else what an
+// installed locator answers, else the File value of the channel's key in the
+// store (%NAME% expanded, a Windows path mapped); empty when unknown.
 std::string LogFilePath(const std::string& channel);
 void SetLogFileLocator(std::function<std::string(const std::string& channel)> locator);
 
