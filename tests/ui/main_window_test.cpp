@@ -259,6 +259,26 @@ TEST_F(MainWindow, FoldersForAuditListsTheAuditedFoldersIntoTheReportsFolder) {
     EXPECT_TRUE(View().isEnabled());
 }
 
+TEST_F(MainWindow, FoldersForAuditAnsweredNoListsNothing) {
+    const std::string tree = store.Dir().File("drive");
+    std::filesystem::create_directories(tree + "/recordings");
+    test::FakeFolderSource folders;
+    folders.drives = {tree};
+    folders.Audit(tree + "/recordings");
+    start.folders = &folders;
+    Open();
+    SetFolder(reports + "/");
+    QString question;
+    AnswerNextBox(QMessageBox::No, &question);
+    Button(IDC_FOLDERS_FOR_AUDIT)->click();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Reading of the list of folders for audit")));
+    EXPECT_FALSE(std::filesystem::exists(reports + "/_ZRMAudit_folders.txt"));
+    EXPECT_TRUE(Button(IDC_FOLDERS_FOR_AUDIT)->isEnabled());
+    EXPECT_TRUE(Button(IDC_START)->isEnabled());
+    EXPECT_TRUE(errorBox.messages.empty());
+}
+
 TEST_F(MainWindow, WhileTheFolderScanRunsEverythingIsDisabledAndCloseIgnored) {
     Open();
     View().Host().SetScanBusy(true);
