@@ -145,6 +145,7 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
         }
     }
     interpreter_ = CEventInterpreter(extension_);
+    accounts_ = {};
     latest_ = 0;
     damage_ = {};
     eventsRead_ = 0;
@@ -192,6 +193,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
         return 0;
     }
     CModuleHandleCache modules;
+    CEventSourceCache sources(log);
     int result = 1;
     std::vector<std::uint8_t> small(kBufferSize);
     std::vector<std::uint8_t> large;
@@ -248,8 +250,8 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
             r.computer = RecordText(record, text);
             if (head.UserSidLength != 0 &&
                 head.UserSidOffset + head.UserSidLength <= record.size()) {
-                r.user = GetAccountNameOfSid(record.subspan(head.UserSidOffset, head.UserSidLength),
-                                             r.computer);
+                r.user = accounts_.NameOf(record.subspan(head.UserSidOffset, head.UserSidLength),
+                                          r.computer);
             }
             std::vector<std::string> strings;
             std::size_t at2 = head.StringOffset;
@@ -257,7 +259,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
                 strings.push_back(RecordText(record, at2));
             }
             const std::string message =
-                RenderClassicMessage(log, source, head.EventID, strings, modules);
+                RenderClassicMessage(sources.FilesOf(source), head.EventID, strings, modules);
             TakeUserFromMessage(r, message);
             r.eventId = head.EventID;
             r.recordNumber = head.RecordNumber;
@@ -363,7 +365,7 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
                 r.computer = WideToNarrow(values[5].Text());
             }
             if (values[6].Type == EvtVarTypeSid) {
-                r.user = GetAccountNameOfSid({values[6].bytes, values[6].size}, r.computer);
+                r.user = accounts_.NameOf({values[6].bytes, values[6].size}, r.computer);
             }
             const std::string publisher =
                 values[0].Type == EvtVarTypeString ? WideToNarrow(values[0].Text()) : "";

@@ -106,6 +106,7 @@ class CSecurityLogReader {
     bool readArchives_ = false;
     CReadRecords readRecords_;
     platform::LogReadDamage damage_;
+    CAccountNameCache accounts_;  // of one read
     CEventInterpreter interpreter_;
 };
 
