@@ -48,13 +48,11 @@ std::string RecordText(std::span<const std::uint8_t> record, std::size_t& at) {
 
 // The user of a record: the SID's account when the SID maps to one; else
 // (no SID, or one this machine cannot map, as in a log exported from another
-// machine) the account the event's text names. "N/M" stays only when the
-// text names none. ("/" is not allowed in an account name.)
-void TakeUserFromMessage(AUDIT_RECORD& r, const std::string& message) {
-    if (r.user.empty() || r.user == "N/M") {
-        if (std::string named = GetEventTextField(message, kLabelAccountName); !named.empty()) {
-            r.user = std::move(named);
-        }
+// machine) the account the event's text names (`named`). "N/M" stays only
+// when the text names none. ("/" is not allowed in an account name.)
+void TakeUserFromMessage(AUDIT_RECORD& r, std::string_view named) {
+    if ((r.user.empty() || r.user == "N/M") && !named.empty()) {
+        r.user = named;
     }
     if (r.user.empty()) {
         r.user = "N/A";
@@ -102,12 +100,21 @@ void CSecurityLogReader::NoteEventTime(std::int64_t time) {
 }
 
 void CSecurityLogReader::Offer(AUDIT_RECORD record, const std::string& message, bool classic) {
-    record.handleId = ParseEventNumber(GetEventTextField(message, kLabelHandleId));
-    record.processId = ParseEventNumber(GetEventTextField(message, kLabelProcessId));
-    record.objectName = GetEventTextField(message, kLabelObjectName);
-    record.processName =
-        GetEventTextField(message, classic ? kLabelImageFileName : kLabelProcessName);
-    record.action = ClassifyAuditEvent(message, record.eventId, classic);
+    // The fields are found in one pass over the message.
+    const std::string_view labels[] = {kLabelAccountName,
+                                       kLabelHandleId,
+                                       kLabelProcessId,
+                                       kLabelObjectName,
+                                       classic ? kLabelImageFileName : kLabelProcessName,
+                                       kLabelAccessMask};
+    std::string_view values[std::size(labels)];
+    GetEventTextFields(message, labels, values);
+    TakeUserFromMessage(record, values[0]);
+    record.handleId = ParseEventNumber(values[1]);
+    record.processId = ParseEventNumber(values[2]);
+    record.objectName = values[3];
+    record.processName = values[4];
+    record.action = ClassifyAuditAccess(values[5], record.eventId, classic);
     interpreter_.AddRecord(std::move(record));
 }
 
@@ -260,7 +267,6 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
             }
             const std::string message =
                 RenderClassicMessage(sources.FilesOf(source), head.EventID, strings, modules);
-            TakeUserFromMessage(r, message);
             r.eventId = head.EventID;
             r.recordNumber = head.RecordNumber;
             r.time = head.TimeGenerated;
@@ -386,7 +392,6 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
                             ? static_cast<std::uint32_t>(values[3].number)
                             : 0;
             r.recordNumber = values[4].Type == EvtVarTypeUInt64 ? values[4].number : 0;
-            TakeUserFromMessage(r, message);
             r.time = time;
             Offer(std::move(r), message, false);
         }
