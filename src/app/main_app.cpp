@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "app/command_line.h"
 #include "app/terminal_progress.h"
@@ -110,8 +111,36 @@ int CMainApp::Start(const std::vector<std::string>& args) {
         ReportStartupError();
         return EXIT_REFUSED;
     }
-    startup->Wait(0xFFFFFFFF);
+    // Starts one after the other; a wait that fails only loses the order.
+    static_cast<void>(startup->Wait(0xFFFFFFFF));
+    if (const std::optional<int> end = ReadStartOptions(args)) {
+        return *end;
+    }
 
+    const std::int32_t show =
+        StartShowCommand(kLauncherShow, options_.GetOptBool("RunMin"), nonInteractive_);
+    // A second start on the same desktop brings the running window up and
+    // ends; a report asked for with -c has not been made.
+    if (!nonInteractive_ && platform::posix::SendShowInstance(kWindowClass, show)) {
+        return runAuto_ ? EXIT_REFUSED : EXIT_COMPLETED;
+    }
+
+    std::unique_ptr<platform::INamedMutex> instance;
+    if (const std::optional<int> end = HoldInstance(instance)) {
+        return *end;
+    }
+    startup->Release();
+
+    if (!IsUnattended()) {
+        desktop_.ShowMessage(
+            soft_.ProductName(),
+            "The window is not part of this build; start with -c for a report run.");
+        return EXIT_REFUSED;
+    }
+    return RunReport();
+}
+
+std::optional<int> CMainApp::ReadStartOptions(const std::vector<std::string>& args) {
     const std::vector<std::string> parameters(args.begin() + (args.empty() ? 0 : 1), args.end());
     if (!ParseCommandLine(options_, parameters)) {
         ReportStartupError();
@@ -146,16 +175,10 @@ int CMainApp::Start(const std::vector<std::string>& args) {
         ReportStartupError();
         return EXIT_FAILED;
     }
+    return std::nullopt;
+}
 
-    const std::int32_t show =
-        StartShowCommand(kLauncherShow, options_.GetOptBool("RunMin"), nonInteractive_);
-    // A second start on the same desktop brings the running window up and
-    // ends; a report asked for with -c has not been made.
-    if (!nonInteractive_ && platform::posix::SendShowInstance(kWindowClass, show)) {
-        return runAuto_ ? EXIT_REFUSED : EXIT_COMPLETED;
-    }
-
-    std::unique_ptr<platform::INamedMutex> instance;
+std::optional<int> CMainApp::HoldInstance(std::unique_ptr<platform::INamedMutex>& instance) {
     if (platform::OpenNamedMutex(kInstanceMutex, instance) != 0) {
         // Without the machine-wide lock a second instance could run beside this one.
         g_errorInfo.AddErrPoint("XOAAKGUEQCXDBRV");
@@ -172,15 +195,7 @@ int CMainApp::Start(const std::vector<std::string>& args) {
         ReportStartupError();
         g_errorInfo.Clear();
     }
-    startup->Release();
-
-    if (!IsUnattended()) {
-        desktop_.ShowMessage(
-            soft_.ProductName(),
-            "The window is not part of this build; start with -c for a report run.");
-        return EXIT_REFUSED;
-    }
-    return RunReport();
+    return std::nullopt;
 }
 
 int CMainApp::RunReport() {

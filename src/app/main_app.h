@@ -5,12 +5,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "diagnostics/desktop.h"
 #include "diagnostics/error_report.h"
 #include "platform/crash_translator.h"
+#include "platform/named_mutex.h"
 #include "report/event_log_writer.h"
 #include "settings/install_record.h"
 #include "settings/options_profiles.h"
@@ -36,6 +39,10 @@ class CMainApp {
   private:
     // The start-up and, unattended, the report run.
     int Start(const std::vector<std::string>& args);
+    // The start's steps: each gives the exit status when the start ends there.
+    std::optional<int> ReadStartOptions(const std::vector<std::string>& args);
+    // The machine-wide instance lock, held in `instance` for the whole run.
+    std::optional<int> HoldInstance(std::unique_ptr<platform::INamedMutex>& instance);
     int RunReport();
     void ReportStartupError();
     void ShowError();

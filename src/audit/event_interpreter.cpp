@@ -63,18 +63,7 @@ bool CEventInterpreter::Accept(Machine& m, AUDIT_RECORD& record) {
     }
 
     if (record.action == ACTION_CLOSE) {
-        m.handlePaths.erase(h);
-        const auto state = m.handleStates.find(h);
-        if (state == m.handleStates.end()) {
-            return false;
-        }
-        const std::uint32_t kind = state->second.kind;
-        m.handleStates.erase(state);
-        if (kind == kKindOpened || kind == kKindOpenedAndAttributes) {
-            RemoveBackToOpen(m, h);
-            return false;
-        }
-        return true;
+        return AcceptClose(m, h);
     }
 
     const auto state = m.handleStates.find(h);
@@ -84,36 +73,12 @@ bool CEventInterpreter::Accept(Machine& m, AUDIT_RECORD& record) {
     }
 
     if (record.action == ACTION_DELETE) {
-        if (hasState) {
-            const std::uint32_t others = ACTION_READ_ATTRIBUTES | ACTION_DELETE;
-            if ((state->second.kind & ~others) == kKindOpened) {
-                RemoveBackToOpen(m, h);
-                m.handleStates.erase(state);
-            } else {
-                state->second.last = ACTION_DELETE;
-            }
-        }
+        AcceptDelete(m, h, hasState ? &state->second : nullptr);
         return true;
     }
 
     if (record.action == ACTION_WRITE) {
-        if (!hasState) {
-            return true;
-        }
-        HANDLE_STATE& s = state->second;
-        if (s.kind == kKindOpened) {
-            if (!RecentDeleteOrClose(m, record)) {
-                TurnLatestOpenIntoCreate(m, h);
-                s = {kKindCreated, ACTION_WRITE};
-                return false;
-            }
-            s.kind = kKindOpenedAndWritten;
-        }
-        if (s.last == ACTION_WRITE) {
-            return false;
-        }
-        s.last = ACTION_WRITE;
-        return true;
+        return AcceptWrite(m, record, hasState ? &state->second : nullptr);
     }
 
     HANDLE_STATE next;
@@ -121,6 +86,54 @@ bool CEventInterpreter::Accept(Machine& m, AUDIT_RECORD& record) {
     next.last = IsReportAction(record.action) ? record.action
                                               : (hasState ? state->second.last : record.action);
     m.handleStates[h] = next;
+    return true;
+}
+
+bool CEventInterpreter::AcceptClose(Machine& m, std::uint32_t h) {
+    m.handlePaths.erase(h);
+    const auto state = m.handleStates.find(h);
+    if (state == m.handleStates.end()) {
+        return false;
+    }
+    const std::uint32_t kind = state->second.kind;
+    m.handleStates.erase(state);
+    if (kind == kKindOpened || kind == kKindOpenedAndAttributes) {
+        RemoveBackToOpen(m, h);
+        return false;
+    }
+    return true;
+}
+
+void CEventInterpreter::AcceptDelete(Machine& m, std::uint32_t h, HANDLE_STATE* state) {
+    if (state == nullptr) {
+        return;
+    }
+    const std::uint32_t others = ACTION_READ_ATTRIBUTES | ACTION_DELETE;
+    if ((state->kind & ~others) == kKindOpened) {
+        RemoveBackToOpen(m, h);
+        m.handleStates.erase(h);
+    } else {
+        state->last = ACTION_DELETE;
+    }
+}
+
+bool CEventInterpreter::AcceptWrite(Machine& m, const AUDIT_RECORD& record, HANDLE_STATE* state) {
+    if (state == nullptr) {
+        return true;
+    }
+    HANDLE_STATE& s = *state;
+    if (s.kind == kKindOpened) {
+        if (!RecentDeleteOrClose(m, record)) {
+            TurnLatestOpenIntoCreate(m, record.handleId);
+            s = {kKindCreated, ACTION_WRITE};
+            return false;
+        }
+        s.kind = kKindOpenedAndWritten;
+    }
+    if (s.last == ACTION_WRITE) {
+        return false;
+    }
+    s.last = ACTION_WRITE;
     return true;
 }
 

@@ -77,6 +77,11 @@ class CEventInterpreter {
 
     std::uint32_t MachineIndex(const std::string& computer);
     bool Accept(Machine& m, AUDIT_RECORD& record);
+    // Accept's steps for a close, a delete and a write of a file of ours;
+    // `state` is the handle's, null when it has none.
+    static bool AcceptClose(Machine& m, std::uint32_t handle);
+    static void AcceptDelete(Machine& m, std::uint32_t handle, HANDLE_STATE* state);
+    static bool AcceptWrite(Machine& m, const AUDIT_RECORD& record, HANDLE_STATE* state);
     std::vector<AUDIT_RECORD> TakeLiveInLogOrder();
 
     static void RemoveBackToOpen(Machine& m, std::uint32_t handle);
@@ -91,6 +96,9 @@ class CEventInterpreter {
     static std::optional<Position> ReopenAfter(const Machine& m, Position close);
     static void RemoveObjectRecords(Machine& m, CRecordList::TextKey object, Position from,
                                     Position through);
+    // PairRecords' removals; true when the record at `at` went.
+    static bool RemoveShortLife(Machine& m, Position at);
+    static bool RemoveCloseAndReopen(Machine& m, Position at);
 
     std::string extension_;
     // A deque: a machine's state stays where it is when another machine is added.

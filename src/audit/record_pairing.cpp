@@ -28,6 +28,27 @@ struct OpenKeyHash {
     }
 };
 
+// Whether an open, create or close is of a process's outermost access to an
+// object: opens nested in one already open, and their closes, are not reported.
+bool OutermostAccess(std::unordered_map<OpenKey, std::uint32_t, OpenKeyHash>& openCount,
+                     const OpenKey& key, std::uint32_t action) {
+    if (action == ACTION_CLOSE) {
+        if (const auto count = openCount.find(key); count != openCount.end()) {
+            if (--count->second > 0) {
+                return false;
+            }
+            openCount.erase(count);
+        }
+    } else if (action == ACTION_OPEN || action == ACTION_CREATE) {
+        const auto [count, inserted] = openCount.try_emplace(key, 1);
+        if (!inserted) {
+            ++count->second;
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<Position> CEventInterpreter::FirstCloseAfter(Machine& m, std::uint32_t handle,
@@ -106,6 +127,30 @@ void CEventInterpreter::RemoveObjectRecords(Machine& m, CRecordList::TextKey obj
     }
 }
 
+// A file a recorder deletes within a second of closing it was never worth
+// reporting: the create at `at` and its whole short life go.
+bool CEventInterpreter::RemoveShortLife(Machine& m, Position at) {
+    const AUDIT_RECORD& r = m.list.At(at);
+    if (const auto close = FirstCloseAfter(m, r.handleId, at)) {
+        if (const auto del = RecorderDeleteAfter(m, *close, m.list.ObjectKey(at))) {
+            RemoveObjectRecords(m, m.list.ObjectKey(at), at, *del);
+            return true;
+        }
+    }
+    return false;
+}
+
+// A close and a reopen by the same process within a second are one access:
+// both go.
+bool CEventInterpreter::RemoveCloseAndReopen(Machine& m, Position at) {
+    if (const auto reopen = ReopenAfter(m, at)) {
+        m.list.Remove(*reopen);
+        m.list.Remove(at);
+        return true;
+    }
+    return false;
+}
+
 void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) {
     std::unordered_map<OpenKey, std::uint32_t, OpenKeyHash> openCount;
     std::vector<AUDIT_RECORD> kept;
@@ -129,40 +174,14 @@ void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) 
             ++next;
             continue;
         }
-        if (r.action == ACTION_CREATE) {
-            // A file a recorder deletes within a second of closing it was never
-            // worth reporting: its whole short life goes.
-            if (const auto close = FirstCloseAfter(m, r.handleId, at)) {
-                if (const auto del = RecorderDeleteAfter(m, *close, list.ObjectKey(at))) {
-                    RemoveObjectRecords(m, list.ObjectKey(at), at, *del);
-                    continue;
-                }
-            }
+        if (r.action == ACTION_CREATE && RemoveShortLife(m, at)) {
+            continue;
+        }
+        if (r.action == ACTION_CLOSE && RemoveCloseAndReopen(m, at)) {
+            continue;
         }
         const OpenKey key{machine, r.processId, list.ProcessKey(at), list.ObjectKey(at)};
-        bool keep = true;
-        if (r.action == ACTION_CLOSE) {
-            // A close and a reopen by the same process within a second are one access.
-            if (const auto reopen = ReopenAfter(m, at)) {
-                list.Remove(*reopen);
-                list.Remove(at);
-                continue;
-            }
-            if (const auto count = openCount.find(key); count != openCount.end()) {
-                if (--count->second > 0) {
-                    keep = false;
-                } else {
-                    openCount.erase(count);
-                }
-            }
-        } else if (r.action == ACTION_OPEN || r.action == ACTION_CREATE) {
-            const auto [count, inserted] = openCount.try_emplace(key, 1);
-            if (!inserted) {
-                ++count->second;
-                keep = false;
-            }
-        }
-        if (keep) {
+        if (OutermostAccess(openCount, key, r.action)) {
             kept.push_back(r);
         }
         ++next;

@@ -59,6 +59,107 @@ void TakeUserFromMessage(AUDIT_RECORD& r, std::string_view named) {
     }
 }
 
+// One read of the classic log into `buffer`; a record that does not fit
+// comes next, in `large` grown to its size.
+std::int32_t ReadClassicBatch(EventLogHandle handle, std::vector<std::uint8_t>& small,
+                              std::vector<std::uint8_t>& large, std::span<std::uint8_t>& buffer,
+                              std::uint32_t& read) {
+    const std::uint32_t forwards = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;
+    buffer = small;
+    read = 0;
+    std::uint32_t needed = 0;
+    std::int32_t error = ClassicEventLog().Read(handle, forwards, 0, buffer, read, needed);
+    if (error == kErrorInsufficientBuffer) {
+        // The record that did not fit comes next, in a buffer of its size (forwards).
+        large.assign(needed, 0);
+        buffer = large;
+        error = ClassicEventLog().Read(handle, forwards, 0, buffer, read, needed);
+    }
+    return error;
+}
+
+// The texts a classic record carries for its message inserts.
+std::vector<std::string> ClassicInserts(std::span<const std::uint8_t> record,
+                                        const EVENTLOGRECORD& head) {
+    std::vector<std::string> strings;
+    std::size_t at = head.StringOffset;
+    for (std::uint16_t i = 0; i < head.NumStrings && at < record.size(); ++i) {
+        strings.push_back(RecordText(record, at));
+    }
+    return strings;
+}
+
+std::string TextValue(const EVT_VARIANT& value) {
+    return value.Type == EvtVarTypeString ? WideToNarrow(value.Text()) : "";
+}
+
+std::uint64_t UInt64Value(const EVT_VARIANT& value) {
+    return value.Type == EvtVarTypeUInt64 ? value.number : 0;
+}
+
+// Only successful file-system events can become records: no need to render
+// the others' messages.
+bool IsFileSystemSuccess(const std::vector<EVT_VARIANT>& values) {
+    const std::uint16_t task =
+        values[8].Type == EvtVarTypeUInt16 ? static_cast<std::uint16_t>(values[8].number) : 0;
+    const bool success =
+        values[9].Type != EvtVarTypeHexInt64 ||
+        (values[9].number >> 32 == 0x80200000u && (values[9].number & 0xFFFFFFFFu) == 0);
+    return task == kTaskFileSystem && success;
+}
+
+// The values of one event; `values` grows when the event needs more.
+std::int32_t RenderValues(IModernEventLog& log, EVT_HANDLE context, EVT_HANDLE event,
+                          std::vector<EVT_VARIANT>& values) {
+    std::uint32_t needed = 0;
+    std::int32_t rendered = log.Render(context, event, EvtRenderEventValues, values, needed);
+    if (rendered == kErrorInsufficientBuffer) {
+        values.resize(needed);
+        rendered = log.Render(context, event, EvtRenderEventValues, values, needed);
+    }
+    return rendered;
+}
+
+// A query over the channel, or over the archived file when there is one, and
+// the context that renders the values the reader takes; false (the error
+// set, nothing left open) when either cannot be had.
+bool OpenModernQuery(IModernEventLog& log, const std::string& channel, const std::string& archive,
+                     EVT_HANDLE& query, EVT_HANDLE& context) {
+    const bool file = !archive.empty();
+    if (const std::int32_t error = log.Query(
+            file ? archive : channel, "*", file ? EvtQueryFilePath : EvtQueryChannelPath, query)) {
+        g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error);
+        return false;
+    }
+    if (const std::int32_t error =
+            log.CreateRenderContext(kRenderPaths, EvtRenderContextValues, context)) {
+        g_errorInfo.SetError("PUPGTCRPZQWRGCP", error);
+        log.Close(query);
+        return false;
+    }
+    return true;
+}
+
+// The event's text from its publisher's messages; empty when the publisher
+// or its message cannot be had. Each publisher is opened once per read.
+std::string ModernEventMessage(IModernEventLog& log, CEvtHandleCache& publishers,
+                               const std::string& publisher, EVT_HANDLE event) {
+    std::optional<EVT_HANDLE_WITH_ERROR> metadata = publishers.Lookup(publisher);
+    if (!metadata) {
+        EVT_HANDLE_WITH_ERROR opened;
+        opened.error = log.OpenPublisherMetadata(publisher, opened.handle);
+        publishers.Add(publisher, opened);
+        metadata = opened;
+    }
+    std::string message;
+    if (metadata->handle != 0 &&
+        log.FormatMessage(metadata->handle, event, 0, EvtFormatMessageEvent, message) !=
+            kErrorSuccess) {
+        message.clear();
+    }
+    return message;
+}
+
 }  // namespace
 
 void CEvtHandleCache::ReleaseValue(EVT_HANDLE_WITH_ERROR& value) {
@@ -204,19 +305,11 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
     int result = 1;
     std::vector<std::uint8_t> small(kBufferSize);
     std::vector<std::uint8_t> large;
-    const std::uint32_t forwards = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;
     bool done = false;
     while (!done && !IsReaderStopped()) {
-        std::span<std::uint8_t> buffer = small;
+        std::span<std::uint8_t> buffer;
         std::uint32_t read = 0;
-        std::uint32_t needed = 0;
-        std::int32_t error = ClassicEventLog().Read(handle, forwards, 0, buffer, read, needed);
-        if (error == kErrorInsufficientBuffer) {
-            // The record that did not fit comes next, in a buffer of its size (forwards).
-            large.assign(needed, 0);
-            buffer = large;
-            error = ClassicEventLog().Read(handle, forwards, 0, buffer, read, needed);
-        }
+        const std::int32_t error = ReadClassicBatch(handle, small, large, buffer, read);
         if (error == kErrorHandleEof) {
             break;
         }
@@ -239,38 +332,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
                 done = true;
                 break;
             }
-            if (readArchives_) {
-                std::size_t names = sizeof head;
-                RecordText(record, names);  // the source
-                if (!FirstSight(RecordText(record, names), head.RecordNumber)) {
-                    continue;
-                }
-            }
-            NoteEventTime(head.TimeGenerated);
-            if (head.EventType != EVENTLOG_AUDIT_SUCCESS ||
-                head.EventCategory != kCategoryObjectAccess) {
-                continue;  // only these can become records: no need to render the others
-            }
-            std::size_t text = sizeof head;
-            const std::string source = RecordText(record, text);
-            AUDIT_RECORD r;
-            r.computer = RecordText(record, text);
-            if (head.UserSidLength != 0 &&
-                head.UserSidOffset + head.UserSidLength <= record.size()) {
-                r.user = accounts_.NameOf(record.subspan(head.UserSidOffset, head.UserSidLength),
-                                          r.computer);
-            }
-            std::vector<std::string> strings;
-            std::size_t at2 = head.StringOffset;
-            for (std::uint16_t i = 0; i < head.NumStrings && at2 < record.size(); ++i) {
-                strings.push_back(RecordText(record, at2));
-            }
-            const std::string message =
-                RenderClassicMessage(sources.FilesOf(source), head.EventID, strings, modules);
-            r.eventId = head.EventID;
-            r.recordNumber = head.RecordNumber;
-            r.time = head.TimeGenerated;
-            Offer(std::move(r), message, true);
+            ReadClassicRecord(head, record, modules, sources);
         }
         ReportProgress(ClassicEventLog(), handle);
     }
@@ -282,23 +344,45 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
     return result;
 }
 
+void CSecurityLogReader::ReadClassicRecord(const EVENTLOGRECORD& head,
+                                           std::span<const std::uint8_t> record,
+                                           CModuleHandleCache& modules,
+                                           CEventSourceCache& sources) {
+    if (readArchives_) {
+        std::size_t names = sizeof head;
+        RecordText(record, names);  // the source
+        if (!FirstSight(RecordText(record, names), head.RecordNumber)) {
+            return;
+        }
+    }
+    NoteEventTime(head.TimeGenerated);
+    if (head.EventType != EVENTLOG_AUDIT_SUCCESS || head.EventCategory != kCategoryObjectAccess) {
+        return;  // only these can become records: no need to render the others
+    }
+    std::size_t text = sizeof head;
+    const std::string source = RecordText(record, text);
+    AUDIT_RECORD r;
+    r.computer = RecordText(record, text);
+    if (head.UserSidLength != 0 && head.UserSidOffset + head.UserSidLength <= record.size()) {
+        r.user =
+            accounts_.NameOf(record.subspan(head.UserSidOffset, head.UserSidLength), r.computer);
+    }
+    const std::string message = RenderClassicMessage(sources.FilesOf(source), head.EventID,
+                                                     ClassicInserts(record, head), modules);
+    r.eventId = head.EventID;
+    r.recordNumber = head.RecordNumber;
+    r.time = head.TimeGenerated;
+    Offer(std::move(r), message, true);
+}
+
 int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::string& archive) {
     if (!ready_) {
         return 0;
     }
     IModernEventLog& log = ModernEventLog();
     EVT_HANDLE query = 0;
-    const bool file = !archive.empty();
-    if (const std::int32_t error = log.Query(
-            file ? archive : channel, "*", file ? EvtQueryFilePath : EvtQueryChannelPath, query)) {
-        g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error);
-        return 0;
-    }
     EVT_HANDLE context = 0;
-    if (const std::int32_t error =
-            log.CreateRenderContext(kRenderPaths, EvtRenderContextValues, context)) {
-        g_errorInfo.SetError("PUPGTCRPZQWRGCP", error);
-        log.Close(query);
+    if (!OpenModernQuery(log, channel, archive, query, context)) {
         return 0;
     }
     CEvtHandleCache publishers;
@@ -327,73 +411,11 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
             if (IsReaderStopped()) {
                 break;
             }
-            std::uint32_t needed = 0;
-            std::int32_t rendered =
-                log.Render(context, events[i], EvtRenderEventValues, values, needed);
-            if (rendered == kErrorInsufficientBuffer) {
-                values.resize(needed);
-                rendered = log.Render(context, events[i], EvtRenderEventValues, values, needed);
-            }
-            if (rendered != kErrorSuccess) {
-                goOn = false;
-                break;
-            }
-            std::int64_t time = 0;
-            if (values[2].Type == EvtVarTypeFileTime &&
-                !FileTimeToInstant(values[2].number, time)) {
+            const EventStep step = ReadModernEvent(log, context, events[i], values, publishers);
+            if (step == EventStep::kFail) {
                 result = 0;
-                goOn = false;
-                break;
             }
-            if (probe_) {
-                probeTime_ = time;
-                goOn = false;
-                break;
-            }
-            if (readArchives_ &&
-                !FirstSight(
-                    values[5].Type == EvtVarTypeString ? WideToNarrow(values[5].Text()) : "",
-                    values[4].Type == EvtVarTypeUInt64 ? values[4].number : 0)) {
-                continue;
-            }
-            NoteEventTime(time);
-            const std::uint16_t task = values[8].Type == EvtVarTypeUInt16
-                                           ? static_cast<std::uint16_t>(values[8].number)
-                                           : 0;
-            const bool success =
-                values[9].Type != EvtVarTypeHexInt64 ||
-                (values[9].number >> 32 == 0x80200000u && (values[9].number & 0xFFFFFFFFu) == 0);
-            if (task != kTaskFileSystem || !success) {
-                continue;
-            }
-            AUDIT_RECORD r;
-            if (values[5].Type == EvtVarTypeString) {
-                r.computer = WideToNarrow(values[5].Text());
-            }
-            if (values[6].Type == EvtVarTypeSid) {
-                r.user = accounts_.NameOf({values[6].bytes, values[6].size}, r.computer);
-            }
-            const std::string publisher =
-                values[0].Type == EvtVarTypeString ? WideToNarrow(values[0].Text()) : "";
-            std::optional<EVT_HANDLE_WITH_ERROR> metadata = publishers.Lookup(publisher);
-            if (!metadata) {
-                EVT_HANDLE_WITH_ERROR opened;
-                opened.error = log.OpenPublisherMetadata(publisher, opened.handle);
-                publishers.Add(publisher, opened);
-                metadata = opened;
-            }
-            std::string message;
-            if (metadata->handle != 0 &&
-                log.FormatMessage(metadata->handle, events[i], 0, EvtFormatMessageEvent, message) !=
-                    kErrorSuccess) {
-                message.clear();
-            }
-            r.eventId = values[3].Type == EvtVarTypeUInt16
-                            ? static_cast<std::uint32_t>(values[3].number)
-                            : 0;
-            r.recordNumber = values[4].Type == EvtVarTypeUInt64 ? values[4].number : 0;
-            r.time = time;
-            Offer(std::move(r), message, false);
+            goOn = step == EventStep::kNext;
         }
         for (std::uint32_t i = 0; i < returned; ++i) {
             log.Close(events[i]);
@@ -408,6 +430,43 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
     log.Close(context);
     log.Close(query);
     return result;
+}
+
+CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(IModernEventLog& log,
+                                                                  EVT_HANDLE context,
+                                                                  EVT_HANDLE event,
+                                                                  std::vector<EVT_VARIANT>& values,
+                                                                  CEvtHandleCache& publishers) {
+    if (RenderValues(log, context, event, values) != kErrorSuccess) {
+        return EventStep::kStop;
+    }
+    std::int64_t time = 0;
+    if (values[2].Type == EvtVarTypeFileTime && !FileTimeToInstant(values[2].number, time)) {
+        return EventStep::kFail;
+    }
+    if (probe_) {
+        probeTime_ = time;
+        return EventStep::kStop;
+    }
+    if (readArchives_ && !FirstSight(TextValue(values[5]), UInt64Value(values[4]))) {
+        return EventStep::kNext;
+    }
+    NoteEventTime(time);
+    if (!IsFileSystemSuccess(values)) {
+        return EventStep::kNext;
+    }
+    AUDIT_RECORD r;
+    r.computer = TextValue(values[5]);
+    if (values[6].Type == EvtVarTypeSid) {
+        r.user = accounts_.NameOf({values[6].bytes, values[6].size}, r.computer);
+    }
+    const std::string message = ModernEventMessage(log, publishers, TextValue(values[0]), event);
+    r.eventId =
+        values[3].Type == EvtVarTypeUInt16 ? static_cast<std::uint32_t>(values[3].number) : 0;
+    r.recordNumber = UInt64Value(values[4]);
+    r.time = time;
+    Offer(std::move(r), message, false);
+    return EventStep::kNext;
 }
 
 }  // namespace vzrm

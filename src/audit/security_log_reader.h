@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -82,8 +83,17 @@ class CSecurityLogReader {
     int ReadLog(const std::string& log, const std::string& archive = {});
     void AddDamage(const platform::LogReadDamage& file);
     int ReadClassicLog(const std::string& log, const std::string& archive);
+    void ReadClassicRecord(const platform::EVENTLOGRECORD& head,
+                           std::span<const std::uint8_t> record, CModuleHandleCache& modules,
+                           CEventSourceCache& sources);
     bool LoadModernEventApi();
     int ReadModernLog(const std::string& channel, const std::string& archive);
+    // What the read does after one modern event: go on, stop, or stop failed.
+    enum class EventStep { kNext, kStop, kFail };
+    EventStep ReadModernEvent(platform::IModernEventLog& log, platform::EVT_HANDLE context,
+                              platform::EVT_HANDLE event,
+                              std::vector<platform::EVT_VARIANT>& values,
+                              CEvtHandleCache& publishers);
     // False for a record an earlier file of the read already gave.
     bool FirstSight(const std::string& computer, std::uint64_t recordNumber);
     void NoteEventTime(std::int64_t time);

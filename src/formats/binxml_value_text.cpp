@@ -197,29 +197,48 @@ std::optional<std::uint64_t> BxValueNumber(const BxValue& value) {
     }
 }
 
+namespace {
+
+// The items of an array, comma-separated: strings are zero-separated, fixed
+// types are back to back.
+std::string ArrayText(const BxValue& value, std::uint8_t base) {
+    std::string text;
+    if (base == kBxString) {
+        std::string all = Utf16(value.data, value.size);
+        for (char& c : all) {
+            if (c == '\0') {
+                c = ',';
+            }
+        }
+        return all;
+    }
+    const std::size_t size = FixedSize(base);
+    for (std::size_t at = 0; size && at + size <= value.size; at += size) {
+        text += (text.empty() ? "" : ",") +
+                BxValueText({base, value.data + at, static_cast<std::uint32_t>(size)});
+    }
+    return text;
+}
+
+std::string BinaryText(const BxValue& value) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::uint32_t i = 0; i < value.size; ++i) {
+        text.push_back(kDigits[value.data[i] >> 4]);
+        text.push_back(kDigits[value.data[i] & 15]);
+    }
+    return text;
+}
+
+}  // namespace
+
 std::string BxValueText(const BxValue& value) {
     if (value.data == nullptr && value.type != kBxNull) {
         return {};
     }
     const std::uint8_t base = value.type & static_cast<std::uint8_t>(~kBxArray);
     if (value.type & kBxArray) {
-        // Arrays: strings are zero-separated, fixed types are back to back.
-        std::string text;
-        if (base == kBxString) {
-            std::string all = Utf16(value.data, value.size);
-            for (char& c : all) {
-                if (c == '\0') {
-                    c = ',';
-                }
-            }
-            return all;
-        }
-        const std::size_t size = FixedSize(base);
-        for (std::size_t at = 0; size && at + size <= value.size; at += size) {
-            text += (text.empty() ? "" : ",") +
-                    BxValueText({base, value.data + at, static_cast<std::uint32_t>(size)});
-        }
-        return text;
+        return ArrayText(value, base);
     }
     if (FixedSize(base) > value.size) {
         return {};
@@ -268,15 +287,8 @@ std::string BxValueText(const BxValue& value) {
         case kBxSid:
             return SidText(value.data, value.size, /*asFarAsItGoes=*/true);
         case kBxBinary:
-        default: {
-            static const char kDigits[] = "0123456789ABCDEF";
-            std::string text;
-            for (std::uint32_t i = 0; i < value.size; ++i) {
-                text.push_back(kDigits[value.data[i] >> 4]);
-                text.push_back(kDigits[value.data[i] & 15]);
-            }
-            return text;
-        }
+        default:
+            return BinaryText(value);
     }
 }
 

@@ -106,6 +106,40 @@ std::int32_t EvtxFile::BlockUsed(std::size_t at, std::size_t available,
     return error;
 }
 
+namespace {
+
+// The fields of the file header's first 128 bytes.
+EvtxFileHeader FileHeaderFields(const std::uint8_t* h) {
+    EvtxFileHeader header;
+    header.firstChunk = LoadLe<std::uint64_t>(h + 0x08);
+    header.lastChunk = LoadLe<std::uint64_t>(h + 0x10);
+    header.nextRecordId = LoadLe<std::uint64_t>(h + 0x18);
+    header.minorVersion = LoadLe<std::uint16_t>(h + 0x24);
+    header.majorVersion = LoadLe<std::uint16_t>(h + 0x26);
+    header.chunkCount = LoadLe<std::uint16_t>(h + 0x2A);
+    header.flags = LoadLe<std::uint32_t>(h + 0x78);
+    header.checksumOk = Crc32(h, 0x78) == LoadLe<std::uint32_t>(h + 0x7C);
+    return header;
+}
+
+// The chunk whose header `c` was read at `at`, with `available` bytes in the file.
+EvtxChunk ChunkFields(const std::uint8_t* c, std::size_t at, std::size_t available) {
+    EvtxChunk chunk;
+    chunk.fileOffset = at;
+    chunk.available = static_cast<std::uint32_t>(available);
+    chunk.firstRecordId = LoadLe<std::uint64_t>(c + 0x18);
+    chunk.lastRecordId = LoadLe<std::uint64_t>(c + 0x20);
+    chunk.freeSpaceOffset = LoadLe<std::uint32_t>(c + 0x30);
+    chunk.headerChecksumOk = ChunkHeaderChecksumOk(c);
+    if (chunk.freeSpaceOffset < kEvtxChunkHeaderSize || chunk.freeSpaceOffset > kEvtxChunkSize) {
+        // Without a free-space offset the records' end is unknown: read them all.
+        chunk.freeSpaceOffset = kEvtxChunkSize;
+    }
+    return chunk;
+}
+
+}  // namespace
+
 std::int32_t EvtxFile::Index() {
     header_ = {};
     chunks_.clear();
@@ -121,14 +155,7 @@ std::int32_t EvtxFile::Index() {
     if (!HasSignature(h)) {
         return kErrorInvalidData;
     }
-    header_.firstChunk = LoadLe<std::uint64_t>(h + 0x08);
-    header_.lastChunk = LoadLe<std::uint64_t>(h + 0x10);
-    header_.nextRecordId = LoadLe<std::uint64_t>(h + 0x18);
-    header_.minorVersion = LoadLe<std::uint16_t>(h + 0x24);
-    header_.majorVersion = LoadLe<std::uint16_t>(h + 0x26);
-    header_.chunkCount = LoadLe<std::uint16_t>(h + 0x2A);
-    header_.flags = LoadLe<std::uint32_t>(h + 0x78);
-    header_.checksumOk = Crc32(h, 0x78) == LoadLe<std::uint32_t>(h + 0x7C);
+    header_ = FileHeaderFields(h);
 
     std::uint8_t c[kEvtxChunkHeaderSize];
     for (std::size_t at = kEvtxFileHeaderSize; at < size_; at += kEvtxChunkSize) {
@@ -151,19 +178,7 @@ std::int32_t EvtxFile::Index() {
             damagedBlocks_ += used ? 1 : 0;
             continue;
         }
-        EvtxChunk chunk;
-        chunk.fileOffset = at;
-        chunk.available = static_cast<std::uint32_t>(available);
-        chunk.firstRecordId = LoadLe<std::uint64_t>(c + 0x18);
-        chunk.lastRecordId = LoadLe<std::uint64_t>(c + 0x20);
-        chunk.freeSpaceOffset = LoadLe<std::uint32_t>(c + 0x30);
-        chunk.headerChecksumOk = ChunkHeaderChecksumOk(c);
-        if (chunk.freeSpaceOffset < kEvtxChunkHeaderSize ||
-            chunk.freeSpaceOffset > kEvtxChunkSize) {
-            // Without a free-space offset the records' end is unknown: read them all.
-            chunk.freeSpaceOffset = kEvtxChunkSize;
-        }
-        chunks_.push_back(chunk);
+        chunks_.push_back(ChunkFields(c, at, available));
     }
     // Headers of dirty logs count too few chunks, never too many: a file
     // shorter than its header's count lost its end.

@@ -99,12 +99,82 @@ std::string Wrap(const std::string& text, std::uint32_t width) {
     return out;
 }
 
+// Hard breaks (%n) are marked so that removing the text's own breaks keeps them.
+constexpr char kHardBreak = '\x01';
+
+// The insert %N (with its optional !format!) that starts at `at`, one past
+// the '%'; `at` moves past it.
+void AppendInsert(std::string_view pattern, std::size_t& at, const MESSAGE_FORMAT& format,
+                  const std::vector<const char*>& arguments, std::string& out) {
+    const std::size_t start = at - 1;
+    std::size_t number = static_cast<std::size_t>(pattern[at++] - '0');
+    if (at < pattern.size() && IsDigit(pattern[at])) {
+        number = number * 10 + static_cast<std::size_t>(pattern[at++] - '0');
+    }
+    std::string_view insertFormat = "s";
+    if (at < pattern.size() && pattern[at] == '!') {
+        const std::size_t close = pattern.find('!', at + 1);
+        if (close != std::string_view::npos) {
+            insertFormat = pattern.substr(at + 1, close - at - 1);
+            at = close + 1;
+        }
+    }
+    if (format.ignoreInserts) {
+        AppendBounded(out, pattern.substr(start, at - start));
+    } else {
+        const char* argument = number <= arguments.size() ? arguments[number - 1] : nullptr;
+        AppendBounded(out, ApplyInsertFormat(insertFormat, argument));
+    }
+}
+
+// What an escape %c stands for (%0, the end, aside); any other character
+// stands for itself.
+char EscapedCharacter(char c) {
+    switch (c) {
+        case 'n':
+            return kHardBreak;
+        case 'r':
+            return '\r';
+        case 't':
+            return '\t';
+        default:
+            return c;
+    }
+}
+
+// Cut short at the bound inside a character: none of it stays.
+void DropCutCharacter(std::string& out) {
+    while (!out.empty() && IsContinuation(out.back())) {
+        out.pop_back();
+    }
+    if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xC0) {
+        out.pop_back();
+    }
+}
+
+// Hard breaks become CR LF; with a width, the text's own breaks become blanks.
+std::string ResolveBreaks(const std::string& out, const MESSAGE_FORMAT& format) {
+    std::string text;
+    text.reserve(out.size());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const char c = out[i];
+        if (c == kHardBreak) {
+            text += "\r\n";
+        } else if (format.maxWidth != 0 && c == '\r' && i + 1 < out.size() && out[i + 1] == '\n') {
+            // The first half of a CR LF: its LF stands for the pair.
+        } else if (format.maxWidth != 0 && (c == '\r' || c == '\n')) {
+            text.push_back(' ');  // the text's own line breaks become blanks
+        } else {
+            text.push_back(c);
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& format,
                               const std::vector<const char*>& arguments) {
-    // Hard breaks (%n) are marked so that removing the text's own breaks keeps them.
-    constexpr char kHardBreak = '\x01';
     std::string out;
     out.reserve(pattern.size() + 64);
     bool ended = false;
@@ -121,81 +191,20 @@ std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& fo
         }
         const char next = pattern[at];
         if (IsDigit(next) && next != '0') {
-            const std::size_t start = at - 1;
-            std::size_t number = static_cast<std::size_t>(pattern[at++] - '0');
-            if (at < pattern.size() && IsDigit(pattern[at])) {
-                number = number * 10 + static_cast<std::size_t>(pattern[at++] - '0');
-            }
-            std::string_view insertFormat = "s";
-            if (at < pattern.size() && pattern[at] == '!') {
-                const std::size_t close = pattern.find('!', at + 1);
-                if (close != std::string_view::npos) {
-                    insertFormat = pattern.substr(at + 1, close - at - 1);
-                    at = close + 1;
-                }
-            }
-            if (format.ignoreInserts) {
-                AppendBounded(out, pattern.substr(start, at - start));
-            } else {
-                const char* argument = number <= arguments.size() ? arguments[number - 1] : nullptr;
-                AppendBounded(out, ApplyInsertFormat(insertFormat, argument));
-            }
+            AppendInsert(pattern, at, format, arguments, out);
             continue;
         }
         ++at;
-        switch (next) {
-            case '0':
-                ended = true;
-                break;  // the message ends here, without a line break
-            case 'n':
-                out.push_back(kHardBreak);
-                break;
-            case 'r':
-                out.push_back('\r');
-                break;
-            case 't':
-                out.push_back('\t');
-                break;
-            case '%':
-                out.push_back('%');
-                break;
-            case ' ':
-                out.push_back(' ');
-                break;
-            case '.':
-                out.push_back('.');
-                break;
-            case '!':
-                out.push_back('!');
-                break;
-            default:
-                out.push_back(next);
-                break;
+        if (next == '0') {
+            ended = true;  // the message ends here, without a line break
+        } else {
+            out.push_back(EscapedCharacter(next));
         }
     }
     if (!ended && at < pattern.size() && IsContinuation(pattern[at])) {
-        // Cut short at the bound inside a character: none of it stays.
-        while (!out.empty() && IsContinuation(out.back())) {
-            out.pop_back();
-        }
-        if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xC0) {
-            out.pop_back();
-        }
+        DropCutCharacter(out);
     }
-    std::string text;
-    text.reserve(out.size());
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const char c = out[i];
-        if (c == kHardBreak) {
-            text += "\r\n";
-        } else if (format.maxWidth != 0 && c == '\r' && i + 1 < out.size() && out[i + 1] == '\n') {
-            // The first half of a CR LF: its LF stands for the pair.
-        } else if (format.maxWidth != 0 && (c == '\r' || c == '\n')) {
-            text.push_back(' ');  // the text's own line breaks become blanks
-        } else {
-            text.push_back(c);
-        }
-    }
+    std::string text = ResolveBreaks(out, format);
     if (format.maxWidth != 0 && format.maxWidth != 0xFF) {
         return Wrap(text, format.maxWidth);
     }

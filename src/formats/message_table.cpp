@@ -85,12 +85,21 @@ bool ParseNumber(const std::string& text, std::uint32_t& value) {
     return true;
 }
 
-}  // namespace
+// The file offset of a relative address, through the section that holds it.
+bool OffsetOf(const std::vector<Section>& sections, std::uint32_t rva, std::uint64_t& offset) {
+    for (const Section& s : sections) {
+        const std::uint32_t span = std::max(s.size, s.rawSize);
+        if (rva >= s.address && rva - s.address < span) {
+            offset = static_cast<std::uint64_t>(s.raw) + (rva - s.address);
+            return true;
+        }
+    }
+    return false;
+}
 
-bool ReadPeMessageTable(std::span<const std::uint8_t> file, MessageTable& table,
-                        std::string& error) {
-    table.clear();
-    const Bytes b(file);
+// The sections of a PE file and the offset of its resource directory.
+bool FindResourceRoot(const Bytes& b, std::vector<Section>& sections, std::uint64_t& root,
+                      std::string& error) {
     if (!b.Has(0, 0x40) || b.U16(0) != 0x5A4D) {
         error = "not a PE file (no MZ header)";
         return false;
@@ -111,66 +120,54 @@ bool ReadPeMessageTable(std::span<const std::uint8_t> file, MessageTable& table,
         return false;
     }
     const std::uint32_t resourceRva = b.U32(directories + 16);
-    std::vector<Section> sections;
     for (std::uint64_t i = 0, at = optional + optionalSize; i < sectionCount && b.Has(at, 40);
          ++i, at += 40) {
         sections.push_back({b.U32(at + 12), b.U32(at + 8), b.U32(at + 20), b.U32(at + 16)});
     }
-    auto offsetOf = [&](std::uint32_t rva, std::uint64_t& offset) {
-        for (const Section& s : sections) {
-            const std::uint32_t span = std::max(s.size, s.rawSize);
-            if (rva >= s.address && rva - s.address < span) {
-                offset = static_cast<std::uint64_t>(s.raw) + (rva - s.address);
-                return true;
-            }
-        }
-        return false;
-    };
-    std::uint64_t root = 0;
-    if (resourceRva == 0 || !offsetOf(resourceRva, root)) {
+    if (resourceRva == 0 || !OffsetOf(sections, resourceRva, root)) {
         error = "PE file without resources";
         return false;
     }
-    // One step down the resource tree: the entry with `id`, or any when id is 0xFFFFFFFF.
-    auto child = [&](std::uint64_t directory, std::uint32_t id, std::uint32_t preferred,
-                     std::uint32_t& offset) {
-        const std::uint32_t count =
-            static_cast<std::uint32_t>(b.U16(directory + 12)) + b.U16(directory + 14);
-        bool found = false;
-        for (std::uint32_t i = 0; i < count && b.Has(directory + 16 + 8 * i, 8); ++i) {
-            const std::uint32_t name = b.U32(directory + 16 + 8 * i);
-            const std::uint32_t data = b.U32(directory + 20 + 8 * i);
-            if (id != 0xFFFFFFFF && name != id) {
-                continue;
-            }
-            if (!found || name == preferred) {
-                offset = data;
-                found = true;
-            }
-            if (id != 0xFFFFFFFF || name == preferred) {
-                break;
-            }
+    return true;
+}
+
+// One step down the resource tree: the entry with `id`, or any when id is
+// 0xFFFFFFFF (the `preferred` one when there).
+bool ResourceChild(const Bytes& b, std::uint64_t directory, std::uint32_t id,
+                   std::uint32_t preferred, std::uint32_t& offset) {
+    const std::uint32_t count =
+        static_cast<std::uint32_t>(b.U16(directory + 12)) + b.U16(directory + 14);
+    bool found = false;
+    for (std::uint32_t i = 0; i < count && b.Has(directory + 16 + 8 * i, 8); ++i) {
+        const std::uint32_t name = b.U32(directory + 16 + 8 * i);
+        const std::uint32_t data = b.U32(directory + 20 + 8 * i);
+        if (id != 0xFFFFFFFF && name != id) {
+            continue;
         }
-        return found;
-    };
-    std::uint32_t typeEntry = 0, nameEntry = 0, languageEntry = 0;
-    if (!child(root, kResourceMessageTable, kResourceMessageTable, typeEntry) ||
-        !(typeEntry & 0x80000000u) ||
-        !child(root + (typeEntry & 0x7FFFFFFF), 0xFFFFFFFF, 1, nameEntry) ||
-        !(nameEntry & 0x80000000u) ||
-        !child(root + (nameEntry & 0x7FFFFFFF), 0xFFFFFFFF, kEnglish, languageEntry) ||
-        (languageEntry & 0x80000000u)) {
-        error = "PE file without a message table";
-        return false;
+        if (!found || name == preferred) {
+            offset = data;
+            found = true;
+        }
+        if (id != 0xFFFFFFFF || name == preferred) {
+            break;
+        }
     }
-    const std::uint64_t leaf = root + languageEntry;
-    std::uint64_t data = 0;
-    const std::uint32_t dataSize = b.U32(leaf + 4);
-    if (!b.Has(leaf, 16) || !offsetOf(b.U32(leaf), data) || !b.Has(data, dataSize)) {
-        error = "message table outside the file";
-        return false;
-    }
-    const Bytes m(file.subspan(data, dataSize));
+    return found;
+}
+
+// The message table's leaf under the resource root: its entry, English when there.
+bool FindMessageTableLeaf(const Bytes& b, std::uint64_t root, std::uint32_t& languageEntry) {
+    std::uint32_t typeEntry = 0, nameEntry = 0;
+    return ResourceChild(b, root, kResourceMessageTable, kResourceMessageTable, typeEntry) &&
+           (typeEntry & 0x80000000u) &&
+           ResourceChild(b, root + (typeEntry & 0x7FFFFFFF), 0xFFFFFFFF, 1, nameEntry) &&
+           (nameEntry & 0x80000000u) &&
+           ResourceChild(b, root + (nameEntry & 0x7FFFFFFF), 0xFFFFFFFF, kEnglish, languageEntry) &&
+           !(languageEntry & 0x80000000u);
+}
+
+// The entries of a message table's blocks.
+void ReadMessageBlocks(const Bytes& m, std::uint64_t dataSize, MessageTable& table) {
     const std::uint32_t blocks = m.U32(0);
     // Entries own their bytes: blocks that point at the same entries cannot
     // make the texts read larger than the data.
@@ -193,19 +190,135 @@ bool ReadPeMessageTable(std::span<const std::uint8_t> file, MessageTable& table,
             at += length;
         }
     }
+}
+
+constexpr char kUnclosedText[] = "message text without its closing \".\"";
+
+// Where a message-compiler source stands between two of its lines.
+struct McState {
+    std::uint32_t id = 0;
+    bool haveId = false;
+    std::uint32_t severity = 0;
+    std::uint32_t facility = 0;
+    bool inText = false;
+    bool firstLanguage = true;
+    std::string message;
+};
+
+// One line of a message's text; "." ends it. Only the first language's text
+// is kept.
+void TakeTextLine(const std::string& line, McState& state, MessageTable& table) {
+    if (line != ".") {
+        state.message += line + "\r\n";
+        return;
+    }
+    const std::uint32_t full =
+        state.severity << 30 | (state.facility & 0xFFF) << 16 | (state.id & 0xFFFF);
+    if (state.firstLanguage) {
+        table[full] = state.message;
+    }
+    state.firstLanguage = false;
+    state.inText = false;
+    state.message.clear();
+}
+
+// One Name=value header; what is wrong with it, or empty.
+std::string TakeHeader(const std::string& key, const std::string& value, McState& state) {
+    if (key == "messageid") {
+        if (value.empty() || value[0] == '+') {
+            std::uint32_t step = 1;
+            if (value.size() > 1 && !ParseNumber(value.substr(1), step)) {
+                return "MessageId=+N takes a number";
+            }
+            state.id = state.haveId ? state.id + step : 0;
+        } else if (!ParseNumber(value, state.id)) {
+            return "MessageId takes a number";
+        }
+        state.haveId = true;
+        state.firstLanguage = true;
+        state.severity = state.facility = 0;
+    } else if (key == "severity") {
+        const std::string name = FoldCase(value);
+        state.severity = name == "success"         ? 0
+                         : name == "informational" ? 1
+                         : name == "warning"       ? 2
+                         : name == "error"         ? 3
+                                                   : 4;
+        if (state.severity == 4) {
+            return "unknown severity " + value;
+        }
+    } else if (key == "facility") {
+        const std::string name = FoldCase(value);
+        if (name == "system") {
+            state.facility = 0x0FF;
+        } else if (name == "application") {
+            state.facility = 0xFFF;
+        } else if (!ParseNumber(value, state.facility)) {
+            return "unknown facility " + value;
+        }
+    } else if (key == "language") {
+        if (!state.haveId) {
+            return "Language= before any MessageId=";
+        }
+        state.inText = true;
+    }
+    // SymbolicName, OutputBase and the *Names and Typedef headers change nothing here.
+    return {};
+}
+
+// One line outside a message's text: blank, a comment or a header; what is
+// wrong with it, or empty.
+std::string TakeHeaderLine(const std::string& line, McState& state) {
+    const std::string trimmed = Trim(line);
+    if (trimmed.empty() || trimmed[0] == ';') {
+        return {};
+    }
+    const std::size_t equals = trimmed.find('=');
+    if (equals == std::string::npos) {
+        return "expected Name=value";
+    }
+    return TakeHeader(FoldCase(Trim(trimmed.substr(0, equals))), Trim(trimmed.substr(equals + 1)),
+                      state);
+}
+
+bool FailAtLine(std::size_t number, const std::string& why, MessageTable& table,
+                std::string& error) {
+    error = "line " + std::to_string(number) + ": " + why;
+    table.clear();
+    return false;
+}
+
+}  // namespace
+
+bool ReadPeMessageTable(std::span<const std::uint8_t> file, MessageTable& table,
+                        std::string& error) {
+    table.clear();
+    const Bytes b(file);
+    std::vector<Section> sections;
+    std::uint64_t root = 0;
+    if (!FindResourceRoot(b, sections, root, error)) {
+        return false;
+    }
+    std::uint32_t languageEntry = 0;
+    if (!FindMessageTableLeaf(b, root, languageEntry)) {
+        error = "PE file without a message table";
+        return false;
+    }
+    const std::uint64_t leaf = root + languageEntry;
+    std::uint64_t data = 0;
+    const std::uint32_t dataSize = b.U32(leaf + 4);
+    if (!b.Has(leaf, 16) || !OffsetOf(sections, b.U32(leaf), data) || !b.Has(data, dataSize)) {
+        error = "message table outside the file";
+        return false;
+    }
+    ReadMessageBlocks(Bytes(file.subspan(data, dataSize)), dataSize, table);
     return true;
 }
 
 bool ReadMcMessages(std::string_view text, MessageTable& table, std::string& error) {
     table.clear();
-    std::uint32_t id = 0;
-    bool haveId = false;
-    std::uint32_t severity = 0;
-    std::uint32_t facility = 0;
+    McState state;
     std::size_t number = 0;
-    bool inText = false;
-    bool firstLanguage = true;
-    std::string message;
     for (std::size_t at = 0; at <= text.size();) {
         const std::size_t end = std::min(text.find('\n', at), text.size());
         std::string line(text.substr(at, end - at));
@@ -214,89 +327,17 @@ bool ReadMcMessages(std::string_view text, MessageTable& table, std::string& err
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        auto fail = [&](const std::string& why) {
-            error = "line " + std::to_string(number) + ": " + why;
-            table.clear();
-            return false;
-        };
-        if (inText) {
-            if (line == ".") {
-                const std::uint32_t full =
-                    severity << 30 | (facility & 0xFFF) << 16 | (id & 0xFFFF);
-                if (firstLanguage) {
-                    table[full] = message;
-                }
-                firstLanguage = false;
-                inText = false;
-                message.clear();
-            } else {
-                message += line + "\r\n";
-            }
+        if (state.inText) {
+            TakeTextLine(line, state, table);
             if (end == text.size()) {
-                return fail("message text without its closing \".\"");
+                return FailAtLine(number, kUnclosedText, table, error);
             }
-            continue;
-        }
-        const std::string trimmed = Trim(line);
-        if (trimmed.empty() || trimmed[0] == ';') {
-            if (end == text.size()) {
-                break;
-            }
-            continue;
-        }
-        const std::size_t equals = trimmed.find('=');
-        if (equals == std::string::npos) {
-            return fail("expected Name=value");
-        }
-        const std::string key = FoldCase(Trim(trimmed.substr(0, equals)));
-        const std::string value = Trim(trimmed.substr(equals + 1));
-        if (key == "messageid") {
-            if (value.empty() || value[0] == '+') {
-                std::uint32_t step = 1;
-                if (value.size() > 1 && !ParseNumber(value.substr(1), step)) {
-                    return fail("MessageId=+N takes a number");
-                }
-                id = haveId ? id + step : 0;
-            } else if (!ParseNumber(value, id)) {
-                return fail("MessageId takes a number");
-            }
-            haveId = true;
-            firstLanguage = true;
-            severity = facility = 0;
-        } else if (key == "severity") {
-            const std::string name = FoldCase(value);
-            severity = name == "success"         ? 0
-                       : name == "informational" ? 1
-                       : name == "warning"       ? 2
-                       : name == "error"         ? 3
-                                                 : 4;
-            if (severity == 4) {
-                return fail("unknown severity " + value);
-            }
-        } else if (key == "facility") {
-            const std::string name = FoldCase(value);
-            if (name == "system") {
-                facility = 0x0FF;
-            } else if (name == "application") {
-                facility = 0xFFF;
-            } else if (!ParseNumber(value, facility)) {
-                return fail("unknown facility " + value);
-            }
-        } else if (key == "language") {
-            if (!haveId) {
-                return fail("Language= before any MessageId=");
-            }
-            inText = true;
-        }
-        // SymbolicName, OutputBase and the *Names and Typedef headers change nothing here.
-        if (end == text.size()) {
-            break;
+        } else if (const std::string fault = TakeHeaderLine(line, state); !fault.empty()) {
+            return FailAtLine(number, fault, table, error);
         }
     }
-    if (inText) {
-        error = "line " + std::to_string(number) + ": message text without its closing \".\"";
-        table.clear();
-        return false;
+    if (state.inText) {
+        return FailAtLine(number, kUnclosedText, table, error);
     }
     return true;
 }

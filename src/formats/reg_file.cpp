@@ -141,6 +141,59 @@ std::vector<std::uint8_t> Utf16FromNarrow(const std::vector<std::uint8_t>& bytes
     return out;
 }
 
+// dword:XXXXXXXX, up to eight hex digits.
+bool ParseDwordValue(const std::string& data, REG_FILE_CHANGE& change, std::string& why) {
+    const std::string digits = Trim(data.substr(6));
+    if (digits.empty() || digits.size() > 8) {
+        why = "dword: takes up to eight hex digits";
+        return false;
+    }
+    std::uint32_t value = 0;
+    for (char c : digits) {
+        if (HexValue(c) < 0) {
+            why = "dword: takes up to eight hex digits";
+            return false;
+        }
+        value = value << 4 | static_cast<std::uint32_t>(HexValue(c));
+    }
+    change.type = REG_DWORD;
+    change.data = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+                   static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+    return true;
+}
+
+// hex:bytes or hex(N):bytes, N the value's type.
+bool ParseHexValue(const std::string& data, REG_FILE_CHANGE& change, std::string& why) {
+    std::size_t colon = data.find(':');
+    if (colon == std::string::npos) {
+        why = "hex values are written hex:, or hex(N):";
+        return false;
+    }
+    change.type = REG_BINARY;
+    const std::string kind = data.substr(3, colon - 3);
+    if (!kind.empty()) {
+        if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')') {
+            why = "hex values are written hex:, or hex(N):";
+            return false;
+        }
+        char* end = nullptr;
+        const std::string number = kind.substr(1, kind.size() - 2);
+        change.type = static_cast<std::uint32_t>(std::strtoul(number.c_str(), &end, 16));
+        if (number.empty() || *end != '\0') {
+            why = "hex(N): takes a hex type number";
+            return false;
+        }
+    }
+    std::vector<std::uint8_t> bytes;
+    if (!ParseHexBytes(data.substr(colon + 1), bytes)) {
+        why = "hex data must be two-digit hex bytes separated by commas";
+        return false;
+    }
+    const bool text = change.type == REG_EXPAND_SZ || change.type == REG_MULTI_SZ;
+    change.data = text ? NarrowFromUtf16(bytes) : bytes;
+    return true;
+}
+
 bool ParseValue(const std::string& data, REG_FILE_CHANGE& change, std::string& why) {
     if (data == "-") {
         change.kind = REG_FILE_CHANGE::Kind::deleteValue;
@@ -160,54 +213,10 @@ bool ParseValue(const std::string& data, REG_FILE_CHANGE& change, std::string& w
         return true;
     }
     if (data.rfind("dword:", 0) == 0) {
-        const std::string digits = Trim(data.substr(6));
-        if (digits.empty() || digits.size() > 8) {
-            why = "dword: takes up to eight hex digits";
-            return false;
-        }
-        std::uint32_t value = 0;
-        for (char c : digits) {
-            if (HexValue(c) < 0) {
-                why = "dword: takes up to eight hex digits";
-                return false;
-            }
-            value = value << 4 | static_cast<std::uint32_t>(HexValue(c));
-        }
-        change.type = REG_DWORD;
-        change.data = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                       static_cast<std::uint8_t>(value >> 16),
-                       static_cast<std::uint8_t>(value >> 24)};
-        return true;
+        return ParseDwordValue(data, change, why);
     }
     if (data.rfind("hex", 0) == 0) {
-        std::size_t colon = data.find(':');
-        if (colon == std::string::npos) {
-            why = "hex values are written hex:, or hex(N):";
-            return false;
-        }
-        change.type = REG_BINARY;
-        const std::string kind = data.substr(3, colon - 3);
-        if (!kind.empty()) {
-            if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')') {
-                why = "hex values are written hex:, or hex(N):";
-                return false;
-            }
-            char* end = nullptr;
-            const std::string number = kind.substr(1, kind.size() - 2);
-            change.type = static_cast<std::uint32_t>(std::strtoul(number.c_str(), &end, 16));
-            if (number.empty() || *end != '\0') {
-                why = "hex(N): takes a hex type number";
-                return false;
-            }
-        }
-        std::vector<std::uint8_t> bytes;
-        if (!ParseHexBytes(data.substr(colon + 1), bytes)) {
-            why = "hex data must be two-digit hex bytes separated by commas";
-            return false;
-        }
-        const bool text = change.type == REG_EXPAND_SZ || change.type == REG_MULTI_SZ;
-        change.data = text ? NarrowFromUtf16(bytes) : bytes;
-        return true;
+        return ParseHexValue(data, change, why);
     }
     why = "unknown value form (expected \"text\", dword:, hex:, hex(N): or -)";
     return false;
@@ -317,6 +326,52 @@ bool SplitKeyName(const std::string& name, HKEY& root, std::string& path) {
     return false;
 }
 
+namespace {
+
+// A [key] or [-key] line: the key it creates or deletes, which later values go under.
+bool ParseKeyLine(const std::string& line, HKEY& root, std::string& path, REG_FILE_CHANGE& change,
+                  std::string& why) {
+    if (line.back() != ']') {
+        why = "a key name must end with ']'";
+        return false;
+    }
+    const bool remove = line.size() > 2 && line[1] == '-';
+    const std::string name = line.substr(remove ? 2 : 1, line.size() - (remove ? 3 : 2));
+    if (!SplitKeyName(name, root, path)) {
+        why = "unknown root in [" + name + "] (HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER)";
+        return false;
+    }
+    if (remove && path.empty()) {
+        why = "a whole hive cannot be deleted";
+        return false;
+    }
+    change.kind = remove ? REG_FILE_CHANGE::Kind::deleteKey : REG_FILE_CHANGE::Kind::createKey;
+    change.root = root;
+    change.path = path;
+    return true;
+}
+
+// A "name"=value or @=value line; `change` holds its key already.
+bool ParseValueLine(const std::string& line, REG_FILE_CHANGE& change, std::string& why) {
+    std::size_t at = 0;
+    if (line[0] == '@') {
+        at = 1;
+    } else if (!ParseQuoted(line, at, change.name)) {
+        why = "expected \"name\"= or @=";
+        return false;
+    }
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) {
+        ++at;
+    }
+    if (at >= line.size() || line[at] != '=') {
+        why = "expected '=' after the value name";
+        return false;
+    }
+    return ParseValue(Trim(line.substr(at + 1)), change, why);
+}
+
+}  // namespace
+
 bool ParseRegFile(const std::vector<std::uint8_t>& bytes, std::vector<REG_FILE_CHANGE>& changes,
                   std::string& error) {
     changes.clear();
@@ -342,52 +397,23 @@ bool ParseRegFile(const std::vector<std::uint8_t>& bytes, std::vector<REG_FILE_C
             headerSeen = true;
             continue;
         }
+        REG_FILE_CHANGE change;
+        std::string why;
         if (line[0] == '[') {
-            if (line.back() != ']') {
-                return fail("a key name must end with ']'");
+            if (!ParseKeyLine(line, root, path, change, why)) {
+                return fail(why);
             }
-            const bool remove = line.size() > 2 && line[1] == '-';
-            const std::string name = line.substr(remove ? 2 : 1, line.size() - (remove ? 3 : 2));
-            if (!SplitKeyName(name, root, path)) {
-                return fail("unknown root in [" + name +
-                            "] (HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER)");
-            }
-            if (remove && path.empty()) {
-                return fail("a whole hive cannot be deleted");
-            }
-            REG_FILE_CHANGE change;
-            change.kind =
-                remove ? REG_FILE_CHANGE::Kind::deleteKey : REG_FILE_CHANGE::Kind::createKey;
+            inKey = change.kind == REG_FILE_CHANGE::Kind::createKey;
+        } else if (!inKey) {
+            return fail("a value outside a [key] section");
+        } else {
             change.root = root;
             change.path = path;
-            change.line = logical.number;
-            changes.push_back(change);
-            inKey = !remove;
-            continue;
+            if (!ParseValueLine(line, change, why)) {
+                return fail(why);
+            }
         }
-        if (!inKey) {
-            return fail("a value outside a [key] section");
-        }
-        REG_FILE_CHANGE change;
-        change.root = root;
-        change.path = path;
         change.line = logical.number;
-        std::size_t at = 0;
-        if (line[0] == '@') {
-            at = 1;
-        } else if (!ParseQuoted(line, at, change.name)) {
-            return fail("expected \"name\"= or @=");
-        }
-        while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) {
-            ++at;
-        }
-        if (at >= line.size() || line[at] != '=') {
-            return fail("expected '=' after the value name");
-        }
-        std::string why;
-        if (!ParseValue(Trim(line.substr(at + 1)), change, why)) {
-            return fail(why);
-        }
         changes.push_back(change);
     }
     if (!headerSeen) {

@@ -86,14 +86,15 @@ class IClassicEventLog {
   public:
     virtual ~IClassicEventLog() = default;
     // OpenEventLogA: 0 and a handle, or a Windows error code.
-    virtual std::int32_t Open(const std::string& source, EventLogHandle& handle) = 0;
+    [[nodiscard]] virtual std::int32_t Open(const std::string& source, EventLogHandle& handle) = 0;
     // OpenBackupEventLogA: the same for a log file named by its path.
-    virtual std::int32_t OpenBackup(const std::string& path, EventLogHandle& handle) = 0;
+    [[nodiscard]] virtual std::int32_t OpenBackup(const std::string& path,
+                                                  EventLogHandle& handle) = 0;
     // ReadEventLogA: as many whole records as fit. 122 with `needed` set when
     // the next record does not fit (nothing is consumed); 38 at the end.
-    virtual std::int32_t Read(EventLogHandle handle, std::uint32_t flags, std::uint32_t offset,
-                              std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
-                              std::uint32_t& needed) = 0;
+    [[nodiscard]] virtual std::int32_t Read(EventLogHandle handle, std::uint32_t flags,
+                                            std::uint32_t offset, std::span<std::uint8_t> buffer,
+                                            std::uint32_t& bytesRead, std::uint32_t& needed) = 0;
     virtual void Close(EventLogHandle handle) = 0;
     // The damage of an open log's file; false when the log has no file.
     virtual bool ReadDamage(EventLogHandle /*handle*/, LogReadDamage& damage) {
@@ -181,31 +182,33 @@ class IModernEventLog {
   public:
     virtual ~IModernEventLog() = default;
     // Every call returns 0 or a Windows error code.
-    virtual std::int32_t Query(const std::string& path, const std::string& query,
-                               std::uint32_t flags, EVT_HANDLE& resultSet) = 0;
+    [[nodiscard]] virtual std::int32_t Query(const std::string& path, const std::string& query,
+                                             std::uint32_t flags, EVT_HANDLE& resultSet) = 0;
     // Up to events.size() events, in record-number order; 259 at the end.
-    virtual std::int32_t Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE> events,
-                              std::uint32_t timeout, std::uint32_t& returned) = 0;
+    [[nodiscard]] virtual std::int32_t Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE> events,
+                                            std::uint32_t timeout, std::uint32_t& returned) = 0;
     virtual std::int32_t Close(EVT_HANDLE handle) = 0;
-    virtual std::int32_t CreateRenderContext(const std::vector<std::string>& valuePaths,
-                                             std::uint32_t flags, EVT_HANDLE& context) = 0;
+    [[nodiscard]] virtual std::int32_t CreateRenderContext(
+        const std::vector<std::string>& valuePaths, std::uint32_t flags, EVT_HANDLE& context) = 0;
     // Renders the context's values into `buffer`; 122 with `valuesNeeded` when
     // the buffer holds fewer values than the context asks for.
-    virtual std::int32_t Render(EVT_HANDLE context, EVT_HANDLE event, std::uint32_t flags,
-                                std::span<EVT_VARIANT> buffer, std::uint32_t& valuesNeeded) = 0;
+    [[nodiscard]] virtual std::int32_t Render(EVT_HANDLE context, EVT_HANDLE event,
+                                              std::uint32_t flags, std::span<EVT_VARIANT> buffer,
+                                              std::uint32_t& valuesNeeded) = 0;
     // The EventData values of an event in log order (the message inserts).
-    virtual std::int32_t EventData(EVT_HANDLE event, std::vector<EVT_DATA_ITEM>& items) = 0;
+    [[nodiscard]] virtual std::int32_t EventData(EVT_HANDLE event,
+                                                 std::vector<EVT_DATA_ITEM>& items) = 0;
     // EvtOpenPublisherMetadata: the provider's message files as registered under
     // HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\WINEVT\Publishers\{GUID}
     // (the key whose default value is the provider's name).
-    virtual std::int32_t OpenPublisherMetadata(const std::string& publisher,
-                                               EVT_HANDLE& metadata) = 0;
+    [[nodiscard]] virtual std::int32_t OpenPublisherMetadata(const std::string& publisher,
+                                                             EVT_HANDLE& metadata) = 0;
     // EvtFormatMessage with EvtFormatMessageEvent: the event's message, its
     // inserts the EventData values, parameter references expanded. 15027 when
     // the provider has no message for the event.
-    virtual std::int32_t FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event,
-                                       std::uint32_t messageId, std::uint32_t flags,
-                                       std::string& text) = 0;
+    [[nodiscard]] virtual std::int32_t FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event,
+                                                     std::uint32_t messageId, std::uint32_t flags,
+                                                     std::string& text) = 0;
     // The damage met so far by a query's reading of its file; false when
     // the query has no file.
     virtual bool ReadDamage(EVT_HANDLE /*resultSet*/, LogReadDamage& damage) {

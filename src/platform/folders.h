@@ -47,7 +47,8 @@ class IFolderSource {
     // none when it cannot be listed.
     virtual std::vector<FolderEntry> ListFolders(const std::string& path) const = 0;
     // The folder's descriptor with its SACL; 0 or the Windows error code.
-    virtual std::int32_t ReadDescriptor(const std::string& path, FolderDescriptor& out) const = 0;
+    [[nodiscard]] virtual std::int32_t ReadDescriptor(const std::string& path,
+                                                      FolderDescriptor& out) const = 0;
 };
 
 }  // namespace vzrm::platform

@@ -27,10 +27,11 @@ class IMessageFiles {
   public:
     virtual ~IMessageFiles() = default;
     // LoadLibraryExA as a data file: 0 and a module, or 126 (not found), 13 (not a message file).
-    virtual std::int32_t Load(const std::string& path, HMODULE& module) = 0;
+    [[nodiscard]] virtual std::int32_t Load(const std::string& path, HMODULE& module) = 0;
     virtual void Free(HMODULE module) = 0;
     // The raw message text (narrow); 317 when the module has no such message.
-    virtual std::int32_t FindMessage(HMODULE module, std::uint32_t id, std::string& text) = 0;
+    [[nodiscard]] virtual std::int32_t FindMessage(HMODULE module, std::uint32_t id,
+                                                   std::string& text) = 0;
 };
 
 }  // namespace vzrm::platform

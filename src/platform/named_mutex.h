@@ -17,7 +17,7 @@ class INamedMutex {
     virtual ~INamedMutex() = default;
     // Waits up to `timeoutMs` for the mutex: 0 when owned, 1460 on time-out,
     // another code when the wait failed.
-    virtual std::int32_t Wait(std::uint32_t timeoutMs) = 0;
+    [[nodiscard]] virtual std::int32_t Wait(std::uint32_t timeoutMs) = 0;
     virtual void Release() = 0;
 };
 

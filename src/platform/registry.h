@@ -88,31 +88,37 @@ class IRegistry {
     virtual ~IRegistry() = default;
 
     // RegCreateKeyExA: opens the key, creating it and its missing parents.
-    virtual std::int32_t CreateKey(HKEY parent, const std::string& subkey, std::uint32_t access,
-                                   HKEY& key, bool* created = nullptr) = 0;
+    [[nodiscard]] virtual std::int32_t CreateKey(HKEY parent, const std::string& subkey,
+                                                 std::uint32_t access, HKEY& key,
+                                                 bool* created = nullptr) = 0;
     // RegOpenKeyExA: 2 when the key does not exist.
-    virtual std::int32_t OpenKey(HKEY parent, const std::string& subkey, std::uint32_t access,
-                                 HKEY& key) = 0;
+    [[nodiscard]] virtual std::int32_t OpenKey(HKEY parent, const std::string& subkey,
+                                               std::uint32_t access, HKEY& key) = 0;
     virtual std::int32_t CloseKey(HKEY key) = 0;
     // RegQueryValueExA: with `data` null only type and size; with a buffer too
     // small 234 and the needed size. Texts are stored with their zero.
-    virtual std::int32_t QueryValue(HKEY key, const std::string& name, std::uint32_t* type,
-                                    std::uint8_t* data, std::uint32_t& size) = 0;
-    virtual std::int32_t SetValue(HKEY key, const std::string& name, std::uint32_t type,
-                                  const std::uint8_t* data, std::uint32_t size) = 0;
-    virtual std::int32_t DeleteValue(HKEY key, const std::string& name) = 0;
+    [[nodiscard]] virtual std::int32_t QueryValue(HKEY key, const std::string& name,
+                                                  std::uint32_t* type, std::uint8_t* data,
+                                                  std::uint32_t& size) = 0;
+    [[nodiscard]] virtual std::int32_t SetValue(HKEY key, const std::string& name,
+                                                std::uint32_t type, const std::uint8_t* data,
+                                                std::uint32_t size) = 0;
+    [[nodiscard]] virtual std::int32_t DeleteValue(HKEY key, const std::string& name) = 0;
     // RegEnumKeyExA / RegEnumValueA: 259 past the last one. Subkeys come in
     // name order (ignoring case), values in the order they were first set.
-    virtual std::int32_t EnumKey(HKEY key, std::uint32_t index, std::string& name) = 0;
-    virtual std::int32_t EnumValue(HKEY key, std::uint32_t index, std::string& name,
-                                   std::uint32_t& type, std::vector<std::uint8_t>& data) = 0;
+    [[nodiscard]] virtual std::int32_t EnumKey(HKEY key, std::uint32_t index,
+                                               std::string& name) = 0;
+    [[nodiscard]] virtual std::int32_t EnumValue(HKEY key, std::uint32_t index, std::string& name,
+                                                 std::uint32_t& type,
+                                                 std::vector<std::uint8_t>& data) = 0;
     // RegDeleteKeyA: a key with subkeys cannot be deleted (5).
-    virtual std::int32_t DeleteKey(HKEY parent, const std::string& subkey) = 0;
+    [[nodiscard]] virtual std::int32_t DeleteKey(HKEY parent, const std::string& subkey) = 0;
     // RegDeleteTreeA: the key and everything below it, at once.
-    virtual std::int32_t DeleteTree(HKEY parent, const std::string& subkey) = 0;
+    [[nodiscard]] virtual std::int32_t DeleteTree(HKEY parent, const std::string& subkey) = 0;
     // Runs `change` as one transaction on the hive of `key`: when it returns
     // non-zero (or the process dies) nothing of it is stored.
-    virtual std::int32_t Transaction(HKEY key, const std::function<std::int32_t()>& change) = 0;
+    [[nodiscard]] virtual std::int32_t Transaction(HKEY key,
+                                                   const std::function<std::int32_t()>& change) = 0;
 };
 
 }  // namespace vzrm::platform

@@ -67,8 +67,38 @@ void CZrmAuditProc::Run() {
     Post(WM_AUDIT_DONE, failed ? -1 : interrupted ? 0 : 1, 0);
 }
 
+const char* CZrmAuditProc::AppendColumnHead() {
+    if (!target_.AppendToReport("\r\n")) {
+        return "YWFVIDGNXEANNJW";
+    }
+    if (!target_.AppendToReport(ReportHeaderLine(listSeparator_))) {
+        return "ITWTDGJBMCZPKYX";
+    }
+    if (!target_.AppendToReport("\r\n")) {
+        return "VTOWSAXSCGFJTXD";
+    }
+    return nullptr;
+}
+
+CZrmAuditProc::Outcome CZrmAuditProc::AppendRows(const std::vector<AUDIT_RECORD>& records) {
+    for (const AUDIT_RECORD& record : records) {
+        if (IsStopRequested()) {
+            return Outcome::interrupted;
+        }
+        if (!target_.AppendToReport(ReportRowLine(record, listSeparator_))) {
+            g_errorInfo.AddErrPoint("WPDJPWYYPTFMHUM");
+            return Outcome::failed;
+        }
+        ++rowCount_;
+    }
+    if (!target_.AppendToReport("\r\n")) {
+        g_errorInfo.AddErrPoint("FNCHLYTEMRDOERM");
+        return Outcome::failed;
+    }
+    return Outcome::complete;
+}
+
 int CZrmAuditProc::WriteAuditReport() {
-    enum class Outcome { complete, interrupted, failed };
     CSecurityLogReader reader(&stopEvent_);
     progressPosted_ = false;
     reader.SetProgress([this](const ReadProgress& progress) { PostProgress(progress); });
@@ -83,12 +113,8 @@ int CZrmAuditProc::WriteAuditReport() {
         target_.AppendToReport(FormatResource(58401, LocalDateTimeText(target_.RunStart())));
     if (!started) {
         fail("PZPXMBCHAPCLQMW");
-    } else if (!target_.AppendToReport("\r\n")) {
-        fail("YWFVIDGNXEANNJW");
-    } else if (!target_.AppendToReport(ReportHeaderLine(listSeparator_))) {
-        fail("ITWTDGJBMCZPKYX");
-    } else if (!target_.AppendToReport("\r\n")) {
-        fail("VTOWSAXSCGFJTXD");
+    } else if (const char* point = AppendColumnHead()) {
+        fail(point);
     } else if (!reader.OpenReader()) {
         fail("FQNUNDAYZEDLQUE");
     } else {
@@ -104,20 +130,7 @@ int CZrmAuditProc::WriteAuditReport() {
         outcome = Outcome::interrupted;
     }
     if (outcome == Outcome::complete) {
-        for (const AUDIT_RECORD& record : reader.TakeRecords()) {
-            if (IsStopRequested()) {
-                outcome = Outcome::interrupted;
-                break;
-            }
-            if (!target_.AppendToReport(ReportRowLine(record, listSeparator_))) {
-                fail("WPDJPWYYPTFMHUM");
-                break;
-            }
-            ++rowCount_;
-        }
-        if (outcome == Outcome::complete && !target_.AppendToReport("\r\n")) {
-            fail("FNCHLYTEMRDOERM");
-        }
+        outcome = AppendRows(reader.TakeRecords());
     }
 
     const CLocalDateTime stopTime = CurrentLocalDateTime();

@@ -8,7 +8,9 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "audit/audit_record.h"
 #include "base/local_date_time.h"
 #include "platform/event_log.h"
 #include "report/run_messages.h"
@@ -58,6 +60,12 @@ class CZrmAuditProc {
               std::int64_t extra = 0);
     // WM_AUDIT_PROGRESS, at most ten times a second.
     void PostProgress(const ReadProgress& progress);
+    enum class Outcome { complete, interrupted, failed };
+    // The report's lines after its first: an empty line, the column names
+    // and an empty line; the error point of the append that failed, or null.
+    const char* AppendColumnHead();
+    // The records' rows and the empty line after them.
+    Outcome AppendRows(const std::vector<AUDIT_RECORD>& records);
 
     std::uint32_t rowCount_ = 0;
     std::string listSeparator_;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/error_info.h"
+#include "base/message_box.h"
 #include "base/error_texts.h"
 #include "base/format_text.h"
 #include "base/local_date_time.h"
@@ -68,7 +69,7 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     if (!CheckReportsFolder(options)) {
         return true;
     }
-    if (host_.AskYesNo(LoadResourceText(58414), 0x24) != IDYES) {
+    if (host_.AskYesNo(LoadResourceText(58414), MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return false;
     }
     scanning_ = true;
@@ -118,12 +119,12 @@ bool CFolderScan::CloseList(CReportFile& file, const std::string& errorText) {
 
 void CFolderScan::ShowOutcome() {
     if (auditedCount_ > 0) {
-        host_.ShowInformation(FormatResource(58416, listPath_), 0x40);
+        host_.ShowInformation(FormatResource(58416, listPath_), MB_ICONINFORMATION);
         return;
     }
     std::error_code ignored;
     std::filesystem::remove(listPath_, ignored);
-    host_.ShowInformation(LoadResourceText(58417), 0x40);
+    host_.ShowInformation(LoadResourceText(58417), MB_ICONINFORMATION);
 }
 
 bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& roots,

@@ -25,16 +25,17 @@ class CReportFile {
     // A symbolic link at the name, or anything but a plain file with one name,
     // is refused (5) and never written through: the reports folder may be one
     // that other accounts can write to.
-    Failure Open(const std::string& path, Mode mode);
+    [[nodiscard]] Failure Open(const std::string& path, Mode mode);
     // Creates a new file at the first of pathOf(1), pathOf(2), ... that is
     // free; `path` is the one created.
-    Failure CreateFirstFree(const std::function<std::string(int)>& pathOf, std::string& path);
+    [[nodiscard]] Failure CreateFirstFree(const std::function<std::string(int)>& pathOf,
+                                          std::string& path);
     // Why the last open refused the file, or empty.
     const std::string& Refusal() const { return refusal_; }
     // Writes the text at the end of the file.
-    Failure Append(const std::string& text);
+    [[nodiscard]] Failure Append(const std::string& text);
     // Flushes to the disk and closes; the file is closed even on failure.
-    Failure Close();
+    [[nodiscard]] Failure Close();
     bool IsOpen() const { return file_.IsOpen(); }
 
   private:

@@ -228,7 +228,8 @@ bool CReportRun::OpenReportFiles() {
     if (auto failure = summaryFile_.Open(summaryPath_, CReportFile::Mode::keep)) {
         g_errorInfo.SetFileError("DLVDNPFAHPHUIMR", &*failure, summaryFile_.Refusal(),
                                  StrgLine(summaryPath_));
-        reportFile_.Close();
+        // The summary's failure is the one the user sees; closing is cleanup.
+        static_cast<void>(reportFile_.Close());
         return false;
     }
     filesOpen_ = true;
@@ -354,94 +355,115 @@ void CReportRun::OnAuditDone(int result) {
         worker_.join();  // it has posted its last message and is ending
     }
     const bool wasOpen = filesOpen_;
-    bool ok = filesOpen_;
     const bool hasRows = rowCount_ != 0;
     const bool unattended = host_.IsUnattended();
     ReportLogTrouble(result);
 
     if (result < 0) {
-        rowCount_ = 0;
-        if (wasOpen) {
-            ok = WriteSummary(-1, hasRows);
-            ok = CloseReportFiles() && ok;
-        } else if (unattended) {
-            host_.ReportErrorRecord();
-        }
-        DeleteReportFile();
-        if (!(unattended && closeAfterRun_ && ok)) {
-            closeAfterRun_ = false;
-            host_.ShowView();
-            host_.ShowErrorInfo();
-        }
-        if (closeAfterRun_) {
-            host_.CloseFrame();
-        }
+        OnRunFailed(wasOpen, hasRows, unattended);
     } else if (result > 0) {
-        std::string message =
-            hasRows ? LoadResourceText(58406) + "\r\n\r\n" + FormatResource(58409, reportPath_)
-                    : LoadResourceText(58411);
-        message += "\r\n\r\n" + FormatResource(58410, summaryPath_);
-        if (wasOpen) {
-            ok = WriteSummary(1, hasRows);
-            ok = CloseReportFiles() && ok;
-        } else if (unattended) {
-            host_.ReportEvent(3, message);
-        }
-        if (!hasRows) {
-            DeleteReportFile();
-        }
-        if (ok || !wasOpen) {
-            StoreDates();
-            periodStart_ = runStart_;
-            host_.ShowLastDate(LocalDateTimeText(periodStart_));
-        } else {
-            // The summary has no block of this run (or the report was not
-            // closed whole): the run failed, and the next one covers its
-            // period again rather than leave it unreported.
-            lastOutcome_ = -1;
-            if (host_.IsUnattended()) {
-                host_.ReportErrorRecord();
-            }
-        }
-        if (!host_.IsUnattended() && !ok) {
-            closeAfterRun_ = false;
-            host_.ShowView();
-            host_.ShowErrorInfo();
-        }
-        if (closeAfterRun_) {
-            host_.CloseFrame();
-        } else if (ok) {
-            host_.ResetTitle();
-            host_.EnableRunControls(true);
-            host_.ShowInformation(message, 0x40);
-        }
+        OnRunCompleted(wasOpen, hasRows, unattended);
     } else {
-        rowCount_ = 0;
-        if (wasOpen) {
-            ok = WriteSummary(0, hasRows);
-            ok = CloseReportFiles() && ok;
-        }
-        DeleteReportFile();
-        if (!host_.IsUnattended()) {
-            if (!ok) {
-                host_.ClearClosePending();
-                host_.ShowView();
-                host_.ShowErrorInfo();
-            }
-            if (!host_.IsUnattended()) {
-                closeAfterRun_ = false;
-            }
-        }
-        if (host_.ClosePending()) {
-            host_.ClearClosePending();
-            host_.CloseFrame();
-        }
+        OnRunInterrupted(wasOpen, hasRows);
     }
     g_bStopRequested = false;
     g_bQuestionShown = false;
     g_bInterruptible = false;
     host_.ResetTitle();
     host_.EnableRunControls(true);
+}
+
+bool CReportRun::FinishReportFiles(int outcome, bool hasRows) {
+    const bool written = WriteSummary(outcome, hasRows);
+    return CloseReportFiles() && written;
+}
+
+void CReportRun::OnRunFailed(bool wasOpen, bool hasRows, bool unattended) {
+    rowCount_ = 0;
+    bool ok = false;
+    if (wasOpen) {
+        ok = FinishReportFiles(-1, hasRows);
+    } else if (unattended) {
+        host_.ReportErrorRecord();
+    }
+    DeleteReportFile();
+    if (!(unattended && closeAfterRun_ && ok)) {
+        closeAfterRun_ = false;
+        host_.ShowView();
+        host_.ShowErrorInfo();
+    }
+    if (closeAfterRun_) {
+        host_.CloseFrame();
+    }
+}
+
+std::string CReportRun::CompletionMessage(bool hasRows) const {
+    std::string message =
+        hasRows ? LoadResourceText(58406) + "\r\n\r\n" + FormatResource(58409, reportPath_)
+                : LoadResourceText(58411);
+    message += "\r\n\r\n" + FormatResource(58410, summaryPath_);
+    return message;
+}
+
+void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
+    const std::string message = CompletionMessage(hasRows);
+    bool ok = false;
+    if (wasOpen) {
+        ok = FinishReportFiles(1, hasRows);
+    } else if (unattended) {
+        host_.ReportEvent(3, message);
+    }
+    if (!hasRows) {
+        DeleteReportFile();
+    }
+    if (ok || !wasOpen) {
+        StoreDates();
+        periodStart_ = runStart_;
+        host_.ShowLastDate(LocalDateTimeText(periodStart_));
+    } else {
+        // The summary has no block of this run (or the report was not
+        // closed whole): the run failed, and the next one covers its
+        // period again rather than leave it unreported.
+        lastOutcome_ = -1;
+        if (host_.IsUnattended()) {
+            host_.ReportErrorRecord();
+        }
+    }
+    if (!host_.IsUnattended() && !ok) {
+        closeAfterRun_ = false;
+        host_.ShowView();
+        host_.ShowErrorInfo();
+    }
+    if (closeAfterRun_) {
+        host_.CloseFrame();
+    } else if (ok) {
+        host_.ResetTitle();
+        host_.EnableRunControls(true);
+        host_.ShowInformation(message, 0x40);
+    }
+}
+
+void CReportRun::OnRunInterrupted(bool wasOpen, bool hasRows) {
+    rowCount_ = 0;
+    bool ok = false;
+    if (wasOpen) {
+        ok = FinishReportFiles(0, hasRows);
+    }
+    DeleteReportFile();
+    if (!host_.IsUnattended()) {
+        if (!ok) {
+            host_.ClearClosePending();
+            host_.ShowView();
+            host_.ShowErrorInfo();
+        }
+        if (!host_.IsUnattended()) {
+            closeAfterRun_ = false;
+        }
+    }
+    if (host_.ClosePending()) {
+        host_.ClearClosePending();
+        host_.CloseFrame();
+    }
 }
 
 }  // namespace vzrm

@@ -57,6 +57,14 @@ class CReportRun : public IAuditReportTarget {
     CLocalDateTime StopTime() const;
     void StoreDates();
     void DeleteReportFile();
+    // The summary's block of the run, then both files closed; false when
+    // either failed.
+    bool FinishReportFiles(int outcome, bool hasRows);
+    // The end of a run that failed, completed or was interrupted.
+    void OnRunFailed(bool wasOpen, bool hasRows, bool unattended);
+    void OnRunCompleted(bool wasOpen, bool hasRows, bool unattended);
+    void OnRunInterrupted(bool wasOpen, bool hasRows);
+    std::string CompletionMessage(bool hasRows) const;
     // The Application log hears of a damaged log file, and of a log file
     // that changed under the read, whatever else the run's end shows.
     void ReportLogTrouble(int result);

@@ -5,12 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "base/message_box.h"
 #include "report/run_messages.h"
 
 namespace vzrm {
-
-inline constexpr int IDYES = 6;
-inline constexpr int IDNO = 7;
 
 class IRunHost {
   public:

@@ -13,6 +13,7 @@
 #include <QtMath>
 
 #include "base/error_info.h"
+#include "base/message_box.h"
 #include "ui/dialog_text.h"
 #include "ui/extended_edit.h"
 
@@ -65,12 +66,12 @@ CMessErrBox::CMessErrBox(QWidget* owner, const QString& caption, const QString& 
       style_(style) {}
 
 QStyle::StandardPixmap CMessErrBox::IconForStyle(std::uint32_t style) {
-    switch (style & 0xF0) {
-        case 0x20:
+    switch (style & MB_ICONMASK) {
+        case MB_ICONQUESTION:
             return QStyle::SP_MessageBoxQuestion;
-        case 0x30:
+        case MB_ICONWARNING:
             return QStyle::SP_MessageBoxWarning;
-        case 0x40:
+        case MB_ICONINFORMATION:
             return QStyle::SP_MessageBoxInformation;
         default:
             return QStyle::SP_MessageBoxCritical;

@@ -37,12 +37,14 @@ class MessageRender : public ::testing::Test {
                       "SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Security\\Security",
                       KEY_ALL_ACCESS, key),
                   0);
-        Registry().SetValue(key, "EventMessageFile", REG_EXPAND_SZ,
-                            reinterpret_cast<const std::uint8_t*>(events.c_str()),
-                            static_cast<std::uint32_t>(events.size() + 1));
-        Registry().SetValue(key, "ParameterMessageFile", REG_EXPAND_SZ,
-                            reinterpret_cast<const std::uint8_t*>(parameters.c_str()),
-                            static_cast<std::uint32_t>(parameters.size() + 1));
+        EXPECT_EQ(Registry().SetValue(key, "EventMessageFile", REG_EXPAND_SZ,
+                                      reinterpret_cast<const std::uint8_t*>(events.c_str()),
+                                      static_cast<std::uint32_t>(events.size() + 1)),
+                  0);
+        EXPECT_EQ(Registry().SetValue(key, "ParameterMessageFile", REG_EXPAND_SZ,
+                                      reinterpret_cast<const std::uint8_t*>(parameters.c_str()),
+                                      static_cast<std::uint32_t>(parameters.size() + 1)),
+                  0);
         Registry().CloseKey(key);
     }
 
@@ -98,8 +100,12 @@ TEST_F(MessageRender, AccountNamesOfSids) {
     ASSERT_EQ(Registry().CreateKey(HKEY_LOCAL_MACHINE, "SECURITY\\Accounts\\S-1-5-21-1-2-3-1001",
                                    KEY_ALL_ACCESS, key),
               0);
-    Registry().SetValue(key, "Name", REG_SZ, reinterpret_cast<const std::uint8_t*>("jane"), 5);
-    Registry().SetValue(key, "Domain", REG_SZ, reinterpret_cast<const std::uint8_t*>("RECSITE"), 8);
+    EXPECT_EQ(
+        Registry().SetValue(key, "Name", REG_SZ, reinterpret_cast<const std::uint8_t*>("jane"), 5),
+        0);
+    EXPECT_EQ(Registry().SetValue(key, "Domain", REG_SZ,
+                                  reinterpret_cast<const std::uint8_t*>("RECSITE"), 8),
+              0);
     Registry().CloseKey(key);
     EXPECT_EQ(GetAccountNameOfSid(sid, "RECPC"), "RECSITE\\jane");
     EXPECT_EQ(GetAccountNameOfSid(sid, "RECSITE"), "jane");  // an account of the computer itself

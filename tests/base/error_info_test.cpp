@@ -19,7 +19,7 @@ class ErrorInfo : public ::testing::Test {
     test::FakeClock clock;
     test::FakeTimeZone zone{60};
     test::FakeLocale locale;
-    test::ScopedServices services{{&clock, &zone, &locale}};
+    test::ScopedServices services{{.clock = &clock, .timeZone = &zone, .locale = &locale}};
     CErrorInfo info;
 };
 

@@ -173,7 +173,7 @@ TEST(LocalDateTime, FileTimeBefore1900GivesZero) {
 TEST(LocalDateTime, FileTimeFailsWhenTheLocalConversionFails) {
     test::FakeTimeZone zone;
     zone.failQueries = true;
-    test::ScopedServices services({nullptr, &zone, nullptr});
+    test::ScopedServices services({.timeZone = &zone});
     std::int64_t instant = 0;
     EXPECT_FALSE(FileTimeToInstant(133'000'000'000'000'000ull, instant));
     EXPECT_EQ(InstantToReportText(0, "%Y"), "");
@@ -185,7 +185,7 @@ class LocalTexts : public ::testing::Test {
     test::FakeLocale locale;
     test::FakeClock clock;
     test::FakeTimeZone zone{60};
-    test::ScopedServices services{{&clock, &zone, &locale}};
+    test::ScopedServices services{{.clock = &clock, .timeZone = &zone, .locale = &locale}};
 };
 
 TEST_F(LocalTexts, UsesTheUsersDateAndTimeForms) {

@@ -19,7 +19,7 @@ TEST(DescribeTimeZone, OnlyTheHourPartCarriesTheSign) {
 TEST(DescribeTimeZone, FailedQueryGivesTheSentinel) {
     test::FakeTimeZone zone;
     zone.failQueries = true;
-    test::ScopedServices services({nullptr, &zone, nullptr});
+    test::ScopedServices services({.timeZone = &zone});
     EXPECT_EQ(TimeZoneBiasMinutes(), kTimeZoneQueryFailed);
     EXPECT_EQ(DescribeTimeZone(), "(GMT-166:39)");
 }
@@ -43,7 +43,7 @@ class FileTimeTexts : public ::testing::Test {
   protected:
     test::FakeTimeZone zone{60};
     test::FakeLocale locale;
-    test::ScopedServices services{{nullptr, &zone, &locale}};
+    test::ScopedServices services{{.timeZone = &zone, .locale = &locale}};
     // 2026-03-14 09:05:33 UTC
     const std::uint64_t fileTime =
         static_cast<std::uint64_t>(platform::FileTimeFromInstant(1773479133));

@@ -23,6 +23,14 @@ namespace {
 using namespace platform::posix;
 using namespace vzrm::formats;
 
+// The values of an event the reader takes.
+void TakeValues(const EvtxEvent& event) {
+    event.document.Value("Event/System/EventID");
+    event.document.Value("Event/System/TimeCreated/@SystemTime");
+    event.document.Value("Event/System/Security/@UserID");
+    event.document.EventData();
+}
+
 // Every event and every EventData value of the bytes, as the reader would take them.
 std::size_t ReadAllEvtx(const std::vector<std::uint8_t>& bytes) {
     auto file = std::make_shared<EvtxFile>();
@@ -33,10 +41,7 @@ std::size_t ReadAllEvtx(const std::vector<std::uint8_t>& bytes) {
     std::size_t events = 0;
     while (auto event = reader.Next()) {
         ++events;
-        event->document.Value("Event/System/EventID");
-        event->document.Value("Event/System/TimeCreated/@SystemTime");
-        event->document.Value("Event/System/Security/@UserID");
-        event->document.EventData();
+        TakeValues(*event);
     }
     return events;
 }
@@ -54,6 +59,48 @@ std::size_t ReadAllEvt(const std::vector<std::uint8_t>& bytes) {
 
 std::size_t ReadAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     return path.ends_with(".evtx") ? ReadAllEvtx(bytes) : ReadAllEvt(bytes);
+}
+
+// What a read of damaged bytes came to: the records read, and the damage
+// the reader and the file counted on the way.
+struct DamagedRead {
+    bool refused = false;  // not taken as a log at all
+    std::size_t records = 0;
+    std::size_t damage = 0;
+};
+
+DamagedRead ReadEvtxCountingDamage(const std::vector<std::uint8_t>& bytes) {
+    auto file = std::make_shared<EvtxFile>();
+    if (file->Attach(bytes) != 0) {
+        return {.refused = true};
+    }
+    DamagedRead read;
+    EvtxReader reader(file);
+    while (auto event = reader.Next()) {
+        ++read.records;
+        TakeValues(*event);
+    }
+    const EvtxDamage damage = file->Damage();
+    read.damage = damage.chunksBadHeader + damage.chunksBadData + damage.recordsDamaged +
+                  file->DamagedBlocks() + (file->TruncatedTail() ? 1 : 0) + reader.DamagedPlaces() +
+                  reader.SkippedRecords() + reader.RepairedRecords();
+    return read;
+}
+
+DamagedRead ReadEvtCountingDamage(const std::vector<std::uint8_t>& bytes) {
+    EvtFile file;
+    if (file.Attach(bytes) != 0) {
+        return {.refused = true};
+    }
+    for (const EvtRecordPlace& place : file.Records()) {
+        NarrowEventLogRecord(file.RecordBytes(place));
+    }
+    return {.records = file.Records().size(),
+            .damage = file.DamagedPlaces() + (file.TruncatedTail() ? 1 : 0)};
+}
+
+DamagedRead ReadCountingDamage(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    return path.ends_with(".evtx") ? ReadEvtxCountingDamage(bytes) : ReadEvtCountingDamage(bytes);
 }
 
 std::vector<std::string> SmallSamples() {
@@ -97,13 +144,24 @@ TEST(MalformedLogs, FlippedBytesAreSkippedOrCounted) {
             continue;
         }
         SCOPED_TRACE(path);
+        const DamagedRead clean = ReadCountingDamage(path, full);
+        ASSERT_FALSE(clean.refused);
+        std::size_t counted = 0;
         for (int round = 0; round < 40; ++round) {
             std::vector<std::uint8_t> bytes = full;
             for (int flip = 0; flip < 16; ++flip) {
                 bytes[random() % bytes.size()] ^= static_cast<std::uint8_t>(1u << (random() % 8));
             }
-            ReadAll(path, bytes);
+            const DamagedRead read = ReadCountingDamage(path, bytes);
+            // Refused whole, or damage counted, or nothing the reader looks
+            // at was hit: then no record is lost or gained.
+            const bool damaged = read.refused || read.damage > clean.damage;
+            EXPECT_TRUE(damaged || read.records == clean.records)
+                << "round " << round << ": " << read.records << " records of " << clean.records
+                << " with no damage counted";
+            counted += damaged ? 1 : 0;
         }
+        EXPECT_GT(counted, 0u) << "no round of flips was noticed";
     }
 }
 

@@ -41,7 +41,7 @@ std::pair<std::uint32_t, std::vector<std::uint8_t>> Value(HKEY root, const std::
     std::vector<std::uint8_t> data;
     if (Registry().QueryValue(key, name, &type, nullptr, size) == 0) {
         data.resize(size);
-        Registry().QueryValue(key, name, nullptr, data.data(), size);
+        EXPECT_EQ(Registry().QueryValue(key, name, nullptr, data.data(), size), 0);
     } else {
         type = REG_NONE;
     }

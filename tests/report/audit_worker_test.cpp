@@ -5,15 +5,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "audit/run_flags.h"
 #include "base/error_info.h"
 #include "support/log_files.h"
 #include "support/project_messages.h"
+#include "support/site_scenario.h"
 
 namespace vzrm {
 namespace {
@@ -37,6 +41,8 @@ class MemoryReport : public IAuditReportTarget {
         return CLocalDateTime::FromFields(2026, 3, 14, 9, 5, 31);
     }
     void SetStopTime(const CLocalDateTime& time) override { stopTime = time; }
+    // Told once the log is read, before any row is written.
+    void SetLogDamage(const platform::LogReadDamage& /*damage*/) override { logRead = true; }
 
     std::string Text() {
         std::lock_guard lock(mutex);
@@ -49,16 +55,22 @@ class MemoryReport : public IAuditReportTarget {
     int failAt = -1;
     std::function<void()> onRow;
     CLocalDateTime stopTime;
+    std::atomic<bool> logRead{false};
 };
 
-const char kScenario[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
-{"id":4656,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":"0x120089"}
-{"id":4663,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":2}
-{"id":4658,"time":"2026-03-14T08:05:35Z","handle":"0x1a4"}
-{"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","object":"D:\\Records\\old.zrm","mask":"0x10000"}
-{"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
-{"id":4658,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
-)";
+// Whether `condition` came true within `limit`.
+bool Within(std::chrono::milliseconds limit, const std::function<bool()>& condition) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+using test::kScenario;
 
 const char kHead[] =
     "Start of processing: 14.03.2026 09:05:31\r\n\r\n"
@@ -120,7 +132,8 @@ class AuditWorker : public ::testing::Test {
     test::ProjectMessages messages{store};
     test::FakeClock clock;  // 2026-03-14 09:05:33
     test::FakeLocale locale;
-    test::ScopedServices services{{&clock, nullptr, &locale, &store.Registry()}};
+    test::ScopedServices services{
+        {.clock = &clock, .locale = &locale, .registry = &store.Registry()}};
     MemoryReport report;
     std::vector<RunMessage> progress;  // the WM_AUDIT_PROGRESS messages, apart
 };
@@ -229,8 +242,11 @@ TEST_F(AuditWorker, AnOpenQuestionHoldsTheRowsBack) {
     CRunMessageQueue queue;
     std::thread worker;
     ASSERT_TRUE(StartAuditWorker(std::make_unique<CZrmAuditProc>(report, queue), worker));
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    EXPECT_EQ(report.Text().find("2026.03.14;"), std::string::npos) << "a row while asking";
+    // Once the log is read the rows would come next: none may while the question is open.
+    ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return report.logRead.load(); }));
+    EXPECT_FALSE(Within(std::chrono::milliseconds(400), [&] {
+        return report.Text().find("2026.03.14;") != std::string::npos;
+    })) << "a row while asking";
     // The read of the log may go on and tell its progress; nothing else comes.
     std::optional<RunMessage> early = queue.TryTake();
     while (early && early->message == WM_AUDIT_PROGRESS) {
@@ -251,7 +267,7 @@ TEST_F(AuditWorker, AnOpenQuestionHoldsTheRowsBack) {
 TEST(AuditWorkerSeparator, TheLocaleGivesTheSeparatorAndEmptyMeansSemicolon) {
     test::FakeLocale locale;
     locale.listSeparator = "";
-    test::ScopedServices services{{nullptr, nullptr, &locale}};
+    test::ScopedServices services{{.locale = &locale}};
     MemoryReport report;
     CRunMessageQueue queue;
     EXPECT_EQ(CZrmAuditProc(report, queue).ListSeparator(), ";");

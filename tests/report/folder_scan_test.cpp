@@ -89,7 +89,8 @@ class FolderScan : public ::testing::Test {
     test::ScopedRegistry store;
     test::FakeClock clock;
     test::FakeLocale locale;
-    test::ScopedServices services{{&clock, nullptr, &locale, &store.Registry()}};
+    test::ScopedServices services{
+        {.clock = &clock, .locale = &locale, .registry = &store.Registry()}};
     std::string reports = store.Dir().File("reports");
     std::string listPath = reports + "/_ZRMAudit_folders.txt";
     std::string tree = store.Dir().File("tree");

@@ -21,6 +21,7 @@
 #include "settings/options_profiles.h"
 #include "support/log_files.h"
 #include "support/project_messages.h"
+#include "support/site_scenario.h"
 
 namespace vzrm {
 namespace {
@@ -87,14 +88,7 @@ class GatedRun : public CReportRun {
     bool atRow = false, open = false;
 };
 
-const char kScenario[] = R"({"id":4624,"time":"2026-03-14T08:05:30Z"}
-{"id":4656,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":"0x120089"}
-{"id":4663,"time":"2026-03-14T08:05:33Z","handle":"0x1a4","object":"D:\\Records\\case12.zrm","mask":2}
-{"id":4658,"time":"2026-03-14T08:05:35Z","handle":"0x1a4"}
-{"id":4656,"time":"2026-03-14T08:05:37Z","handle":"0x1b4","object":"D:\\Records\\old.zrm","mask":"0x10000"}
-{"id":4660,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
-{"id":4658,"time":"2026-03-14T08:05:37Z","handle":"0x1b4"}
-)";
+using test::kScenario;
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -158,7 +152,8 @@ class ReportRun : public ::testing::Test {
     test::ScopedEnv log{"VZRM_SECURITY_LOG", store.Dir().File("Security.evtx").c_str()};
     test::FakeClock clock;  // 2026-03-14 09:05:33 UTC; tests run in UTC
     test::FakeLocale locale;
-    test::ScopedServices services{{&clock, nullptr, &locale, &store.Registry()}};
+    test::ScopedServices services{
+        {.clock = &clock, .locale = &locale, .registry = &store.Registry()}};
     std::string reports = store.Dir().File("reports");
     CMainOpt options;
     TestHost host;
@@ -365,7 +360,7 @@ TEST_F(ReportRun, AUserWhoMayNotChangeTheOptionsStillRuns) {
         std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     platform::posix::SqliteRegistry readOnly(
         {store.Dir().File("HKLM.db"), store.Dir().File("HKCU.db")});
-    test::ScopedServices only{{&clock, nullptr, &locale, &readOnly}};
+    test::ScopedServices only{{.clock = &clock, .locale = &locale, .registry = &readOnly}};
     CMainOpt userOptions;
     ASSERT_TRUE(userOptions.ReadRegOpt(kApp, platform::HKEY_CURRENT_USER));
     CReportRun run(userOptions, host);

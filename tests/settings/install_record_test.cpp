@@ -176,7 +176,7 @@ TEST_F(InstallRecord, OptionsAreNotLostWhenTheDestinationRefusesTheMove) {
     {
         // A fresh store sees the machine hive read-only, as a plain user does.
         posix::SqliteRegistry readOnly({store.MachineFile(), store.Dir().File("HKCU.db")});
-        test::ScopedServices services({nullptr, nullptr, nullptr, &readOnly});
+        test::ScopedServices services({.registry = &readOnly});
         EXPECT_FALSE(MoveProfilesKey(soft, 0, 1));
         EXPECT_EQ(g_errorInfo.GetCode(), kErrorAccessDenied);
         EXPECT_EQ(g_errorInfo.GetPoints(), "ZIQVRKEMYOTODYM:PZOSKDUDXDDPUYU");

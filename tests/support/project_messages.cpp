@@ -14,9 +14,10 @@ void SetRegistryText(HKEY root, const std::string& path, const std::string& name
                      const std::string& value) {
     HKEY key = 0;
     ASSERT_EQ(Registry().CreateKey(root, path, KEY_ALL_ACCESS, key), 0);
-    Registry().SetValue(key, name, REG_EXPAND_SZ,
-                        reinterpret_cast<const std::uint8_t*>(value.c_str()),
-                        static_cast<std::uint32_t>(value.size() + 1));
+    ASSERT_EQ(Registry().SetValue(key, name, REG_EXPAND_SZ,
+                                  reinterpret_cast<const std::uint8_t*>(value.c_str()),
+                                  static_cast<std::uint32_t>(value.size() + 1)),
+              0);
     Registry().CloseKey(key);
 }
 

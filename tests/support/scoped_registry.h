@@ -17,7 +17,7 @@ class ScopedRegistry {
           registry_(std::make_unique<platform::posix::SqliteRegistry>(
               platform::posix::SqliteRegistry::Location{dir_.File("HKLM.db"),
                                                         dir_.File("HKCU.db")})),
-          services_({nullptr, nullptr, nullptr, registry_.get()}) {}
+          services_({.registry = registry_.get()}) {}
 
     platform::posix::SqliteRegistry& Registry() { return *registry_; }
     const TempDir& Dir() const { return dir_; }

@@ -96,89 +96,112 @@ bool DumpTraceRecord(std::uintptr_t address, std::uint32_t level, const std::str
     return true;
 }
 
+namespace {
+
+// The registers a fault record holds: the control ones, then the integer ones.
+void ReportRegisters(CExceptionExtInfo* receiver, const FAULT_RECORD& record) {
+    if (record.hasControl) {
+        AddReportLine(receiver, 1,
+                      "Rsp=" + PointerText(record.sp) + " Rbp=" + PointerText(record.bp) +
+                          " Rip=" + PointerText(record.ip) +
+                          FormatText(" EFlags=%08X", static_cast<std::uint32_t>(record.flags)));
+    }
+    if (record.hasInteger) {
+        AddReportLine(receiver, 1,
+                      "Rax=" + PointerText(record.ax) + " Rbx=" + PointerText(record.bx) +
+                          " Rcx=" + PointerText(record.cx) + " Rdx=" + PointerText(record.dx) +
+                          " Rsi=" + PointerText(record.si) + " Rdi=" + PointerText(record.di));
+        std::string high;
+        for (int i = 0; i < 8; ++i) {
+            high += (i ? " " : "") + FormatText("R%d=", 8 + i) + PointerText(record.r[i]);
+        }
+        AddReportLine(receiver, 1, high);
+    }
+}
+
+// The stack's words that are trace records, or addresses in code or data
+// (a few of each kind, each address once), with the memory they point at.
+void ReportStackPointers(CExceptionExtInfo* receiver, std::uintptr_t stack,
+                         CModuleAddressMap& modules, const CMemoryReader& memory) {
+    const int limits[4] = {0, 4, 8, 4};
+    int counts[4] = {};
+    std::uintptr_t dumped[kRemembered] = {};
+    std::size_t remembered = 0;
+    for (std::size_t n = 0; stack != 0 && n < kScanPositions; ++n) {
+        const std::uintptr_t at = stack + n * sizeof(std::uintptr_t);
+        std::uintptr_t value = 0;
+        if (memory.Read(at, &value, sizeof value) != sizeof value) {
+            break;
+        }
+        const std::string prefix =
+            FormatText("+%03X: ", static_cast<unsigned>(n * sizeof(std::uintptr_t)));
+        if (DumpTraceRecord(at, 1, prefix, receiver, memory)) {
+            n += sizeof(TRACE_RECORD) / sizeof(std::uintptr_t) - 1;
+            continue;
+        }
+        const ADDRESS_LOCATION where = modules.Locate(value, memory);
+        if (where.kind == 0 || counts[where.kind] >= limits[where.kind] ||
+            std::find(dumped, dumped + remembered, value) != dumped + remembered) {
+            continue;
+        }
+        ++counts[where.kind];
+        if (remembered < kRemembered) {
+            dumped[remembered++] = value;
+        } else {
+            dumped[kRemembered - 1] = value;
+        }
+        DumpMemoryRows(receiver, 1, prefix.c_str(), value, 16, memory);
+        if (where.kind >= 2) {
+            AddReportLine(receiver, 1, ModuleLine(where));
+        }
+    }
+}
+
+// Everything the report can tell of the fault: where, the registers, the stack.
+void ReportFault(int thread, std::uint32_t code, const char* name, const FAULT_RECORD* record,
+                 CExceptionExtInfo* receiver) {
+    const std::uintptr_t address = record ? record->address : 0;
+    CMemoryReader memory;
+    if (record != nullptr && record->stackSize > 0) {
+        memory.SetSnapshot(record->sp, record->stack, record->stackSize);
+    }
+    std::string suffix;
+    if (code == 0xC0000005 && record && record->parameterCount >= 2) {
+        suffix = FormatText(", %s %I64X", record->parameters[0] ? "Wr" : "Rd",
+                            static_cast<std::uint64_t>(record->parameters[1]));
+    }
+    AddReportLine(receiver, 0,
+                  FormatText("Thr.%i unexp.prog.exc.%08X (%s) at %s%s", thread, code, name,
+                             PointerText(address), suffix));
+    DumpMemoryRows(receiver, 1, nullptr, address, 16, memory);
+    CModuleAddressMap modules;
+    const ADDRESS_LOCATION fault = modules.Locate(address, memory);
+    if (fault.kind >= 2) {
+        AddReportLine(receiver, 1, ModuleLine(fault));
+    }
+    if (record) {
+        ReportRegisters(receiver, *record);
+    }
+    // The stack starts where the fault left the stack pointer.
+    const std::uintptr_t stack = record ? record->sp : 0;
+    AddReportLine(receiver, 1, "Stack:");
+    DumpMemoryRows(receiver, 1, nullptr, stack, 64, memory);
+    AddReportLine(receiver, 1, "Stack->:");
+    ReportStackPointers(receiver, stack, modules, memory);
+}
+
+}  // namespace
+
 std::string DescribeUnexpectedException(int thread, std::uint32_t code, const FAULT_RECORD* record,
                                         CExceptionExtInfo* receiver, const char* format) {
     const char* name = ExceptionName(code);
-    const std::uintptr_t address = record ? record->address : 0;
     if (receiver != nullptr) {
-        CMemoryReader memory;
-        if (record != nullptr && record->stackSize > 0) {
-            memory.SetSnapshot(record->sp, record->stack, record->stackSize);
-        }
-        std::string suffix;
-        if (code == 0xC0000005 && record && record->parameterCount >= 2) {
-            suffix = FormatText(", %s %I64X", record->parameters[0] ? "Wr" : "Rd",
-                                static_cast<std::uint64_t>(record->parameters[1]));
-        }
-        AddReportLine(receiver, 0,
-                      FormatText("Thr.%i unexp.prog.exc.%08X (%s) at %s%s", thread, code, name,
-                                 PointerText(address), suffix));
-        DumpMemoryRows(receiver, 1, nullptr, address, 16, memory);
-        CModuleAddressMap modules;
-        const ADDRESS_LOCATION fault = modules.Locate(address, memory);
-        if (fault.kind >= 2) {
-            AddReportLine(receiver, 1, ModuleLine(fault));
-        }
-        if (record && record->hasControl) {
-            AddReportLine(
-                receiver, 1,
-                "Rsp=" + PointerText(record->sp) + " Rbp=" + PointerText(record->bp) +
-                    " Rip=" + PointerText(record->ip) +
-                    FormatText(" EFlags=%08X", static_cast<std::uint32_t>(record->flags)));
-        }
-        if (record && record->hasInteger) {
-            AddReportLine(
-                receiver, 1,
-                "Rax=" + PointerText(record->ax) + " Rbx=" + PointerText(record->bx) +
-                    " Rcx=" + PointerText(record->cx) + " Rdx=" + PointerText(record->dx) +
-                    " Rsi=" + PointerText(record->si) + " Rdi=" + PointerText(record->di));
-            std::string high;
-            for (int i = 0; i < 8; ++i) {
-                high += (i ? " " : "") + FormatText("R%d=", 8 + i) + PointerText(record->r[i]);
-            }
-            AddReportLine(receiver, 1, high);
-        }
-        // The stack starts where the fault left the stack pointer.
-        const std::uintptr_t stack = record ? record->sp : 0;
-        AddReportLine(receiver, 1, "Stack:");
-        DumpMemoryRows(receiver, 1, nullptr, stack, 64, memory);
-        AddReportLine(receiver, 1, "Stack->:");
-        const int limits[4] = {0, 4, 8, 4};
-        int counts[4] = {};
-        std::uintptr_t dumped[kRemembered] = {};
-        std::size_t remembered = 0;
-        for (std::size_t n = 0; stack != 0 && n < kScanPositions; ++n) {
-            const std::uintptr_t at = stack + n * sizeof(std::uintptr_t);
-            std::uintptr_t value = 0;
-            if (memory.Read(at, &value, sizeof value) != sizeof value) {
-                break;
-            }
-            const std::string prefix =
-                FormatText("+%03X: ", static_cast<unsigned>(n * sizeof(std::uintptr_t)));
-            if (DumpTraceRecord(at, 1, prefix, receiver, memory)) {
-                n += sizeof(TRACE_RECORD) / sizeof(std::uintptr_t) - 1;
-                continue;
-            }
-            const ADDRESS_LOCATION where = modules.Locate(value, memory);
-            if (where.kind == 0 || counts[where.kind] >= limits[where.kind] ||
-                std::find(dumped, dumped + remembered, value) != dumped + remembered) {
-                continue;
-            }
-            ++counts[where.kind];
-            if (remembered < kRemembered) {
-                dumped[remembered++] = value;
-            } else {
-                dumped[kRemembered - 1] = value;
-            }
-            DumpMemoryRows(receiver, 1, prefix.c_str(), value, 16, memory);
-            if (where.kind >= 2) {
-                AddReportLine(receiver, 1, ModuleLine(where));
-            }
-        }
+        ReportFault(thread, code, name, record, receiver);
     }
     if (format != nullptr && *format != '\0') {
         return format;
     }
+    const std::uintptr_t address = record ? record->address : 0;
     return FormatText("Unexpected program exception %08X (%s) at %s", code, name,
                       PointerText(address));
 }

@@ -96,7 +96,10 @@ std::string TextValue(HKEY key, const std::string& name) {
         return {};
     }
     std::string text(size, '\0');
-    Registry().QueryValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(text.data()), size);
+    if (Registry().QueryValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(text.data()),
+                              size) != kErrorSuccess) {
+        return {};
+    }
     return text.substr(0, text.find('\0'));
 }
 
@@ -382,11 +385,14 @@ std::int32_t FileModernEventLog::OpenPublisherMetadata(const std::string& publis
             registered = true;
             const std::string messages = TextValue(key, "MessageFileName");
             const std::string parameters = TextValue(key, "ParameterFileName");
+            // A file that does not load leaves its events without their texts.
             if (!messages.empty()) {
-                MessageFiles().Load(ExpandEnvironmentText(messages), found->messages);
+                static_cast<void>(
+                    MessageFiles().Load(ExpandEnvironmentText(messages), found->messages));
             }
             if (!parameters.empty()) {
-                MessageFiles().Load(ExpandEnvironmentText(parameters), found->parameters);
+                static_cast<void>(
+                    MessageFiles().Load(ExpandEnvironmentText(parameters), found->parameters));
             }
         }
         Registry().CloseKey(key);
