@@ -220,6 +220,31 @@ void Retype(EVT_VARIANT& v, std::uint32_t type, Event& owner) {
     }
 }
 
+// The event's inserts as message arguments, their parameter references
+// expanded; `items` and `inserts` hold the texts the arguments point to.
+void InsertArguments(Publisher& publisher, const Event& event, std::vector<EVT_DATA_ITEM>& items,
+                     std::vector<std::string>& inserts, std::vector<const char*>& arguments) {
+    items.clear();
+    AppendDataItems(event.event.document, items);
+    inserts.resize(items.size());
+    arguments.clear();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].text.find("%%") == std::string::npos) {
+            arguments.push_back(items[i].text.c_str());  // nothing to expand
+            continue;
+        }
+        inserts[i] =
+            ExpandParameterReferences(items[i].text, [&](std::uint32_t number, std::string& found) {
+                const std::optional<std::string>& parameter = publisher.ParameterText(number);
+                if (parameter) {
+                    found = *parameter;
+                }
+                return parameter.has_value();
+            });
+        arguments.push_back(inserts[i].c_str());
+    }
+}
+
 }  // namespace
 
 FileModernEventLog::FileModernEventLog() = default;
@@ -432,28 +457,8 @@ std::int32_t FileModernEventLog::FormatMessage(EVT_HANDLE metadata, EVT_HANDLE e
     if (compiled == nullptr) {
         return kErrorEvtMessageNotFound;
     }
-    std::vector<EVT_DATA_ITEM>& items = formatItems_;
-    items.clear();
-    AppendDataItems(target->event.document, items);
-    std::vector<std::string>& inserts = formatInserts_;
-    inserts.resize(items.size());
     std::vector<const char*> arguments;
-    arguments.reserve(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (items[i].text.find("%%") == std::string::npos) {
-            arguments.push_back(items[i].text.c_str());  // nothing to expand
-            continue;
-        }
-        inserts[i] =
-            ExpandParameterReferences(items[i].text, [&](std::uint32_t number, std::string& found) {
-                const std::optional<std::string>& parameter = publisher->ParameterText(number);
-                if (parameter) {
-                    found = *parameter;
-                }
-                return parameter.has_value();
-            });
-        arguments.push_back(inserts[i].c_str());
-    }
+    InsertArguments(*publisher, *target, formatItems_, formatInserts_, arguments);
     compiled->Format(arguments, text);
     return kErrorSuccess;
 }
