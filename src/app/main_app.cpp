@@ -1,6 +1,7 @@
 #include "app/main_app.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "platform/posix/display_probe.h"
 #include "platform/posix/instance_channel.h"
 #include "platform/posix/interrupt_signals.h"
+#include "platform/posix/posix_folders.h"
 #include "platform/posix/store_location.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
@@ -129,14 +131,10 @@ int CMainApp::Start(const std::vector<std::string>& args) {
     if (const std::optional<int> end = HoldInstance(instance)) {
         return *end;
     }
-    startup->Release();
-
-    if (!IsUnattended()) {
-        desktop_.ShowMessage(
-            soft_.ProductName(),
-            "The window is not part of this build; start with -c for a report run.");
-        return EXIT_REFUSED;
+    if (!nonInteractive_) {
+        return RunWindow(show, *startup);
     }
+    startup->Release();
     return RunReport();
 }
 
@@ -198,6 +196,56 @@ std::optional<int> CMainApp::HoldInstance(std::unique_ptr<platform::INamedMutex>
     return std::nullopt;
 }
 
+int CMainApp::RunWindow(std::int32_t show, platform::INamedMutex& startup) {
+    // A second start finds this one through the channel; without it the
+    // window still works, and the machine-wide lock still refuses the second.
+    platform::posix::CInstanceListener listener;
+    const bool listening = listener.Listen(kWindowClass);
+    const platform::posix::PosixFolderSource folders;
+    MAIN_WINDOW_START start;
+    start.options = &options_;
+    start.soft = &soft_;
+    start.installFlags = installFlags_;
+    start.reportContext = ReportContext();
+    start.log = &log_;
+    start.folders = &folders;
+    start.showCommand = show;
+    start.runAuto = runAuto_;
+    start.helpFile = HelpFile(args_.empty() ? std::string() : args_.front());
+    start.instanceDescriptor = listening ? listener.Descriptor() : -1;
+    start.takeShowRequest = [&listener] { return listener.TakeShowRequest(); };
+    start.windowCreated = [&startup] { startup.Release(); };
+    // SIGTERM (a logout that kills the session, systemd) interrupts a run as
+    // an unattended close would, instead of leaving a report that looks whole.
+    std::atomic<bool> terminate{false};
+    start.terminateRequested = &terminate;
+    MAIN_WINDOW_END end;
+    {
+        CInterruptSignals signals([&terminate] { terminate = true; });
+        end = desktop_.RunMainWindow(start);
+    }
+    if (terminate && end.ranReport && end.lastOutcome == 0) {
+        return EXIT_INTERRUPTED;
+    }
+    if (end.faulted || !end.optionsSaved || (end.ranReport && end.lastOutcome < 0)) {
+        return EXIT_FAILED;
+    }
+    // A run asked for with -c ends the program with its outcome.
+    if (runAuto_ && end.lastOutcome != 1) {
+        return end.ranReport ? EXIT_INTERRUPTED : EXIT_FAILED;
+    }
+    return EXIT_COMPLETED;
+}
+
+std::string HelpFile(const std::string& programPath) {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::canonical(programPath, error);
+    const std::filesystem::path folder =
+        error ? std::filesystem::path(programPath).parent_path() : program.parent_path();
+    // Installed: /usr/bin/vzrmaud and /usr/share/vzrmaud/help/index.html.
+    return (folder / ".." / "share" / "vzrmaud" / "help" / "index.html").lexically_normal();
+}
+
 int CMainApp::RunReport() {
     log_.Open(kEventSource);
     CHeadlessRunHost host(log_, options_.GetOptStr("LogFold"), soft_.ProductText());
@@ -213,16 +261,16 @@ int CMainApp::RunReport() {
     // The window's close saves the options; the dates of a completed run
     // reach the store only here, so a store that refuses them fails the run.
     bool saved = false;
-    if (run.LastOutcome() != 1) {
+    if (run.LastOutcome() != RunOutcome::completed) {
         saved = run.SaveReportsFolder();
     } else if (!(saved = options_.WriteRegOpt())) {
         g_errorInfo.AddErrPoint("QWRUEOZUKNOMVPP");
         host.ShowErrorInfo();
     }
-    if (host.Faulted() || run.LastOutcome() < 0 || !saved) {
+    if (host.Faulted() || run.LastOutcome() == RunOutcome::failed || !saved) {
         return EXIT_FAILED;
     }
-    return run.LastOutcome() == 1 ? EXIT_COMPLETED : EXIT_INTERRUPTED;
+    return run.LastOutcome() == RunOutcome::completed ? EXIT_COMPLETED : EXIT_INTERRUPTED;
 }
 
 }  // namespace vzrm

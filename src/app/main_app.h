@@ -1,7 +1,7 @@
 // The program's start-up: command line, installation check, options, one
-// instance per machine, and the unattended report run. The main window is
-// not part of this build yet: an interactive start hands its show command to
-// a running instance, or says so and ends.
+// instance per machine; then the main window on a desktop, or the unattended
+// report run without one. A second start on the desktop hands its show
+// command to the running instance.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +44,8 @@ class CMainApp {
     // The machine-wide instance lock, held in `instance` for the whole run.
     std::optional<int> HoldInstance(std::unique_ptr<platform::INamedMutex>& instance);
     int RunReport();
+    // The main window until it closes; with -c it runs the report at once.
+    int RunWindow(std::int32_t show, platform::INamedMutex& startup);
     void ReportStartupError();
     void ShowError();
     // A message box of the product; the Application log when unattended.
@@ -65,6 +67,9 @@ class CMainApp {
 // No desktop to reach: started by cron, a timer or a service, or with a
 // DISPLAY left over from a session that has ended.
 bool IsNonInteractiveSession();
+
+// The help document installed with the program.
+std::string HelpFile(const std::string& programPath);
 
 // The main window's show command at start-up (SW_ values): 6 minimizes, 1
 // shows normally, 0 never shows. A Linux launcher gives 1.

@@ -4,10 +4,10 @@
 #include <filesystem>
 
 #include "base/error_info.h"
-#include "base/message_box.h"
 #include "base/error_texts.h"
 #include "base/format_text.h"
 #include "base/local_date_time.h"
+#include "base/message_box.h"
 #include "base/resource_text.h"
 #include "platform/error_codes.h"
 #include "report/run_host.h"

@@ -11,6 +11,7 @@
 #include "audit/security_log_reader.h"
 #include "base/error_info.h"
 #include "base/error_texts.h"
+#include "base/message_box.h"
 #include "base/resource_text.h"
 #include "base/test_hook.h"
 #include "platform/error_codes.h"
@@ -81,7 +82,8 @@ void CReportRun::OnStartButton() {
     if (g_bRunning) {
         if (g_bInterruptible) {
             g_bQuestionShown = true;
-            const int answer = host_.AskYesNo(LoadResourceText(60544), 0x134);
+            const int answer =
+                host_.AskYesNo(LoadResourceText(60544), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
             g_bQuestionShown = false;
             if (answer == IDYES) {
                 g_bStopRequested = true;
@@ -167,7 +169,8 @@ bool CReportRun::CheckDataLoss() {
         lossWarning_ = message;
         return true;
     }
-    return host_.AskYesNo(message + "\r\n\r\n" + LoadResourceText(58407), 0x24) == IDYES;
+    return host_.AskYesNo(message + "\r\n\r\n" + LoadResourceText(58407),
+                          MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 std::string CReportRun::FolderWithSeparator() const {
@@ -266,16 +269,16 @@ bool CReportRun::AppendToReport(const std::string& text) {
     return true;
 }
 
-bool CReportRun::WriteSummary(int outcome, bool hasRows) {
+bool CReportRun::WriteSummary(RunOutcome outcome, bool hasRows) {
     if (!filesOpen_) {
         return true;
     }
     std::string result;
     std::string extra;
-    if (outcome < 0) {
+    if (outcome == RunOutcome::failed) {
         result = LoadResourceText(58412);
         extra = "\r\n" + g_errorInfo.Render() + "\r\n";
-    } else if (outcome == 0) {
+    } else if (outcome == RunOutcome::interrupted) {
         result = LoadResourceText(58404);
     } else {
         result = hasRows ? FormatResource(58409, reportPath_) : LoadResourceText(58411);
@@ -350,7 +353,9 @@ void CReportRun::StoreDates() {
 
 void CReportRun::OnAuditDone(int result) {
     g_bRunning = false;
-    lastOutcome_ = result < 0 ? -1 : result > 0 ? 1 : 0;
+    lastOutcome_ = result < 0   ? RunOutcome::failed
+                   : result > 0 ? RunOutcome::completed
+                                : RunOutcome::interrupted;
     if (worker_.joinable()) {
         worker_.join();  // it has posted its last message and is ending
     }
@@ -359,12 +364,16 @@ void CReportRun::OnAuditDone(int result) {
     const bool unattended = host_.IsUnattended();
     ReportLogTrouble(result);
 
-    if (result < 0) {
-        OnRunFailed(wasOpen, hasRows, unattended);
-    } else if (result > 0) {
-        OnRunCompleted(wasOpen, hasRows, unattended);
-    } else {
-        OnRunInterrupted(wasOpen, hasRows);
+    switch (lastOutcome_) {
+        case RunOutcome::failed:
+            OnRunFailed(wasOpen, hasRows, unattended);
+            break;
+        case RunOutcome::completed:
+            OnRunCompleted(wasOpen, hasRows, unattended);
+            break;
+        case RunOutcome::interrupted:
+            OnRunInterrupted(wasOpen, hasRows);
+            break;
     }
     g_bStopRequested = false;
     g_bQuestionShown = false;
@@ -373,7 +382,7 @@ void CReportRun::OnAuditDone(int result) {
     host_.EnableRunControls(true);
 }
 
-bool CReportRun::FinishReportFiles(int outcome, bool hasRows) {
+bool CReportRun::FinishReportFiles(RunOutcome outcome, bool hasRows) {
     const bool written = WriteSummary(outcome, hasRows);
     return CloseReportFiles() && written;
 }
@@ -382,7 +391,7 @@ void CReportRun::OnRunFailed(bool wasOpen, bool hasRows, bool unattended) {
     rowCount_ = 0;
     bool ok = false;
     if (wasOpen) {
-        ok = FinishReportFiles(-1, hasRows);
+        ok = FinishReportFiles(RunOutcome::failed, hasRows);
     } else if (unattended) {
         host_.ReportErrorRecord();
     }
@@ -409,7 +418,7 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
     const std::string message = CompletionMessage(hasRows);
     bool ok = false;
     if (wasOpen) {
-        ok = FinishReportFiles(1, hasRows);
+        ok = FinishReportFiles(RunOutcome::completed, hasRows);
     } else if (unattended) {
         host_.ReportEvent(3, message);
     }
@@ -424,7 +433,7 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
         // The summary has no block of this run (or the report was not
         // closed whole): the run failed, and the next one covers its
         // period again rather than leave it unreported.
-        lastOutcome_ = -1;
+        lastOutcome_ = RunOutcome::failed;
         if (host_.IsUnattended()) {
             host_.ReportErrorRecord();
         }
@@ -439,7 +448,7 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
     } else if (ok) {
         host_.ResetTitle();
         host_.EnableRunControls(true);
-        host_.ShowInformation(message, 0x40);
+        host_.ShowInformation(message, MB_ICONINFORMATION);
     }
 }
 
@@ -447,7 +456,7 @@ void CReportRun::OnRunInterrupted(bool wasOpen, bool hasRows) {
     rowCount_ = 0;
     bool ok = false;
     if (wasOpen) {
-        ok = FinishReportFiles(0, hasRows);
+        ok = FinishReportFiles(RunOutcome::interrupted, hasRows);
     }
     DeleteReportFile();
     if (!host_.IsUnattended()) {

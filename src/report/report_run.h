@@ -16,6 +16,9 @@ namespace vzrm {
 
 class COptProf;
 
+// How a run ended, in the worker's values.
+enum class RunOutcome : int { failed = -1, interrupted = 0, completed = 1 };
+
 class CReportRun : public IAuditReportTarget {
   public:
     CReportRun(COptProf& options, IRunHost& host);
@@ -36,7 +39,7 @@ class CReportRun : public IAuditReportTarget {
     bool OpenReportFiles();
     bool CloseReportFiles();
     bool AppendToReport(const std::string& text) override;
-    bool WriteSummary(int outcome, bool hasRows);
+    bool WriteSummary(RunOutcome outcome, bool hasRows);
     void OnAuditDone(int result);
     void OnAuditCount(std::uint32_t count) { rowCount_ = count; }
     void OnAuditLastData(std::uint32_t high, std::uint32_t low);
@@ -50,8 +53,8 @@ class CReportRun : public IAuditReportTarget {
     const std::string& ReportPath() const { return reportPath_; }
     const std::string& SummaryPath() const { return summaryPath_; }
     void SetCloseAfterRun(bool close) { closeAfterRun_ = close; }
-    // How the last run ended: -1 failed, 0 interrupted, 1 completed.
-    int LastOutcome() const { return lastOutcome_; }
+    // How the last run ended.
+    RunOutcome LastOutcome() const { return lastOutcome_; }
 
   private:
     CLocalDateTime StopTime() const;
@@ -59,7 +62,7 @@ class CReportRun : public IAuditReportTarget {
     void DeleteReportFile();
     // The summary's block of the run, then both files closed; false when
     // either failed.
-    bool FinishReportFiles(int outcome, bool hasRows);
+    bool FinishReportFiles(RunOutcome outcome, bool hasRows);
     // The end of a run that failed, completed or was interrupted.
     void OnRunFailed(bool wasOpen, bool hasRows, bool unattended);
     void OnRunCompleted(bool wasOpen, bool hasRows, bool unattended);
@@ -90,7 +93,7 @@ class CReportRun : public IAuditReportTarget {
     CLocalDateTime lastDataTime_;
     std::string lossWarning_;
     std::uint32_t rowCount_ = 0;
-    int lastOutcome_ = -1;
+    RunOutcome lastOutcome_ = RunOutcome::failed;
     std::thread worker_;
 };
 

@@ -12,6 +12,7 @@
 #include "base/time_texts.h"
 #include "ui/dialog_text.h"
 #include "ui/link_edit.h"
+#include "ui/program_images.h"
 
 namespace vzrm::ui {
 namespace {
@@ -98,7 +99,7 @@ void CAboutDlg::OnInitDialog() {
         QString::fromStdString(FormatText(invitation->text().toStdString(), soft_.companyName)));
 
     auto* link = new CEditLink(this);
-    const QCursor hand(Qt::PointingHandCursor);
+    const QCursor hand = HandCursor();
     link->CreateLink(this, Item(IDC_LINK), {}, WM_LINK_CLICKED,
                      QString::fromStdString(soft_.webAddress), &hand);
 

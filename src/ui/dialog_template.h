@@ -12,13 +12,19 @@ inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr int IDC_STATIC = -1;
 
-enum class ControlKind { icon, text, edit, button, defaultButton, groupBox };
+enum class ControlKind { icon, text, edit, button, defaultButton, groupBox, sunkenLine };
 
 enum EditFlags : unsigned {
     EDIT_READ_ONLY = 0x1,
     EDIT_MULTI_LINE = 0x2,
     EDIT_VSCROLL = 0x4,
     EDIT_NO_BORDER = 0x8,
+};
+
+// Buttons of a form: flat, or showing a bitmap instead of text.
+enum ButtonFlags : unsigned {
+    BUTTON_FLAT = 0x10,
+    BUTTON_BITMAP = 0x20,
 };
 
 struct DIALOG_ITEM {

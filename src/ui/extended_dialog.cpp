@@ -130,10 +130,16 @@ QWidget* CDlgExt::CreateItem(const DIALOG_ITEM& item) {
         case ControlKind::defaultButton: {
             auto* button = new CButtonExt(text, this);
             button->setDefault(item.kind == ControlKind::defaultButton);
+            button->setFlat((item.flags & BUTTON_FLAT) != 0);
             return button;
         }
         case ControlKind::groupBox:
             return new QGroupBox(text, this);
+        case ControlKind::sunkenLine: {
+            auto* line = new QFrame(this);
+            line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+            return line;
+        }
     }
     return new QWidget(this);
 }

@@ -50,9 +50,10 @@ class CDlgExt : public QDialog {
     void SetItemIcon(int id, const QIcon& icon);
 
     bool event(QEvent* event) override;
+    // Builds the controls of the layout (once); false when it has none.
+    bool Build();
 
   private:
-    bool Build();
     // Ends a modeless dialog: hidden now, deleted by the event loop.
     bool CloseModeless();
 

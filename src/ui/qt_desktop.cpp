@@ -2,6 +2,10 @@
 
 #include <QMessageBox>
 
+#include "report/run_messages.h"
+#include "ui/main_frame.h"
+#include "ui/main_view.h"
+
 namespace vzrm::ui {
 
 CQtDesktop::CQtDesktop(int& argc, char** argv) : argc_(argc), argv_(argv) {}
@@ -27,6 +31,34 @@ void CQtDesktop::ShowMessage(const std::string& caption, const std::string& text
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
+}
+
+MAIN_WINDOW_END CQtDesktop::RunMainWindow(const MAIN_WINDOW_START& start) {
+    EnsureApplication();
+    MAIN_WINDOW_END end;
+    {
+        CMainFrame frame(start, errorBox_);
+        if (start.windowCreated) {
+            start.windowCreated();
+        }
+        if (start.showCommand == 6) {
+            frame.showMinimized();
+        } else if (start.showCommand != 0) {
+            frame.show();
+            frame.raise();
+            frame.activateWindow();
+        }
+        if (start.runAuto) {
+            frame.View().Host().PostRunMessage({WM_RUN_AND_CLOSE, 0, 0});
+        }
+        QApplication::setQuitOnLastWindowClosed(true);
+        QApplication::exec();
+        end.ranReport = frame.View().RanReport();
+        end.lastOutcome = end.ranReport ? static_cast<int>(frame.View().Run().LastOutcome()) : 0;
+        end.faulted = frame.View().Faulted();
+        end.optionsSaved = frame.OptionsSaved();
+    }
+    return end;
 }
 
 }  // namespace vzrm::ui

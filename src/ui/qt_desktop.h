@@ -17,6 +17,7 @@ class CQtDesktop : public IDesktop {
 
     IErrorBox& ErrorBox() override;
     void ShowMessage(const std::string& caption, const std::string& text) override;
+    MAIN_WINDOW_END RunMainWindow(const MAIN_WINDOW_START& start) override;
 
   private:
     void EnsureApplication();

@@ -97,6 +97,16 @@ std::string ReadText(const std::string& path) {
     return text.str();
 }
 
+class RecordingLog : public platform::IApplicationEventLog {
+  public:
+    bool Write(const std::string&, std::uint16_t, std::uint32_t eventId,
+               const std::vector<std::string>& strings) override {
+        events.push_back({eventId, strings.empty() ? std::string() : strings[0]});
+        return true;
+    }
+    std::vector<std::pair<std::uint32_t, std::string>> events;
+};
+
 class ReportRun : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -152,8 +162,17 @@ class ReportRun : public ::testing::Test {
     test::ScopedEnv log{"VZRM_SECURITY_LOG", store.Dir().File("Security.evtx").c_str()};
     test::FakeClock clock;  // 2026-03-14 09:05:33 UTC; tests run in UTC
     test::FakeLocale locale;
-    test::ScopedServices services{
-        {.clock = &clock, .locale = &locale, .registry = &store.Registry()}};
+    RecordingLog applicationLog;
+    test::ScopedServices services{{.clock = &clock,
+                                   .locale = &locale,
+                                   .registry = &store.Registry(),
+                                   .applicationLog = &applicationLog}};
+    // The unattended host's Application log, written through the services.
+    CEventLogWriter writer = [] {
+        CEventLogWriter opened;
+        opened.Open(kEventSource);
+        return opened;
+    }();
     std::string reports = store.Dir().File("reports");
     CMainOpt options;
     TestHost host;
@@ -384,24 +403,7 @@ TEST_F(ReportRun, ASummaryHeldByAnotherWriterEndsTheRunAndRemovesTheNewReport) {
     EXPECT_FALSE(other.Close());
 }
 
-class RecordingLog : public platform::IApplicationEventLog {
-  public:
-    bool Write(const std::string&, std::uint16_t, std::uint32_t eventId,
-               const std::vector<std::string>& strings) override {
-        events.push_back({eventId, strings.empty() ? std::string() : strings[0]});
-        return true;
-    }
-    std::vector<std::pair<std::uint32_t, std::string>> events;
-};
-
 TEST_F(ReportRun, TheHeadlessHostRunsToTheEndAndLogsWhatItCannotShow) {
-    RecordingLog log;
-    test::ScopedServices withLog{{.clock = &clock,
-                                  .locale = &locale,
-                                  .registry = &store.Registry(),
-                                  .applicationLog = &log}};
-    CEventLogWriter writer;
-    writer.Open(kEventSource);
     {
         CHeadlessRunHost headless(writer, reports, "Velmora ZRM Auditor 1.0");
         CReportRun run(options, headless);
@@ -409,17 +411,18 @@ TEST_F(ReportRun, TheHeadlessHostRunsToTheEndAndLogsWhatItCannotShow) {
         headless.RunUntilDone(run);
         EXPECT_TRUE(headless.CloseRequested());
         EXPECT_EQ(ReportFiles().size(), 1u);
-        EXPECT_TRUE(log.events.empty());
+        EXPECT_TRUE(applicationLog.events.empty());
     }
     {
         CHeadlessRunHost headless(writer, reports + "/nowhere", "Velmora ZRM Auditor 1.0");
         CReportRun run(options, headless);
         headless.RunUntilDone(run);
         EXPECT_FALSE(headless.CloseRequested());
-        ASSERT_EQ(log.events.size(), 1u);
-        EXPECT_EQ(log.events[0].first, 0xC0000002u);
-        EXPECT_EQ(log.events[0].second.rfind("Velmora ZRM Auditor 1.0\r\n", 0), 0u);
-        EXPECT_NE(log.events[0].second.find("is invalid or does not exist"), std::string::npos);
+        ASSERT_EQ(applicationLog.events.size(), 1u);
+        EXPECT_EQ(applicationLog.events[0].first, 0xC0000002u);
+        EXPECT_EQ(applicationLog.events[0].second.rfind("Velmora ZRM Auditor 1.0\r\n", 0), 0u);
+        EXPECT_NE(applicationLog.events[0].second.find("is invalid or does not exist"),
+                  std::string::npos);
     }
 }
 
@@ -462,13 +465,6 @@ TEST_F(ReportRun, ArchivedEventsAreReadAndCloseTheGapOnlyWhenAskedFor) {
 // The request a signal makes: granted without a question, the run ends as
 // interrupted, and a request outside a run changes nothing.
 TEST_F(ReportRun, TheHeadlessHostGrantsAnInterruptRequestWithoutAsking) {
-    RecordingLog log;
-    test::ScopedServices withLog{{.clock = &clock,
-                                  .locale = &locale,
-                                  .registry = &store.Registry(),
-                                  .applicationLog = &log}};
-    CEventLogWriter writer;
-    writer.Open(kEventSource);
     CHeadlessRunHost headless(writer, reports, "Velmora ZRM Auditor 1.0");
     headless.RequestInterrupt();  // before the run: nothing to interrupt
     GatedRun run(options, headless);
@@ -489,11 +485,11 @@ TEST_F(ReportRun, TheHeadlessHostGrantsAnInterruptRequestWithoutAsking) {
     });
     headless.RunUntilDone(run);
     requester.join();
-    EXPECT_EQ(run.LastOutcome(), 0);
+    EXPECT_EQ(run.LastOutcome(), RunOutcome::interrupted);
     EXPECT_FALSE(headless.Faulted());
     EXPECT_TRUE(ReportFiles().empty());
     EXPECT_NE(Summary().find("Operation is interrupted."), std::string::npos) << Summary();
-    EXPECT_TRUE(log.events.empty());
+    EXPECT_TRUE(applicationLog.events.empty());
     EXPECT_EQ(options.GetOptBin("LastDateProc", nullptr, 0), 0u);
 }
 
@@ -504,7 +500,7 @@ TEST_F(ReportRun, AWorkerThatCannotStartFailsTheRun) {
     test::ScopedEnv hook("VZRM_TEST_HOOK", "no-worker-thread");
     CReportRun run(options, host);
     Run(run);
-    EXPECT_EQ(run.LastOutcome(), -1);
+    EXPECT_EQ(run.LastOutcome(), RunOutcome::failed);
     EXPECT_TRUE(ReportFiles().empty());
     EXPECT_NE(Summary().find("The error occurred:"), std::string::npos) << Summary();
     ASSERT_EQ(host.shownErrors.size(), 1u);
@@ -514,13 +510,6 @@ TEST_F(ReportRun, AWorkerThatCannotStartFailsTheRun) {
 #endif
 
 TEST_F(ReportRun, TheHeadlessHostDrawsTheReadsProgressAndWipesItAtTheEnd) {
-    RecordingLog log;
-    test::ScopedServices withLog{{.clock = &clock,
-                                  .locale = &locale,
-                                  .registry = &store.Registry(),
-                                  .applicationLog = &log}};
-    CEventLogWriter writer;
-    writer.Open(kEventSource);
     std::ostringstream screen;
     {
         CProgressLine line(screen, "vzrmaud");

@@ -1,0 +1,97 @@
+// vzrmaud on a desktop: a private X server (Xvfb) for the program, which
+// shows its window, runs the report asked for with -c and ends.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/vzrmaud_fixture.h"
+
+namespace vzrm {
+namespace {
+
+// The X11 platform's session-bus connection lives until the process ends.
+std::string WithDesktopLibraries() {
+    // A box left open would hold the test: a minute is far more than a run takes.
+    return "LSAN_OPTIONS=suppressions='" + std::string(VZRM_SOURCE_DIR) +
+           "/tests/support/lsan_system_libraries.supp' timeout 60 ";
+}
+
+bool HaveTestDisplay() {
+    return std::system("command -v xvfb-run >/dev/null 2>&1 && command -v Xvfb >/dev/null 2>&1") ==
+           0;
+}
+
+TEST_F(Vzrmaud, OnADesktopTheWindowRunsTheReportAndEnds) {
+    if (!HaveTestDisplay()) {
+        GTEST_SKIP() << "no Xvfb (scripts/bootstrap.sh installs it)";
+    }
+    Install();
+    // The window's placement is kept in the user's store at the close.
+    const test::CommandResult run =
+        Run(WithDesktopLibraries() +
+            "xvfb-run -a -s '-nolisten tcp -screen 0 1280x1024x24' env -u QT_QPA_PLATFORM " +
+            std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_EQ(ReportFiles().size(), 1u);
+    EXPECT_NE(Summary().find("Audit report: " + ReportFiles()[0]), std::string::npos) << Summary();
+    EXPECT_GT(StoredDate("LastDateProc"), OleNow() - 1.0 / 24);
+    const test::CommandResult placement =
+        Run(std::string(VZRMREG_PATH) +
+            " query 'HKCU\\Software\\Quorvix\\VelmoraZRMAuditor\\ListWnd\\Main' /v PosX");
+    EXPECT_NE(placement.output.find("REG_DWORD"), std::string::npos) << placement.output;
+}
+
+// Without -c the window stays until it is closed; a second start on the same
+// display hands it its show command and ends; SIGTERM closes it.
+TEST_F(Vzrmaud, AnInteractiveStartKeepsItsWindowUntilItEnds) {
+    if (!HaveTestDisplay()) {
+        GTEST_SKIP() << "no Xvfb (scripts/bootstrap.sh installs it)";
+    }
+    Install();
+    setenv("VZRM_LOCK_DIR", Locks().c_str(), 1);
+    const std::string pidFile = dir.File("vzrmaud.pid");
+    const std::string second = dir.File("second.status");
+    // Both starts on one private display.
+    const std::string session = "env -u QT_QPA_PLATFORM \"" + std::string(VZRMAUD_PATH) +
+                                "\" & echo $! > \"" + pidFile +
+                                "\"; sleep 1.5; env -u QT_QPA_PLATFORM \"" + VZRMAUD_PATH +
+                                "\" -m; echo $? > \"" + second + "\"; wait";
+    const std::string window =
+        Command(WithDesktopLibraries() + "xvfb-run -a -s '-nolisten tcp' sh -c '" + session + "'");
+    const test::CommandResult run = test::RunCommand(
+        "(" + window + ") & for i in $(seq 100); do [ -s '" + second +
+        "' ] && break; sleep 0.05; done; kill -TERM $(cat '" + pidFile + "'); wait $!");
+    unsetenv("VZRM_LOCK_DIR");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(ReadText(second), "0\n") << "the second start handed over and ended";
+    EXPECT_EQ(run.output.find("not part of this build"), std::string::npos) << run.output;
+    EXPECT_TRUE(ReportFiles().empty());
+}
+
+#ifdef VZRM_TEST_HOOKS_BUILT
+// SIGTERM during a window run (the session killed, systemd stopping it):
+// the run is interrupted without a question, the window closes and the
+// status says the report was not made.
+TEST_F(Vzrmaud, TerminatingTheWindowInterruptsItsRun) {
+    if (!HaveTestDisplay()) {
+        GTEST_SKIP() << "no Xvfb (scripts/bootstrap.sh installs it)";
+    }
+    Install();
+    const std::string pidFile = dir.File("vzrmaud.pid");
+    const std::string window = Command("VZRM_TEST_HOOK=hold-run " + WithDesktopLibraries() +
+                                       "xvfb-run -a -s '-nolisten tcp' sh -c 'echo $$ > \"" +
+                                       pidFile + "\"; exec env -u QT_QPA_PLATFORM \"" +
+                                       VZRMAUD_PATH + "\" -c -rf \"" + reports + "\"'");
+    // Held at the report's first line until the signal comes.
+    const test::CommandResult run = test::RunCommand(
+        "(" + window + ") & for i in $(seq 200); do ls '" + reports +
+        "'/ZRMAudit_* >/dev/null 2>&1 && break; sleep 0.05; done; sleep 0.3; kill -TERM $(cat '" +
+        pidFile + "'); wait $!");
+    EXPECT_EQ(run.status, 2) << run.output;
+    EXPECT_NE(Summary().find("Operation is interrupted."), std::string::npos) << Summary();
+    EXPECT_TRUE(ReportFiles().empty());
+}
+#endif
+
+}  // namespace
+}  // namespace vzrm
