@@ -13,8 +13,10 @@ namespace vzrm::bench {
 
 // A generated EVTX of `events` events, 10 % of them accesses to .zrm files,
 // from one machine or, as a collector holds them, from `machines`; made once
-// and kept in the build folder.
-std::string GeneratedLog(std::size_t events, std::size_t machines = 1);
+// and kept in the build folder. `classic`: the same events in a classic log;
+// `dense`: nine events in ten file accesses, most of them becoming rows.
+std::string GeneratedLog(std::size_t events, std::size_t machines = 1, bool classic = false,
+                         bool dense = false);
 
 // A fresh folder for a store named `name`, with the message files in its
 // system32 and the environment pointing there.
@@ -27,6 +29,9 @@ bool InstallStore(const std::filesystem::path& folder);
 struct ChildFigures {
     std::vector<double> values;  // what the work returned
     double peakMiB = 0;
+    // The child's processor time (user and system) over its whole life: on a
+    // busy machine a steadier figure than the elapsed time.
+    double cpuSeconds = 0;
 };
 // Runs `work` in a child process so that its peak memory is its own; false
 // when the child failed.

@@ -2,9 +2,10 @@
 // accesses): time per event and peak memory, against evtxexport reading the
 // same file. The project's message files are registered in a store made for
 // the run, as an installation registers them. With MACHINES, the log is a
-// collector's: the events of that many machines, whose handles repeat.
+// collector's: the events of that many machines, whose handles repeat. With
+// "classic", the same events in a classic log (evtxexport is not asked then).
 //
-//   build/release/bench/bench_reader [EVENTS [MACHINES]]
+//   build/release/bench/bench_reader [EVENTS [MACHINES [classic]]]
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -18,7 +19,8 @@ int main(int argc, char** argv) {
     using namespace vzrm;
     const std::size_t events = argc > 1 ? std::stoul(argv[1]) : 1000000;
     const std::size_t machines = argc > 2 ? std::stoul(argv[2]) : 1;
-    const std::string log = bench::GeneratedLog(events, machines == 0 ? 1 : machines);
+    const bool classic = argc > 3 && std::string(argv[3]) == "classic";
+    const std::string log = bench::GeneratedLog(events, machines == 0 ? 1 : machines, classic);
     const std::filesystem::path store = bench::PrepareStoreFolder("reader-store");
     setenv("VZRM_SECURITY_LOG", log.c_str(), 1);
 
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
         std::cerr << "the reader failed\n";
         return 1;
     }
-    bench::PrintFigures("reader", "records", events, figures, log);
+    bench::PrintFigures(classic ? "classic reader" : "reader", "records", events, figures,
+                        classic ? std::string() : log);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "entry_points.h"
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,6 +102,12 @@ void ReadMessages(std::span<const std::uint8_t> data) {
             break;
         }
         FormatMessageText(text, {false, id % 2 ? 0xFFu : 0u}, args);
+        // The template taken apart once must format as the text itself does.
+        std::string compiled;
+        CompiledMessage(text).Format(args, compiled);
+        if (compiled != FormatMessageText(text, {}, args)) {
+            std::abort();
+        }
         FormatMessageText(text, {true, id % 7}, args);
         ExpandParameterReferences(text, lookup);
     }

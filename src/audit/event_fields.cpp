@@ -83,12 +83,11 @@ AUDIT_ACTION ClassifyAccessMask(std::uint32_t mask) {
 
 }  // namespace
 
-std::string GetEventTextField(std::string_view text, std::string_view label) {
-    const std::size_t at = text.find(label);
-    if (at == std::string_view::npos) {
-        return {};
-    }
-    std::string_view value = text.substr(at + label.size());
+namespace {
+
+// The rest of the line from `at`, trimmed.
+std::string_view LineValue(std::string_view text, std::size_t at) {
+    std::string_view value = text.substr(at);
     value = value.substr(0, value.find_first_of("\r\n"));
     while (!value.empty() && IsBlank(value.front())) {
         value.remove_prefix(1);
@@ -96,7 +95,39 @@ std::string GetEventTextField(std::string_view text, std::string_view label) {
     while (!value.empty() && IsBlank(value.back())) {
         value.remove_suffix(1);
     }
-    return std::string(value);
+    return value;
+}
+
+}  // namespace
+
+std::string GetEventTextField(std::string_view text, std::string_view label) {
+    const std::size_t at = text.find(label);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    return std::string(LineValue(text, at + label.size()));
+}
+
+void GetEventTextFields(std::string_view text, std::span<const std::string_view> labels,
+                        std::span<std::string_view> values) {
+    // Every label starts with a tab: the first tab where a label starts is
+    // where a search for that label alone would find it.
+    std::size_t missing = labels.size();
+    std::uint32_t found = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = {};
+    }
+    for (std::size_t at = text.find('\t'); at != std::string_view::npos && missing > 0;
+         at = text.find('\t', at + 1)) {
+        const std::string_view rest = text.substr(at);
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            if ((found & (1u << i)) == 0 && rest.starts_with(labels[i])) {
+                values[i] = LineValue(text, at + labels[i].size());
+                found |= 1u << i;
+                --missing;
+            }
+        }
+    }
 }
 
 std::uint32_t ParseEventNumber(std::string_view text) {
@@ -107,6 +138,13 @@ std::uint32_t ParseEventNumber(std::string_view text) {
 }
 
 AUDIT_ACTION ClassifyAuditEvent(std::string_view text, std::uint32_t eventId, bool classicLog) {
+    const bool access = eventId == (classicLog ? 567u : 4663u);
+    return ClassifyAuditAccess(access ? GetEventTextField(text, kLabelAccessMask) : std::string(),
+                               eventId, classicLog);
+}
+
+AUDIT_ACTION ClassifyAuditAccess(std::string_view accessMask, std::uint32_t eventId,
+                                 bool classicLog) {
     if (classicLog) {
         switch (eventId) {
             case 560:
@@ -116,7 +154,7 @@ AUDIT_ACTION ClassifyAuditEvent(std::string_view text, std::uint32_t eventId, bo
             case 564:
                 return ACTION_DELETE;
             case 567:
-                return ClassifyAccessWords(GetEventTextField(text, kLabelAccessMask));
+                return ClassifyAccessWords(accessMask);
             default:
                 return ACTION_NONE;
         }
@@ -129,7 +167,7 @@ AUDIT_ACTION ClassifyAuditEvent(std::string_view text, std::uint32_t eventId, bo
         case 4660:
             return ACTION_DELETE;
         case 4663:
-            return ClassifyAccessMask(ParseEventNumber(GetEventTextField(text, kLabelAccessMask)));
+            return ClassifyAccessMask(ParseEventNumber(accessMask));
         default:
             return ACTION_NONE;
     }

@@ -22,9 +22,46 @@ bool FoldedEqual::operator()(const std::string& a, const std::string& b) const {
 }
 
 void CModuleHandleCache::ReleaseValue(HMODULE& module) {
+    std::erase_if(templates_, [&](const auto& entry) { return entry.first.first == module; });
+    std::erase_if(parameters_, [&](const auto& entry) { return entry.first.first == module; });
     if (module != 0) {
         MessageFiles().Free(module);
     }
+}
+
+const CModuleHandleCache::Template* CModuleHandleCache::TemplateOf(HMODULE module, std::uint32_t id,
+                                                                   std::int32_t& error) {
+    auto it = templates_.find({module, id});
+    if (it == templates_.end()) {
+        Found found;
+        std::string raw;
+        found.error = MessageFiles().FindMessage(module, id, raw);
+        if (found.error == kErrorSuccess) {
+            std::string pattern = formats::FormatMessageText(raw, {true, 0});
+            const auto percents =
+                static_cast<std::size_t>(std::count(pattern.begin(), pattern.end(), '%'));
+            formats::CompiledMessage compiled(pattern);
+            found.message = std::make_unique<const Template>(
+                Template{std::move(pattern), std::move(compiled), percents});
+        }
+        it = templates_.emplace(ModuleKey{module, id}, std::move(found)).first;
+    }
+    error = it->second.error;
+    return it->second.message.get();
+}
+
+const std::optional<std::string>& CModuleHandleCache::ParameterText(HMODULE module,
+                                                                    std::uint32_t number) {
+    auto it = parameters_.find({module, number});
+    if (it == parameters_.end()) {
+        std::string found;
+        std::optional<std::string> text;
+        if (MessageFiles().FindMessage(module, number, found) == kErrorSuccess) {
+            text = formats::FormatMessageText(found, {true, 0});
+        }
+        it = parameters_.emplace(ModuleKey{module, number}, std::move(text)).first;
+    }
+    return it->second;
 }
 
 bool ReadEventSourceValue(const std::string& log, const std::string& source,
@@ -62,37 +99,47 @@ HMODULE LoadMessageModule(const std::string& fileName, std::string& error) {
     return module;
 }
 
-std::string SubstituteParameters(const std::string& text, HMODULE parameterModule) {
+std::string SubstituteParameters(const std::string& text, HMODULE parameterModule,
+                                 CModuleHandleCache& modules) {
+    if (text.find("%%") == std::string::npos) {
+        return text;
+    }
     return formats::ExpandParameterReferences(text, [&](std::uint32_t number, std::string& found) {
-        if (parameterModule == 0 ||
-            MessageFiles().FindMessage(parameterModule, number, found) != kErrorSuccess) {
+        if (parameterModule == 0) {
             return false;
         }
-        found = formats::FormatMessageText(found, {true, 0});
-        return true;
+        const std::optional<std::string>& parameter =
+            modules.ParameterText(parameterModule, number);
+        if (parameter) {
+            found = *parameter;
+        }
+        return parameter.has_value();
     });
 }
 
 bool FormatEventMessage(HMODULE eventModule, HMODULE parameterModule, std::uint32_t eventId,
-                        const std::vector<std::string>& strings, std::string& message,
-                        std::string& error) {
-    std::string pattern;
-    if (const std::int32_t code = MessageFiles().FindMessage(eventModule, eventId, pattern)) {
+                        const std::vector<std::string>& strings, CModuleHandleCache& modules,
+                        std::string& message, std::string& error) {
+    std::int32_t code = 0;
+    const CModuleHandleCache::Template* found = modules.TemplateOf(eventModule, eventId, code);
+    if (found == nullptr) {
         error = FormatText("FormatMessage[1] err: %d", code);
         return false;
     }
-    pattern = formats::FormatMessageText(pattern, {true, 0});
-    const auto percents = static_cast<std::size_t>(std::count(pattern.begin(), pattern.end(), '%'));
     std::vector<std::string> copies;
     copies.reserve(strings.size());
     for (const std::string& s : strings) {
-        copies.push_back(SubstituteParameters(s, parameterModule));
+        copies.push_back(SubstituteParameters(s, parameterModule, modules));
     }
-    std::vector<const char*> arguments(std::max(percents, strings.size()), nullptr);
+    std::vector<const char*> arguments(std::max(found->percents, strings.size()), nullptr);
     for (std::size_t i = 0; i < copies.size(); ++i) {
         arguments[i] = copies[i].c_str();
     }
-    message = formats::FormatMessageText(pattern, {strings.empty(), 0}, arguments);
+    if (strings.empty()) {
+        message = formats::FormatMessageText(found->pattern, {true, 0}, arguments);
+    } else {
+        found->compiled.Format(arguments, message);
+    }
     if (message.empty()) {
         error = "FormatMessage[2] err: 0";
         return false;
@@ -116,15 +163,29 @@ HMODULE CachedModule(const std::string& name, CModuleHandleCache& modules) {
 
 }  // namespace
 
+EVENT_SOURCE_FILES ReadEventSourceFiles(const std::string& log, const std::string& source) {
+    EVENT_SOURCE_FILES files;
+    files.found = ReadEventSourceValue(log, source, "EventMessageFile", files.eventFiles);
+    if (files.found) {
+        ReadEventSourceValue(log, source, "ParameterMessageFile", files.parameterFile);
+    }
+    return files;
+}
+
 std::string RenderClassicMessage(const std::string& log, const std::string& source,
                                  std::uint32_t eventId, const std::vector<std::string>& strings,
                                  CModuleHandleCache& modules) {
-    std::string files;
-    if (!ReadEventSourceValue(log, source, "EventMessageFile", files)) {
+    return RenderClassicMessage(ReadEventSourceFiles(log, source), eventId, strings, modules);
+}
+
+std::string RenderClassicMessage(const EVENT_SOURCE_FILES& source, std::uint32_t eventId,
+                                 const std::vector<std::string>& strings,
+                                 CModuleHandleCache& modules) {
+    if (!source.found) {
         return {};
     }
-    std::string parameterFile;
-    ReadEventSourceValue(log, source, "ParameterMessageFile", parameterFile);
+    const std::string& files = source.eventFiles;
+    const std::string& parameterFile = source.parameterFile;
     for (std::size_t at = 0; at <= files.size();) {
         const std::size_t end = std::min(files.find(';', at), files.size());
         const std::string name = files.substr(at, end - at);
@@ -137,18 +198,26 @@ std::string RenderClassicMessage(const std::string& log, const std::string& sour
             parameterFile.empty() ? 0 : CachedModule(parameterFile, modules);
         std::string message;
         std::string error;
-        if (eventModule != 0 &&
-            FormatEventMessage(eventModule, parameterModule, eventId, strings, message, error)) {
+        if (eventModule != 0 && FormatEventMessage(eventModule, parameterModule, eventId, strings,
+                                                   modules, message, error)) {
             return message;
         }
     }
     return {};
 }
 
-std::string GetAccountNameOfSid(std::span<const std::uint8_t> sid, const std::string& computer) {
-    std::string name;
-    std::string domain;
-    const std::int32_t error = LookupAccountSid(sid, name, domain);
+const EVENT_SOURCE_FILES& CEventSourceCache::FilesOf(const std::string& source) {
+    const auto it = sources_.find(source);
+    if (it != sources_.end()) {
+        return it->second;
+    }
+    return sources_.emplace(source, ReadEventSourceFiles(log_, source)).first->second;
+}
+
+namespace {
+
+std::string AccountText(std::int32_t error, const std::string& name, const std::string& domain,
+                        const std::string& computer) {
     if (error == kErrorNoneMapped) {
         return "N/M";
     }
@@ -156,6 +225,27 @@ std::string GetAccountNameOfSid(std::span<const std::uint8_t> sid, const std::st
         return FormatText("LookupAccountSid err: %d", error);
     }
     return !domain.empty() && domain != computer ? domain + "\\" + name : name;
+}
+
+}  // namespace
+
+std::string GetAccountNameOfSid(std::span<const std::uint8_t> sid, const std::string& computer) {
+    std::string name;
+    std::string domain;
+    const std::int32_t error = LookupAccountSid(sid, name, domain);
+    return AccountText(error, name, domain, computer);
+}
+
+std::string CAccountNameCache::NameOf(std::span<const std::uint8_t> sid,
+                                      const std::string& computer) {
+    const std::string key(sid.begin(), sid.end());
+    auto it = bySid_.find(key);
+    if (it == bySid_.end()) {
+        Lookup lookup;
+        lookup.error = LookupAccountSid(sid, lookup.name, lookup.domain);
+        it = bySid_.emplace(key, std::move(lookup)).first;
+    }
+    return AccountText(it->second.error, it->second.name, it->second.domain, computer);
 }
 
 }  // namespace vzrm

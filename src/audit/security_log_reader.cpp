@@ -48,13 +48,11 @@ std::string RecordText(std::span<const std::uint8_t> record, std::size_t& at) {
 
 // The user of a record: the SID's account when the SID maps to one; else
 // (no SID, or one this machine cannot map, as in a log exported from another
-// machine) the account the event's text names. "N/M" stays only when the
-// text names none. ("/" is not allowed in an account name.)
-void TakeUserFromMessage(AUDIT_RECORD& r, const std::string& message) {
-    if (r.user.empty() || r.user == "N/M") {
-        if (std::string named = GetEventTextField(message, kLabelAccountName); !named.empty()) {
-            r.user = std::move(named);
-        }
+// machine) the account the event's text names (`named`). "N/M" stays only
+// when the text names none. ("/" is not allowed in an account name.)
+void TakeUserFromMessage(AUDIT_RECORD& r, std::string_view named) {
+    if ((r.user.empty() || r.user == "N/M") && !named.empty()) {
+        r.user = named;
     }
     if (r.user.empty()) {
         r.user = "N/A";
@@ -203,12 +201,21 @@ void CSecurityLogReader::NoteEventTime(std::int64_t time) {
 }
 
 void CSecurityLogReader::Offer(AUDIT_RECORD record, const std::string& message, bool classic) {
-    record.handleId = ParseEventNumber(GetEventTextField(message, kLabelHandleId));
-    record.processId = ParseEventNumber(GetEventTextField(message, kLabelProcessId));
-    record.objectName = GetEventTextField(message, kLabelObjectName);
-    record.processName =
-        GetEventTextField(message, classic ? kLabelImageFileName : kLabelProcessName);
-    record.action = ClassifyAuditEvent(message, record.eventId, classic);
+    // The fields are found in one pass over the message.
+    const std::string_view labels[] = {kLabelAccountName,
+                                       kLabelHandleId,
+                                       kLabelProcessId,
+                                       kLabelObjectName,
+                                       classic ? kLabelImageFileName : kLabelProcessName,
+                                       kLabelAccessMask};
+    std::string_view values[std::size(labels)];
+    GetEventTextFields(message, labels, values);
+    TakeUserFromMessage(record, values[0]);
+    record.handleId = ParseEventNumber(values[1]);
+    record.processId = ParseEventNumber(values[2]);
+    record.objectName = values[3];
+    record.processName = values[4];
+    record.action = ClassifyAuditAccess(values[5], record.eventId, classic);
     interpreter_.AddRecord(std::move(record));
 }
 
@@ -246,6 +253,7 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
         }
     }
     interpreter_ = CEventInterpreter(extension_);
+    accounts_ = {};
     latest_ = 0;
     damage_ = {};
     eventsRead_ = 0;
@@ -293,6 +301,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
         return 0;
     }
     CModuleHandleCache modules;
+    CEventSourceCache sources(log);
     int result = 1;
     std::vector<std::uint8_t> small(kBufferSize);
     std::vector<std::uint8_t> large;
@@ -323,7 +332,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
                 done = true;
                 break;
             }
-            ReadClassicRecord(log, head, record, modules);
+            ReadClassicRecord(head, record, modules, sources);
         }
         ReportProgress(ClassicEventLog(), handle);
     }
@@ -335,9 +344,10 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
     return result;
 }
 
-void CSecurityLogReader::ReadClassicRecord(const std::string& log, const EVENTLOGRECORD& head,
+void CSecurityLogReader::ReadClassicRecord(const EVENTLOGRECORD& head,
                                            std::span<const std::uint8_t> record,
-                                           CModuleHandleCache& modules) {
+                                           CModuleHandleCache& modules,
+                                           CEventSourceCache& sources) {
     if (readArchives_) {
         std::size_t names = sizeof head;
         RecordText(record, names);  // the source
@@ -355,11 +365,10 @@ void CSecurityLogReader::ReadClassicRecord(const std::string& log, const EVENTLO
     r.computer = RecordText(record, text);
     if (head.UserSidLength != 0 && head.UserSidOffset + head.UserSidLength <= record.size()) {
         r.user =
-            GetAccountNameOfSid(record.subspan(head.UserSidOffset, head.UserSidLength), r.computer);
+            accounts_.NameOf(record.subspan(head.UserSidOffset, head.UserSidLength), r.computer);
     }
-    const std::string message =
-        RenderClassicMessage(log, source, head.EventID, ClassicInserts(record, head), modules);
-    TakeUserFromMessage(r, message);
+    const std::string message = RenderClassicMessage(sources.FilesOf(source), head.EventID,
+                                                     ClassicInserts(record, head), modules);
     r.eventId = head.EventID;
     r.recordNumber = head.RecordNumber;
     r.time = head.TimeGenerated;
@@ -449,13 +458,12 @@ CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(IModernEventLo
     AUDIT_RECORD r;
     r.computer = TextValue(values[5]);
     if (values[6].Type == EvtVarTypeSid) {
-        r.user = GetAccountNameOfSid({values[6].bytes, values[6].size}, r.computer);
+        r.user = accounts_.NameOf({values[6].bytes, values[6].size}, r.computer);
     }
     const std::string message = ModernEventMessage(log, publishers, TextValue(values[0]), event);
     r.eventId =
         values[3].Type == EvtVarTypeUInt16 ? static_cast<std::uint32_t>(values[3].number) : 0;
     r.recordNumber = UInt64Value(values[4]);
-    TakeUserFromMessage(r, message);
     r.time = time;
     Offer(std::move(r), message, false);
     return EventStep::kNext;

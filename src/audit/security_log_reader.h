@@ -83,8 +83,9 @@ class CSecurityLogReader {
     int ReadLog(const std::string& log, const std::string& archive = {});
     void AddDamage(const platform::LogReadDamage& file);
     int ReadClassicLog(const std::string& log, const std::string& archive);
-    void ReadClassicRecord(const std::string& log, const platform::EVENTLOGRECORD& head,
-                           std::span<const std::uint8_t> record, CModuleHandleCache& modules);
+    void ReadClassicRecord(const platform::EVENTLOGRECORD& head,
+                           std::span<const std::uint8_t> record, CModuleHandleCache& modules,
+                           CEventSourceCache& sources);
     bool LoadModernEventApi();
     int ReadModernLog(const std::string& channel, const std::string& archive);
     // What the read does after one modern event: go on, stop, or stop failed.
@@ -115,6 +116,7 @@ class CSecurityLogReader {
     bool readArchives_ = false;
     CReadRecords readRecords_;
     platform::LogReadDamage damage_;
+    CAccountNameCache accounts_;  // of one read
     CEventInterpreter interpreter_;
 };
 

@@ -1,6 +1,7 @@
 #include "formats/format_message.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vzrm::formats {
 namespace {
@@ -208,6 +209,97 @@ std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& fo
         return Wrap(text, format.maxWidth);
     }
     return text;
+}
+
+CompiledMessage::CompiledMessage(std::string_view pattern) : pattern_(pattern) {
+    // The same walk as FormatMessageText's, without its bound: a message that
+    // could reach the bound is formatted by FormatMessageText itself.
+    Piece piece;
+    for (std::size_t at = 0; at < pattern.size();) {
+        const char c = pattern[at++];
+        if (c != '%') {
+            piece.text.push_back(c);
+            continue;
+        }
+        if (at >= pattern.size()) {
+            piece.text.push_back('%');
+            break;
+        }
+        const char next = pattern[at];
+        if (IsDigit(next) && next != '0') {
+            std::size_t number = static_cast<std::size_t>(pattern[at++] - '0');
+            if (at < pattern.size() && IsDigit(pattern[at])) {
+                number = number * 10 + static_cast<std::size_t>(pattern[at++] - '0');
+            }
+            std::string_view insertFormat = "s";
+            if (at < pattern.size() && pattern[at] == '!') {
+                const std::size_t close = pattern.find('!', at + 1);
+                if (close != std::string_view::npos) {
+                    insertFormat = pattern.substr(at + 1, close - at - 1);
+                    at = close + 1;
+                }
+            }
+            piece.insert = number;
+            piece.format = insertFormat;
+            piece.plain = insertFormat == "s";
+            widthBound_ = widthBound_ || !piece.plain;
+            textSize_ += piece.text.size();
+            pieces_.push_back(std::move(piece));
+            piece = {};
+            continue;
+        }
+        ++at;
+        if (next == '0') {
+            break;
+        }
+        piece.text.push_back(next == 'n' ? '\x01' : next == 'r' ? '\r' : next == 't' ? '\t' : next);
+    }
+    textSize_ += piece.text.size();
+    pieces_.push_back(std::move(piece));
+    for (Piece& each : pieces_) {
+        std::string text;
+        for (const char c : each.text) {
+            text += c == '\x01' ? std::string("\r\n") : std::string(1, c);
+        }
+        each.text = std::move(text);
+    }
+}
+
+void CompiledMessage::Format(const std::vector<const char*>& arguments, std::string& out) const {
+    out.clear();
+    std::size_t size = textSize_;
+    for (const Piece& piece : pieces_) {
+        if (piece.insert != 0 && piece.insert <= arguments.size() &&
+            arguments[piece.insert - 1] != nullptr) {
+            size += std::strlen(arguments[piece.insert - 1]);
+        }
+    }
+    if (widthBound_ || size >= kMaxMessageText / 2) {
+        out = FormatMessageText(pattern_, {}, arguments);
+        return;
+    }
+    out.reserve(size + size / 8);
+    for (const Piece& piece : pieces_) {
+        out += piece.text;
+        if (piece.insert == 0 || piece.insert > arguments.size() ||
+            arguments[piece.insert - 1] == nullptr) {
+            continue;
+        }
+        const char* argument = arguments[piece.insert - 1];
+        const std::size_t length = std::strlen(argument);
+        if (std::memchr(argument, '\x01', length) == nullptr) {
+            out.append(argument, length);
+            continue;
+        }
+        // A marker byte in an argument reads as a hard break, as it does there.
+        for (const char* p = argument; *p != 0; ++p) {
+            if (*p == '\x01') {
+                out += "\r\n";
+            } else {
+                out.push_back(*p);
+            }
+        }
+    }
 }
 
 std::string ExpandParameterReferences(

@@ -33,6 +33,29 @@ struct MESSAGE_FORMAT {
 std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& format,
                               const std::vector<const char*>& arguments = {});
 
+// A template taken apart once for formatting with many argument lists: its
+// texts (escapes converted) and its inserts. Gives what FormatMessageText
+// gives with inserts and the text's own line breaks kept.
+class CompiledMessage {
+  public:
+    explicit CompiledMessage(std::string_view pattern);
+
+    // FormatMessageText(pattern, {}, arguments) into `out`.
+    void Format(const std::vector<const char*>& arguments, std::string& out) const;
+
+  private:
+    struct Piece {
+        std::string text;        // before the insert
+        std::size_t insert = 0;  // 1 for %1; 0: no insert follows
+        std::string format;      // the insert's printf format
+        bool plain = true;       // "s": the argument as it is
+    };
+    std::string pattern_;
+    std::vector<Piece> pieces_;
+    std::size_t textSize_ = 0;  // of the pieces' texts
+    bool widthBound_ = false;   // an insert format may pad or cut
+};
+
 // "%%4417" references in `text` replaced by what `lookup` finds for 4417
 // (references it does not know stay); inserted texts are not scanned again.
 // Replacing stops before the text would grow beyond kMaxMessageText.

@@ -30,6 +30,26 @@ TEST(GetEventTextField, TakesTheTrimmedRestOfTheFirstMatchingLine) {
     EXPECT_EQ(GetEventTextField("\tHandle ID:   \r\nnext", kLabelHandleId), "");
 }
 
+// The one-pass search gives what a search per label gives, on texts where a
+// label repeats, hides inside a value or ends the text.
+TEST(GetEventTextFields, AgreeWithOneSearchPerLabel) {
+    const std::string_view labels[] = {kLabelAccountName, kLabelHandleId,    kLabelProcessId,
+                                       kLabelObjectName,  kLabelProcessName, kLabelImageFileName,
+                                       kLabelAccessMask};
+    for (const std::string& text : {std::string(kMessage),
+                                    std::string("\tObject Name:\tD:\\a\tHandle ID:\t7\r\n"
+                                                "\tHandle ID:\t9\r\n\tAccess Mask:"),
+                                    std::string("\t\tProcess ID:\t 12 \n\tProcess ID:\t13"),
+                                    std::string("no fields\r\n"), std::string()}) {
+        SCOPED_TRACE(text);
+        std::string_view values[std::size(labels)];
+        GetEventTextFields(text, labels, values);
+        for (std::size_t i = 0; i < std::size(labels); ++i) {
+            EXPECT_EQ(values[i], GetEventTextField(text, labels[i])) << labels[i];
+        }
+    }
+}
+
 TEST(ParseEventNumber, HexOfEitherWidthAndDecimal) {
     EXPECT_EQ(ParseEventNumber("0x00000050"), 0x50u);
     EXPECT_EQ(ParseEventNumber("0x0000000000000420"), 0x420u);  // 64-bit wide text

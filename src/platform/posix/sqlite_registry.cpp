@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <span>
 
 #include "base/case_fold.h"
 #include "platform/error_codes.h"
@@ -71,13 +72,13 @@ bool MayWrite(const std::string& path) {
     return (info.st_mode & 0222) != 0 && access(at.c_str(), W_OK) == 0;
 }
 
-// A prepared statement that finalises itself.
+// A statement of the hive's cache, reset and unbound when it goes out of use.
+// The store is read per event during a read of the log: parsing the same SQL
+// again each time would cost more than running it.
 class Statement {
   public:
-    Statement(sqlite3* db, const char* sql) {
-        code_ = sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(statement_); }
+    Statement(SqliteRegistry::Hive& hive, const char* sql);
+    ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -106,16 +107,20 @@ class Statement {
                                  static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
                    : std::string();
     }
-    std::vector<std::uint8_t> Blob(int column) const {
+    // The blob of `column`, valid until the next step or the end of the statement.
+    std::span<const std::uint8_t> Blob(int column) const {
         const auto* data =
             static_cast<const std::uint8_t*>(sqlite3_column_blob(statement_, column));
-        return data ? std::vector<std::uint8_t>(data,
-                                                data + sqlite3_column_bytes(statement_, column))
-                    : std::vector<std::uint8_t>();
+        return data ? std::span<const std::uint8_t>(
+                          data, static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+                    : std::span<const std::uint8_t>();
     }
 
   private:
+    SqliteRegistry::Hive& hive_;
+    const char* sql_;
     sqlite3_stmt* statement_ = nullptr;
+    bool cached_ = false;
     int code_ = SQLITE_OK;
 };
 
@@ -133,8 +138,14 @@ struct SqliteRegistry::Hive {
     std::int32_t openError = -1;  // -1: not tried yet
     std::recursive_mutex lock;
     int depth = 0;  // nesting of Transaction
+    // Prepared statements by their SQL (the texts are literals), and whether
+    // one is in use; a statement asked for while in use is prepared apart.
+    std::unordered_map<const char*, std::pair<sqlite3_stmt*, bool>> statements;
 
     ~Hive() {
+        for (auto& [sql, statement] : statements) {
+            sqlite3_finalize(statement.first);
+        }
         if (db != nullptr) {
             sqlite3_close(db);
         }
@@ -191,6 +202,41 @@ struct SqliteRegistry::Hive {
         return ErrorOf(sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
     }
 };
+
+namespace {
+
+Statement::Statement(SqliteRegistry::Hive& hive, const char* sql) : hive_(hive), sql_(sql) {
+    auto& slot = hive.statements[sql];
+    if (slot.first != nullptr && !slot.second) {
+        statement_ = slot.first;
+    } else {
+        code_ = sqlite3_prepare_v3(hive.db, sql, -1, slot.first ? 0 : SQLITE_PREPARE_PERSISTENT,
+                                   &statement_, nullptr);
+        if (code_ != SQLITE_OK) {
+            sqlite3_finalize(statement_);
+            statement_ = nullptr;
+            return;
+        }
+        if (slot.first != nullptr) {
+            return;  // in use further up: this one is finalised after use
+        }
+        slot.first = statement_;
+    }
+    slot.second = true;
+    cached_ = true;
+}
+
+Statement::~Statement() {
+    if (!cached_) {
+        sqlite3_finalize(statement_);
+        return;
+    }
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+    hive_.statements[sql_].second = false;
+}
+
+}  // namespace
 
 SqliteRegistry::Location SqliteRegistry::DefaultLocation() {
     if (const char* dir = std::getenv("VZRM_REGISTRY_DIR"); dir && *dir) {
@@ -250,7 +296,7 @@ std::int32_t SqliteRegistry::Walk(const KeyRef& from, const std::string& subkey,
             }
             continue;
         }
-        Statement find(from.hive->db, "SELECT id FROM keys WHERE parent=? AND fold=?");
+        Statement find(*from.hive, "SELECT id FROM keys WHERE parent=? AND fold=?");
         find.Bind(1, id).Bind(2, FoldCase(name));
         const int step = find.Step();
         if (step == SQLITE_ROW) {
@@ -263,7 +309,7 @@ std::int32_t SqliteRegistry::Walk(const KeyRef& from, const std::string& subkey,
         if (!create) {
             return kErrorFileNotFound;
         }
-        Statement insert(from.hive->db, "INSERT INTO keys(parent, name, fold) VALUES (?, ?, ?)");
+        Statement insert(*from.hive, "INSERT INTO keys(parent, name, fold) VALUES (?, ?, ?)");
         insert.Bind(1, id).Bind(2, name).Bind(3, FoldCase(name));
         if (insert.Step() != SQLITE_DONE) {
             return ErrorOf(insert.Code());
@@ -333,13 +379,13 @@ std::int32_t SqliteRegistry::QueryValue(HKEY key, const std::string& name, std::
         return error;
     }
     const std::lock_guard hive(ref.hive->lock);
-    Statement query(ref.hive->db, "SELECT type, data FROM vals WHERE key=? AND fold=?");
+    Statement query(*ref.hive, "SELECT type, data FROM vals WHERE key=? AND fold=?");
     query.Bind(1, ref.id).Bind(2, FoldCase(name));
     const int step = query.Step();
     if (step != SQLITE_ROW) {
         return step == SQLITE_DONE ? kErrorFileNotFound : ErrorOf(step);
     }
-    const std::vector<std::uint8_t> stored = query.Blob(1);
+    const std::span<const std::uint8_t> stored = query.Blob(1);
     if (type) {
         *type = static_cast<std::uint32_t>(query.Int(0));
     }
@@ -371,7 +417,7 @@ std::int32_t SqliteRegistry::SetValue(HKEY key, const std::string& name, std::ui
     }
     const std::lock_guard hive(ref.hive->lock);
     // An upsert keeps the value's place in the enumeration order.
-    Statement upsert(ref.hive->db,
+    Statement upsert(*ref.hive,
                      "INSERT INTO vals(key, name, fold, type, data) VALUES (?, ?, ?, ?, ?)"
                      " ON CONFLICT(key, fold) DO UPDATE SET name=excluded.name,"
                      " type=excluded.type, data=excluded.data");
@@ -392,7 +438,7 @@ std::int32_t SqliteRegistry::DeleteValue(HKEY key, const std::string& name) {
         return kErrorAccessDenied;
     }
     const std::lock_guard hive(ref.hive->lock);
-    Statement erase(ref.hive->db, "DELETE FROM vals WHERE key=? AND fold=?");
+    Statement erase(*ref.hive, "DELETE FROM vals WHERE key=? AND fold=?");
     erase.Bind(1, ref.id).Bind(2, FoldCase(name));
     if (const int step = erase.Step(); step != SQLITE_DONE) {
         return ErrorOf(step);
@@ -406,7 +452,7 @@ std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string&
         return error;
     }
     const std::lock_guard hive(ref.hive->lock);
-    Statement query(ref.hive->db,
+    Statement query(*ref.hive,
                     "SELECT name FROM keys WHERE parent=? ORDER BY fold LIMIT 1 OFFSET ?");
     query.Bind(1, ref.id).Bind(2, index);
     const int step = query.Step();
@@ -424,7 +470,7 @@ std::int32_t SqliteRegistry::EnumValue(HKEY key, std::uint32_t index, std::strin
         return error;
     }
     const std::lock_guard hive(ref.hive->lock);
-    Statement query(ref.hive->db,
+    Statement query(*ref.hive,
                     "SELECT name, type, data FROM vals WHERE key=? ORDER BY id LIMIT 1 OFFSET ?");
     query.Bind(1, ref.id).Bind(2, index);
     const int step = query.Step();
@@ -433,7 +479,8 @@ std::int32_t SqliteRegistry::EnumValue(HKEY key, std::uint32_t index, std::strin
     }
     name = query.Text(0);
     type = static_cast<std::uint32_t>(query.Int(1));
-    data = query.Blob(2);
+    const std::span<const std::uint8_t> stored = query.Blob(2);
+    data.assign(stored.begin(), stored.end());
     return kErrorSuccess;
 }
 
@@ -459,13 +506,13 @@ std::int32_t SqliteRegistry::Delete(HKEY parent, const std::string& subkey, bool
         return kErrorAccessDenied;
     }
     if (!withSubkeys) {
-        Statement children(ref.hive->db, "SELECT 1 FROM keys WHERE parent=? LIMIT 1");
+        Statement children(*ref.hive, "SELECT 1 FROM keys WHERE parent=? LIMIT 1");
         children.Bind(1, id);
         if (children.Step() == SQLITE_ROW) {
             return kErrorAccessDenied;
         }
     }
-    Statement erase(ref.hive->db, "DELETE FROM keys WHERE id=?");  // cascades to the subtree
+    Statement erase(*ref.hive, "DELETE FROM keys WHERE id=?");  // cascades to the subtree
     erase.Bind(1, id);
     return ErrorOf(erase.Step());
 }

@@ -249,6 +249,37 @@ TEST(FormatMessageText, WidthsAndLengthsStopAtTheirBounds) {
     EXPECT_EQ(FormatMessageText(accents, {}, {}), accents.substr(0, kMaxMessageText - 1));
 }
 
+// A template taken apart once formats as FormatMessageText does, over
+// escapes, endings, missing and null inserts, marker bytes, insert formats
+// and texts that reach the bound.
+TEST(CompiledMessage, FormatsAsFormatMessageText) {
+    const std::string longText(kMaxMessageText, 'x');
+    const std::vector<std::vector<const char*>> argumentLists = {
+        {},
+        {"D:\\R\\a.zrm", "%%4417", nullptr, "\x01two\x01"},
+        {"\xC3\xA9t\xC3\xA9", "", "\r\n", "%1"},
+        {longText.c_str(), "b"}};
+    const char* const patterns[] = {"Object:%t%1%nAccess:%t%2%n%3%4",
+                                    "100%% done%.%! %x%%",
+                                    "cut%0 here %1",
+                                    "trailing %",
+                                    "%12 and %1%2%3 %99 %100",
+                                    "marker \x01 %n%r%t% end",
+                                    "%1!-12s!|%2!.1s!",
+                                    "%1%1%2",
+                                    "",
+                                    "\xC3\xA9%1\xC3"};
+    for (const char* pattern : patterns) {
+        const CompiledMessage compiled(pattern);
+        for (const auto& arguments : argumentLists) {
+            SCOPED_TRACE(pattern);
+            std::string out = "left over";
+            compiled.Format(arguments, out);
+            EXPECT_EQ(out, FormatMessageText(pattern, {}, arguments));
+        }
+    }
+}
+
 TEST(ExpandParameterReferences, ReplacesInOnePassAndStopsGrowingAtTheBound) {
     const auto lookup = [](std::uint32_t number, std::string& found) {
         if (number == 1 || number == 2) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "base/case_fold.h"
 #include "formats/binxml_value_text.h"
@@ -53,6 +54,37 @@ struct Publisher final : FileModernEventLog::Object {
     }
     HMODULE messages = 0;
     HMODULE parameters = 0;
+    // What the message files give, looked up once per publisher: templates by
+    // event ID (null: none), parameter texts by number (none: not found).
+    std::unordered_map<std::uint32_t, std::unique_ptr<const CompiledMessage>> templates;
+    std::unordered_map<std::uint32_t, std::optional<std::string>> parameterTexts;
+
+    const CompiledMessage* Template(std::uint32_t eventId) {
+        auto it = templates.find(eventId);
+        if (it == templates.end()) {
+            std::string pattern;
+            std::unique_ptr<const CompiledMessage> compiled;
+            if (MessageFiles().FindMessage(messages, eventId, pattern) == kErrorSuccess) {
+                compiled = std::make_unique<const CompiledMessage>(pattern);
+            }
+            it = templates.emplace(eventId, std::move(compiled)).first;
+        }
+        return it->second.get();
+    }
+
+    const std::optional<std::string>& ParameterText(std::uint32_t number) {
+        auto it = parameterTexts.find(number);
+        if (it == parameterTexts.end()) {
+            std::string found;
+            std::optional<std::string> text;
+            if (parameters != 0 &&
+                MessageFiles().FindMessage(parameters, number, found) == kErrorSuccess) {
+                text = FormatMessageText(found, {true, 0});
+            }
+            it = parameterTexts.emplace(number, std::move(text)).first;
+        }
+        return it->second;
+    }
 };
 
 // A text value of an opened key ("" for the default value); empty when absent.
@@ -185,6 +217,31 @@ void Retype(EVT_VARIANT& v, std::uint32_t type, Event& owner) {
         if (end != nullptr && *end == '\0') {
             v = {type, number, nullptr, 0};
         }
+    }
+}
+
+// The event's inserts as message arguments, their parameter references
+// expanded; `items` and `inserts` hold the texts the arguments point to.
+void InsertArguments(Publisher& publisher, const Event& event, std::vector<EVT_DATA_ITEM>& items,
+                     std::vector<std::string>& inserts, std::vector<const char*>& arguments) {
+    items.clear();
+    AppendDataItems(event.event.document, items);
+    inserts.resize(items.size());
+    arguments.clear();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].text.find("%%") == std::string::npos) {
+            arguments.push_back(items[i].text.c_str());  // nothing to expand
+            continue;
+        }
+        inserts[i] =
+            ExpandParameterReferences(items[i].text, [&](std::uint32_t number, std::string& found) {
+                const std::optional<std::string>& parameter = publisher.ParameterText(number);
+                if (parameter) {
+                    found = *parameter;
+                }
+                return parameter.has_value();
+            });
+        arguments.push_back(inserts[i].c_str());
     }
 }
 
@@ -381,49 +438,28 @@ std::int32_t FileModernEventLog::FormatMessage(EVT_HANDLE metadata, EVT_HANDLE e
                                                std::uint32_t messageId, std::uint32_t flags,
                                                std::string& text) {
     text.clear();
-    std::vector<EVT_DATA_ITEM> items;
-    std::uint32_t eventId = messageId;
-    HMODULE messages = 0;
-    HMODULE parameters = 0;
-    {
-        const std::lock_guard guard(lock_);
-        auto* publisher = Find<Publisher>(metadata);
-        auto* target = Find<Event>(event);
-        if (publisher == nullptr || target == nullptr) {
-            return kErrorInvalidHandle;
-        }
-        if (flags != EvtFormatMessageEvent) {
-            return kErrorInvalidParameter;
-        }
-        if (messageId == 0) {
-            eventId = static_cast<std::uint32_t>(
-                BxValueNumber(target->event.document.Value("Event/System/EventID")).value_or(0));
-        }
-        AppendDataItems(target->event.document, items);
-        messages = publisher->messages;
-        parameters = publisher->parameters;
+    // The whole formatting holds the lock: the publisher's caches live with it.
+    const std::lock_guard guard(lock_);
+    auto* publisher = Find<Publisher>(metadata);
+    auto* target = Find<Event>(event);
+    if (publisher == nullptr || target == nullptr) {
+        return kErrorInvalidHandle;
     }
-    std::string pattern;
-    if (MessageFiles().FindMessage(messages, eventId, pattern) != kErrorSuccess) {
+    if (flags != EvtFormatMessageEvent) {
+        return kErrorInvalidParameter;
+    }
+    std::uint32_t eventId = messageId;
+    if (messageId == 0) {
+        eventId = static_cast<std::uint32_t>(
+            BxValueNumber(target->event.document.Value("Event/System/EventID")).value_or(0));
+    }
+    const CompiledMessage* compiled = publisher->Template(eventId);
+    if (compiled == nullptr) {
         return kErrorEvtMessageNotFound;
     }
-    std::vector<std::string> inserts;
-    for (const EVT_DATA_ITEM& item : items) {
-        inserts.push_back(
-            ExpandParameterReferences(item.text, [&](std::uint32_t number, std::string& found) {
-                if (parameters == 0 ||
-                    MessageFiles().FindMessage(parameters, number, found) != kErrorSuccess) {
-                    return false;
-                }
-                found = FormatMessageText(found, {true, 0});
-                return true;
-            }));
-    }
     std::vector<const char*> arguments;
-    for (const std::string& insert : inserts) {
-        arguments.push_back(insert.c_str());
-    }
-    text = FormatMessageText(pattern, {}, arguments);
+    InsertArguments(*publisher, *target, formatItems_, formatInserts_, arguments);
+    compiled->Format(arguments, text);
     return kErrorSuccess;
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/event_log.h"
 
@@ -40,6 +41,9 @@ class FileModernEventLog final : public IModernEventLog {
     std::mutex lock_;
     std::unordered_map<EVT_HANDLE, std::unique_ptr<Object>> objects_;
     EVT_HANDLE nextHandle_ = 1;
+    // FormatMessage's buffers, kept from one event to the next (under lock_).
+    std::vector<EVT_DATA_ITEM> formatItems_;
+    std::vector<std::string> formatInserts_;
 };
 
 }  // namespace vzrm::platform::posix
