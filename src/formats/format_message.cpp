@@ -102,16 +102,15 @@ std::string Wrap(const std::string& text, std::uint32_t width) {
 // Hard breaks (%n) are marked so that removing the text's own breaks keeps them.
 constexpr char kHardBreak = '\x01';
 
-// The insert %N (with its optional !format!) that starts at `at`, one past
-// the '%'; `at` moves past it.
-void AppendInsert(std::string_view pattern, std::size_t& at, const MESSAGE_FORMAT& format,
-                  const std::vector<const char*>& arguments, std::string& out) {
-    const std::size_t start = at - 1;
+// The number of the insert reference whose first digit is at `at` (one or two
+// digits) and its !format!, "s" without one; `at` moves past it.
+std::size_t ReadInsertReference(std::string_view pattern, std::size_t& at,
+                                std::string_view& insertFormat) {
     std::size_t number = static_cast<std::size_t>(pattern[at++] - '0');
     if (at < pattern.size() && IsDigit(pattern[at])) {
         number = number * 10 + static_cast<std::size_t>(pattern[at++] - '0');
     }
-    std::string_view insertFormat = "s";
+    insertFormat = "s";
     if (at < pattern.size() && pattern[at] == '!') {
         const std::size_t close = pattern.find('!', at + 1);
         if (close != std::string_view::npos) {
@@ -119,6 +118,16 @@ void AppendInsert(std::string_view pattern, std::size_t& at, const MESSAGE_FORMA
             at = close + 1;
         }
     }
+    return number;
+}
+
+// The insert %N (with its optional !format!) that starts at `at`, one past
+// the '%'; `at` moves past it.
+void AppendInsert(std::string_view pattern, std::size_t& at, const MESSAGE_FORMAT& format,
+                  const std::vector<const char*>& arguments, std::string& out) {
+    const std::size_t start = at - 1;
+    std::string_view insertFormat;
+    const std::size_t number = ReadInsertReference(pattern, at, insertFormat);
     if (format.ignoreInserts) {
         AppendBounded(out, pattern.substr(start, at - start));
     } else {
@@ -227,18 +236,8 @@ CompiledMessage::CompiledMessage(std::string_view pattern) : pattern_(pattern) {
         }
         const char next = pattern[at];
         if (IsDigit(next) && next != '0') {
-            std::size_t number = static_cast<std::size_t>(pattern[at++] - '0');
-            if (at < pattern.size() && IsDigit(pattern[at])) {
-                number = number * 10 + static_cast<std::size_t>(pattern[at++] - '0');
-            }
-            std::string_view insertFormat = "s";
-            if (at < pattern.size() && pattern[at] == '!') {
-                const std::size_t close = pattern.find('!', at + 1);
-                if (close != std::string_view::npos) {
-                    insertFormat = pattern.substr(at + 1, close - at - 1);
-                    at = close + 1;
-                }
-            }
+            std::string_view insertFormat;
+            const std::size_t number = ReadInsertReference(pattern, at, insertFormat);
             piece.insert = number;
             piece.format = insertFormat;
             piece.plain = insertFormat == "s";

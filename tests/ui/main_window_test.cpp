@@ -235,16 +235,26 @@ TEST_F(MainWindow, ThePlacementIsKeptAcrossTwoStarts) {
         << "the folder was saved at the close";
 }
 
-TEST_F(MainWindow, FoldersForAuditListsTheAuditedFoldersIntoTheReportsFolder) {
-    const std::string tree = store.Dir().File("drive");
-    std::filesystem::create_directories(tree + "/recordings/2026");
-    std::filesystem::create_directories(tree + "/office");
+// A drive with an audited recordings folder and an office folder, as the
+// window's folder source, and the window open on the reports folder.
+class FoldersForAudit : public MainWindow {
+  protected:
+    void OpenOnAuditedDrive() {
+        std::filesystem::create_directories(tree + "/recordings/2026");
+        std::filesystem::create_directories(tree + "/office");
+        folders.drives = {tree};
+        folders.Audit(tree + "/recordings");
+        start.folders = &folders;
+        Open();
+        SetFolder(reports + "/");
+    }
+
+    std::string tree = store.Dir().File("drive");
     test::FakeFolderSource folders;
-    folders.drives = {tree};
-    folders.Audit(tree + "/recordings");
-    start.folders = &folders;
-    Open();
-    SetFolder(reports + "/");
+};
+
+TEST_F(FoldersForAudit, AnsweredYesListsTheAuditedFoldersIntoTheReportsFolder) {
+    OpenOnAuditedDrive();
     QString question, outcome;
     AnswerNextBox(QMessageBox::Yes, &question, [&] { AnswerNextBox(QMessageBox::Ok, &outcome); });
     Button(IDC_FOLDERS_FOR_AUDIT)->click();
@@ -259,15 +269,8 @@ TEST_F(MainWindow, FoldersForAuditListsTheAuditedFoldersIntoTheReportsFolder) {
     EXPECT_TRUE(View().isEnabled());
 }
 
-TEST_F(MainWindow, FoldersForAuditAnsweredNoListsNothing) {
-    const std::string tree = store.Dir().File("drive");
-    std::filesystem::create_directories(tree + "/recordings");
-    test::FakeFolderSource folders;
-    folders.drives = {tree};
-    folders.Audit(tree + "/recordings");
-    start.folders = &folders;
-    Open();
-    SetFolder(reports + "/");
+TEST_F(FoldersForAudit, AnsweredNoListsNothing) {
+    OpenOnAuditedDrive();
     QString question;
     AnswerNextBox(QMessageBox::No, &question);
     Button(IDC_FOLDERS_FOR_AUDIT)->click();
