@@ -128,7 +128,13 @@ class EventGenerator {
                                                 ACTION_NONE};
         const AUDIT_ACTION action = OneOf(kActions);
         const bool nameless = action == ACTION_CLOSE ? Chance(0.8) : Chance(0.1);
-        return Event(action, Handle(), nameless ? std::string() : Object(), Pid(), Process());
+        // One random draw after the other, in a fixed order, so that every
+        // compiler makes the same log of a seed.
+        std::string process = Process();
+        const std::uint32_t pid = Pid();
+        std::string object = nameless ? std::string() : Object();
+        const std::uint32_t handle = Handle();
+        return Event(action, handle, std::move(object), pid, std::move(process));
     }
 
     // One file's life on one handle: open, accesses, close, perhaps a delete
@@ -142,16 +148,20 @@ class EventGenerator {
         for (int i = Pick(0, 3); i > 0; --i) {
             static const AUDIT_ACTION kAccess[] = {ACTION_WRITE, ACTION_WRITE, ACTION_READ_DATA,
                                                    ACTION_READ_ATTRIBUTES, ACTION_OTHER_ACCESS};
-            events.push_back(
-                Event(OneOf(kAccess), handle, Chance(0.7) ? object : "", pid, process));
+            const bool named = Chance(0.7);
+            const AUDIT_ACTION access = OneOf(kAccess);
+            events.push_back(Event(access, handle, named ? object : "", pid, process));
         }
         if (Chance(0.2)) {
             events.push_back(Event(ACTION_DELETE, handle, object, pid, process));
         }
         events.push_back(Event(ACTION_CLOSE, handle, "", pid, process));
         if (Chance(0.3)) {
-            events.push_back(Event(ACTION_DELETE, Handle(), object, Pid(),
-                                   Chance(0.7) ? "C:\\Rec\\soskavir.exe" : process));
+            const bool byOtherProcess = Chance(0.7);
+            const std::uint32_t otherPid = Pid();
+            const std::uint32_t otherHandle = Handle();
+            events.push_back(Event(ACTION_DELETE, otherHandle, object, otherPid,
+                                   byOtherProcess ? "C:\\Rec\\soskavir.exe" : process));
         }
         if (Chance(0.3)) {
             events.push_back(Event(ACTION_OPEN, Handle(), object, pid, process));
