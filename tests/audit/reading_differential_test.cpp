@@ -16,6 +16,7 @@
 #include "base/error_info.h"
 #include "event_generator.h"
 #include "platform/calendar.h"
+#include "report/json_text.h"
 #include "support/log_files.h"
 #include "support/project_messages.h"
 #include "support/scoped_registry.h"
@@ -57,17 +58,6 @@ std::string IsoTime(std::int64_t instant) {
     return text;
 }
 
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\\' || c == '"') {
-            out.push_back('\\');
-        }
-        out.push_back(c);
-    }
-    return out;
-}
-
 // The modern event ID and access mask of a generated access.
 std::pair<std::uint32_t, std::uint32_t> EventOf(AUDIT_ACTION action, test::EventGenerator& gen) {
     switch (action) {
@@ -99,12 +89,13 @@ std::string Scenario(std::uint64_t seed, bool classic) {
         for (const AUDIT_RECORD& r : gen.Sequence()) {
             auto [id, mask] = EventOf(r.action, gen);
             std::string line = "{\"id\":" + std::to_string(id) + ",\"time\":\"" + IsoTime(r.time) +
-                               "\",\"computer\":\"" + Escaped(r.computer) +
-                               "\",\"handle\":" + std::to_string(r.handleId) +
-                               ",\"pid\":" + std::to_string(r.processId) + ",\"process\":\"" +
-                               Escaped(r.processName) + "\",\"mask\":" + std::to_string(mask);
+                               "\",\"computer\":" + JsonString(r.computer) +
+                               ",\"handle\":" + std::to_string(r.handleId) +
+                               ",\"pid\":" + std::to_string(r.processId) +
+                               ",\"process\":" + JsonString(r.processName) +
+                               ",\"mask\":" + std::to_string(mask);
             if (!r.objectName.empty()) {
-                line += ",\"object\":\"" + Escaped(r.objectName) + "\"";
+                line += ",\"object\":" + JsonString(r.objectName);
             } else if (id != 4658) {
                 line += ",\"object\":\"\"";
             }
