@@ -71,20 +71,41 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
     }
 }
 
-std::string WideToNarrow(std::u16string_view wide) {
-    std::string out;
-    out.reserve(wide.size());
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        char32_t c = wide[i];
-        if (IsHighSurrogate(c) && i + 1 < wide.size() && IsLowSurrogate(wide[i + 1])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+namespace {
+
+// The UTF-8 of `count` UTF-16 units that `unit(i)` gives, appended to `out`.
+template <typename Unit>
+void AppendNarrow(std::size_t count, Unit unit, std::string& out) {
+    out.reserve(out.size() + count);
+    for (std::size_t i = 0; i < count; ++i) {
+        char32_t c = unit(i);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        if (IsHighSurrogate(c) && i + 1 < count && IsLowSurrogate(unit(i + 1))) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
             ++i;
         } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
             c = kReplacement;
         }
         AppendUtf8(out, c);
     }
+}
+
+}  // namespace
+
+std::string WideToNarrow(std::u16string_view wide) {
+    std::string out;
+    AppendNarrow(wide.size(), [&](std::size_t i) { return char32_t{wide[i]}; }, out);
     return out;
+}
+
+void AppendNarrowOfUtf16Le(const std::uint8_t* data, std::size_t units, std::string& out) {
+    AppendNarrow(
+        units,
+        [&](std::size_t i) { return char32_t{data[2 * i]} | char32_t{data[2 * i + 1]} << 8; },
+        out);
 }
 
 std::string WideToNarrow(const char16_t* wide) {

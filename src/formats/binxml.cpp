@@ -416,19 +416,38 @@ const BxDocument* BxDocument::Nested(std::uint16_t index) const {
     }
 }
 
+template <typename Visit>
+void BxDocument::VisitEventData(Visit&& visit) const {
+    if (!shape) {
+        return;
+    }
+    const std::vector<std::pair<std::string, BxTarget>>& data = shape->EventData();
+    // A nested fragment holds the values; without it, those before it stand.
+    std::size_t count = 0;
+    for (; count < data.size(); ++count) {
+        if (data[count].second.kind == BxTarget::Kind::nested) {
+            if (const BxDocument* inner = Nested(data[count].second.index)) {
+                inner->VisitEventData(visit);
+                return;
+            }
+            break;
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        visit(data[i].first, ValueOf(data[i].second));
+    }
+}
+
 std::vector<std::pair<std::string, BxValue>> BxDocument::EventData() const {
     std::vector<std::pair<std::string, BxValue>> items;
-    if (!shape) {
-        return items;
-    }
-    for (const auto& [name, target] : shape->EventData()) {
-        if (target.kind == BxTarget::Kind::nested) {
-            const BxDocument* inner = Nested(target.index);
-            return inner ? inner->EventData() : items;
-        }
-        items.emplace_back(name, ValueOf(target));
-    }
+    VisitEventData(
+        [&](const std::string& name, const BxValue& value) { items.emplace_back(name, value); });
     return items;
+}
+
+void BxDocument::EventDataValues(std::vector<BxValue>& values) const {
+    values.clear();
+    VisitEventData([&](const std::string&, const BxValue& value) { values.push_back(value); });
 }
 
 namespace {

@@ -128,9 +128,14 @@ struct BxDocument {
     BxValue ValueOf(const BxTarget& target) const;
     // The EventData values in order, with their names.
     std::vector<std::pair<std::string, BxValue>> EventData() const;
+    // The same values without their names, into `values` (cleared first).
+    void EventDataValues(std::vector<BxValue>& values) const;
 
   private:
     const BxDocument* Nested(std::uint16_t index) const;
+    // Calls visit(name, value) for each EventData value in order.
+    template <typename Visit>
+    void VisitEventData(Visit&& visit) const;
 
     mutable std::vector<std::pair<std::uint16_t, std::shared_ptr<BxDocument>>> nested_;
 };

@@ -1,6 +1,8 @@
 #include "formats/binxml_value_text.h"
 
 #include <algorithm>
+#include <charconv>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 
@@ -13,15 +15,18 @@ namespace vzrm::formats {
 using namespace platform;
 namespace {
 
-std::string Utf16(const std::uint8_t* data, std::size_t bytes) {
-    std::u16string wide(bytes / 2, u'\0');
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        wide[i] = static_cast<char16_t>(LoadLe<std::uint16_t>(data + 2 * i));
+void AppendUtf16(const std::uint8_t* data, std::size_t bytes, std::string& out) {
+    std::size_t units = bytes / 2;
+    while (units > 0 && data[2 * units - 2] == 0 && data[2 * units - 1] == 0) {
+        --units;
     }
-    while (!wide.empty() && wide.back() == u'\0') {
-        wide.pop_back();
-    }
-    return WideToNarrow(wide);
+    AppendNarrowOfUtf16Le(data, units, out);
+}
+
+void AppendDecimal(std::uint64_t value, std::string& out) {
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    out.append(digits, end);
 }
 
 std::string Hex(std::uint64_t value) {
@@ -79,19 +84,31 @@ std::size_t FixedSize(std::uint8_t type) {
 
 }  // namespace
 
-std::string SidText(const std::uint8_t* data, std::size_t size, bool asFarAsItGoes) {
+namespace {
+
+void AppendSidText(const std::uint8_t* data, std::size_t size, bool asFarAsItGoes,
+                   std::string& out) {
     if (size < 8 || data[0] != 1 || (size < 8u + 4u * data[1] && !asFarAsItGoes)) {
-        return {};
+        return;
     }
     std::uint64_t authority = 0;
     for (int i = 2; i < 8; ++i) {
         authority = authority << 8 | data[i];
     }
-    std::string text = "S-1-" + std::to_string(authority);
+    out += "S-1-";
+    AppendDecimal(authority, out);
     const std::size_t count = std::min<std::size_t>(data[1], (size - 8) / 4);
     for (std::size_t i = 0; i < count; ++i) {
-        text += "-" + std::to_string(LoadLe<std::uint32_t>(data + 8 + 4 * i));
+        out += '-';
+        AppendDecimal(LoadLe<std::uint32_t>(data + 8 + 4 * i), out);
     }
+}
+
+}  // namespace
+
+std::string SidText(const std::uint8_t* data, std::size_t size, bool asFarAsItGoes) {
+    std::string text;
+    AppendSidText(data, size, asFarAsItGoes, text);
     return text;
 }
 
@@ -201,23 +218,20 @@ namespace {
 
 // The items of an array, comma-separated: strings are zero-separated, fixed
 // types are back to back.
-std::string ArrayText(const BxValue& value, std::uint8_t base) {
-    std::string text;
+void AppendArrayText(const BxValue& value, std::uint8_t base, std::string& out) {
     if (base == kBxString) {
-        std::string all = Utf16(value.data, value.size);
-        for (char& c : all) {
-            if (c == '\0') {
-                c = ',';
-            }
-        }
-        return all;
+        const std::size_t from = out.size();
+        AppendUtf16(value.data, value.size, out);
+        std::replace(out.begin() + static_cast<std::ptrdiff_t>(from), out.end(), '\0', ',');
+        return;
     }
     const std::size_t size = FixedSize(base);
     for (std::size_t at = 0; size && at + size <= value.size; at += size) {
-        text += (text.empty() ? "" : ",") +
-                BxValueText({base, value.data + at, static_cast<std::uint32_t>(size)});
+        if (at != 0) {
+            out += ',';
+        }
+        AppendBxValueText({base, value.data + at, static_cast<std::uint32_t>(size)}, out);
     }
-    return text;
 }
 
 std::string BinaryText(const BxValue& value) {
@@ -233,62 +247,82 @@ std::string BinaryText(const BxValue& value) {
 }  // namespace
 
 std::string BxValueText(const BxValue& value) {
+    std::string text;
+    AppendBxValueText(value, text);
+    return text;
+}
+
+void AppendBxValueText(const BxValue& value, std::string& out) {
     if (value.data == nullptr && value.type != kBxNull) {
-        return {};
+        return;
     }
     const std::uint8_t base = value.type & static_cast<std::uint8_t>(~kBxArray);
     if (value.type & kBxArray) {
-        return ArrayText(value, base);
+        AppendArrayText(value, base, out);
+        return;
     }
     if (FixedSize(base) > value.size) {
-        return {};
+        return;
     }
     switch (base) {
         case kBxNull:
-            return {};
+            return;
         case kBxString:
-            return Utf16(value.data, value.size);
+            AppendUtf16(value.data, value.size, out);
+            return;
         case kBxAnsiString: {
-            std::string text(reinterpret_cast<const char*>(value.data), value.size);
-            return text.substr(0, text.find('\0'));
+            const std::string_view text(reinterpret_cast<const char*>(value.data), value.size);
+            out += text.substr(0, text.find('\0'));
+            return;
         }
         case kBxInt8:
         case kBxInt16:
         case kBxInt32:
         case kBxInt64:
-            return std::to_string(static_cast<std::int64_t>(*BxValueNumber(value)));
+            out += std::to_string(static_cast<std::int64_t>(*BxValueNumber(value)));
+            return;
         case kBxUInt8:
         case kBxUInt16:
         case kBxUInt32:
         case kBxUInt64:
         case kBxSizeT:
-            return std::to_string(BxValueNumber(value).value_or(0));
+            AppendDecimal(BxValueNumber(value).value_or(0), out);
+            return;
         case kBxHexInt32:
         case kBxHexInt64:
-            return Hex(*BxValueNumber(value));
+            out += Hex(*BxValueNumber(value));
+            return;
         case kBxBool:
-            return LoadLe<std::uint32_t>(value.data) ? "true" : "false";
+            out += LoadLe<std::uint32_t>(value.data) ? "true" : "false";
+            return;
         case kBxReal32: {
             float f;
             std::memcpy(&f, value.data, 4);
-            return std::to_string(f);
+            out += std::to_string(f);
+            return;
         }
         case kBxReal64: {
             double d;
             std::memcpy(&d, value.data, 8);
-            return std::to_string(d);
+            out += std::to_string(d);
+            return;
         }
         case kBxGuid:
-            return GuidText(value.data);
+            out += GuidText(value.data);
+            return;
         case kBxFileTime:
-            return FileTimeText(LoadLe<std::uint64_t>(value.data));
+            out += FileTimeText(LoadLe<std::uint64_t>(value.data));
+            return;
         case kBxSysTime:
-            return SystemTimeText(value.data);
+            out += SystemTimeText(value.data);
+            return;
         case kBxSid:
-            return SidText(value.data, value.size, /*asFarAsItGoes=*/true);
+            AppendSidText(value.data, value.size, /*asFarAsItGoes=*/true, out);
+            return;
         case kBxBinary:
         default:
-            return BinaryText(value);
+            out += BinaryText(value);
+            return;
     }
 }
 

@@ -22,6 +22,8 @@ std::string FileTimeText(std::uint64_t fileTime);
 // The value as text: strings converted, numbers in decimal, hex types as 0x...,
 // times in ISO 8601, SIDs and GUIDs in their usual forms, binary as hex digits.
 std::string BxValueText(const BxValue& value);
+// BxValueText appended to `out`: no allocation once `out` has grown.
+void AppendBxValueText(const BxValue& value, std::string& out);
 // The elements of an array value (strings split at their zeros, fixed types
 // by their size); a value that is no array is its only element.
 std::vector<BxValue> ArrayElements(const BxValue& value);

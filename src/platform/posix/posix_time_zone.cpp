@@ -1,8 +1,13 @@
 #include "platform/posix/posix_time_zone.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <initializer_list>
 #include <limits>
+#include <mutex>
+#include <optional>
+#include <string>
 
 namespace vzrm::platform::posix {
 namespace {
@@ -13,10 +18,31 @@ bool FitsInt(std::int64_t value) {
     return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
 }
 
+// tzset() with TZ unset looks at the system's zone file on every call (a
+// stat per converted time, a tenth of a report run). A changed TZ applies at
+// once; the system's zone file is looked at again after a second.
+void FollowZoneChanges() {
+    static std::mutex mutex;
+    static std::optional<std::string> lastTz;
+    static bool once = false;
+    static std::chrono::steady_clock::time_point lastSet;
+    const std::lock_guard lock(mutex);
+    const char* tz = std::getenv("TZ");
+    const auto now = std::chrono::steady_clock::now();
+    const bool sameTz = tz == nullptr ? !lastTz.has_value() : lastTz == tz;
+    if (once && sameTz && now - lastSet < std::chrono::seconds(1)) {
+        return;
+    }
+    tzset();
+    once = true;
+    lastSet = now;
+    lastTz = tz == nullptr ? std::nullopt : std::optional<std::string>(tz);
+}
+
 }  // namespace
 
 bool PosixTimeZone::ToLocal(std::int64_t instant, CalendarFields& local) const {
-    tzset();
+    FollowZoneChanges();
     const time_t t = instant;
     tm parts{};
     if (localtime_r(&t, &parts) == nullptr) {

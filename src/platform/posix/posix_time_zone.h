@@ -5,7 +5,7 @@
 namespace vzrm::platform::posix {
 
 // The zone named by TZ (or the system's), through the C library's 64-bit
-// time_t conversions; tzset is called on every use so a changed TZ applies.
+// time_t conversions; a changed TZ applies to the next conversion.
 class PosixTimeZone final : public ITimeZone {
   public:
     bool ToLocal(std::int64_t instant, CalendarFields& local) const override;

@@ -221,27 +221,42 @@ void Retype(EVT_VARIANT& v, std::uint32_t type, Event& owner) {
 }
 
 // The event's inserts as message arguments, their parameter references
-// expanded; `items` and `inserts` hold the texts the arguments point to.
-void InsertArguments(Publisher& publisher, const Event& event, std::vector<EVT_DATA_ITEM>& items,
-                     std::vector<std::string>& inserts, std::vector<const char*>& arguments) {
-    items.clear();
-    AppendDataItems(event.event.document, items);
-    inserts.resize(items.size());
-    arguments.clear();
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (items[i].text.find("%%") == std::string::npos) {
-            arguments.push_back(items[i].text.c_str());  // nothing to expand
-            continue;
+// expanded. `texts` holds the texts the arguments point to; it is kept from
+// one event to the next, so its strings' buffers are reused.
+void InsertArguments(Publisher& publisher, const Event& event, std::vector<BxValue>& values,
+                     std::vector<std::string>& texts, std::vector<const char*>& arguments) {
+    event.event.document.EventDataValues(values);
+    std::size_t count = 0;
+    const auto append = [&](const BxValue& value) {
+        if (count == texts.size()) {
+            texts.emplace_back();
         }
-        inserts[i] =
-            ExpandParameterReferences(items[i].text, [&](std::uint32_t number, std::string& found) {
+        std::string& text = texts[count++];
+        text.clear();
+        AppendBxValueText(value, text);
+    };
+    for (const BxValue& value : values) {
+        if (value.type & kBxArray) {
+            for (const BxValue& element : ArrayElements(value)) {
+                append(element);  // an array gives one insert per element
+            }
+        } else {
+            append(value);
+        }
+    }
+    arguments.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string& text = texts[i];
+        if (text.find("%%") != std::string::npos) {
+            text = ExpandParameterReferences(text, [&](std::uint32_t number, std::string& found) {
                 const std::optional<std::string>& parameter = publisher.ParameterText(number);
                 if (parameter) {
                     found = *parameter;
                 }
                 return parameter.has_value();
             });
-        arguments.push_back(inserts[i].c_str());
+        }
+        arguments.push_back(text.c_str());
     }
 }
 
@@ -457,9 +472,8 @@ std::int32_t FileModernEventLog::FormatMessage(EVT_HANDLE metadata, EVT_HANDLE e
     if (compiled == nullptr) {
         return kErrorEvtMessageNotFound;
     }
-    std::vector<const char*> arguments;
-    InsertArguments(*publisher, *target, formatItems_, formatInserts_, arguments);
-    compiled->Format(arguments, text);
+    InsertArguments(*publisher, *target, formatValues_, formatTexts_, formatArguments_);
+    compiled->Format(formatArguments_, text);
     return kErrorSuccess;
 }
 

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "formats/binxml.h"
 #include "platform/event_log.h"
 
 namespace vzrm::platform::posix {
@@ -42,8 +43,9 @@ class FileModernEventLog final : public IModernEventLog {
     std::unordered_map<EVT_HANDLE, std::unique_ptr<Object>> objects_;
     EVT_HANDLE nextHandle_ = 1;
     // FormatMessage's buffers, kept from one event to the next (under lock_).
-    std::vector<EVT_DATA_ITEM> formatItems_;
-    std::vector<std::string> formatInserts_;
+    std::vector<formats::BxValue> formatValues_;
+    std::vector<std::string> formatTexts_;
+    std::vector<const char*> formatArguments_;
 };
 
 }  // namespace vzrm::platform::posix
