@@ -1,5 +1,8 @@
 #include "audit/event_fields.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "base/case_fold.h"
 
 namespace vzrm {
@@ -111,14 +114,24 @@ std::string GetEventTextField(std::string_view text, std::string_view label) {
 void GetEventTextFields(std::string_view text, std::span<const std::string_view> labels,
                         std::span<std::string_view> values) {
     // Every label starts with a tab: the first tab where a label starts is
-    // where a search for that label alone would find it.
+    // where a search for that label alone would find it. Most tabs start no
+    // label; the character after the tab rules them out before any compare.
     std::size_t missing = labels.size();
     std::uint32_t found = 0;
+    bool mayStart[256] = {};
     for (std::size_t i = 0; i < values.size(); ++i) {
         values[i] = {};
+        if (labels[i].size() > 1) {
+            mayStart[static_cast<unsigned char>(labels[i][1])] = true;
+        } else {
+            std::fill(std::begin(mayStart), std::end(mayStart), true);
+        }
     }
     for (std::size_t at = text.find('\t'); at != std::string_view::npos && missing > 0;
          at = text.find('\t', at + 1)) {
+        if (at + 1 < text.size() && !mayStart[static_cast<unsigned char>(text[at + 1])]) {
+            continue;
+        }
         const std::string_view rest = text.substr(at);
         for (std::size_t i = 0; i < labels.size(); ++i) {
             if ((found & (1u << i)) == 0 && rest.starts_with(labels[i])) {

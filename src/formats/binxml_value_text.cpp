@@ -23,16 +23,14 @@ void AppendUtf16(const std::uint8_t* data, std::size_t bytes, std::string& out) 
     AppendNarrowOfUtf16Le(data, units, out);
 }
 
-void AppendDecimal(std::uint64_t value, std::string& out) {
+void AppendNumber(std::uint64_t value, int base, std::string& out) {
     char digits[24];
-    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value, base).ptr;
     out.append(digits, end);
 }
 
-std::string Hex(std::uint64_t value) {
-    char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));
-    return buffer;
+void AppendDecimal(std::uint64_t value, std::string& out) {
+    AppendNumber(value, 10, out);
 }
 
 std::string GuidText(const std::uint8_t* d) {
@@ -290,7 +288,8 @@ void AppendBxValueText(const BxValue& value, std::string& out) {
             return;
         case kBxHexInt32:
         case kBxHexInt64:
-            out += Hex(*BxValueNumber(value));
+            out += "0x";
+            AppendNumber(*BxValueNumber(value), 16, out);
             return;
         case kBxBool:
             out += LoadLe<std::uint32_t>(value.data) ? "true" : "false";
