@@ -140,10 +140,10 @@ bool OpenModernQuery(IModernEventLog& log, const std::string& channel, const std
     return true;
 }
 
-// The event's text from its publisher's messages; empty when the publisher
-// or its message cannot be had. Each publisher is opened once per read.
-std::string ModernEventMessage(IModernEventLog& log, CEvtHandleCache& publishers,
-                               const std::string& publisher, EVT_HANDLE event) {
+// The event's text from its publisher's messages, into `message`; empty when
+// the publisher or its message cannot be had. Each publisher is opened once per read.
+void ModernEventMessage(IModernEventLog& log, CEvtHandleCache& publishers,
+                        const std::string& publisher, EVT_HANDLE event, std::string& message) {
     std::optional<EVT_HANDLE_WITH_ERROR> metadata = publishers.Lookup(publisher);
     if (!metadata) {
         EVT_HANDLE_WITH_ERROR opened;
@@ -151,13 +151,12 @@ std::string ModernEventMessage(IModernEventLog& log, CEvtHandleCache& publishers
         publishers.Add(publisher, opened);
         metadata = opened;
     }
-    std::string message;
+    message.clear();
     if (metadata->handle != 0 &&
         log.FormatMessage(metadata->handle, event, 0, EvtFormatMessageEvent, message) !=
             kErrorSuccess) {
         message.clear();
     }
-    return message;
 }
 
 }  // namespace
@@ -198,6 +197,12 @@ void CSecurityLogReader::NoteEventTime(std::int64_t time) {
     if ((!hasStart_ || time > start_) && (!hasEnd_ || time <= end_)) {
         latest_ = time;
     }
+}
+
+CRecordPipeline::Sink CSecurityLogReader::OfferTo() {
+    return [this](PendingRecord& pending) {
+        Offer(std::move(pending.record), pending.message, pending.classic);
+    };
 }
 
 void CSecurityLogReader::Offer(AUDIT_RECORD record, const std::string& message, bool classic) {
@@ -302,11 +307,12 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
     }
     CModuleHandleCache modules;
     CEventSourceCache sources(log);
+    CRecordPipeline pipeline(OfferTo());
     int result = 1;
     std::vector<std::uint8_t> small(kBufferSize);
     std::vector<std::uint8_t> large;
     bool done = false;
-    while (!done && !IsReaderStopped()) {
+    while (!done && !IsReaderStopped() && !pipeline.Failed()) {
         std::span<std::uint8_t> buffer;
         std::uint32_t read = 0;
         const std::int32_t error = ReadClassicBatch(handle, small, large, buffer, read);
@@ -332,7 +338,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
                 done = true;
                 break;
             }
-            ReadClassicRecord(head, record, modules, sources);
+            ReadClassicRecord(head, record, modules, sources, pipeline);
         }
         ReportProgress(ClassicEventLog(), handle);
     }
@@ -341,13 +347,15 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
         AddDamage(damage);
     }
     ClassicEventLog().Close(handle);
+    pipeline.Finish();
     return result;
 }
 
 void CSecurityLogReader::ReadClassicRecord(const EVENTLOGRECORD& head,
                                            std::span<const std::uint8_t> record,
                                            CModuleHandleCache& modules,
-                                           CEventSourceCache& sources) {
+                                           CEventSourceCache& sources,
+                                           CRecordPipeline& pipeline) {
     if (readArchives_) {
         std::size_t names = sizeof head;
         RecordText(record, names);  // the source
@@ -367,12 +375,15 @@ void CSecurityLogReader::ReadClassicRecord(const EVENTLOGRECORD& head,
         r.user =
             accounts_.NameOf(record.subspan(head.UserSidOffset, head.UserSidLength), r.computer);
     }
-    const std::string message = RenderClassicMessage(sources.FilesOf(source), head.EventID,
-                                                     ClassicInserts(record, head), modules);
+    PendingRecord& pending = pipeline.Place();
+    pending.message = RenderClassicMessage(sources.FilesOf(source), head.EventID,
+                                           ClassicInserts(record, head), modules);
     r.eventId = head.EventID;
     r.recordNumber = head.RecordNumber;
     r.time = head.TimeGenerated;
-    Offer(std::move(r), message, true);
+    pending.record = std::move(r);
+    pending.classic = true;
+    pipeline.Add();
 }
 
 int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::string& archive) {
@@ -386,13 +397,14 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
         return 0;
     }
     CEvtHandleCache publishers;
+    CRecordPipeline pipeline(OfferTo());
     int result = 1;
     bool goOn = true;
     // One buffer of 4096 values for every event; only an event that needs
     // more makes it grow.
     std::vector<EVT_VARIANT> values(kBufferSize);
     EVT_HANDLE events[kBatch];
-    while (goOn && !IsReaderStopped()) {
+    while (goOn && !IsReaderStopped() && !pipeline.Failed()) {
         std::uint32_t returned = 0;
         const std::int32_t error = log.Next(query, events, kEvtInfinite, returned);
         if (error == kErrorNoMoreItems) {
@@ -411,7 +423,8 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
             if (IsReaderStopped()) {
                 break;
             }
-            const EventStep step = ReadModernEvent(log, context, events[i], values, publishers);
+            const EventStep step =
+                ReadModernEvent(log, context, events[i], values, publishers, pipeline);
             if (step == EventStep::kFail) {
                 result = 0;
             }
@@ -429,6 +442,7 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
     }
     log.Close(context);
     log.Close(query);
+    pipeline.Finish();
     return result;
 }
 
@@ -436,7 +450,8 @@ CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(IModernEventLo
                                                                   EVT_HANDLE context,
                                                                   EVT_HANDLE event,
                                                                   std::vector<EVT_VARIANT>& values,
-                                                                  CEvtHandleCache& publishers) {
+                                                                  CEvtHandleCache& publishers,
+                                                                  CRecordPipeline& pipeline) {
     if (RenderValues(log, context, event, values) != kErrorSuccess) {
         return EventStep::kStop;
     }
@@ -460,12 +475,15 @@ CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(IModernEventLo
     if (values[6].Type == EvtVarTypeSid) {
         r.user = accounts_.NameOf({values[6].bytes, values[6].size}, r.computer);
     }
-    const std::string message = ModernEventMessage(log, publishers, TextValue(values[0]), event);
+    PendingRecord& pending = pipeline.Place();
+    ModernEventMessage(log, publishers, TextValue(values[0]), event, pending.message);
     r.eventId =
         values[3].Type == EvtVarTypeUInt16 ? static_cast<std::uint32_t>(values[3].number) : 0;
     r.recordNumber = UInt64Value(values[4]);
     r.time = time;
-    Offer(std::move(r), message, false);
+    pending.record = std::move(r);
+    pending.classic = false;
+    pipeline.Add();
     return EventStep::kNext;
 }
 

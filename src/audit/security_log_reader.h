@@ -14,6 +14,7 @@
 #include "audit/event_interpreter.h"
 #include "audit/message_render.h"
 #include "audit/read_records.h"
+#include "audit/record_pipeline.h"
 #include "base/local_date_time.h"
 #include "platform/event_log.h"
 
@@ -85,7 +86,7 @@ class CSecurityLogReader {
     int ReadClassicLog(const std::string& log, const std::string& archive);
     void ReadClassicRecord(const platform::EVENTLOGRECORD& head,
                            std::span<const std::uint8_t> record, CModuleHandleCache& modules,
-                           CEventSourceCache& sources);
+                           CEventSourceCache& sources, CRecordPipeline& pipeline);
     bool LoadModernEventApi();
     int ReadModernLog(const std::string& channel, const std::string& archive);
     // What the read does after one modern event: go on, stop, or stop failed.
@@ -93,11 +94,14 @@ class CSecurityLogReader {
     EventStep ReadModernEvent(platform::IModernEventLog& log, platform::EVT_HANDLE context,
                               platform::EVT_HANDLE event,
                               std::vector<platform::EVT_VARIANT>& values,
-                              CEvtHandleCache& publishers);
+                              CEvtHandleCache& publishers, CRecordPipeline& pipeline);
     // False for a record an earlier file of the read already gave.
     bool FirstSight(const std::string& computer, std::uint64_t recordNumber);
     void NoteEventTime(std::int64_t time);
+    // Finds an event's fields in its message and hands the record to the
+    // interpretation; runs on the pipeline's thread while the log is read.
     void Offer(AUDIT_RECORD record, const std::string& message, bool classic);
+    CRecordPipeline::Sink OfferTo();
     template <typename Log, typename Handle>
     void ReportProgress(Log& log, Handle handle);
 

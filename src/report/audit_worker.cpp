@@ -81,32 +81,15 @@ const char* CZrmAuditProc::AppendColumnHead() {
 }
 
 CZrmAuditProc::Outcome CZrmAuditProc::AppendRows(const std::vector<AUDIT_RECORD>& records) {
-    // Rows go out in blocks: a write per row cost more than the row itself.
-    constexpr std::size_t kBlockBytes = 64 * 1024;
-    std::string block;
-    std::uint32_t blockRows = 0;
-    const auto flush = [&] {
-        if (!block.empty() && !target_.AppendToReport(block)) {
-            g_errorInfo.AddErrPoint("WPDJPWYYPTFMHUM");
-            return false;
-        }
-        rowCount_ += blockRows;
-        block.clear();
-        blockRows = 0;
-        return true;
-    };
     for (const AUDIT_RECORD& record : records) {
         if (IsStopRequested()) {
-            return flush() ? Outcome::interrupted : Outcome::failed;
+            return Outcome::interrupted;
         }
-        block += ReportRowLine(record, listSeparator_);
-        ++blockRows;
-        if (block.size() >= kBlockBytes && !flush()) {
+        if (!target_.AppendToReport(ReportRowLine(record, listSeparator_))) {
+            g_errorInfo.AddErrPoint("WPDJPWYYPTFMHUM");
             return Outcome::failed;
         }
-    }
-    if (!flush()) {
-        return Outcome::failed;
+        ++rowCount_;
     }
     if (!target_.AppendToReport("\r\n")) {
         g_errorInfo.AddErrPoint("FNCHLYTEMRDOERM");

@@ -1,0 +1,74 @@
+// The events a read takes from the log, handed in log order to a thread of
+// their own that finds their fields and interprets them, so that reading the
+// next events and interpreting the last ones share two processors.
+//
+// Events travel in batches that go back and forth between the two threads:
+// the texts of a batch keep their buffers from one use to the next. Without a
+// second thread (it could not be started) the batches are handled in place.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audit/audit_record.h"
+
+namespace vzrm {
+
+// One event on its way: the record as the log gives it, and its message text.
+struct PendingRecord {
+    AUDIT_RECORD record;
+    std::string message;
+    bool classic = false;
+};
+
+class CRecordPipeline {
+  public:
+    using Sink = std::function<void(PendingRecord&)>;
+
+    // `sink` is called for every event, in the order they were added.
+    explicit CRecordPipeline(Sink sink);
+    // Waits for the events added so far; never throws.
+    ~CRecordPipeline();
+    CRecordPipeline(const CRecordPipeline&) = delete;
+    CRecordPipeline& operator=(const CRecordPipeline&) = delete;
+
+    // The next event's place, to fill: its texts may hold an earlier event's,
+    // so assign every member. Add() then counts it in.
+    PendingRecord& Place();
+    void Add();
+    // Hands on the events added so far and waits until the sink has had them;
+    // rethrows what the sink threw (the events after that one are dropped).
+    void Finish();
+    // True once the sink threw: the read can stop early.
+    bool Failed() const;
+
+  private:
+    struct Batch {
+        std::vector<PendingRecord> events;
+        std::size_t count = 0;
+    };
+
+    void HandOn();
+    void Consume();
+    void Drain(Batch& batch, std::size_t count);
+
+    Sink sink_;
+    Batch filling_;
+    mutable std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<Batch> full_;   // to the sink, in order
+    std::deque<Batch> empty_;  // back for reuse
+    bool working_ = false;     // the sink thread has a batch in hand
+    bool closing_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_;
+};
+
+}  // namespace vzrm
