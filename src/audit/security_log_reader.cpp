@@ -353,8 +353,7 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
 
 void CSecurityLogReader::ReadClassicRecord(const EVENTLOGRECORD& head,
                                            std::span<const std::uint8_t> record,
-                                           CModuleHandleCache& modules,
-                                           CEventSourceCache& sources,
+                                           CModuleHandleCache& modules, CEventSourceCache& sources,
                                            CRecordPipeline& pipeline) {
     if (readArchives_) {
         std::size_t names = sizeof head;
@@ -446,12 +445,9 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
     return result;
 }
 
-CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(IModernEventLog& log,
-                                                                  EVT_HANDLE context,
-                                                                  EVT_HANDLE event,
-                                                                  std::vector<EVT_VARIANT>& values,
-                                                                  CEvtHandleCache& publishers,
-                                                                  CRecordPipeline& pipeline) {
+CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(
+    IModernEventLog& log, EVT_HANDLE context, EVT_HANDLE event, std::vector<EVT_VARIANT>& values,
+    CEvtHandleCache& publishers, CRecordPipeline& pipeline) {
     if (RenderValues(log, context, event, values) != kErrorSuccess) {
         return EventStep::kStop;
     }

@@ -97,15 +97,15 @@ void AppendNarrow(std::size_t count, Unit unit, std::string& out) {
 
 std::string WideToNarrow(std::u16string_view wide) {
     std::string out;
-    AppendNarrow(wide.size(), [&](std::size_t i) { return char32_t{wide[i]}; }, out);
+    AppendNarrow(
+        wide.size(), [&](std::size_t i) { return char32_t{wide[i]}; }, out);
     return out;
 }
 
 void AppendNarrowOfUtf16Le(const std::uint8_t* data, std::size_t units, std::string& out) {
     AppendNarrow(
         units,
-        [&](std::size_t i) { return char32_t{data[2 * i]} | char32_t{data[2 * i + 1]} << 8; },
-        out);
+        [&](std::size_t i) { return char32_t{data[2 * i]} | char32_t{data[2 * i + 1]} << 8; }, out);
 }
 
 std::string WideToNarrow(const char16_t* wide) {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <iterator>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "base/wide_text.h"
 #include "formats/byte_reader.h"

@@ -40,6 +40,7 @@ TEST(GetEventTextFields, AgreeWithOneSearchPerLabel) {
                                     std::string("\tObject Name:\tD:\\a\tHandle ID:\t7\r\n"
                                                 "\tHandle ID:\t9\r\n\tAccess Mask:"),
                                     std::string("\t\tProcess ID:\t 12 \n\tProcess ID:\t13"),
+                                    std::string("\tAccount\tAccount Name:\tx\t"),
                                     std::string("no fields\r\n"), std::string()}) {
         SCOPED_TRACE(text);
         std::string_view values[std::size(labels)];
