@@ -8,7 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <iostream>
+
 #include "formats/reg_file.h"
+#include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/services.h"
 #include "tools/loggen/evt_writer.h"
@@ -141,6 +144,44 @@ bool InstallStore(const std::filesystem::path& folder) {
     std::string error;
     return formats::ParseRegFile({reg.begin(), reg.end()}, changes, error) &&
            formats::ApplyRegFile(changes, error) == 0;
+}
+
+std::string StitchedLog() {
+    const char* given = std::getenv("VZRM_SAMPLES_DIR");
+    const std::filesystem::path samples = given != nullptr ? given : VZRM_SAMPLES_DIR;
+    const std::filesystem::path data = std::filesystem::path(VZRM_BUILD_DIR) / "bench-data";
+    std::filesystem::create_directories(data);
+    const std::string stitched = (data / "stitched-64MiB.evtx").string();
+    if (!std::filesystem::exists(stitched) && std::filesystem::exists(samples / "stitch_evtx.py")) {
+        const std::string command =
+            "python3 '" + (samples / "stitch_evtx.py").string() + "' '" + stitched + "' 1024 '" +
+            (samples / "large-security-win11-v3.2.evtx").string() + "' '" +
+            (samples / "large-security-win2012r2-stale-header.evtx").string() + "' >/dev/null";
+        if (std::system(command.c_str()) != 0) {
+            std::cerr << "stitch_evtx.py failed\n";
+            std::filesystem::remove(stitched);
+        }
+    }
+    return std::filesystem::exists(stitched) ? stitched : std::string();
+}
+
+std::size_t CountEvents(const std::string& log) {
+    platform::posix::FileModernEventLog reader;
+    platform::EVT_HANDLE query = 0;
+    if (reader.Query(log, "*", platform::EvtQueryFilePath, query) != 0) {
+        return 0;
+    }
+    std::size_t count = 0;
+    platform::EVT_HANDLE events[100];
+    std::uint32_t returned = 0;
+    while (reader.Next(query, events, platform::kEvtInfinite, returned) == 0) {
+        count += returned;
+        for (std::uint32_t i = 0; i < returned; ++i) {
+            static_cast<void>(reader.Close(events[i]));
+        }
+    }
+    static_cast<void>(reader.Close(query));
+    return count;
 }
 
 bool MeasureInChild(const std::function<std::vector<double>()>& work, std::size_t valueCount,

@@ -18,6 +18,13 @@ namespace vzrm::bench {
 std::string GeneratedLog(std::size_t events, std::size_t machines = 1, bool classic = false,
                          bool dense = false);
 
+// A 64 MiB EVTX of real chunks, stitched from the samples beside the
+// repository (or in VZRM_SAMPLES_DIR) with their stitch_evtx.py; made once and kept in the build
+// folder. Empty when the samples are not there.
+std::string StitchedLog();
+// The events of an EVTX file, counted through the reader.
+std::size_t CountEvents(const std::string& log);
+
 // A fresh folder for a store named `name`, with the message files in its
 // system32 and the environment pointing there.
 std::filesystem::path PrepareStoreFolder(const std::string& name);

@@ -6,7 +6,7 @@
 //
 // Files: a generated log of EVENTS events (10 % .zrm accesses) and, when the
 // samples are beside the repository, a 64 MiB file of real chunks made with
-// stitch_evtx.py. Both are kept in build/bench-data between runs.
+// stitch_evtx.py. Both are kept in build/release/bench-data between runs.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +18,7 @@
 #include <string>
 
 #include "audit/security_log_reader.h"
+#include "bench_support.h"
 #include "platform/error_codes.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/posix/posix_services.h"
@@ -89,16 +90,6 @@ Result ReadAll(const std::string& path) {
     return result;
 }
 
-double EvtxexportSeconds(const std::string& path) {
-    if (std::system("command -v evtxexport >/dev/null 2>&1") != 0) {
-        return 0;
-    }
-    const auto start = Clock::now();
-    const int status = std::system(("evtxexport '" + path + "' >/dev/null 2>&1").c_str());
-    (void)status;
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 // Reads in a child process, so that its peak memory is the reading's alone.
 Result ReadAllMeasured(const std::string& path, double& peakMiB) {
     int channel[2];
@@ -126,7 +117,7 @@ void Report(const std::string& name, const std::string& path) {
     const auto size = std::filesystem::file_size(path);
     double peakMiB = 0;
     const Result ours = ReadAllMeasured(path, peakMiB);
-    const double theirs = EvtxexportSeconds(path);
+    const double theirs = vzrm::bench::EvtxexportSeconds(path);
     std::printf("%-34s %8.1f MiB %9zu events  ours %7.3f s (%9.0f ev/s)", name.c_str(),
                 static_cast<double>(size) / 1048576.0, ours.events, ours.seconds,
                 static_cast<double>(ours.events) / ours.seconds);
@@ -151,18 +142,8 @@ int main(int argc, char** argv) {
     }
     Report("generated (" + std::to_string(events) + " events)", generated);
 
-    const std::filesystem::path samples = VZRM_SAMPLES_DIR;
-    const std::string stitched = (data / "stitched-64MiB.evtx").string();
-    if (!std::filesystem::exists(stitched) && std::filesystem::exists(samples / "stitch_evtx.py")) {
-        const std::string command =
-            "python3 '" + (samples / "stitch_evtx.py").string() + "' '" + stitched + "' 1024 '" +
-            (samples / "large-security-win11-v3.2.evtx").string() + "' '" +
-            (samples / "large-security-win2012r2-stale-header.evtx").string() + "' >/dev/null";
-        if (std::system(command.c_str()) != 0) {
-            std::cerr << "stitch_evtx.py failed\n";
-        }
-    }
-    if (std::filesystem::exists(stitched)) {
+    const std::string stitched = vzrm::bench::StitchedLog();
+    if (!stitched.empty()) {
         Report("stitched real chunks (64 MiB)", stitched);
     }
     return 0;
