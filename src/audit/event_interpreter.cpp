@@ -18,7 +18,8 @@ constexpr std::uint32_t kKindOpenedAndAttributes = ACTION_OPEN | ACTION_READ_ATT
 
 }  // namespace
 
-CEventInterpreter::CEventInterpreter(std::string extension) : extension_(std::move(extension)) {}
+CEventInterpreter::CEventInterpreter(std::string extension)
+    : extension_(std::move(extension)), texts_(std::make_unique<CTextPool>()) {}
 
 std::uint32_t CEventInterpreter::MachineIndex(const std::string& computer) {
     // Events of one machine mostly follow each other; most lookups stop here.
@@ -30,7 +31,7 @@ std::uint32_t CEventInterpreter::MachineIndex(const std::string& computer) {
         const auto [folded, added] = machineByFoldedName_.try_emplace(
             FoldCase(computer), static_cast<std::uint32_t>(machines_.size()));
         if (added) {
-            machines_.emplace_back();
+            machines_.emplace_back(*texts_);
         }
         named = machineByName_.emplace(computer, folded->second).first;
     }
@@ -148,7 +149,7 @@ void CEventInterpreter::AddRecord(AUDIT_RECORD record) {
         return;
     }
     record.objectName = CanonicalizePath(record.objectName);
-    order_.push_back({machine, m.list.Append(std::move(record))});
+    order_.push_back({machine, m.list.Append(Compact(record, *texts_))});
 }
 
 void CEventInterpreter::ClearHandleMaps() {
@@ -190,11 +191,11 @@ bool CEventInterpreter::RecentDeleteOrClose(const Machine& m, const AUDIT_RECORD
     // The walk starts at the second-to-last record: the most recent is not examined.
     const auto last = m.list.LastLive();
     const auto start = last ? m.list.PrevLive(*last) : std::nullopt;
-    const auto object = m.list.FindObjectKey(write.objectName);
+    const auto object = m.list.FindKey(write.objectName);
     if (!start || !object) {
         return false;
     }
-    const auto process = m.list.FindProcessKey(write.processName);
+    const auto process = m.list.FindKey(write.processName);
     auto closedBySameProcess = [&](Position p) {
         return m.list.At(p).processId == write.processId && process &&
                m.list.ProcessKey(p) == *process;
@@ -238,20 +239,41 @@ bool CEventInterpreter::RecentDeleteOrClose(const Machine& m, const AUDIT_RECORD
 void CEventInterpreter::FilterPeriod(std::optional<std::int64_t> start,
                                      std::optional<std::int64_t> end) {
     if (!paired_) {
-        final_ = TakeLiveInLogOrder();
+        final_ = LiveInLogOrder();
         paired_ = true;
     }
-    std::erase_if(final_, [&](const AUDIT_RECORD& r) {
-        return (start && r.time <= *start) || (end && r.time > *end);
+    std::erase_if(final_, [&](const Entry& e) {
+        const std::int64_t time = machines_[e.machine].list.At(e.position).time;
+        return (start && time <= *start) || (end && time > *end);
     });
 }
 
 std::vector<AUDIT_RECORD> CEventInterpreter::TakeRecords() {
-    if (!paired_) {
-        return TakeLiveInLogOrder();
+    std::vector<AUDIT_RECORD> records;
+    records.reserve(RecordCount());
+    VisitRecords([&](const AUDIT_RECORD& record) {
+        records.push_back(record);
+        return true;
+    });
+    for (Machine& m : machines_) {
+        m.list = CRecordList(*texts_);
     }
+    order_ = {};
+    final_ = {};
     paired_ = false;
-    return std::move(final_);
+    return records;
+}
+
+bool CEventInterpreter::VisitRecords(const std::function<bool(const AUDIT_RECORD&)>& visit) const {
+    const std::deque<Entry> live = paired_ ? std::deque<Entry>() : LiveInLogOrder();
+    AUDIT_RECORD record;
+    for (const auto [machine, position] : paired_ ? final_ : live) {
+        Expand(machines_[machine].list.At(position), *texts_, record);
+        if (!visit(record)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::size_t CEventInterpreter::RecordCount() const {
@@ -265,23 +287,13 @@ std::size_t CEventInterpreter::RecordCount() const {
     return count;
 }
 
-std::vector<AUDIT_RECORD> CEventInterpreter::TakeLiveInLogOrder() {
-    std::vector<AUDIT_RECORD> live;
-    if (machines_.size() == 1) {
-        live = machines_.front().list.TakeLive();
-    } else {
-        live.reserve(RecordCount());
-        for (const auto [machine, position] : order_) {
-            const CRecordList& list = machines_[machine].list;
-            if (list.IsLive(position)) {
-                live.push_back(list.At(position));
-            }
+std::deque<CEventInterpreter::Entry> CEventInterpreter::LiveInLogOrder() const {
+    std::deque<Entry> live;
+    for (const Entry& e : order_) {
+        if (machines_[e.machine].list.IsLive(e.position)) {
+            live.push_back(e);
         }
     }
-    for (Machine& m : machines_) {
-        m.list = CRecordList();
-    }
-    order_.clear();
     return live;
 }
 

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -23,6 +24,7 @@
 
 #include "audit/audit_record.h"
 #include "audit/record_list.h"
+#include "audit/text_pool.h"
 
 namespace vzrm {
 
@@ -52,12 +54,17 @@ class CEventInterpreter {
     // The list as it stands: after PairRecords, the final records.
     std::vector<AUDIT_RECORD> TakeRecords();
     std::size_t RecordCount() const;
+    // The same records without holding them all as AUDIT_RECORDs: each is
+    // expanded in turn into one record that `visit` may read until it
+    // returns. A false from `visit` ends the walk; false then.
+    bool VisitRecords(const std::function<bool(const AUDIT_RECORD&)>& visit) const;
 
   private:
     using Position = CRecordList::Position;
 
     // One computer's records and handles.
     struct Machine {
+        explicit Machine(const CTextPool& texts) : list(texts) {}
         CRecordList list;
         std::unordered_map<std::uint32_t, std::string> handlePaths;
         std::unordered_map<std::uint32_t, HANDLE_STATE> handleStates;
@@ -82,7 +89,8 @@ class CEventInterpreter {
     static bool AcceptClose(Machine& m, std::uint32_t handle);
     static void AcceptDelete(Machine& m, std::uint32_t handle, HANDLE_STATE* state);
     static bool AcceptWrite(Machine& m, const AUDIT_RECORD& record, HANDLE_STATE* state);
-    std::vector<AUDIT_RECORD> TakeLiveInLogOrder();
+    // The live records' entries in log order.
+    std::deque<Entry> LiveInLogOrder() const;
 
     static void RemoveBackToOpen(Machine& m, std::uint32_t handle);
     static void TurnLatestOpenIntoCreate(Machine& m, std::uint32_t handle);
@@ -101,6 +109,9 @@ class CEventInterpreter {
     static bool RemoveCloseAndReopen(Machine& m, Position at);
 
     std::string extension_;
+    // The texts of every machine's records; held apart so that the lists'
+    // references to it survive a move of the interpreter.
+    std::unique_ptr<CTextPool> texts_;
     // A deque: a machine's state stays where it is when another machine is added.
     std::deque<Machine> machines_;
     std::unordered_map<std::string, std::uint32_t> machineByName_;
@@ -108,9 +119,10 @@ class CEventInterpreter {
     std::string lastComputer_;
     std::uint32_t lastMachine_ = 0;
     bool anyMachine_ = false;
-    std::vector<Entry> order_;
+    std::deque<Entry> order_;
     bool paired_ = false;
-    std::vector<AUDIT_RECORD> final_;
+    // The final records: they stay in their machines' lists.
+    std::deque<Entry> final_;
 };
 
 }  // namespace vzrm

@@ -1,7 +1,5 @@
 #include "audit/record_list.h"
 
-#include "base/case_fold.h"
-
 namespace vzrm {
 namespace {
 
@@ -9,33 +7,34 @@ const std::vector<CRecordList::Position> kNoPositions;
 
 }  // namespace
 
-CRecordList::TextKey CRecordList::Intern(std::unordered_map<std::string, TextKey>& keys,
-                                         std::string_view text) {
-    const auto [it, inserted] = keys.try_emplace(FoldCase(text), static_cast<TextKey>(keys.size()));
-    return it->second;
+const CRecordList::ObjectIndex& CRecordList::ObjectIndexOf(TextKey key) const {
+    static const ObjectIndex kNoObject;
+    const auto it = byObject_.find(key);
+    return it == byObject_.end() ? kNoObject : it->second;
 }
 
-std::optional<CRecordList::TextKey> CRecordList::FindObjectKey(std::string_view objectName) const {
-    const auto it = objectKeyOf_.find(FoldCase(objectName));
-    return it == objectKeyOf_.end() ? std::nullopt : std::optional(it->second);
+const std::vector<CRecordList::Position>& CRecordList::ObjectRecords(TextKey key) const {
+    return ObjectIndexOf(key).all;
 }
 
-std::optional<CRecordList::TextKey> CRecordList::FindProcessKey(
-    std::string_view processName) const {
-    const auto it = processKeyOf_.find(FoldCase(processName));
-    return it == processKeyOf_.end() ? std::nullopt : std::optional(it->second);
+const std::vector<CRecordList::Position>& CRecordList::ObjectOpens(TextKey key) const {
+    return ObjectIndexOf(key).opens;
 }
 
-CRecordList::Position CRecordList::Append(AUDIT_RECORD record) {
+const std::vector<CRecordList::Position>& CRecordList::ObjectCloses(TextKey key) const {
+    return ObjectIndexOf(key).closes;
+}
+
+const std::vector<CRecordList::Position>& CRecordList::ObjectDeletes(TextKey key) const {
+    return ObjectIndexOf(key).deletes;
+}
+
+CRecordList::Position CRecordList::Append(const CompactRecord& record) {
     const auto position = static_cast<Position>(records_.size());
     if (!records_.empty() && record.time < records_.back().time) {
         inTimeOrder_ = false;
     }
-    const TextKey objectKey = Intern(objectKeyOf_, record.objectName);
-    if (objectKey == byObject_.size()) {
-        byObject_.emplace_back();
-    }
-    ObjectIndex& object = byObject_[objectKey];
+    ObjectIndex& object = byObject_[texts_->KeyOf(record.objectName)];
     object.all.push_back(position);
     HandleIndex& handle = byHandle_[record.handleId];
     handle.all.push_back(position);
@@ -57,12 +56,10 @@ CRecordList::Position CRecordList::Append(AUDIT_RECORD record) {
         default:
             break;
     }
-    objectKeys_.push_back(objectKey);
-    processKeys_.push_back(Intern(processKeyOf_, record.processName));
-    records_.push_back(std::move(record));
+    records_.push_back(record);
     removed_.push_back(false);
-    jumpForward_.push_back(position);
-    jumpBackward_.push_back(position);
+    jumpForward_.push_back(position + 1);
+    jumpBackward_.push_back(position + 1);
     ++liveCount_;
     return position;
 }
@@ -72,8 +69,8 @@ void CRecordList::Remove(Position position) {
         return;
     }
     removed_[position] = true;
-    jumpForward_[position] = static_cast<std::int64_t>(position) + 1;
-    jumpBackward_[position] = static_cast<std::int64_t>(position) - 1;
+    jumpForward_[position] = position + 2;
+    jumpBackward_[position] = position;
     --liveCount_;
 }
 
@@ -81,17 +78,17 @@ void CRecordList::SetAction(Position position, AUDIT_ACTION action) {
     records_[position].action = action;
 }
 
-std::optional<CRecordList::Position> CRecordList::Skip(std::vector<std::int64_t>& jump,
+std::optional<CRecordList::Position> CRecordList::Skip(std::deque<Position>& jump,
                                                        std::int64_t from) const {
     const auto size = static_cast<std::int64_t>(records_.size());
     std::int64_t at = from;
     while (at >= 0 && at < size && removed_[static_cast<std::size_t>(at)]) {
-        at = jump[static_cast<std::size_t>(at)];
+        at = static_cast<std::int64_t>(jump[static_cast<std::size_t>(at)]) - 1;
     }
     // Path compression: every tombstone on the way now jumps straight to the end.
     for (std::int64_t p = from; p >= 0 && p < size && removed_[static_cast<std::size_t>(p)];) {
-        const std::int64_t next = jump[static_cast<std::size_t>(p)];
-        jump[static_cast<std::size_t>(p)] = at;
+        const std::int64_t next = static_cast<std::int64_t>(jump[static_cast<std::size_t>(p)]) - 1;
+        jump[static_cast<std::size_t>(p)] = static_cast<Position>(at + 1);
         p = next;
     }
     if (at < 0 || at >= size) {
@@ -138,16 +135,11 @@ const std::vector<CRecordList::Position>& CRecordList::HandleCloses(std::uint32_
     return it == byHandle_.end() ? kNoPositions : it->second.closes;
 }
 
-std::vector<AUDIT_RECORD> CRecordList::TakeLive() {
-    std::vector<AUDIT_RECORD> live;
-    live.reserve(liveCount_);
-    for (std::size_t p = 0; p < records_.size(); ++p) {
-        if (!removed_[p]) {
-            live.push_back(std::move(records_[p]));
-        }
-    }
-    *this = CRecordList();
-    return live;
+void CRecordList::ReleaseSearchIndexes() {
+    byObject_ = {};
+    byHandle_ = {};
+    jumpForward_ = {};
+    jumpBackward_ = {};
 }
 
 }  // namespace vzrm
