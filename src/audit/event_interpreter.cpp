@@ -217,23 +217,22 @@ bool CEventInterpreter::RecentDeleteOrClose(const Machine& m, const AUDIT_RECORD
     }
 
     // In time order the walk covers exactly the records from `start` back to the
-    // first one more than a second old, so only this file's candidates matter.
-    auto anyCandidate = [&](const std::vector<Position>& candidates, auto&& matches) {
-        for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
-            if (*it > *start) {
-                continue;
-            }
-            if (tooOld(*it)) {
-                return false;
-            }
-            if (m.list.IsLive(*it) && matches(*it)) {
-                return true;
-            }
+    // first one more than a second old, so only this file's records matter.
+    const std::vector<Position>& records = m.list.ObjectRecords(*object);
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (*it > *start) {
+            continue;
         }
-        return false;
-    };
-    return anyCandidate(m.list.ObjectDeletes(*object), [](Position) { return true; }) ||
-           anyCandidate(m.list.ObjectCloses(*object), closedBySameProcess);
+        if (tooOld(*it)) {
+            return false;
+        }
+        const AUDIT_ACTION action = m.list.At(*it).action;
+        if (m.list.IsLive(*it) &&
+            (action == ACTION_DELETE || (action == ACTION_CLOSE && closedBySameProcess(*it)))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void CEventInterpreter::FilterPeriod(std::optional<std::int64_t> start,

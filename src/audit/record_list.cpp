@@ -7,26 +7,9 @@ const std::vector<CRecordList::Position> kNoPositions;
 
 }  // namespace
 
-const CRecordList::ObjectIndex& CRecordList::ObjectIndexOf(TextKey key) const {
-    static const ObjectIndex kNoObject;
-    const auto it = byObject_.find(key);
-    return it == byObject_.end() ? kNoObject : it->second;
-}
-
 const std::vector<CRecordList::Position>& CRecordList::ObjectRecords(TextKey key) const {
-    return ObjectIndexOf(key).all;
-}
-
-const std::vector<CRecordList::Position>& CRecordList::ObjectOpens(TextKey key) const {
-    return ObjectIndexOf(key).opens;
-}
-
-const std::vector<CRecordList::Position>& CRecordList::ObjectCloses(TextKey key) const {
-    return ObjectIndexOf(key).closes;
-}
-
-const std::vector<CRecordList::Position>& CRecordList::ObjectDeletes(TextKey key) const {
-    return ObjectIndexOf(key).deletes;
+    const auto it = byObject_.find(key);
+    return it == byObject_.end() ? kNoPositions : it->second;
 }
 
 CRecordList::Position CRecordList::Append(const CompactRecord& record) {
@@ -34,27 +17,13 @@ CRecordList::Position CRecordList::Append(const CompactRecord& record) {
     if (!records_.empty() && record.time < records_.back().time) {
         inTimeOrder_ = false;
     }
-    ObjectIndex& object = byObject_[texts_->KeyOf(record.objectName)];
-    object.all.push_back(position);
+    byObject_[texts_->KeyOf(record.objectName)].push_back(position);
     HandleIndex& handle = byHandle_[record.handleId];
     handle.all.push_back(position);
-    switch (record.action) {
-        case ACTION_CREATE:
-        case ACTION_OPEN:
-            object.opens.push_back(position);
-            if (record.action == ACTION_OPEN) {
-                handle.opens.push_back(position);
-            }
-            break;
-        case ACTION_CLOSE:
-            object.closes.push_back(position);
-            handle.closes.push_back(position);
-            break;
-        case ACTION_DELETE:
-            object.deletes.push_back(position);
-            break;
-        default:
-            break;
+    if (record.action == ACTION_OPEN) {
+        handle.opens.push_back(position);
+    } else if (record.action == ACTION_CLOSE) {
+        handle.closes.push_back(position);
     }
     records_.push_back(record);
     removed_.push_back(false);

@@ -5,7 +5,9 @@
 // a removed record leaves a tombstone that the walks skip. Beside the records
 // the list keeps, per handle ID and per object name (ignoring case), the
 // positions of the records the interpretation looks for, so that a search
-// visits only candidates instead of walking the list.
+// visits only the records of one handle or one file instead of walking the
+// list. (Per file all its records: a file's few records cost less to walk
+// than a list per kind of access costs to keep.)
 #pragma once
 
 #include <cstdint>
@@ -68,9 +70,6 @@ class CRecordList {
 
     // Positions by object name, in list order; same caveat.
     const std::vector<Position>& ObjectRecords(TextKey key) const;
-    const std::vector<Position>& ObjectOpens(TextKey key) const;
-    const std::vector<Position>& ObjectCloses(TextKey key) const;
-    const std::vector<Position>& ObjectDeletes(TextKey key) const;
 
     // Frees what only the searches and removals need: afterwards the list
     // answers At, IsLive, Text and the counts, and nothing changes it.
@@ -82,14 +81,7 @@ class CRecordList {
         std::vector<Position> opens;
         std::vector<Position> closes;
     };
-    struct ObjectIndex {
-        std::vector<Position> all;
-        std::vector<Position> opens;  // Opens and the Creates they became
-        std::vector<Position> closes;
-        std::vector<Position> deletes;
-    };
 
-    const ObjectIndex& ObjectIndexOf(TextKey key) const;
     // Union-find over tombstones: the nearest live position in one direction.
     std::optional<Position> Skip(std::deque<Position>& jump, std::int64_t from) const;
 
@@ -100,7 +92,7 @@ class CRecordList {
     bool inTimeOrder_ = true;
 
     // By the key of the object name (the keys of a shared pool are sparse).
-    std::unordered_map<TextKey, ObjectIndex> byObject_;
+    std::unordered_map<TextKey, std::vector<Position>> byObject_;
     std::unordered_map<std::uint32_t, HandleIndex> byHandle_;
 
     // jumpForward_[p] - 1: a position >= p from which the next live one is

@@ -79,9 +79,9 @@ std::optional<Position> CEventInterpreter::RecorderDeleteAfter(const Machine& m,
         }
         return std::nullopt;
     }
-    const std::vector<Position>& deletes = m.list.ObjectDeletes(object);
-    for (auto it = std::upper_bound(deletes.begin(), deletes.end(), close);
-         it != deletes.end() && WithinOneSecond(closeTime, m.list.At(*it).time); ++it) {
+    const std::vector<Position>& records = m.list.ObjectRecords(object);
+    for (auto it = std::upper_bound(records.begin(), records.end(), close);
+         it != records.end() && WithinOneSecond(closeTime, m.list.At(*it).time); ++it) {
         if (m.list.IsLive(*it) && isRecorderDelete(*it)) {
             return *it;
         }
@@ -108,9 +108,9 @@ std::optional<Position> CEventInterpreter::ReopenAfter(const Machine& m, Positio
         }
         return std::nullopt;
     }
-    const std::vector<Position>& opens = m.list.ObjectOpens(object);
-    for (auto it = std::upper_bound(opens.begin(), opens.end(), close);
-         it != opens.end() && WithinOneSecond(r.time, m.list.At(*it).time); ++it) {
+    const std::vector<Position>& records = m.list.ObjectRecords(object);
+    for (auto it = std::upper_bound(records.begin(), records.end(), close);
+         it != records.end() && WithinOneSecond(r.time, m.list.At(*it).time); ++it) {
         if (m.list.IsLive(*it) && isReopen(*it)) {
             return *it;
         }
