@@ -18,8 +18,10 @@ constexpr std::uint32_t kKindOpenedAndAttributes = ACTION_OPEN | ACTION_READ_ATT
 
 }  // namespace
 
-CEventInterpreter::CEventInterpreter(std::string extension)
-    : extension_(std::move(extension)), texts_(std::make_unique<CTextPool>()) {}
+CEventInterpreter::CEventInterpreter(std::string extension, std::size_t dropRemovedAt)
+    : extension_(std::move(extension)),
+      texts_(std::make_unique<CTextPool>()),
+      dropRemovedAt_(dropRemovedAt) {}
 
 std::uint32_t CEventInterpreter::MachineIndex(const std::string& computer) {
     // Events of one machine mostly follow each other; most lookups stop here.
@@ -139,17 +141,54 @@ bool CEventInterpreter::AcceptWrite(Machine& m, const AUDIT_RECORD& record, HAND
 }
 
 bool CEventInterpreter::AcceptRecord(AUDIT_RECORD& record) {
-    return Accept(machines_[MachineIndex(record.computer)], record);
+    return AcceptCounted(machines_[MachineIndex(record.computer)], record);
+}
+
+bool CEventInterpreter::AcceptCounted(Machine& m, AUDIT_RECORD& record) {
+    const std::size_t removedBefore = m.list.Size() - m.list.LiveCount();
+    const bool accepted = Accept(m, record);
+    removedCount_ += m.list.Size() - m.list.LiveCount() - removedBefore;
+    return accepted;
 }
 
 void CEventInterpreter::AddRecord(AUDIT_RECORD record) {
     const std::uint32_t machine = MachineIndex(record.computer);
     Machine& m = machines_[machine];
-    if (!Accept(m, record) || record.handleId == 0 || record.objectName.empty()) {
-        return;
+    const bool accepted = AcceptCounted(m, record);
+    if (accepted && record.handleId != 0 && !record.objectName.empty()) {
+        record.objectName = CanonicalizePath(record.objectName);
+        order_.push_back({machine, m.list.Append(Compact(record, *texts_))});
     }
-    record.objectName = CanonicalizePath(record.objectName);
-    order_.push_back({machine, m.list.Append(Compact(record, *texts_))});
+    // Opens closed with nothing done leave only removed records: these must
+    // not add up over a long log.
+    if (removedCount_ >= std::max(dropRemovedAt_, order_.size() - removedCount_)) {
+        DropRemovedRecords();
+    }
+}
+
+void CEventInterpreter::DropRemovedRecords() {
+    std::vector<std::vector<Position>> moved;
+    for (Machine& m : machines_) {
+        moved.push_back(m.list.DropRemoved());
+    }
+    std::size_t kept = 0;
+    for (const auto [machine, position] : order_) {
+        const Position to = moved[machine][position];
+        if (to != CRecordList::kDropped) {
+            order_[kept++] = {machine, to};
+        }
+    }
+    order_.resize(kept);
+    removedCount_ = 0;
+
+    // The texts that only removed records had go too: the pool is made anew
+    // from the records that stay, in place, so that the lists still find it.
+    CTextPool texts;
+    std::vector<CTextPool::Id> ids(texts_->Size(), CTextPool::kNoId);
+    for (Machine& m : machines_) {
+        m.list.MoveTexts(texts, ids);
+    }
+    *texts_ = std::move(texts);
 }
 
 void CEventInterpreter::ClearHandleMaps() {
@@ -258,6 +297,7 @@ std::vector<AUDIT_RECORD> CEventInterpreter::TakeRecords() {
         m.list = CRecordList(*texts_);
     }
     order_ = {};
+    removedCount_ = 0;
     final_ = {};
     paired_ = false;
     return records;

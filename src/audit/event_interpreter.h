@@ -36,8 +36,14 @@ struct HANDLE_STATE {
 
 class CEventInterpreter {
   public:
+    // Removed records are dropped from the lists while reading once there
+    // are this many and at least as many as live ones.
+    static constexpr std::size_t kDropRemovedAt = 1 << 16;
+
     // `extension` is the one file filter; the program always uses ".zrm".
-    explicit CEventInterpreter(std::string extension = ".zrm");
+    // `dropRemovedAt`: tests make it small.
+    explicit CEventInterpreter(std::string extension = ".zrm",
+                               std::size_t dropRemovedAt = kDropRemovedAt);
 
     // Decides whether the record enters the list; may change the list, the maps
     // and the record's object name.
@@ -83,7 +89,11 @@ class CEventInterpreter {
     }
 
     std::uint32_t MachineIndex(const std::string& computer);
+    // Accept, counting the records it removes.
+    bool AcceptCounted(Machine& m, AUDIT_RECORD& record);
     bool Accept(Machine& m, AUDIT_RECORD& record);
+    // Drops the removed records of every machine and renumbers the log order.
+    void DropRemovedRecords();
     // Accept's steps for a close, a delete and a write of a file of ours;
     // `state` is the handle's, null when it has none.
     static bool AcceptClose(Machine& m, std::uint32_t handle);
@@ -120,6 +130,9 @@ class CEventInterpreter {
     std::uint32_t lastMachine_ = 0;
     bool anyMachine_ = false;
     std::deque<Entry> order_;
+    // Of the records in order_, how many are removed.
+    std::size_t removedCount_ = 0;
+    std::size_t dropRemovedAt_;
     bool paired_ = false;
     // The final records: they stay in their machines' lists.
     std::deque<Entry> final_;

@@ -1,5 +1,7 @@
 #include "audit/record_list.h"
 
+#include <iterator>
+
 namespace vzrm {
 namespace {
 
@@ -102,6 +104,70 @@ std::vector<CRecordList::Position>& CRecordList::HandleOpens(std::uint32_t handl
 const std::vector<CRecordList::Position>& CRecordList::HandleCloses(std::uint32_t handle) const {
     const auto it = byHandle_.find(handle);
     return it == byHandle_.end() ? kNoPositions : it->second.closes;
+}
+
+std::vector<CRecordList::Position> CRecordList::DropRemoved() {
+    std::vector<Position> moved(records_.size(), kDropped);
+    Position kept = 0;
+    for (std::size_t p = 0; p < records_.size(); ++p) {
+        if (!removed_[p]) {
+            records_[kept] = records_[p];
+            moved[p] = kept++;
+        }
+    }
+    records_.resize(kept);
+    removed_.assign(kept, false);
+    jumpForward_.clear();
+    jumpBackward_.clear();
+    for (Position p = 0; p < kept; ++p) {
+        jumpForward_.push_back(p + 1);
+        jumpBackward_.push_back(p + 1);
+    }
+    // Each index list keeps its kept positions, renumbered; empty lists go.
+    const auto follow = [&](std::vector<Position>& positions) {
+        std::size_t n = 0;
+        for (const Position p : positions) {
+            if (moved[p] != kDropped) {
+                positions[n++] = moved[p];
+            }
+        }
+        positions.resize(n);
+        return n == 0;
+    };
+    for (auto it = byObject_.begin(); it != byObject_.end();) {
+        it = follow(it->second) ? byObject_.erase(it) : std::next(it);
+    }
+    for (auto it = byHandle_.begin(); it != byHandle_.end();) {
+        HandleIndex& index = it->second;
+        const bool noRecords = follow(index.all);
+        const bool noOpens = follow(index.opens);
+        const bool noCloses = follow(index.closes);
+        it = noRecords && noOpens && noCloses ? byHandle_.erase(it) : std::next(it);
+    }
+    return moved;
+}
+
+void CRecordList::MoveTexts(CTextPool& to, std::vector<CTextPool::Id>& ids) {
+    const auto move = [&](CTextPool::Id& id) {
+        if (ids[id] == CTextPool::kNoId) {
+            ids[id] = to.Intern(texts_->Text(id));
+        }
+        id = ids[id];
+    };
+    // The object index by the new keys: one text of each key takes its list along.
+    std::unordered_map<TextKey, std::vector<Position>> byObject;
+    for (CompactRecord& record : records_) {
+        const TextKey key = texts_->KeyOf(record.objectName);
+        move(record.user);
+        move(record.computer);
+        move(record.objectName);
+        move(record.processName);
+        if (const auto object = byObject_.find(key); object != byObject_.end()) {
+            byObject.emplace(to.KeyOf(record.objectName), std::move(object->second));
+            byObject_.erase(object);
+        }
+    }
+    byObject_ = std::move(byObject);
 }
 
 void CRecordList::ReleaseSearchIndexes() {

@@ -25,6 +25,8 @@ namespace vzrm {
 class CRecordList {
   public:
     using Position = std::uint32_t;
+    // DropRemoved's new position of a record that went.
+    static constexpr Position kDropped = 0xFFFFFFFFu;
     // A key stands for a text ignoring case: equal keys, equal texts.
     using TextKey = CTextPool::Key;
 
@@ -71,6 +73,14 @@ class CRecordList {
     // Positions by object name, in list order; same caveat.
     const std::vector<Position>& ObjectRecords(TextKey key) const;
 
+    // Drops the removed records: a read that removes most of what it appends
+    // then holds only what stays. The live records keep their order and move
+    // down; the result gives, by old position, each one's new position
+    // (kDropped for a removed record). The indexes follow.
+    std::vector<Position> DropRemoved();
+    // Interns the records' texts in `to`, which is to replace the list's pool;
+    // `ids` maps the pool's ids to those in `to` (kNoId: not there yet).
+    void MoveTexts(CTextPool& to, std::vector<CTextPool::Id>& ids);
     // Frees what only the searches and removals need: afterwards the list
     // answers At, IsLive, Text and the counts, and nothing changes it.
     void ReleaseSearchIndexes();

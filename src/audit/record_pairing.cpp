@@ -192,6 +192,7 @@ void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) 
         m.closeCursor = {};
     }
     order_ = {};
+    removedCount_ = 0;
     paired_ = true;
 }
 

@@ -19,6 +19,8 @@ class CTextPool {
     using Id = std::uint32_t;
     // Equal keys, texts equal ignoring case.
     using Key = std::uint32_t;
+    // An id no text has.
+    static constexpr Id kNoId = 0xFFFFFFFFu;
 
     // The id of `text`, stored on its first sight; ids count up from 0.
     Id Intern(std::string_view text);
