@@ -1,8 +1,9 @@
 // The record list of one read, indexed so that the interpretation's removals
 // and searches cost no more than the records they touch.
 //
-// Records keep their position (an index into the storage) for the whole read;
-// a removed record leaves a tombstone that the walks skip. Beside the records
+// Records keep their position (an index into the storage) until the removed
+// ones are dropped (DropRemoved renumbers the rest, in the same order); a
+// removed record leaves a tombstone that the walks skip. Beside the records
 // the list keeps, per handle ID and per object name (ignoring case), the
 // positions of the records the interpretation looks for, so that a search
 // visits only the records of one handle or one file instead of walking the
