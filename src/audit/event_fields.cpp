@@ -127,10 +127,9 @@ void GetEventTextFields(std::string_view text, std::span<const std::string_view>
             std::fill(std::begin(mayStart), std::end(mayStart), true);
         }
     }
-    // Tabs come every few characters: a plain walk costs less than a search per tab.
-    for (std::size_t at = 0; at < text.size() && missing > 0; ++at) {
-        if (text[at] != '\t' ||
-            (at + 1 < text.size() && !mayStart[static_cast<unsigned char>(text[at + 1])])) {
+    for (std::size_t at = text.find('\t'); at != std::string_view::npos && missing > 0;
+         at = text.find('\t', at + 1)) {
+        if (at + 1 < text.size() && !mayStart[static_cast<unsigned char>(text[at + 1])]) {
             continue;
         }
         const std::string_view rest = text.substr(at);
