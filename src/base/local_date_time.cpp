@@ -155,9 +155,19 @@ std::string LocalDateTimeText(const CLocalDateTime& local) {
 }
 
 std::string InstantToReportText(std::int64_t instant, const char* format) {
+    std::string text;
+    InstantToReportTexts(instant, {&format, 1}, {&text, 1});
+    return text;
+}
+
+void InstantToReportTexts(std::int64_t instant, std::span<const char* const> formats,
+                          std::span<std::string> texts) {
+    for (std::string& text : texts) {
+        text.clear();
+    }
     CalendarFields f;
-    if (format == nullptr || !platform::TimeZone().ToLocal(instant, f)) {
-        return {};
+    if (!platform::TimeZone().ToLocal(instant, f)) {
+        return;
     }
     tm parts{};
     parts.tm_year = f.year - 1900;
@@ -167,9 +177,13 @@ std::string InstantToReportText(std::int64_t instant, const char* format) {
     parts.tm_min = f.minute;
     parts.tm_sec = f.second;
     parts.tm_wday = f.dayOfWeek;
-    char buffer[128];
-    const std::size_t length = std::strftime(buffer, sizeof buffer, format, &parts);
-    return std::string(buffer, length);
+    for (std::size_t i = 0; i < formats.size() && i < texts.size(); ++i) {
+        if (formats[i] != nullptr) {
+            char buffer[128];
+            const std::size_t length = std::strftime(buffer, sizeof buffer, formats[i], &parts);
+            texts[i].assign(buffer, length);
+        }
+    }
 }
 
 bool FileTimeToInstant(std::uint64_t fileTime, std::int64_t& instant) {

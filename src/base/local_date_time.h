@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "platform/calendar.h"
@@ -64,6 +65,10 @@ std::string LocalDateTimeText(const CLocalDateTime& local);
 // The instant in local time, strftime-formatted into at most 128 characters;
 // empty when the conversion or the formatting fails.
 std::string InstantToReportText(std::int64_t instant, const char* format);
+// The same for several formats, the instant converted once; `texts` has one
+// place per format.
+void InstantToReportTexts(std::int64_t instant, std::span<const char* const> formats,
+                          std::span<std::string> texts);
 
 // A file time (UTC, 100-ns units since 1601) as an instant. An instant whose
 // local year is before 1900 gives 0; false when the local conversion fails.

@@ -38,27 +38,42 @@ ReportPathParts SplitReportPath(const std::string& path) {
     return parts;
 }
 
-std::string QuoteField(const std::string& text, const std::string& separator) {
+namespace {
+
+// QuoteField's form of the text, appended to `line`.
+void AppendQuotedField(std::string_view text, const std::string& separator, std::string& line) {
     // A line break in a field would forge a row of its own.
-    const std::string field = text.substr(0, text.find_first_of("\r\n"));
+    const std::string_view field = text.substr(0, text.find_first_of("\r\n"));
     // A field that starts with a quote would be read as a quoted one.
-    const bool quoted = (!separator.empty() && field.find(separator) != std::string::npos) ||
+    const bool quoted = (!separator.empty() && field.find(separator) != std::string_view::npos) ||
                         (!field.empty() && field[0] == '"');
     if (!quoted) {
-        return field;
+        line += field;
+        return;
     }
-    std::string out = "\"";
+    line += '"';
     for (char c : field) {
-        out += c == '"' ? "\"\"" : std::string(1, c);
+        if (c == '"') {
+            line += '"';
+        }
+        line += c;
     }
-    return out + "\"";
+    line += '"';
+}
+
+}  // namespace
+
+std::string QuoteField(const std::string& text, const std::string& separator) {
+    std::string field;
+    AppendQuotedField(text, separator, field);
+    return field;
 }
 
 std::string JoinReportFields(std::span<const std::string> fields, const std::string& separator) {
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         line += i == 0 ? "" : separator;
-        line += QuoteField(fields[i], separator);
+        AppendQuotedField(fields[i], separator, line);
     }
     return line;
 }
@@ -69,20 +84,22 @@ std::string ReportHeaderLine(const std::string& separator) {
 }
 
 std::string ReportRowLine(const AUDIT_RECORD& record, const std::string& separator) {
+    static constexpr const char* kTimeFormats[] = {"%Y.%m.%d", "%H:%M:%S"};
+    std::string dateAndTime[2];
+    InstantToReportTexts(record.time, kTimeFormats, dateAndTime);
     const ReportPathParts object = SplitReportPath(record.objectName);
     const ReportPathParts program = SplitReportPath(record.processName);
-    const std::string fields[] = {
-        InstantToReportText(record.time, "%Y.%m.%d"),
-        InstantToReportText(record.time, "%H:%M:%S"),
-        record.computer,
-        record.user,
-        object.folder,
-        object.name,
-        ActionWord(record.action),
-        program.folder,
-        program.name,
+    const std::string action = ActionWord(record.action);
+    const std::string_view fields[] = {
+        dateAndTime[0], dateAndTime[1], record.computer, record.user,  object.folder,
+        object.name,    action,         program.folder,  program.name,
     };
-    return JoinReportFields(fields, separator) + separator + "\r\n";
+    std::string line;
+    for (std::string_view field : fields) {
+        AppendQuotedField(field, separator, line);
+        line += separator;
+    }
+    return line + "\r\n";
 }
 
 }  // namespace vzrm
