@@ -122,6 +122,12 @@ std::int32_t EvtFile::Index() {
     if (header_.endOffset < kEvtHeaderSize || header_.endOffset >= size) {
         header_.endOffset = header_.startOffset;
     }
+    // The numbers say how many records to expect; no more than fit in the file.
+    const std::uint32_t expected = header_.currentRecordNumber - header_.oldestRecordNumber;
+    if (header_.currentRecordNumber > header_.oldestRecordNumber) {
+        records_.reserve(std::min<std::size_t>(
+            expected, (bytes_.Size() - kEvtHeaderSize) / (kEvtFixedRecordSize + 4)));
+    }
     return Walk(header_.startOffset, header_.endOffset);
 }
 
