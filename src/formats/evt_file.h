@@ -6,7 +6,8 @@
 // by path is read a window (1 MiB) at a time with pread, so memory does not
 // grow with the file: a file that fits in one window is read whole when it is
 // indexed; a larger one that shrinks or changes while it is read gives error
-// 1503. Only the places of the records are kept (12 bytes each).
+// 1503. Only the places of the records are kept (12 bytes each). Reading
+// fills the window cache: one reader of a file at a time.
 #pragma once
 
 #include <cstdint>
