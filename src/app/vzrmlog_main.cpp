@@ -142,9 +142,10 @@ int Records(int argc, char** argv) {
         return 1;
     }
     Emit(vzrm::RecordHeader(format));
-    for (const vzrm::AUDIT_RECORD& r : reader.TakeRecords()) {
+    reader.VisitRecords([&](const vzrm::AUDIT_RECORD& r) {
         Emit(vzrm::RecordLine(r, format));
-    }
+        return true;
+    });
     return 0;
 }
 

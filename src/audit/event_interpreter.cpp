@@ -18,7 +18,10 @@ constexpr std::uint32_t kKindOpenedAndAttributes = ACTION_OPEN | ACTION_READ_ATT
 
 }  // namespace
 
-CEventInterpreter::CEventInterpreter(std::string extension) : extension_(std::move(extension)) {}
+CEventInterpreter::CEventInterpreter(std::string extension, std::size_t dropRemovedAt)
+    : extension_(std::move(extension)),
+      texts_(std::make_unique<CTextPool>()),
+      dropRemovedAt_(dropRemovedAt) {}
 
 std::uint32_t CEventInterpreter::MachineIndex(const std::string& computer) {
     // Events of one machine mostly follow each other; most lookups stop here.
@@ -30,7 +33,7 @@ std::uint32_t CEventInterpreter::MachineIndex(const std::string& computer) {
         const auto [folded, added] = machineByFoldedName_.try_emplace(
             FoldCase(computer), static_cast<std::uint32_t>(machines_.size()));
         if (added) {
-            machines_.emplace_back();
+            machines_.emplace_back(*texts_);
         }
         named = machineByName_.emplace(computer, folded->second).first;
     }
@@ -138,17 +141,54 @@ bool CEventInterpreter::AcceptWrite(Machine& m, const AUDIT_RECORD& record, HAND
 }
 
 bool CEventInterpreter::AcceptRecord(AUDIT_RECORD& record) {
-    return Accept(machines_[MachineIndex(record.computer)], record);
+    return AcceptCounted(machines_[MachineIndex(record.computer)], record);
+}
+
+bool CEventInterpreter::AcceptCounted(Machine& m, AUDIT_RECORD& record) {
+    const std::size_t removedBefore = m.list.Size() - m.list.LiveCount();
+    const bool accepted = Accept(m, record);
+    removedCount_ += m.list.Size() - m.list.LiveCount() - removedBefore;
+    return accepted;
 }
 
 void CEventInterpreter::AddRecord(AUDIT_RECORD record) {
     const std::uint32_t machine = MachineIndex(record.computer);
     Machine& m = machines_[machine];
-    if (!Accept(m, record) || record.handleId == 0 || record.objectName.empty()) {
-        return;
+    const bool accepted = AcceptCounted(m, record);
+    if (accepted && record.handleId != 0 && !record.objectName.empty()) {
+        record.objectName = CanonicalizePath(record.objectName);
+        order_.push_back({machine, m.list.Append(Compact(record, *texts_))});
     }
-    record.objectName = CanonicalizePath(record.objectName);
-    order_.push_back({machine, m.list.Append(std::move(record))});
+    // Opens closed with nothing done leave only removed records: these must
+    // not add up over a long log.
+    if (removedCount_ >= std::max(dropRemovedAt_, order_.size() - removedCount_)) {
+        DropRemovedRecords();
+    }
+}
+
+void CEventInterpreter::DropRemovedRecords() {
+    std::vector<std::vector<Position>> moved;
+    for (Machine& m : machines_) {
+        moved.push_back(m.list.DropRemoved());
+    }
+    std::size_t kept = 0;
+    for (const auto [machine, position] : order_) {
+        const Position to = moved[machine][position];
+        if (to != CRecordList::kDropped) {
+            order_[kept++] = {machine, to};
+        }
+    }
+    order_.resize(kept);
+    removedCount_ = 0;
+
+    // The texts that only removed records had go too: the pool is made anew
+    // from the records that stay, in place, so that the lists still find it.
+    CTextPool texts;
+    std::vector<CTextPool::Id> ids(texts_->Size(), CTextPool::kNoId);
+    for (Machine& m : machines_) {
+        m.list.MoveTexts(texts, ids);
+    }
+    *texts_ = std::move(texts);
 }
 
 void CEventInterpreter::ClearHandleMaps() {
@@ -190,11 +230,11 @@ bool CEventInterpreter::RecentDeleteOrClose(const Machine& m, const AUDIT_RECORD
     // The walk starts at the second-to-last record: the most recent is not examined.
     const auto last = m.list.LastLive();
     const auto start = last ? m.list.PrevLive(*last) : std::nullopt;
-    const auto object = m.list.FindObjectKey(write.objectName);
+    const auto object = m.list.FindKey(write.objectName);
     if (!start || !object) {
         return false;
     }
-    const auto process = m.list.FindProcessKey(write.processName);
+    const auto process = m.list.FindKey(write.processName);
     auto closedBySameProcess = [&](Position p) {
         return m.list.At(p).processId == write.processId && process &&
                m.list.ProcessKey(p) == *process;
@@ -216,42 +256,63 @@ bool CEventInterpreter::RecentDeleteOrClose(const Machine& m, const AUDIT_RECORD
     }
 
     // In time order the walk covers exactly the records from `start` back to the
-    // first one more than a second old, so only this file's candidates matter.
-    auto anyCandidate = [&](const std::vector<Position>& candidates, auto&& matches) {
-        for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
-            if (*it > *start) {
-                continue;
-            }
-            if (tooOld(*it)) {
-                return false;
-            }
-            if (m.list.IsLive(*it) && matches(*it)) {
-                return true;
-            }
+    // first one more than a second old, so only this file's records matter.
+    const std::vector<Position>& records = m.list.ObjectRecords(*object);
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (*it > *start) {
+            continue;
         }
-        return false;
-    };
-    return anyCandidate(m.list.ObjectDeletes(*object), [](Position) { return true; }) ||
-           anyCandidate(m.list.ObjectCloses(*object), closedBySameProcess);
+        if (tooOld(*it)) {
+            return false;
+        }
+        const AUDIT_ACTION action = m.list.At(*it).action;
+        if (m.list.IsLive(*it) &&
+            (action == ACTION_DELETE || (action == ACTION_CLOSE && closedBySameProcess(*it)))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void CEventInterpreter::FilterPeriod(std::optional<std::int64_t> start,
                                      std::optional<std::int64_t> end) {
     if (!paired_) {
-        final_ = TakeLiveInLogOrder();
+        final_ = LiveInLogOrder();
         paired_ = true;
     }
-    std::erase_if(final_, [&](const AUDIT_RECORD& r) {
-        return (start && r.time <= *start) || (end && r.time > *end);
+    std::erase_if(final_, [&](const Entry& e) {
+        const std::int64_t time = machines_[e.machine].list.At(e.position).time;
+        return (start && time <= *start) || (end && time > *end);
     });
 }
 
 std::vector<AUDIT_RECORD> CEventInterpreter::TakeRecords() {
-    if (!paired_) {
-        return TakeLiveInLogOrder();
+    std::vector<AUDIT_RECORD> records;
+    records.reserve(RecordCount());
+    VisitRecords([&](const AUDIT_RECORD& record) {
+        records.push_back(record);
+        return true;
+    });
+    for (Machine& m : machines_) {
+        m.list = CRecordList(*texts_);
     }
+    order_ = {};
+    removedCount_ = 0;
+    final_ = {};
     paired_ = false;
-    return std::move(final_);
+    return records;
+}
+
+bool CEventInterpreter::VisitRecords(const std::function<bool(const AUDIT_RECORD&)>& visit) const {
+    const std::deque<Entry> live = paired_ ? std::deque<Entry>() : LiveInLogOrder();
+    AUDIT_RECORD record;
+    for (const auto [machine, position] : paired_ ? final_ : live) {
+        Expand(machines_[machine].list.At(position), *texts_, record);
+        if (!visit(record)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::size_t CEventInterpreter::RecordCount() const {
@@ -265,23 +326,13 @@ std::size_t CEventInterpreter::RecordCount() const {
     return count;
 }
 
-std::vector<AUDIT_RECORD> CEventInterpreter::TakeLiveInLogOrder() {
-    std::vector<AUDIT_RECORD> live;
-    if (machines_.size() == 1) {
-        live = machines_.front().list.TakeLive();
-    } else {
-        live.reserve(RecordCount());
-        for (const auto [machine, position] : order_) {
-            const CRecordList& list = machines_[machine].list;
-            if (list.IsLive(position)) {
-                live.push_back(list.At(position));
-            }
+std::deque<CEventInterpreter::Entry> CEventInterpreter::LiveInLogOrder() const {
+    std::deque<Entry> live;
+    for (const Entry& e : order_) {
+        if (machines_[e.machine].list.IsLive(e.position)) {
+            live.push_back(e);
         }
     }
-    for (Machine& m : machines_) {
-        m.list = CRecordList();
-    }
-    order_.clear();
     return live;
 }
 

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -23,6 +24,7 @@
 
 #include "audit/audit_record.h"
 #include "audit/record_list.h"
+#include "audit/text_pool.h"
 
 namespace vzrm {
 
@@ -34,8 +36,14 @@ struct HANDLE_STATE {
 
 class CEventInterpreter {
   public:
+    // Removed records are dropped from the lists while reading once there
+    // are this many and at least as many as live ones.
+    static constexpr std::size_t kDropRemovedAt = 1 << 16;
+
     // `extension` is the one file filter; the program always uses ".zrm".
-    explicit CEventInterpreter(std::string extension = ".zrm");
+    // `dropRemovedAt`: tests make it small.
+    explicit CEventInterpreter(std::string extension = ".zrm",
+                               std::size_t dropRemovedAt = kDropRemovedAt);
 
     // Decides whether the record enters the list; may change the list, the maps
     // and the record's object name.
@@ -52,12 +60,17 @@ class CEventInterpreter {
     // The list as it stands: after PairRecords, the final records.
     std::vector<AUDIT_RECORD> TakeRecords();
     std::size_t RecordCount() const;
+    // The same records without holding them all as AUDIT_RECORDs: each is
+    // expanded in turn into one record that `visit` may read until it
+    // returns. A false from `visit` ends the walk; false then.
+    bool VisitRecords(const std::function<bool(const AUDIT_RECORD&)>& visit) const;
 
   private:
     using Position = CRecordList::Position;
 
     // One computer's records and handles.
     struct Machine {
+        explicit Machine(const CTextPool& texts) : list(texts) {}
         CRecordList list;
         std::unordered_map<std::uint32_t, std::string> handlePaths;
         std::unordered_map<std::uint32_t, HANDLE_STATE> handleStates;
@@ -76,13 +89,18 @@ class CEventInterpreter {
     }
 
     std::uint32_t MachineIndex(const std::string& computer);
+    // Accept, counting the records it removes.
+    bool AcceptCounted(Machine& m, AUDIT_RECORD& record);
     bool Accept(Machine& m, AUDIT_RECORD& record);
+    // Drops the removed records of every machine and renumbers the log order.
+    void DropRemovedRecords();
     // Accept's steps for a close, a delete and a write of a file of ours;
     // `state` is the handle's, null when it has none.
     static bool AcceptClose(Machine& m, std::uint32_t handle);
     static void AcceptDelete(Machine& m, std::uint32_t handle, HANDLE_STATE* state);
     static bool AcceptWrite(Machine& m, const AUDIT_RECORD& record, HANDLE_STATE* state);
-    std::vector<AUDIT_RECORD> TakeLiveInLogOrder();
+    // The live records' entries in log order.
+    std::deque<Entry> LiveInLogOrder() const;
 
     static void RemoveBackToOpen(Machine& m, std::uint32_t handle);
     static void TurnLatestOpenIntoCreate(Machine& m, std::uint32_t handle);
@@ -101,6 +119,9 @@ class CEventInterpreter {
     static bool RemoveCloseAndReopen(Machine& m, Position at);
 
     std::string extension_;
+    // The texts of every machine's records; held apart so that the lists'
+    // references to it survive a move of the interpreter.
+    std::unique_ptr<CTextPool> texts_;
     // A deque: a machine's state stays where it is when another machine is added.
     std::deque<Machine> machines_;
     std::unordered_map<std::string, std::uint32_t> machineByName_;
@@ -108,9 +129,13 @@ class CEventInterpreter {
     std::string lastComputer_;
     std::uint32_t lastMachine_ = 0;
     bool anyMachine_ = false;
-    std::vector<Entry> order_;
+    std::deque<Entry> order_;
+    // Of the records in order_, how many are removed.
+    std::size_t removedCount_ = 0;
+    std::size_t dropRemovedAt_;
     bool paired_ = false;
-    std::vector<AUDIT_RECORD> final_;
+    // The final records: they stay in their machines' lists.
+    std::deque<Entry> final_;
 };
 
 }  // namespace vzrm

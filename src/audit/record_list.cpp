@@ -1,6 +1,6 @@
 #include "audit/record_list.h"
 
-#include "base/case_fold.h"
+#include <iterator>
 
 namespace vzrm {
 namespace {
@@ -9,60 +9,28 @@ const std::vector<CRecordList::Position> kNoPositions;
 
 }  // namespace
 
-CRecordList::TextKey CRecordList::Intern(std::unordered_map<std::string, TextKey>& keys,
-                                         std::string_view text) {
-    const auto [it, inserted] = keys.try_emplace(FoldCase(text), static_cast<TextKey>(keys.size()));
-    return it->second;
+const std::vector<CRecordList::Position>& CRecordList::ObjectRecords(TextKey key) const {
+    const auto it = byObject_.find(key);
+    return it == byObject_.end() ? kNoPositions : it->second;
 }
 
-std::optional<CRecordList::TextKey> CRecordList::FindObjectKey(std::string_view objectName) const {
-    const auto it = objectKeyOf_.find(FoldCase(objectName));
-    return it == objectKeyOf_.end() ? std::nullopt : std::optional(it->second);
-}
-
-std::optional<CRecordList::TextKey> CRecordList::FindProcessKey(
-    std::string_view processName) const {
-    const auto it = processKeyOf_.find(FoldCase(processName));
-    return it == processKeyOf_.end() ? std::nullopt : std::optional(it->second);
-}
-
-CRecordList::Position CRecordList::Append(AUDIT_RECORD record) {
+CRecordList::Position CRecordList::Append(const CompactRecord& record) {
     const auto position = static_cast<Position>(records_.size());
     if (!records_.empty() && record.time < records_.back().time) {
         inTimeOrder_ = false;
     }
-    const TextKey objectKey = Intern(objectKeyOf_, record.objectName);
-    if (objectKey == byObject_.size()) {
-        byObject_.emplace_back();
-    }
-    ObjectIndex& object = byObject_[objectKey];
-    object.all.push_back(position);
+    byObject_[texts_->KeyOf(record.objectName)].push_back(position);
     HandleIndex& handle = byHandle_[record.handleId];
     handle.all.push_back(position);
-    switch (record.action) {
-        case ACTION_CREATE:
-        case ACTION_OPEN:
-            object.opens.push_back(position);
-            if (record.action == ACTION_OPEN) {
-                handle.opens.push_back(position);
-            }
-            break;
-        case ACTION_CLOSE:
-            object.closes.push_back(position);
-            handle.closes.push_back(position);
-            break;
-        case ACTION_DELETE:
-            object.deletes.push_back(position);
-            break;
-        default:
-            break;
+    if (record.action == ACTION_OPEN) {
+        handle.opens.push_back(position);
+    } else if (record.action == ACTION_CLOSE) {
+        handle.closes.push_back(position);
     }
-    objectKeys_.push_back(objectKey);
-    processKeys_.push_back(Intern(processKeyOf_, record.processName));
-    records_.push_back(std::move(record));
+    records_.push_back(record);
     removed_.push_back(false);
-    jumpForward_.push_back(position);
-    jumpBackward_.push_back(position);
+    jumpForward_.push_back(position + 1);
+    jumpBackward_.push_back(position + 1);
     ++liveCount_;
     return position;
 }
@@ -72,8 +40,8 @@ void CRecordList::Remove(Position position) {
         return;
     }
     removed_[position] = true;
-    jumpForward_[position] = static_cast<std::int64_t>(position) + 1;
-    jumpBackward_[position] = static_cast<std::int64_t>(position) - 1;
+    jumpForward_[position] = position + 2;
+    jumpBackward_[position] = position;
     --liveCount_;
 }
 
@@ -81,17 +49,17 @@ void CRecordList::SetAction(Position position, AUDIT_ACTION action) {
     records_[position].action = action;
 }
 
-std::optional<CRecordList::Position> CRecordList::Skip(std::vector<std::int64_t>& jump,
+std::optional<CRecordList::Position> CRecordList::Skip(std::deque<Position>& jump,
                                                        std::int64_t from) const {
     const auto size = static_cast<std::int64_t>(records_.size());
     std::int64_t at = from;
     while (at >= 0 && at < size && removed_[static_cast<std::size_t>(at)]) {
-        at = jump[static_cast<std::size_t>(at)];
+        at = static_cast<std::int64_t>(jump[static_cast<std::size_t>(at)]) - 1;
     }
     // Path compression: every tombstone on the way now jumps straight to the end.
     for (std::int64_t p = from; p >= 0 && p < size && removed_[static_cast<std::size_t>(p)];) {
-        const std::int64_t next = jump[static_cast<std::size_t>(p)];
-        jump[static_cast<std::size_t>(p)] = at;
+        const std::int64_t next = static_cast<std::int64_t>(jump[static_cast<std::size_t>(p)]) - 1;
+        jump[static_cast<std::size_t>(p)] = static_cast<Position>(at + 1);
         p = next;
     }
     if (at < 0 || at >= size) {
@@ -138,16 +106,75 @@ const std::vector<CRecordList::Position>& CRecordList::HandleCloses(std::uint32_
     return it == byHandle_.end() ? kNoPositions : it->second.closes;
 }
 
-std::vector<AUDIT_RECORD> CRecordList::TakeLive() {
-    std::vector<AUDIT_RECORD> live;
-    live.reserve(liveCount_);
+std::vector<CRecordList::Position> CRecordList::DropRemoved() {
+    std::vector<Position> moved(records_.size(), kDropped);
+    Position kept = 0;
     for (std::size_t p = 0; p < records_.size(); ++p) {
         if (!removed_[p]) {
-            live.push_back(std::move(records_[p]));
+            records_[kept] = records_[p];
+            moved[p] = kept++;
         }
     }
-    *this = CRecordList();
-    return live;
+    records_.resize(kept);
+    removed_.assign(kept, false);
+    jumpForward_.clear();
+    jumpBackward_.clear();
+    for (Position p = 0; p < kept; ++p) {
+        jumpForward_.push_back(p + 1);
+        jumpBackward_.push_back(p + 1);
+    }
+    // Each index list keeps its kept positions, renumbered; empty lists go.
+    const auto follow = [&](std::vector<Position>& positions) {
+        std::size_t n = 0;
+        for (const Position p : positions) {
+            if (moved[p] != kDropped) {
+                positions[n++] = moved[p];
+            }
+        }
+        positions.resize(n);
+        return n == 0;
+    };
+    for (auto it = byObject_.begin(); it != byObject_.end();) {
+        it = follow(it->second) ? byObject_.erase(it) : std::next(it);
+    }
+    for (auto it = byHandle_.begin(); it != byHandle_.end();) {
+        HandleIndex& index = it->second;
+        const bool noRecords = follow(index.all);
+        const bool noOpens = follow(index.opens);
+        const bool noCloses = follow(index.closes);
+        it = noRecords && noOpens && noCloses ? byHandle_.erase(it) : std::next(it);
+    }
+    return moved;
+}
+
+void CRecordList::MoveTexts(CTextPool& to, std::vector<CTextPool::Id>& ids) {
+    const auto move = [&](CTextPool::Id& id) {
+        if (ids[id] == CTextPool::kNoId) {
+            ids[id] = to.Intern(texts_->Text(id));
+        }
+        id = ids[id];
+    };
+    // The object index by the new keys: one text of each key takes its list along.
+    std::unordered_map<TextKey, std::vector<Position>> byObject;
+    for (CompactRecord& record : records_) {
+        const TextKey key = texts_->KeyOf(record.objectName);
+        move(record.user);
+        move(record.computer);
+        move(record.objectName);
+        move(record.processName);
+        if (const auto object = byObject_.find(key); object != byObject_.end()) {
+            byObject.emplace(to.KeyOf(record.objectName), std::move(object->second));
+            byObject_.erase(object);
+        }
+    }
+    byObject_ = std::move(byObject);
+}
+
+void CRecordList::ReleaseSearchIndexes() {
+    byObject_ = {};
+    byHandle_ = {};
+    jumpForward_ = {};
+    jumpBackward_ = {};
 }
 
 }  // namespace vzrm

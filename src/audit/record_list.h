@@ -1,46 +1,60 @@
 // The record list of one read, indexed so that the interpretation's removals
 // and searches cost no more than the records they touch.
 //
-// Records keep their position (an index into the storage) for the whole read;
-// a removed record leaves a tombstone that the walks skip. Beside the records
+// Records keep their position (an index into the storage) until the removed
+// ones are dropped (DropRemoved renumbers the rest, in the same order); a
+// removed record leaves a tombstone that the walks skip. Beside the records
 // the list keeps, per handle ID and per object name (ignoring case), the
 // positions of the records the interpretation looks for, so that a search
-// visits only candidates instead of walking the list.
+// visits only the records of one handle or one file instead of walking the
+// list. (Per file all its records: a file's few records cost less to walk
+// than a list per kind of access costs to keep.)
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "audit/audit_record.h"
+#include "audit/compact_record.h"
+#include "audit/text_pool.h"
 
 namespace vzrm {
 
 class CRecordList {
   public:
     using Position = std::uint32_t;
+    // DropRemoved's new position of a record that went.
+    static constexpr Position kDropped = 0xFFFFFFFFu;
     // A key stands for a text ignoring case: equal keys, equal texts.
-    using TextKey = std::uint32_t;
+    using TextKey = CTextPool::Key;
 
-    Position Append(AUDIT_RECORD record);
+    // `texts` holds the texts of the records and outlives the list.
+    explicit CRecordList(const CTextPool& texts) : texts_(&texts) {}
+
+    Position Append(const CompactRecord& record);
     void Remove(Position position);
     // Opens become Creates; the only change the interpretation makes to a record.
     void SetAction(Position position, AUDIT_ACTION action);
 
-    const AUDIT_RECORD& At(Position position) const { return records_[position]; }
+    const CompactRecord& At(Position position) const { return records_[position]; }
+    std::string_view Text(CTextPool::Id id) const { return texts_->Text(id); }
     bool IsLive(Position position) const { return !removed_[position]; }
-    TextKey ObjectKey(Position position) const { return objectKeys_[position]; }
-    TextKey ProcessKey(Position position) const { return processKeys_[position]; }
+    TextKey ObjectKey(Position position) const {
+        return texts_->KeyOf(records_[position].objectName);
+    }
+    TextKey ProcessKey(Position position) const {
+        return texts_->KeyOf(records_[position].processName);
+    }
     std::size_t LiveCount() const { return liveCount_; }
     std::size_t Size() const { return records_.size(); }
     // True while every record was appended no earlier than the one before it.
     bool InTimeOrder() const { return inTimeOrder_; }
 
-    // The key of a text if any record carries it.
-    std::optional<TextKey> FindObjectKey(std::string_view objectName) const;
-    std::optional<TextKey> FindProcessKey(std::string_view processName) const;
+    // The key of a text if the pool holds it; no record of this list need carry it.
+    std::optional<TextKey> FindKey(std::string_view text) const { return texts_->FindKey(text); }
 
     // Live neighbours; nullopt at either end.
     std::optional<Position> FirstLive() const;
@@ -58,13 +72,19 @@ class CRecordList {
     const std::vector<Position>& HandleCloses(std::uint32_t handle) const;
 
     // Positions by object name, in list order; same caveat.
-    const std::vector<Position>& ObjectRecords(TextKey key) const { return byObject_[key].all; }
-    const std::vector<Position>& ObjectOpens(TextKey key) const { return byObject_[key].opens; }
-    const std::vector<Position>& ObjectCloses(TextKey key) const { return byObject_[key].closes; }
-    const std::vector<Position>& ObjectDeletes(TextKey key) const { return byObject_[key].deletes; }
+    const std::vector<Position>& ObjectRecords(TextKey key) const;
 
-    // The live records in list order.
-    std::vector<AUDIT_RECORD> TakeLive();
+    // Drops the removed records: a read that removes most of what it appends
+    // then holds only what stays. The live records keep their order and move
+    // down; the result gives, by old position, each one's new position
+    // (kDropped for a removed record). The indexes follow.
+    std::vector<Position> DropRemoved();
+    // Interns the records' texts in `to`, which is to replace the list's pool;
+    // `ids` maps the pool's ids to those in `to` (kNoId: not there yet).
+    void MoveTexts(CTextPool& to, std::vector<CTextPool::Id>& ids);
+    // Frees what only the searches and removals need: afterwards the list
+    // answers At, IsLive, Text and the counts, and nothing changes it.
+    void ReleaseSearchIndexes();
 
   private:
     struct HandleIndex {
@@ -72,32 +92,24 @@ class CRecordList {
         std::vector<Position> opens;
         std::vector<Position> closes;
     };
-    struct ObjectIndex {
-        std::vector<Position> all;
-        std::vector<Position> opens;  // Opens and the Creates they became
-        std::vector<Position> closes;
-        std::vector<Position> deletes;
-    };
 
-    TextKey Intern(std::unordered_map<std::string, TextKey>& keys, std::string_view text);
     // Union-find over tombstones: the nearest live position in one direction.
-    std::optional<Position> Skip(std::vector<std::int64_t>& jump, std::int64_t from) const;
+    std::optional<Position> Skip(std::deque<Position>& jump, std::int64_t from) const;
 
-    std::vector<AUDIT_RECORD> records_;
+    const CTextPool* texts_;
+    std::deque<CompactRecord> records_;
     std::vector<bool> removed_;
-    std::vector<TextKey> objectKeys_;
-    std::vector<TextKey> processKeys_;
     std::size_t liveCount_ = 0;
     bool inTimeOrder_ = true;
 
-    std::unordered_map<std::string, TextKey> objectKeyOf_;
-    std::unordered_map<std::string, TextKey> processKeyOf_;
-    std::vector<ObjectIndex> byObject_;
+    // By the key of the object name (the keys of a shared pool are sparse).
+    std::unordered_map<TextKey, std::vector<Position>> byObject_;
     std::unordered_map<std::uint32_t, HandleIndex> byHandle_;
 
-    // jumpForward_[p]: a position >= p from which the next live one is searched.
-    mutable std::vector<std::int64_t> jumpForward_;
-    mutable std::vector<std::int64_t> jumpBackward_;
+    // jumpForward_[p] - 1: a position >= p from which the next live one is
+    // searched; jumpBackward_[p] - 1 one <= p, or -1 before the first.
+    mutable std::deque<Position> jumpForward_;
+    mutable std::deque<Position> jumpBackward_;
 };
 
 }  // namespace vzrm

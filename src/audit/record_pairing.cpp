@@ -66,9 +66,9 @@ std::optional<Position> CEventInterpreter::RecorderDeleteAfter(const Machine& m,
                                                                CRecordList::TextKey object) {
     const std::int64_t closeTime = m.list.At(close).time;
     auto isRecorderDelete = [&](Position p) {
-        const AUDIT_RECORD& r = m.list.At(p);
+        const CompactRecord& r = m.list.At(p);
         return r.action == ACTION_DELETE && m.list.ObjectKey(p) == object &&
-               IsRecorderProgram(r.processName);
+               IsRecorderProgram(m.list.Text(r.processName));
     };
     if (!m.list.InTimeOrder()) {
         for (auto p = m.list.NextLive(close); p && WithinOneSecond(closeTime, m.list.At(*p).time);
@@ -79,9 +79,9 @@ std::optional<Position> CEventInterpreter::RecorderDeleteAfter(const Machine& m,
         }
         return std::nullopt;
     }
-    const std::vector<Position>& deletes = m.list.ObjectDeletes(object);
-    for (auto it = std::upper_bound(deletes.begin(), deletes.end(), close);
-         it != deletes.end() && WithinOneSecond(closeTime, m.list.At(*it).time); ++it) {
+    const std::vector<Position>& records = m.list.ObjectRecords(object);
+    for (auto it = std::upper_bound(records.begin(), records.end(), close);
+         it != records.end() && WithinOneSecond(closeTime, m.list.At(*it).time); ++it) {
         if (m.list.IsLive(*it) && isRecorderDelete(*it)) {
             return *it;
         }
@@ -90,11 +90,11 @@ std::optional<Position> CEventInterpreter::RecorderDeleteAfter(const Machine& m,
 }
 
 std::optional<Position> CEventInterpreter::ReopenAfter(const Machine& m, Position close) {
-    const AUDIT_RECORD& r = m.list.At(close);
+    const CompactRecord& r = m.list.At(close);
     const CRecordList::TextKey object = m.list.ObjectKey(close);
     const CRecordList::TextKey process = m.list.ProcessKey(close);
     auto isReopen = [&](Position p) {
-        const AUDIT_RECORD& o = m.list.At(p);
+        const CompactRecord& o = m.list.At(p);
         return (o.action == ACTION_OPEN || o.action == ACTION_CREATE) &&
                m.list.ObjectKey(p) == object && o.processId == r.processId &&
                m.list.ProcessKey(p) == process;
@@ -108,9 +108,9 @@ std::optional<Position> CEventInterpreter::ReopenAfter(const Machine& m, Positio
         }
         return std::nullopt;
     }
-    const std::vector<Position>& opens = m.list.ObjectOpens(object);
-    for (auto it = std::upper_bound(opens.begin(), opens.end(), close);
-         it != opens.end() && WithinOneSecond(r.time, m.list.At(*it).time); ++it) {
+    const std::vector<Position>& records = m.list.ObjectRecords(object);
+    for (auto it = std::upper_bound(records.begin(), records.end(), close);
+         it != records.end() && WithinOneSecond(r.time, m.list.At(*it).time); ++it) {
         if (m.list.IsLive(*it) && isReopen(*it)) {
             return *it;
         }
@@ -130,7 +130,7 @@ void CEventInterpreter::RemoveObjectRecords(Machine& m, CRecordList::TextKey obj
 // A file a recorder deletes within a second of closing it was never worth
 // reporting: the create at `at` and its whole short life go.
 bool CEventInterpreter::RemoveShortLife(Machine& m, Position at) {
-    const AUDIT_RECORD& r = m.list.At(at);
+    const CompactRecord& r = m.list.At(at);
     if (const auto close = FirstCloseAfter(m, r.handleId, at)) {
         if (const auto del = RecorderDeleteAfter(m, *close, m.list.ObjectKey(at))) {
             RemoveObjectRecords(m, m.list.ObjectKey(at), at, *del);
@@ -153,8 +153,7 @@ bool CEventInterpreter::RemoveCloseAndReopen(Machine& m, Position at) {
 
 void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) {
     std::unordered_map<OpenKey, std::uint32_t, OpenKeyHash> openCount;
-    std::vector<AUDIT_RECORD> kept;
-    kept.reserve(RecordCount());
+    std::deque<Entry> kept;
     // Removals only reach forwards, so the walk never goes back; after one it
     // stays where it is and moves on to the next live record.
     std::size_t next = 0;
@@ -169,7 +168,7 @@ void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) 
         if (stopRequested && stopRequested()) {
             break;
         }
-        const AUDIT_RECORD& r = list.At(at);
+        const CompactRecord& r = list.At(at);
         if (!IsReportAction(r.action)) {
             ++next;
             continue;
@@ -182,16 +181,18 @@ void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) 
         }
         const OpenKey key{machine, r.processId, list.ProcessKey(at), list.ObjectKey(at)};
         if (OutermostAccess(openCount, key, r.action)) {
-            kept.push_back(r);
+            kept.push_back(order_[next]);
         }
         ++next;
     }
     final_ = std::move(kept);
+    // The final records stay where they are: what found them goes.
     for (Machine& m : machines_) {
-        m.list = CRecordList();
-        m.closeCursor.clear();
+        m.list.ReleaseSearchIndexes();
+        m.closeCursor = {};
     }
-    order_.clear();
+    order_ = {};
+    removedCount_ = 0;
     paired_ = true;
 }
 

@@ -74,6 +74,10 @@ class CSecurityLogReader {
     // a sound log, or a log that is not a file).
     const platform::LogReadDamage& Damage() const { return damage_; }
     std::vector<AUDIT_RECORD> TakeRecords() { return interpreter_.TakeRecords(); }
+    // The records of the last read one at a time (see CEventInterpreter::VisitRecords).
+    bool VisitRecords(const std::function<bool(const AUDIT_RECORD&)>& visit) const {
+        return interpreter_.VisitRecords(visit);
+    }
 
   private:
     bool SystemIsSupported() const;

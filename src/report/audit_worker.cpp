@@ -80,16 +80,25 @@ const char* CZrmAuditProc::AppendColumnHead() {
     return nullptr;
 }
 
-CZrmAuditProc::Outcome CZrmAuditProc::AppendRows(const std::vector<AUDIT_RECORD>& records) {
-    for (const AUDIT_RECORD& record : records) {
+CZrmAuditProc::Outcome CZrmAuditProc::AppendRows(const CSecurityLogReader& reader) {
+    // Row by row from the reader's compact records: the rows are never all
+    // held as texts at once.
+    Outcome outcome = Outcome::complete;
+    reader.VisitRecords([&](const AUDIT_RECORD& record) {
         if (IsStopRequested()) {
-            return Outcome::interrupted;
+            outcome = Outcome::interrupted;
+            return false;
         }
         if (!target_.AppendToReport(ReportRowLine(record, listSeparator_))) {
             g_errorInfo.AddErrPoint("WPDJPWYYPTFMHUM");
-            return Outcome::failed;
+            outcome = Outcome::failed;
+            return false;
         }
         ++rowCount_;
+        return true;
+    });
+    if (outcome != Outcome::complete) {
+        return outcome;
     }
     if (!target_.AppendToReport("\r\n")) {
         g_errorInfo.AddErrPoint("FNCHLYTEMRDOERM");
@@ -130,7 +139,7 @@ int CZrmAuditProc::WriteAuditReport() {
         outcome = Outcome::interrupted;
     }
     if (outcome == Outcome::complete) {
-        outcome = AppendRows(reader.TakeRecords());
+        outcome = AppendRows(reader);
     }
 
     const CLocalDateTime stopTime = CurrentLocalDateTime();

@@ -18,6 +18,7 @@
 namespace vzrm {
 
 struct ReadProgress;
+class CSecurityLogReader;
 
 // What the worker needs of the run that owns the report file.
 class IAuditReportTarget {
@@ -64,8 +65,8 @@ class CZrmAuditProc {
     // The report's lines after its first: an empty line, the column names
     // and an empty line; the error point of the append that failed, or null.
     const char* AppendColumnHead();
-    // The records' rows and the empty line after them.
-    Outcome AppendRows(const std::vector<AUDIT_RECORD>& records);
+    // The rows of the records the reader read and the empty line after them.
+    Outcome AppendRows(const CSecurityLogReader& reader);
 
     std::uint32_t rowCount_ = 0;
     std::string listSeparator_;

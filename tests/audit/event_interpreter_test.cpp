@@ -36,8 +36,9 @@ std::ostream& operator<<(std::ostream& out, const Row& row) {
 
 std::vector<Row> Interpret(const std::vector<Ev>& events,
                            std::optional<std::int64_t> start = std::nullopt,
-                           std::optional<std::int64_t> end = std::nullopt) {
-    CEventInterpreter interpreter;
+                           std::optional<std::int64_t> end = std::nullopt,
+                           std::size_t dropRemovedAt = CEventInterpreter::kDropRemovedAt) {
+    CEventInterpreter interpreter(".zrm", dropRemovedAt);
     std::uint64_t number = 0;
     for (const Ev& e : events) {
         AUDIT_RECORD r;
@@ -227,6 +228,31 @@ TEST(Interpretation, InterruptedPairingKeepsWhatWasDecided) {
     int checks = 0;
     interpreter.PairRecords([&] { return ++checks > 2; });
     EXPECT_EQ(interpreter.RecordCount(), 2u);
+}
+
+// Dropping removed records renumbers the rest and makes the text pool anew
+// (the texts of the dropped open go): the rules that look a file up by its
+// name must still find the records of kFile afterwards.
+TEST(Interpretation, DroppingRemovedRecordsChangesNoRow) {
+    const char kOther[] = "C:\\Other\\scan.exe";
+    const std::vector<Ev> events = {
+        {ACTION_OPEN, 0x10, "D:\\R\\gone1.zrm", 0, 7, kOther},
+        {ACTION_OPEN, 0x14, "D:\\R\\gone2.zrm", 0, 7, kOther},
+        {ACTION_OPEN, 0x20, kFile},
+        {ACTION_WRITE, 0x20, kFile},
+        {ACTION_CLOSE, 0x20, ""},
+        // Opened and closed with nothing done: both opens go, then the drop.
+        {ACTION_CLOSE, 0x10, "", 0, 7, kOther},
+        {ACTION_CLOSE, 0x14, "", 0, 7, kOther},
+        // The same process again within the second: the close of 0x20 must be found.
+        {ACTION_OPEN, 0x30, kFile, 1},
+        {ACTION_WRITE, 0x30, kFile, 1},
+        {ACTION_CLOSE, 0x30, "", 2},
+    };
+    const Rows expected{
+        {ACTION_CREATE, 0x20, kFile}, {ACTION_WRITE, 0x30, kFile}, {ACTION_CLOSE, 0x30, kFile}};
+    EXPECT_EQ(Interpret(events), expected);
+    EXPECT_EQ(Interpret(events, std::nullopt, std::nullopt, 1), expected);
 }
 
 TEST(Interpretation, ReusedHandleRemovesOnlyBackToItsLatestOpen) {

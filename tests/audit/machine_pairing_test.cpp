@@ -88,6 +88,44 @@ TEST(MachinePairing, TheSameHandleOnTwoMachinesPairsOnEach) {
                     {"PC2", ACTION_CLOSE, "D:\\R\\two.zrm"}}));
 }
 
+// The report takes the final records one at a time: in log order across the
+// machines, as often as asked, and no further than the visitor wants.
+TEST(MachinePairing, VisitingTheFinalRecordsWalksThemInLogOrderAndStopsWhenAsked) {
+    CEventInterpreter interpreter;
+    const std::pair<const char*, const char*> events[] = {
+        {"PC1", "D:\\R\\one.zrm"}, {"PC2", "D:\\R\\two.zrm"}, {"pc1", "D:\\R\\three.zrm"}};
+    std::uint32_t handle = 0x200;
+    for (const auto& [computer, object] : events) {
+        AUDIT_RECORD r;
+        r.computer = computer;
+        r.action = ACTION_DELETE;
+        r.handleId = handle += 4;
+        r.objectName = object;
+        r.processName = kCleaner;
+        r.time = kT0;
+        interpreter.AddRecord(r);
+    }
+    interpreter.ClearHandleMaps();
+    interpreter.PairRecords();
+    interpreter.FilterPeriod(std::nullopt, std::nullopt);
+
+    for (int pass = 0; pass < 2; ++pass) {
+        Rows rows;
+        EXPECT_TRUE(interpreter.VisitRecords([&](const AUDIT_RECORD& r) {
+            rows.push_back({r.computer, r.action, r.objectName});
+            return true;
+        }));
+        EXPECT_EQ(rows, (Rows{{"PC1", ACTION_DELETE, "D:\\R\\one.zrm"},
+                              {"PC2", ACTION_DELETE, "D:\\R\\two.zrm"},
+                              {"pc1", ACTION_DELETE, "D:\\R\\three.zrm"}}));
+    }
+    int visited = 0;
+    EXPECT_FALSE(interpreter.VisitRecords([&](const AUDIT_RECORD&) { return ++visited < 2; }));
+    EXPECT_EQ(visited, 2);
+    EXPECT_EQ(interpreter.TakeRecords().size(), 3u);
+    EXPECT_EQ(interpreter.RecordCount(), 0u);
+}
+
 TEST(MachinePairing, AComputerIsOneMachineWhateverTheCaseOfItsName) {
     // The write on "pc1" belongs to the Open on "PC1"; the close finds its path.
     EXPECT_EQ(

@@ -1,0 +1,64 @@
+// The texts of one read, each stored once: the records of a read name their
+// user, computer, object and process by 4-byte ids, and a dense log repeats
+// the same few users, computers and programs and its files many times.
+//
+// Every text also has a key that it shares with all texts equal to it
+// ignoring case. The key is found once per distinct text, not per record.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace vzrm {
+
+class CTextPool {
+  public:
+    using Id = std::uint32_t;
+    // Equal keys, texts equal ignoring case.
+    using Key = std::uint32_t;
+    // An id no text has.
+    static constexpr Id kNoId = 0xFFFFFFFFu;
+
+    // The id of `text`, stored on its first sight; ids count up from 0.
+    Id Intern(std::string_view text);
+    std::string_view Text(Id id) const { return texts_[id]; }
+    Key KeyOf(Id id) const { return keys_[id]; }
+    // The key of the texts equal to `text` ignoring case, if the pool holds any.
+    std::optional<Key> FindKey(std::string_view text) const;
+    std::size_t Size() const { return texts_.size(); }
+
+  private:
+    // Ids with their hashes, open-addressed; the pool compares the texts.
+    class IdTable {
+      public:
+        // The id whose text `same` accepts among those of hash `hash`, or nullopt.
+        template <typename Same>
+        std::optional<Id> Find(std::size_t hash, Same&& same) const;
+        void Add(std::size_t hash, Id id);
+
+      private:
+        struct Slot {
+            std::uint32_t idPlusOne = 0;  // 0: empty
+            std::uint32_t hash = 0;
+        };
+        std::vector<Slot> slots_;
+        std::size_t count_ = 0;
+    };
+
+    // A copy of `text` in the pool's blocks, which never move.
+    std::string_view Store(std::string_view text);
+
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* next_ = nullptr;  // the free rest of the last block
+    std::size_t left_ = 0;
+    std::vector<std::string_view> texts_;
+    // By id: the key, which is the id of the first text of its case-folded form.
+    std::vector<Key> keys_;
+    IdTable exact_;
+    IdTable folded_;
+};
+
+}  // namespace vzrm
