@@ -1,5 +1,6 @@
 #include "entry_points.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -51,13 +52,54 @@ void ReadEvtx(std::span<const std::uint8_t> data) {
     }
 }
 
+namespace {
+
+// Bytes in memory behind the file interface, as a log opened by path sees its file.
+class MemoryFileBytes final : public IFileBytes {
+  public:
+    explicit MemoryFileBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    const std::string& Path() const override { return path_; }
+    std::size_t Size() const override { return bytes_.size(); }
+    std::int32_t ReadAt(std::size_t offset, std::span<std::uint8_t> out) const override {
+        if (offset > bytes_.size() || out.size() > bytes_.size() - offset) {
+            std::abort();  // reads stay inside the file
+        }
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+        return 0;
+    }
+
+  private:
+    std::span<const std::uint8_t> bytes_;
+    std::string path_ = "fuzz.evt";
+};
+
+bool SamePlace(const EvtRecordPlace& a, const EvtRecordPlace& b) {
+    return a.offset == b.offset && a.length == b.length && a.recordNumber == b.recordNumber;
+}
+
+}  // namespace
+
 void ReadEvt(std::span<const std::uint8_t> data) {
     EvtFile file;
-    if (file.Attach(data) != 0) {
+    const std::int32_t attached = file.Attach(data);
+    // The same bytes read a few (odd-sized) bytes at a time give the same log.
+    EvtFile windowed(61);
+    if (windowed.Open(std::make_unique<MemoryFileBytes>(data)) != attached ||
+        windowed.DamagedPlaces() != file.DamagedPlaces() ||
+        windowed.TruncatedTail() != file.TruncatedTail() ||
+        !std::equal(file.Records().begin(), file.Records().end(), windowed.Records().begin(),
+                    windowed.Records().end(), SamePlace)) {
+        std::abort();
+    }
+    if (attached != 0) {
         return;
     }
+    std::vector<std::uint8_t> bytes;
     for (const EvtRecordPlace& place : file.Records()) {
-        NarrowEventLogRecord(file.RecordBytes(place));
+        if (windowed.RecordBytes(place, bytes) != 0 || bytes != file.RecordBytes(place)) {
+            std::abort();
+        }
+        NarrowEventLogRecord(bytes);
     }
 }
 

@@ -321,8 +321,13 @@ int InfoClassic(const std::string& path) {
     }
     std::map<std::uint32_t, std::size_t> byId;
     std::uint64_t events = 0;
+    std::vector<std::uint8_t> r;
     for (const EvtRecordPlace& place : file.Records()) {
-        const std::vector<std::uint8_t> r = file.RecordBytes(place);
+        if (file.RecordBytes(place, r) != 0) {
+            EndProgress();
+            std::cerr << "vzrmlog: " << path << ": the file changed while it was read\n";
+            return 1;
+        }
         ++byId[LoadLe<std::uint32_t>(r.data() + 20) & 0xFFFF];
         if (++events % 64 == 1) {
             // Records go oldest first; the share read stands for the place in the file.

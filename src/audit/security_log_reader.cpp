@@ -320,7 +320,11 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
             break;
         }
         if (error != kErrorSuccess) {
-            g_errorInfo.SetError("SSJRLJZMYBKSMJR", error);
+            // A log file that changed under the read names itself.
+            platform::LogReadDamage file;
+            ClassicEventLog().ReadDamage(handle, file);
+            g_errorInfo.SetError("SSJRLJZMYBKSMJR", error, std::string(),
+                                 file.path.empty() ? std::string() : StrgLine(file.path));
             result = 0;
             break;
         }

@@ -3,16 +3,21 @@
 // by an end-of-file record. Copies of live logs are often dirty: their header
 // offsets are stale, so the end-of-file record is preferred when present, and
 // damaged places are skipped by searching for the next record. A file opened
-// by path is read whole into memory at once (classic logs are small), so a
-// file that changes later cannot disturb the read.
+// by path is read a window (1 MiB) at a time with pread, so memory does not
+// grow with the file: a file that fits in one window is read whole when it is
+// indexed; a larger one that shrinks or changes while it is read gives error
+// 1503. Only the places of the records are kept (12 bytes each). Reading
+// fills the window cache: one reader of a file at a time.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "formats/file_bytes.h"
+#include "formats/windowed_bytes.h"
 
 namespace vzrm::formats {
 
@@ -41,8 +46,13 @@ class EvtFile {
   public:
     static bool HasSignature(std::span<const std::uint8_t> bytes);
 
-    // Reads the whole file, then indexes it: 0, or a Windows error code.
-    std::int32_t Open(const IFileBytes& file);
+    // The window size is the tests' to choose.
+    explicit EvtFile(std::size_t windowSize = kDefaultWindowSize) : bytes_(windowSize) {}
+
+    // Indexes the file's records: 0, or a Windows error code (13 for a file
+    // that is not a classic log, the file's own when a read fails).
+    std::int32_t Open(std::unique_ptr<const IFileBytes> file);
+    // The same over bytes the caller keeps alive (tests and fuzzing).
     std::int32_t Attach(std::span<const std::uint8_t> bytes);
 
     const EvtFileHeader& Header() const { return header_; }
@@ -51,21 +61,26 @@ class EvtFile {
     std::size_t DamagedPlaces() const { return damaged_; }
     // No end-of-file record: the buffer's end was cut off.
     bool TruncatedTail() const { return !header_.endRecordFound; }
-    const std::string& Path() const { return path_; }
-    std::uint64_t FileSize() const { return bytes_.size(); }
-    // The record's bytes in one piece, joined across the wrap.
+    // The file's path; empty for attached bytes.
+    const std::string& Path() const { return bytes_.Path(); }
+    std::uint64_t FileSize() const { return bytes_.Size(); }
+    // The record's bytes in one piece, joined across the wrap, into `out`: 0,
+    // or the file's error code (1503 when it changed since it was opened).
+    std::int32_t RecordBytes(const EvtRecordPlace& place, std::vector<std::uint8_t>& out) const;
+    // The same, empty when the bytes could not be read (attached bytes always can).
     std::vector<std::uint8_t> RecordBytes(const EvtRecordPlace& place) const;
 
   private:
     std::int32_t Index();
-    void Walk(std::uint32_t begin, std::uint32_t end);
-    bool RecordAt(std::uint32_t offset, std::uint32_t& length) const;
-    std::uint32_t Dword(std::uint32_t offset) const;  // read across the wrap
+    std::int32_t FindEndRecord();
+    std::int32_t Walk(std::uint32_t begin, std::uint32_t end);
+    std::int32_t IsRecord(std::uint32_t offset, std::span<const std::uint8_t, 12> head,
+                          bool& sound) const;
+    // `out.size()` bytes from `offset`, going on after the header at the end.
+    std::int32_t ReadWrapped(std::uint32_t offset, std::span<std::uint8_t> out) const;
     std::uint32_t Advance(std::uint32_t offset, std::uint32_t by) const;
 
-    std::string path_;
-    std::vector<std::uint8_t> owned_;  // the file's bytes, when opened by path
-    std::span<const std::uint8_t> bytes_;
+    WindowedBytes bytes_;
     EvtFileHeader header_;
     std::vector<EvtRecordPlace> records_;
     std::size_t damaged_ = 0;

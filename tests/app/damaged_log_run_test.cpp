@@ -107,6 +107,47 @@ class DamagedLogRun : public Vzrmaud {
     Outcome AuditLog(const std::string& log, const std::function<void(pid_t)>& meanwhile = {}) {
         return Spawn(VZRMAUD_PATH, {"-c", "-rf", reports}, log, meanwhile);
     }
+    // Cuts the log to a third once the run holds it open for a while (it is
+    // reading it then): the run fails with 1503, without a signal.
+    void ExpectRunFailsWhenCut(const std::string& log) {
+        const auto size = std::filesystem::file_size(log);
+        bool cut = false;
+        const Outcome run = AuditLog(log, [&](pid_t pid) {
+            const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+            int seen = 0;
+            for (int i = 0; i < 4000 && !cut; ++i) {
+                bool open = false;
+                std::error_code ignored;
+                for (const auto& fd : std::filesystem::directory_iterator(fds, ignored)) {
+                    open = open || std::filesystem::read_symlink(fd.path(), ignored) == log;
+                }
+                seen = open ? seen + 1 : 0;
+                if (seen == 20) {
+                    std::filesystem::resize_file(log, size / 3);
+                    cut = true;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        if (!cut) {
+            GTEST_SKIP()
+                << "the run read the whole log before it could be cut (an optimised build)";
+        }
+        EXPECT_FALSE(run.signalled);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(ReportFiles().empty());
+        const std::string summary = ReadText(reports + "/_ZRMAudit_summary.txt");
+        EXPECT_NE(summary.find("Processed events: 0\r\nAudit report hasn't been created. The error "
+                               "occurred:"),
+                  std::string::npos)
+            << summary;
+        EXPECT_NE(summary.find("The event log file has changed between read operations."),
+                  std::string::npos)
+            << summary;
+        const std::string application = ReadText(ApplicationLog());
+        EXPECT_NE(application.find("STRG: [" + log + "]"), std::string::npos) << application;
+        EXPECT_NE(application.find("Code : 1503"), std::string::npos) << application;
+    }
     // The counts `vzrmlog info` gives for a file, as the warning words them.
     static std::string InfoCounts(const std::string& path) {
         const test::CommandResult info =
@@ -141,44 +182,15 @@ class DamagedLogRun : public Vzrmaud {
 TEST_F(DamagedLogRun, ALogCutShortDuringTheRunFailsItWithoutASignal) {
     const std::string log = dir.File("Security.evtx");
     test::WriteEvtx(log, ZrmScenario(4000));
-    const auto size = std::filesystem::file_size(log);
-    bool cut = false;
-    const Outcome run = AuditLog(log, [&](pid_t pid) {
-        // Once the run holds the log open for a while, it is reading its
-        // chunks: a new, shorter export is copied over it then.
-        const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-        int seen = 0;
-        for (int i = 0; i < 4000 && !cut; ++i) {
-            bool open = false;
-            std::error_code ignored;
-            for (const auto& fd : std::filesystem::directory_iterator(fds, ignored)) {
-                open = open || std::filesystem::read_symlink(fd.path(), ignored) == log;
-            }
-            seen = open ? seen + 1 : 0;
-            if (seen == 20) {
-                std::filesystem::resize_file(log, size / 3);
-                cut = true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    if (!cut) {
-        GTEST_SKIP() << "the run read the whole log before it could be cut (an optimised build)";
-    }
-    EXPECT_FALSE(run.signalled);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(ReportFiles().empty());
-    const std::string summary = ReadText(reports + "/_ZRMAudit_summary.txt");
-    EXPECT_NE(summary.find("Processed events: 0\r\nAudit report hasn't been created. The error "
-                           "occurred:"),
-              std::string::npos)
-        << summary;
-    EXPECT_NE(summary.find("The event log file has changed between read operations."),
-              std::string::npos)
-        << summary;
-    const std::string application = ReadText(ApplicationLog());
-    EXPECT_NE(application.find("STRG: [" + log + "]"), std::string::npos) << application;
-    EXPECT_NE(application.find("Code : 1503"), std::string::npos) << application;
+    ExpectRunFailsWhenCut(log);
+}
+
+TEST_F(DamagedLogRun, AClassicLogCutShortDuringTheRunFailsItToo) {
+    // Larger than the windows it is read in, so that reading goes on after the cut.
+    const std::string log = dir.File("Security.evt");
+    test::WriteEvt(log, ZrmScenario(6000));
+    ASSERT_GT(std::filesystem::file_size(log), 5u << 20);
+    ExpectRunFailsWhenCut(log);
 }
 
 TEST_F(DamagedLogRun, ADamagedLogIsReportedAsFarAsItReadsWithOneWarning) {

@@ -150,8 +150,14 @@ std::int32_t FileClassicEventLog::Read(EventLogHandle handle, std::uint32_t flag
             break;
         }
         const std::size_t index = forwards ? log.next : log.next - 1;
-        const std::vector<std::uint8_t> record =
-            NarrowEventLogRecord(log.file->RecordBytes(records[index]));
+        std::vector<std::uint8_t> wide;
+        if (const std::int32_t error = log.file->RecordBytes(records[index], wide)) {
+            if (bytesRead == 0) {
+                return error;  // the file changed since it was opened
+            }
+            break;  // the records read so far first; the next read gives the error
+        }
+        const std::vector<std::uint8_t> record = NarrowEventLogRecord(wide);
         if (record.size() > buffer.size() - bytesRead) {
             if (bytesRead == 0) {
                 needed = static_cast<std::uint32_t>(record.size());

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <utility>
 
 #include "platform/error_codes.h"
@@ -104,11 +105,11 @@ std::int32_t OpenEvtxFile(formats::EvtxFile& log, const std::string& path) {
 }
 
 std::int32_t OpenEvtFile(formats::EvtFile& log, const std::string& path) {
-    LogFileBytes file;
-    if (const std::int32_t error = file.Open(path)) {
+    auto file = std::make_unique<LogFileBytes>();
+    if (const std::int32_t error = file->Open(path)) {
         return error;
     }
-    return log.Open(file);
+    return log.Open(std::move(file));
 }
 
 }  // namespace vzrm::platform::posix
