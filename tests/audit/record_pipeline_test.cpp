@@ -65,9 +65,8 @@ TEST(RecordPipeline, TheSinksFailureStopsItAndComesBackFromFinish) {
 TEST(RecordPipeline, TheDestructorFinishesWithoutThrowing) {
     std::vector<std::uint64_t> seen;
     {
-        CRecordPipeline pipeline([&](PendingRecord& pending) {
-            seen.push_back(pending.record.recordNumber);
-        });
+        CRecordPipeline pipeline(
+            [&](PendingRecord& pending) { seen.push_back(pending.record.recordNumber); });
         AddNumbered(pipeline, 300);
     }
     EXPECT_EQ(seen.size(), 300u);
