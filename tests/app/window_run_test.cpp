@@ -16,6 +16,13 @@ std::string WithDesktopLibraries() {
            "/tests/support/lsan_system_libraries.supp' timeout 60 ";
 }
 
+// A private X server for the command. Its authority file is the test's own:
+// xvfb-run's temporary folder for it could fail to be removed at the end, and
+// xvfb-run then ends with 5 instead of the program's status.
+std::string XvfbRun(const std::string& authFile, const std::string& screen = "") {
+    return "xvfb-run -a -f '" + authFile + "' -s '-nolisten tcp" + screen + "' ";
+}
+
 bool HaveTestDisplay() {
     return std::system("command -v xvfb-run >/dev/null 2>&1 && command -v Xvfb >/dev/null 2>&1") ==
            0;
@@ -28,9 +35,8 @@ TEST_F(Vzrmaud, OnADesktopTheWindowRunsTheReportAndEnds) {
     Install();
     // The window's placement is kept in the user's store at the close.
     const test::CommandResult run =
-        Run(WithDesktopLibraries() +
-            "xvfb-run -a -s '-nolisten tcp -screen 0 1280x1024x24' env -u QT_QPA_PLATFORM " +
-            std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'");
+        Run(WithDesktopLibraries() + XvfbRun(dir.File("Xauthority"), " -screen 0 1280x1024x24") +
+            "env -u QT_QPA_PLATFORM " + std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'");
     ASSERT_EQ(run.status, 0) << run.output;
     ASSERT_EQ(ReportFiles().size(), 1u);
     EXPECT_NE(Summary().find("Audit report: " + ReportFiles()[0]), std::string::npos) << Summary();
@@ -56,8 +62,8 @@ TEST_F(Vzrmaud, AnInteractiveStartKeepsItsWindowUntilItEnds) {
                                 "\" & echo $! > \"" + pidFile +
                                 "\"; sleep 1.5; env -u QT_QPA_PLATFORM \"" + VZRMAUD_PATH +
                                 "\" -m; echo $? > \"" + second + "\"; wait";
-    const std::string window =
-        Command(WithDesktopLibraries() + "xvfb-run -a -s '-nolisten tcp' sh -c '" + session + "'");
+    const std::string window = Command(WithDesktopLibraries() + XvfbRun(dir.File("Xauthority")) +
+                                       "sh -c '" + session + "'");
     const test::CommandResult run = test::RunCommand(
         "(" + window + ") & for i in $(seq 100); do [ -s '" + second +
         "' ] && break; sleep 0.05; done; kill -TERM $(cat '" + pidFile + "'); wait $!");
@@ -79,7 +85,7 @@ TEST_F(Vzrmaud, TerminatingTheWindowInterruptsItsRun) {
     Install();
     const std::string pidFile = dir.File("vzrmaud.pid");
     const std::string window = Command("VZRM_TEST_HOOK=hold-run " + WithDesktopLibraries() +
-                                       "xvfb-run -a -s '-nolisten tcp' sh -c 'echo $$ > \"" +
+                                       XvfbRun(dir.File("Xauthority")) + "sh -c 'echo $$ > \"" +
                                        pidFile + "\"; exec env -u QT_QPA_PLATFORM \"" +
                                        VZRMAUD_PATH + "\" -c -rf \"" + reports + "\"'");
     // Held at the report's first line until the signal comes.
