@@ -84,12 +84,13 @@ CZrmAuditProc::Outcome CZrmAuditProc::AppendRows(const CSecurityLogReader& reade
     // Row by row from the reader's compact records: the rows are never all
     // held as texts at once.
     Outcome outcome = Outcome::complete;
+    CReportRowWriter rows(listSeparator_);
     reader.VisitRecords([&](const AUDIT_RECORD& record) {
         if (IsStopRequested()) {
             outcome = Outcome::interrupted;
             return false;
         }
-        if (!target_.AppendToReport(ReportRowLine(record, listSeparator_))) {
+        if (!target_.AppendToReport(rows.Line(record))) {
             g_errorInfo.AddErrPoint("WPDJPWYYPTFMHUM");
             outcome = Outcome::failed;
             return false;

@@ -22,28 +22,16 @@ std::string ActionWord(std::uint32_t action) {
     }
 }
 
-// Parts longer than the classic split limits are kept whole: truncating them
-// would put a wrong folder or name into the report.
-ReportPathParts SplitReportPath(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    ReportPathParts parts;
-    if (slash == std::string::npos) {
-        const bool drive = path.size() >= 2 && path[1] == ':';
-        parts.folder = drive ? path.substr(0, 2) + "\\" : std::string();
-        parts.name = drive ? path.substr(2) : path;
-        return parts;
-    }
-    parts.folder = path.substr(0, slash + 1);
-    parts.name = path.substr(slash + 1);
-    return parts;
-}
-
 namespace {
 
 // QuoteField's form of the text, appended to `line`.
-void AppendQuotedField(std::string_view text, const std::string& separator, std::string& line) {
+void AppendQuotedField(std::string_view text, std::string_view separator, std::string& line) {
     // A line break in a field would forge a row of its own.
-    const std::string_view field = text.substr(0, text.find_first_of("\r\n"));
+    std::size_t end = 0;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+        ++end;
+    }
+    const std::string_view field = text.substr(0, end);
     // A field that starts with a quote would be read as a quoted one.
     const bool quoted = (!separator.empty() && field.find(separator) != std::string_view::npos) ||
                         (!field.empty() && field[0] == '"');
@@ -61,7 +49,37 @@ void AppendQuotedField(std::string_view text, const std::string& separator, std:
     line += '"';
 }
 
+struct PathViews {
+    std::string_view folder;
+    std::string_view name;
+};
+
+// SplitReportPath without copies; `drive` holds the one folder that is not
+// part of the path ("C:\\" of "C:name").
+PathViews SplitPathViews(std::string_view path, std::string& drive) {
+    std::size_t name = path.size();  // after the last slash
+    while (name > 0 && path[name - 1] != '\\' && path[name - 1] != '/') {
+        --name;
+    }
+    if (name == 0) {
+        if (path.size() >= 2 && path[1] == ':') {
+            drive.assign(path.substr(0, 2)).push_back('\\');
+            return {drive, path.substr(2)};
+        }
+        return {{}, path};
+    }
+    return {path.substr(0, name), path.substr(name)};
+}
+
 }  // namespace
+
+// Parts longer than the classic split limits are kept whole: truncating them
+// would put a wrong folder or name into the report.
+ReportPathParts SplitReportPath(const std::string& path) {
+    std::string drive;
+    const PathViews views = SplitPathViews(path, drive);
+    return {std::string(views.folder), std::string(views.name)};
+}
 
 std::string QuoteField(const std::string& text, const std::string& separator) {
     std::string field;
@@ -84,22 +102,39 @@ std::string ReportHeaderLine(const std::string& separator) {
 }
 
 std::string ReportRowLine(const AUDIT_RECORD& record, const std::string& separator) {
-    static constexpr const char* kTimeFormats[] = {"%Y.%m.%d", "%H:%M:%S"};
-    std::string dateAndTime[2];
-    InstantToReportTexts(record.time, kTimeFormats, dateAndTime);
-    const ReportPathParts object = SplitReportPath(record.objectName);
-    const ReportPathParts program = SplitReportPath(record.processName);
-    const std::string action = ActionWord(record.action);
-    const std::string_view fields[] = {
-        dateAndTime[0], dateAndTime[1], record.computer, record.user,  object.folder,
-        object.name,    action,         program.folder,  program.name,
-    };
-    std::string line;
-    for (std::string_view field : fields) {
-        AppendQuotedField(field, separator, line);
-        line += separator;
+    CReportRowWriter writer(separator);
+    return writer.Line(record);
+}
+
+CReportRowWriter::CReportRowWriter(std::string separator) : separator_(std::move(separator)) {
+    for (std::uint32_t action = 0; action < std::size(actions_); ++action) {
+        actions_[action] = ActionWord(action);
     }
-    return line + "\r\n";
+}
+
+const std::string& CReportRowWriter::Line(const AUDIT_RECORD& record) {
+    // Rows come in time order, many in the same second: its texts are made once.
+    if (!hasTime_ || record.time != time_) {
+        static constexpr const char* kTimeFormats[] = {"%Y.%m.%d", "%H:%M:%S"};
+        InstantToReportTexts(record.time, kTimeFormats, dateAndTime_);
+        hasTime_ = true;
+        time_ = record.time;
+    }
+    const PathViews object = SplitPathViews(record.objectName, drives_[0]);
+    const PathViews program = SplitPathViews(record.processName, drives_[1]);
+    const std::string_view action =
+        record.action < std::size(actions_) ? actions_[record.action] : std::string_view();
+    const std::string_view fields[] = {
+        dateAndTime_[0], dateAndTime_[1], record.computer, record.user,  object.folder,
+        object.name,     action,          program.folder,  program.name,
+    };
+    line_.clear();
+    for (std::string_view field : fields) {
+        AppendQuotedField(field, separator_, line_);
+        line_ += separator_;
+    }
+    line_ += "\r\n";
+    return line_;
 }
 
 }  // namespace vzrm

@@ -36,4 +36,22 @@ std::string ReportHeaderLine(const std::string& separator);
 // One row: nine quoted fields, each followed by the separator, CR LF.
 std::string ReportRowLine(const AUDIT_RECORD& record, const std::string& separator);
 
+// ReportRowLine for the rows of one report: the action words, the line's
+// buffer and the texts of the last time are kept from one row to the next.
+class CReportRowWriter {
+  public:
+    explicit CReportRowWriter(std::string separator);
+    // The row's line; valid until the next call.
+    const std::string& Line(const AUDIT_RECORD& record);
+
+  private:
+    std::string separator_;
+    std::string actions_[ACTION_DELETE + 1];
+    std::string line_;
+    std::string drives_[2];  // the folders of paths like "C:name"
+    bool hasTime_ = false;
+    std::int64_t time_ = 0;
+    std::string dateAndTime_[2];
+};
+
 }  // namespace vzrm

@@ -2,7 +2,11 @@
 #include "report/report_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 
@@ -53,6 +57,29 @@ TEST(ReportFile, FailuresNameTheFileAndTheCause) {
     const CReportFile::Failure folder = file.Open(dir.Path().string(), CReportFile::Mode::keep);
     ASSERT_TRUE(folder);
     EXPECT_NE(folder->GetCause(), CFileException::none);
+}
+
+// A text is all there or not there: a write that stops part of the way
+// (here at the file size limit) takes back what it wrote.
+TEST(ReportFile, AnAppendThatFailsPartOfTheWayLeavesNothingOfItself) {
+    test::TempDir dir;
+    const std::string path = dir.File("report.csv");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        CReportFile file;
+        const bool ok = setrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+                        !file.Open(path, CReportFile::Mode::truncate) &&
+                        !file.Append(std::string(60, 'a')) && file.Append(std::string(60, 'b')) &&
+                        !file.Append(std::string(40, 'c'));
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(Text(path), std::string(60, 'a') + std::string(40, 'c'));
 }
 
 // The reports folder may be one that other accounts write to: nothing there

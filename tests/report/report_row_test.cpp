@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace vzrm {
 namespace {
 
@@ -37,6 +39,26 @@ TEST(ReportRow, FieldsHoldingTheSeparatorAreQuotedAndNothingElseChanges) {
     EXPECT_EQ(ReportRowLine(Example(), ".").substr(0, 14), "\"2026.03.14\".0");
     EXPECT_EQ(QuoteField("a;b", ";;"), "a;b");
     EXPECT_EQ(QuoteField("a;;b", ";;"), "\"a;;b\"");
+}
+
+// The writer keeps texts from row to row: nothing of one row may show in the next.
+TEST(ReportRow, RowsOfOneWriterAreTheRowsMadeOneByOne) {
+    std::vector<AUDIT_RECORD> records(5, Example());
+    records[1].time += 1;
+    records[2].objectName = "C:case12.zrm";
+    records[2].processName = "pramvoxe.exe";
+    records[3].objectName = "E:a.zrm";
+    records[3].processName = "F:b.exe";
+    records[3].action = ACTION_OTHER_ACCESS;
+    records[4].time -= 86400;
+    records[4].action = ACTION_DELETE;
+    CReportRowWriter writer(";");
+    for (const AUDIT_RECORD& record : records) {
+        EXPECT_EQ(writer.Line(record), ReportRowLine(record, ";"));
+    }
+    EXPECT_EQ(writer.Line(records[3]),
+              "2026.03.14;09:05:33;RECPC;operator;E:\\;a.zrm;;F:\\;b.exe;\r\n");
+    EXPECT_EQ(writer.Line(records[4]).substr(0, 20), "2026.03.13;09:05:33;");
 }
 
 TEST(ReportRow, ActionWords) {

@@ -21,7 +21,7 @@ ExclusiveFile::~ExclusiveFile() {
 std::int32_t ExclusiveFile::Open(const std::string& path, Mode mode, std::string& refusal) {
     refusal.clear();
     const int flags =
-        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (mode == Mode::create ? O_EXCL : 0);
+        O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (mode == Mode::create ? O_EXCL : 0);
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
         struct stat info {};
@@ -57,13 +57,10 @@ std::int32_t ExclusiveFile::Open(const std::string& path, Mode mode, std::string
 }
 
 std::int32_t ExclusiveFile::Append(const std::string& text) {
-    const off_t end = ::lseek(handle_, 0, SEEK_END);
-    if (end < 0) {
-        return posix::WindowsErrorFromErrno(errno);
-    }
     // One write call per text where the system allows it, so that a crash
     // never leaves half of a summary block; a write that fails part of the
-    // way (disk full, file size limit) takes back what it wrote.
+    // way (disk full, file size limit) takes back what it wrote. The file is
+    // opened for appending: no seek per text.
     std::size_t written = 0;
     while (written < text.size()) {
         const ssize_t n = ::write(handle_, text.data() + written, text.size() - written);
@@ -73,7 +70,11 @@ std::int32_t ExclusiveFile::Append(const std::string& text) {
             }
             const std::int32_t error = posix::WindowsErrorFromErrno(errno);
             if (written > 0) {
-                [[maybe_unused]] const int ignored = ::ftruncate(handle_, end);
+                const off_t end = ::lseek(handle_, 0, SEEK_END);
+                if (end >= static_cast<off_t>(written)) {
+                    [[maybe_unused]] const int ignored =
+                        ::ftruncate(handle_, end - static_cast<off_t>(written));
+                }
             }
             return error;
         }
