@@ -10,6 +10,7 @@
 #include "formats/evt_file.h"
 #include "formats/evtx_reader.h"
 #include "formats/format_message.h"
+#include "formats/message_fields.h"
 #include "formats/message_table.h"
 #include "formats/reg_file.h"
 #include "formats/security_descriptor.h"
@@ -47,7 +48,12 @@ void ReadEvtx(std::span<const std::uint8_t> data) {
             BxValueText(event->document.Value(path));
         }
         for (const auto& item : event->document.EventData()) {
-            BxValueText(item.second);
+            // The first byte told without the text is the text's.
+            const std::string text = BxValueText(item.second);
+            if (BxValueTextFirstByte(item.second) !=
+                (text.empty() ? -1 : static_cast<unsigned char>(text[0]))) {
+                std::abort();
+            }
         }
     }
 }
@@ -117,6 +123,43 @@ bool ReadFramedValue(std::span<const std::uint8_t> data) {
     return FrameItem(item, data[5]) == std::vector<std::uint8_t>(data.begin(), data.end());
 }
 
+// Message arguments as inserts whose texts the field search asks for.
+class ArgumentInserts final : public MessageInserts {
+  public:
+    explicit ArgumentInserts(const std::vector<const char*>& args) : args_(args) {}
+    std::size_t Count() const override { return args_.size(); }
+    std::size_t MaxSize(std::size_t index) override { return Text(index).size(); }
+    bool MayHoldTab(std::size_t index) override {
+        return Text(index).find('\t') != std::string_view::npos;
+    }
+    int FirstByte(std::size_t index) override {
+        const std::string_view text = Text(index);
+        return text.empty() ? -1 : static_cast<unsigned char>(text[0]);
+    }
+    std::string_view Text(std::size_t index) override {
+        return args_[index] != nullptr ? args_[index] : "";
+    }
+
+  private:
+    const std::vector<const char*>& args_;
+};
+
+// The fields found without making the message must be those of the message.
+void CheckFields(const CompiledMessage& message, const std::vector<const char*>& args,
+                 const std::string& text) {
+    static constexpr std::string_view kLabels[] = {"\tAccount Name:", "\tHandle ID:", "\tA", "\t"};
+    ArgumentInserts inserts(args);
+    std::string found[std::size(kLabels)];
+    if (!message.FindFields(message.PlanFields(kLabels), inserts, kLabels, found)) {
+        return;
+    }
+    std::string expected[std::size(kLabels)];
+    FindMessageFields(text, kLabels, expected);
+    if (!std::equal(std::begin(found), std::end(found), std::begin(expected))) {
+        std::abort();
+    }
+}
+
 void ReadMessages(std::span<const std::uint8_t> data) {
     MessageTable table;
     std::string error;
@@ -146,10 +189,12 @@ void ReadMessages(std::span<const std::uint8_t> data) {
         FormatMessageText(text, {false, id % 2 ? 0xFFu : 0u}, args);
         // The template taken apart once must format as the text itself does.
         std::string compiled;
-        CompiledMessage(text).Format(args, compiled);
+        const CompiledMessage message(text);
+        message.Format(args, compiled);
         if (compiled != FormatMessageText(text, {}, args)) {
             std::abort();
         }
+        CheckFields(message, args, compiled);
         FormatMessageText(text, {true, id % 7}, args);
         ExpandParameterReferences(text, lookup);
     }

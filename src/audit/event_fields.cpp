@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "base/case_fold.h"
+#include "formats/message_fields.h"
 
 namespace vzrm {
 namespace {
@@ -86,61 +87,22 @@ AUDIT_ACTION ClassifyAccessMask(std::uint32_t mask) {
 
 }  // namespace
 
-namespace {
-
-// The rest of the line from `at`, trimmed.
-std::string_view LineValue(std::string_view text, std::size_t at) {
-    std::string_view value = text.substr(at);
-    value = value.substr(0, value.find_first_of("\r\n"));
-    while (!value.empty() && IsBlank(value.front())) {
-        value.remove_prefix(1);
-    }
-    while (!value.empty() && IsBlank(value.back())) {
-        value.remove_suffix(1);
-    }
-    return value;
+std::span<const std::string_view> EventFieldLabels(bool classicLog) {
+    static constexpr std::string_view kModern[] = {kLabelAccountName, kLabelHandleId,
+                                                   kLabelProcessId,   kLabelObjectName,
+                                                   kLabelProcessName, kLabelAccessMask};
+    static constexpr std::string_view kClassic[] = {kLabelAccountName,   kLabelHandleId,
+                                                    kLabelProcessId,     kLabelObjectName,
+                                                    kLabelImageFileName, kLabelAccessMask};
+    static_assert(std::size(kModern) == kEventFieldCount &&
+                  std::size(kClassic) == kEventFieldCount);
+    return classicLog ? kClassic : kModern;
 }
-
-}  // namespace
 
 std::string GetEventTextField(std::string_view text, std::string_view label) {
-    const std::size_t at = text.find(label);
-    if (at == std::string_view::npos) {
-        return {};
-    }
-    return std::string(LineValue(text, at + label.size()));
-}
-
-void GetEventTextFields(std::string_view text, std::span<const std::string_view> labels,
-                        std::span<std::string_view> values) {
-    // Every label starts with a tab: the first tab where a label starts is
-    // where a search for that label alone would find it. Most tabs start no
-    // label; the character after the tab rules them out before any compare.
-    std::size_t missing = labels.size();
-    std::uint32_t found = 0;
-    bool mayStart[256] = {};
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        values[i] = {};
-        if (labels[i].size() > 1) {
-            mayStart[static_cast<unsigned char>(labels[i][1])] = true;
-        } else {
-            std::fill(std::begin(mayStart), std::end(mayStart), true);
-        }
-    }
-    for (std::size_t at = text.find('\t'); at != std::string_view::npos && missing > 0;
-         at = text.find('\t', at + 1)) {
-        if (at + 1 < text.size() && !mayStart[static_cast<unsigned char>(text[at + 1])]) {
-            continue;
-        }
-        const std::string_view rest = text.substr(at);
-        for (std::size_t i = 0; i < labels.size(); ++i) {
-            if ((found & (1u << i)) == 0 && rest.starts_with(labels[i])) {
-                values[i] = LineValue(text, at + labels[i].size());
-                found |= 1u << i;
-                --missing;
-            }
-        }
-    }
+    std::string value;
+    formats::FindMessageFields(text, {&label, 1}, {&value, 1});
+    return value;
 }
 
 std::uint32_t ParseEventNumber(std::string_view text) {

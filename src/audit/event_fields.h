@@ -19,13 +19,22 @@ inline constexpr std::string_view kLabelProcessName = "\tProcess Name:";
 inline constexpr std::string_view kLabelImageFileName = "\tImage File Name:";
 inline constexpr std::string_view kLabelAccessMask = "\tAccess Mask:";
 
+// The fields a record takes from its event's text, in this order.
+enum EventField : std::size_t {
+    kFieldAccountName,
+    kFieldHandleId,
+    kFieldProcessId,
+    kFieldObjectName,
+    kFieldProcessName,  // Image File Name in classic events
+    kFieldAccessMask,
+    kEventFieldCount
+};
+// Their labels in classic or in modern events.
+std::span<const std::string_view> EventFieldLabels(bool classicLog);
+
 // The rest of the line after the first occurrence of `label`, trimmed; empty
 // when the label is absent.
 std::string GetEventTextField(std::string_view text, std::string_view label);
-// GetEventTextField for several labels (each starting with its tab) in one
-// pass over the text; the values point into `text`.
-void GetEventTextFields(std::string_view text, std::span<const std::string_view> labels,
-                        std::span<std::string_view> values);
 // "0x50" and "0x0000000000000050" read as hexadecimal, anything else as decimal.
 std::uint32_t ParseEventNumber(std::string_view text);
 // The access an event stands for; ACTION_NONE for events that are not accesses.

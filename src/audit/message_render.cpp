@@ -238,12 +238,25 @@ std::string GetAccountNameOfSid(std::span<const std::uint8_t> sid, const std::st
 
 std::string CAccountNameCache::NameOf(std::span<const std::uint8_t> sid,
                                       const std::string& computer) {
-    const std::string key(sid.begin(), sid.end());
+    const std::string_view key(reinterpret_cast<const char*>(sid.data()), sid.size());
+    if (hasLast_ && key == lastSid_ && computer == lastComputer_) {
+        return lastName_;
+    }
+    lastSid_.assign(key);
+    lastComputer_ = computer;
+    lastName_ = Lookup(lastSid_, computer);
+    hasLast_ = true;
+    return lastName_;
+}
+
+std::string CAccountNameCache::Lookup(const std::string& key, const std::string& computer) {
     auto it = bySid_.find(key);
     if (it == bySid_.end()) {
-        Lookup lookup;
-        lookup.error = LookupAccountSid(sid, lookup.name, lookup.domain);
-        it = bySid_.emplace(key, std::move(lookup)).first;
+        Found found;
+        const std::span<const std::uint8_t> sid(reinterpret_cast<const std::uint8_t*>(key.data()),
+                                                key.size());
+        found.error = LookupAccountSid(sid, found.name, found.domain);
+        it = bySid_.emplace(key, std::move(found)).first;
     }
     return AccountText(it->second.error, it->second.name, it->second.domain, computer);
 }

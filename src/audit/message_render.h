@@ -117,12 +117,19 @@ class CAccountNameCache {
     std::string NameOf(std::span<const std::uint8_t> sid, const std::string& computer);
 
   private:
-    struct Lookup {
+    struct Found {
         std::int32_t error = 0;
         std::string name;
         std::string domain;
     };
-    std::unordered_map<std::string, Lookup> bySid_;
+    std::string Lookup(const std::string& sid, const std::string& computer);
+
+    std::unordered_map<std::string, Found> bySid_;
+    // The last answer: events come in runs of one account.
+    std::string lastSid_;
+    std::string lastComputer_;
+    std::string lastName_;
+    bool hasLast_ = false;
 };
 
 }  // namespace vzrm

@@ -7,6 +7,7 @@
 // second thread (it could not be started) the batches are handled in place.
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -18,13 +19,17 @@
 #include <vector>
 
 #include "audit/audit_record.h"
+#include "audit/event_fields.h"
 
 namespace vzrm {
 
-// One event on its way: the record as the log gives it, and its message text.
+// One event on its way: the record as the log gives it, and its message text
+// or (where the log finds them itself) the fields of that text.
 struct PendingRecord {
     AUDIT_RECORD record;
     std::string message;
+    std::array<std::string, kEventFieldCount> fields;
+    bool hasFields = false;
     bool classic = false;
 };
 

@@ -10,6 +10,7 @@
 #include "audit/run_flags.h"
 #include "base/error_info.h"
 #include "base/error_texts.h"
+#include "formats/message_fields.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
 
@@ -140,10 +141,10 @@ bool OpenModernQuery(IModernEventLog& log, const std::string& channel, const std
     return true;
 }
 
-// The event's text from its publisher's messages, into `message`; empty when
-// the publisher or its message cannot be had. Each publisher is opened once per read.
-void ModernEventMessage(IModernEventLog& log, CEvtHandleCache& publishers,
-                        const std::string& publisher, EVT_HANDLE event, std::string& message) {
+// The metadata of a publisher; 0 when it cannot be had. Each publisher is
+// opened once per read.
+EVT_HANDLE PublisherMetadata(IModernEventLog& log, CEvtHandleCache& publishers,
+                             const std::string& publisher) {
     std::optional<EVT_HANDLE_WITH_ERROR> metadata = publishers.Lookup(publisher);
     if (!metadata) {
         EVT_HANDLE_WITH_ERROR opened;
@@ -151,15 +152,56 @@ void ModernEventMessage(IModernEventLog& log, CEvtHandleCache& publishers,
         publishers.Add(publisher, opened);
         metadata = opened;
     }
-    message.clear();
-    if (metadata->handle != 0 &&
-        log.FormatMessage(metadata->handle, event, 0, EvtFormatMessageEvent, message) !=
-            kErrorSuccess) {
-        message.clear();
+    return metadata->handle;
+}
+
+// The fields of the event's text from its publisher's messages, into
+// `pending`; empty when the publisher or its message cannot be had.
+void ModernEventFields(IModernEventLog& log, EVT_HANDLE metadata, EVT_HANDLE event,
+                       PendingRecord& pending) {
+    pending.hasFields = true;
+    if (metadata == 0 || log.FormatMessageFields(metadata, event, EventFieldLabels(false),
+                                                 pending.fields) != kErrorSuccess) {
+        for (std::string& field : pending.fields) {
+            field.clear();
+        }
     }
 }
 
+// The text of a string value, made again only when the value's bytes change:
+// most events of a log have one publisher and one computer.
+class CRepeatedText {
+  public:
+    // True when the text is not the last one's.
+    bool Take(const EVT_VARIANT& value) {
+        const bool text = value.Type == EvtVarTypeString && value.bytes != nullptr;
+        const std::string_view raw =
+            text ? std::string_view(reinterpret_cast<const char*>(value.bytes), value.size)
+                 : std::string_view();
+        if (known_ && raw == raw_) {
+            return false;
+        }
+        raw_.assign(raw);
+        text_ = TextValue(value);
+        known_ = true;
+        return true;
+    }
+    const std::string& Text() const { return text_; }
+
+  private:
+    bool known_ = false;
+    std::string raw_;
+    std::string text_;
+};
+
 }  // namespace
+
+struct CSecurityLogReader::ModernReadCache {
+    CEvtHandleCache publishers;
+    CRepeatedText publisher;
+    EVT_HANDLE metadata = 0;  // the publisher's
+    CRepeatedText computer;
+};
 
 void CEvtHandleCache::ReleaseValue(EVT_HANDLE_WITH_ERROR& value) {
     if (value.handle != 0) {
@@ -200,27 +242,21 @@ void CSecurityLogReader::NoteEventTime(std::int64_t time) {
 }
 
 CRecordPipeline::Sink CSecurityLogReader::OfferTo() {
-    return [this](PendingRecord& pending) {
-        Offer(std::move(pending.record), pending.message, pending.classic);
-    };
+    return [this](PendingRecord& pending) { Offer(pending); };
 }
 
-void CSecurityLogReader::Offer(AUDIT_RECORD record, const std::string& message, bool classic) {
-    // The fields are found in one pass over the message.
-    const std::string_view labels[] = {kLabelAccountName,
-                                       kLabelHandleId,
-                                       kLabelProcessId,
-                                       kLabelObjectName,
-                                       classic ? kLabelImageFileName : kLabelProcessName,
-                                       kLabelAccessMask};
-    std::string_view values[std::size(labels)];
-    GetEventTextFields(message, labels, values);
-    TakeUserFromMessage(record, values[0]);
-    record.handleId = ParseEventNumber(values[1]);
-    record.processId = ParseEventNumber(values[2]);
-    record.objectName = values[3];
-    record.processName = values[4];
-    record.action = ClassifyAuditAccess(values[5], record.eventId, classic);
+void CSecurityLogReader::Offer(PendingRecord& pending) {
+    auto& fields = pending.fields;
+    if (!pending.hasFields) {
+        formats::FindMessageFields(pending.message, EventFieldLabels(pending.classic), fields);
+    }
+    AUDIT_RECORD& record = pending.record;
+    TakeUserFromMessage(record, fields[kFieldAccountName]);
+    record.handleId = ParseEventNumber(fields[kFieldHandleId]);
+    record.processId = ParseEventNumber(fields[kFieldProcessId]);
+    record.objectName = fields[kFieldObjectName];
+    record.processName = fields[kFieldProcessName];
+    record.action = ClassifyAuditAccess(fields[kFieldAccessMask], record.eventId, pending.classic);
     interpreter_.AddRecord(std::move(record));
 }
 
@@ -385,6 +421,7 @@ void CSecurityLogReader::ReadClassicRecord(const EVENTLOGRECORD& head,
     r.recordNumber = head.RecordNumber;
     r.time = head.TimeGenerated;
     pending.record = std::move(r);
+    pending.hasFields = false;
     pending.classic = true;
     pipeline.Add();
 }
@@ -399,7 +436,7 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
     if (!OpenModernQuery(log, channel, archive, query, context)) {
         return 0;
     }
-    CEvtHandleCache publishers;
+    ModernReadCache cache;
     CRecordPipeline pipeline(OfferTo());
     int result = 1;
     bool goOn = true;
@@ -427,7 +464,7 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
                 break;
             }
             const EventStep step =
-                ReadModernEvent(log, context, events[i], values, publishers, pipeline);
+                ReadModernEvent(log, context, events[i], values, cache, pipeline);
             if (step == EventStep::kFail) {
                 result = 0;
             }
@@ -451,7 +488,7 @@ int CSecurityLogReader::ReadModernLog(const std::string& channel, const std::str
 
 CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(
     IModernEventLog& log, EVT_HANDLE context, EVT_HANDLE event, std::vector<EVT_VARIANT>& values,
-    CEvtHandleCache& publishers, CRecordPipeline& pipeline) {
+    ModernReadCache& cache, CRecordPipeline& pipeline) {
     if (RenderValues(log, context, event, values) != kErrorSuccess) {
         return EventStep::kStop;
     }
@@ -463,7 +500,8 @@ CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(
         probeTime_ = time;
         return EventStep::kStop;
     }
-    if (readArchives_ && !FirstSight(TextValue(values[5]), UInt64Value(values[4]))) {
+    cache.computer.Take(values[5]);
+    if (readArchives_ && !FirstSight(cache.computer.Text(), UInt64Value(values[4]))) {
         return EventStep::kNext;
     }
     NoteEventTime(time);
@@ -471,12 +509,15 @@ CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(
         return EventStep::kNext;
     }
     AUDIT_RECORD r;
-    r.computer = TextValue(values[5]);
+    r.computer = cache.computer.Text();
     if (values[6].Type == EvtVarTypeSid) {
         r.user = accounts_.NameOf({values[6].bytes, values[6].size}, r.computer);
     }
     PendingRecord& pending = pipeline.Place();
-    ModernEventMessage(log, publishers, TextValue(values[0]), event, pending.message);
+    if (cache.publisher.Take(values[0])) {
+        cache.metadata = PublisherMetadata(log, cache.publishers, cache.publisher.Text());
+    }
+    ModernEventFields(log, cache.metadata, event, pending);
     r.eventId =
         values[3].Type == EvtVarTypeUInt16 ? static_cast<std::uint32_t>(values[3].number) : 0;
     r.recordNumber = UInt64Value(values[4]);

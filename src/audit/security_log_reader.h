@@ -95,16 +95,18 @@ class CSecurityLogReader {
     int ReadModernLog(const std::string& channel, const std::string& archive);
     // What the read does after one modern event: go on, stop, or stop failed.
     enum class EventStep { kNext, kStop, kFail };
+    struct ModernReadCache;
     EventStep ReadModernEvent(platform::IModernEventLog& log, platform::EVT_HANDLE context,
                               platform::EVT_HANDLE event,
-                              std::vector<platform::EVT_VARIANT>& values,
-                              CEvtHandleCache& publishers, CRecordPipeline& pipeline);
+                              std::vector<platform::EVT_VARIANT>& values, ModernReadCache& cache,
+                              CRecordPipeline& pipeline);
     // False for a record an earlier file of the read already gave.
     bool FirstSight(const std::string& computer, std::uint64_t recordNumber);
     void NoteEventTime(std::int64_t time);
-    // Finds an event's fields in its message and hands the record to the
-    // interpretation; runs on the pipeline's thread while the log is read.
-    void Offer(AUDIT_RECORD record, const std::string& message, bool classic);
+    // Finds an event's fields in its message (unless the log found them) and
+    // hands the record to the interpretation; runs on the pipeline's thread
+    // while the log is read.
+    void Offer(PendingRecord& pending);
     CRecordPipeline::Sink OfferTo();
     template <typename Log, typename Handle>
     void ReportProgress(Log& log, Handle handle);

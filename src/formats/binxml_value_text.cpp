@@ -244,6 +244,42 @@ std::string BinaryText(const BxValue& value) {
 
 }  // namespace
 
+int BxValueTextFirstByte(const BxValue& value) {
+    const std::uint8_t base = value.type & static_cast<std::uint8_t>(~kBxArray);
+    const bool quick =
+        value.data != nullptr && (value.type & kBxArray) == 0 && FixedSize(base) <= value.size;
+    if (quick) {
+        switch (base) {
+            case kBxString: {
+                std::size_t units = value.size / 2;
+                while (units > 0 && value.data[2 * units - 2] == 0 &&
+                       value.data[2 * units - 1] == 0) {
+                    --units;
+                }
+                if (units == 0) {
+                    return -1;
+                }
+                if (value.data[1] == 0 && value.data[0] < 0x80) {
+                    return value.data[0];
+                }
+                break;  // the first character's UTF-8
+            }
+            case kBxHexInt32:
+            case kBxHexInt64:
+                return '0';
+            case kBxGuid:
+                return '{';
+            case kBxSid:
+                return value.size >= 8 && value.data[0] == 1 ? 'S' : -1;
+            default:
+                break;
+        }
+    }
+    std::string text;
+    AppendBxValueText(value, text);
+    return text.empty() ? -1 : static_cast<unsigned char>(text[0]);
+}
+
 std::string BxValueText(const BxValue& value) {
     std::string text;
     AppendBxValueText(value, text);

@@ -24,6 +24,9 @@ std::string FileTimeText(std::uint64_t fileTime);
 std::string BxValueText(const BxValue& value);
 // BxValueText appended to `out`: no allocation once `out` has grown.
 void AppendBxValueText(const BxValue& value, std::string& out);
+// The first byte of BxValueText's text; -1 when the text is empty. SIDs,
+// GUIDs, hex numbers and strings tell it without their text being made.
+int BxValueTextFirstByte(const BxValue& value);
 // The elements of an array value (strings split at their zeros, fixed types
 // by their size); a value that is no array is its only element.
 std::vector<BxValue> ArrayElements(const BxValue& value);

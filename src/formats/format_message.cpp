@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+
+#include "formats/message_fields.h"
 
 namespace vzrm::formats {
 namespace {
@@ -261,6 +264,7 @@ CompiledMessage::CompiledMessage(std::string_view pattern) : pattern_(pattern) {
             text += c == '\x01' ? std::string("\r\n") : std::string(1, c);
         }
         each.text = std::move(text);
+        each.hasTab = each.text.find('\t') != std::string::npos;
     }
 }
 
@@ -299,6 +303,128 @@ void CompiledMessage::Format(const std::vector<const char*>& arguments, std::str
             }
         }
     }
+}
+
+// The message Format would make: each piece's text, then its insert, as
+// Format inserts it (up to its first zero; a marker byte a line break).
+class CompiledMessage::Parts final : public MessageParts {
+  public:
+    Parts(const std::vector<Piece>& pieces, MessageInserts& inserts)
+        : pieces_(pieces), inserts_(inserts), insertCount_(inserts.Count()) {}
+
+    std::size_t Count() const override { return 2 * pieces_.size(); }
+    bool MayHoldTab(std::size_t part) override {
+        const Piece& piece = pieces_[part / 2];
+        return part % 2 == 0 ? piece.hasTab : Has(piece) && inserts_.MayHoldTab(piece.insert - 1);
+    }
+    int FirstByte(std::size_t part) override {
+        const Piece& piece = pieces_[part / 2];
+        if (part % 2 == 0) {
+            return piece.text.empty() ? -1 : static_cast<unsigned char>(piece.text[0]);
+        }
+        const int first = Has(piece) ? inserts_.FirstByte(piece.insert - 1) : -1;
+        return first == 0 ? -1 : first == '\x01' ? '\r' : first;
+    }
+    std::string_view Text(std::size_t part) override {
+        const Piece& piece = pieces_[part / 2];
+        if (part % 2 == 0) {
+            return piece.text;
+        }
+        if (!Has(piece)) {
+            return {};
+        }
+        std::string_view text = inserts_.Text(piece.insert - 1);
+        text = text.substr(0, text.find('\0'));
+        if (text.find('\x01') == std::string_view::npos) {
+            return text;
+        }
+        std::string& broken = broken_.emplace_back();
+        for (const char c : text) {
+            broken += c == '\x01' ? std::string_view("\r\n") : std::string_view(&c, 1);
+        }
+        return broken;
+    }
+
+  private:
+    bool Has(const Piece& piece) const { return piece.insert != 0 && piece.insert <= insertCount_; }
+
+    const std::vector<Piece>& pieces_;
+    MessageInserts& inserts_;
+    const std::size_t insertCount_;
+    std::deque<std::string> broken_;  // inserts with marker bytes, converted
+};
+
+bool FieldPlan::IsFor(std::span<const std::string_view> labels) const {
+    return std::equal(labels_.begin(), labels_.end(), labels.begin(), labels.end());
+}
+
+FieldPlan CompiledMessage::PlanFields(std::span<const std::string_view> labels) const {
+    FieldPlan plan;
+    plan.labels_.assign(labels.begin(), labels.end());
+    for (std::size_t piece = 0; piece < pieces_.size(); ++piece) {
+        const std::string_view text = pieces_[piece].text;
+        for (std::size_t at = text.find('\t'); at != std::string_view::npos;
+             at = text.find('\t', at + 1)) {
+            FieldPlan::Tab tab;
+            tab.piece = static_cast<std::uint32_t>(piece);
+            tab.offset = static_cast<std::uint32_t>(at);
+            const std::string_view rest = text.substr(at);
+            for (std::size_t i = 0; i < labels.size(); ++i) {
+                if (rest.starts_with(labels[i])) {
+                    tab.whole |= std::uint32_t{1} << i;
+                } else if (labels[i].starts_with(rest)) {
+                    tab.partly |= std::uint32_t{1} << i;
+                    tab.next.set(static_cast<unsigned char>(labels[i][rest.size()]));
+                }
+            }
+            if (tab.whole != 0 || tab.partly != 0) {
+                plan.tabs_.push_back(tab);
+            }
+        }
+    }
+    return plan;
+}
+
+bool CompiledMessage::FindFields(const FieldPlan& plan, MessageInserts& inserts,
+                                 std::span<const std::string_view> labels,
+                                 std::span<std::string> values) const {
+    if (widthBound_) {
+        return false;
+    }
+    // Each byte of an insert may become two (a marker byte gives CR LF).
+    std::size_t size = textSize_;
+    for (const Piece& piece : pieces_) {
+        if (piece.insert != 0 && piece.insert <= inserts.Count()) {
+            size += 2 * inserts.MaxSize(piece.insert - 1);
+        }
+    }
+    if (size >= kMaxMessageText / 2) {
+        return false;
+    }
+    // The template's texts hold labels only where the plan says; inserts are
+    // searched where they may hold a tab.
+    Parts parts(pieces_, inserts);
+    FieldSearch search(parts, labels, values);
+    auto tab = plan.tabs_.begin();
+    for (std::size_t piece = 0; piece < pieces_.size() && !search.Done(); ++piece) {
+        for (; tab != plan.tabs_.end() && tab->piece == piece; ++tab) {
+            const std::uint32_t missing = search.Missing();
+            for (std::size_t i = 0; i < labels.size(); ++i) {
+                if ((tab->whole & missing & (std::uint32_t{1} << i)) != 0) {
+                    search.Take(i, 2 * piece, tab->offset);
+                }
+            }
+            // Labels the piece ends in go on in the insert after it, if at all.
+            if ((tab->partly & missing) != 0) {
+                const int next = parts.FirstByte(2 * piece + 1);
+                if (next < 0 || tab->next.test(static_cast<std::size_t>(next))) {
+                    search.TryAt(2 * piece, pieces_[piece].text, tab->offset, tab->partly);
+                }
+            }
+        }
+        search.SearchPart(2 * piece + 1);
+    }
+    return true;
 }
 
 std::string ExpandParameterReferences(

@@ -3,9 +3,11 @@
 // %! and %space, ignoring inserts, and the maximum line width.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +35,42 @@ struct MESSAGE_FORMAT {
 std::string FormatMessageText(std::string_view pattern, const MESSAGE_FORMAT& format,
                               const std::vector<const char*>& arguments = {});
 
+// The inserts of one message, for finding its fields without making it: their
+// texts are asked for only where they can change what is found.
+class MessageInserts {
+  public:
+    virtual ~MessageInserts() = default;
+    // How many there are; an insert beyond them is empty.
+    virtual std::size_t Count() const = 0;
+    // At most this many bytes of text.
+    virtual std::size_t MaxSize(std::size_t index) = 0;
+    // False only when the text holds no tab.
+    virtual bool MayHoldTab(std::size_t index) = 0;
+    // The text's first byte; -1 when the text is empty.
+    virtual int FirstByte(std::size_t index) = 0;
+    // The text; it stays valid until the search ends.
+    virtual std::string_view Text(std::size_t index) = 0;
+};
+
+// Where a template's own texts hold the labels of a field search, worked out
+// once for the template and the labels.
+class FieldPlan {
+  public:
+    bool IsFor(std::span<const std::string_view> labels) const;
+
+  private:
+    friend class CompiledMessage;
+    struct Tab {
+        std::uint32_t piece = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t whole = 0;   // labels the piece holds from this tab on, a bit each
+        std::uint32_t partly = 0;  // labels the piece ends in: what follows decides
+        std::bitset<256> next;     // the bytes after the piece that go on with one of them
+    };
+    std::vector<std::string> labels_;
+    std::vector<Tab> tabs_;  // in the order of the message
+};
+
 // A template taken apart once for formatting with many argument lists: its
 // texts (escapes converted) and its inserts. Gives what FormatMessageText
 // gives with inserts and the text's own line breaks kept.
@@ -42,6 +80,14 @@ class CompiledMessage {
 
     // FormatMessageText(pattern, {}, arguments) into `out`.
     void Format(const std::vector<const char*>& arguments, std::string& out) const;
+    // The plan of FindFields for `labels`.
+    FieldPlan PlanFields(std::span<const std::string_view> labels) const;
+    // FindMessageFields in the text Format would make of the inserts, without
+    // making it (`plan` is this template's for `labels`); false (nothing
+    // found) for a template with insert formats, or inserts long enough that
+    // Format would take another way.
+    bool FindFields(const FieldPlan& plan, MessageInserts& inserts,
+                    std::span<const std::string_view> labels, std::span<std::string> values) const;
 
   private:
     struct Piece {
@@ -49,7 +95,9 @@ class CompiledMessage {
         std::size_t insert = 0;  // 1 for %1; 0: no insert follows
         std::string format;      // the insert's printf format
         bool plain = true;       // "s": the argument as it is
+        bool hasTab = false;     // in `text`
     };
+    class Parts;
     std::string pattern_;
     std::vector<Piece> pieces_;
     std::size_t textSize_ = 0;  // of the pieces' texts

@@ -8,6 +8,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vzrm::platform {
@@ -209,6 +210,13 @@ class IModernEventLog {
     [[nodiscard]] virtual std::int32_t FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event,
                                                      std::uint32_t messageId, std::uint32_t flags,
                                                      std::string& text) = 0;
+    // The texts after `labels` in the event's message, as a search of
+    // FormatMessage's text finds them (each label a tab and its words; the
+    // rest of its line, blanks trimmed; empty when absent), made without the
+    // whole text where the log can. Errors as FormatMessage's.
+    [[nodiscard]] virtual std::int32_t FormatMessageFields(EVT_HANDLE metadata, EVT_HANDLE event,
+                                                           std::span<const std::string_view> labels,
+                                                           std::span<std::string> values) = 0;
     // The damage met so far by a query's reading of its file; false when
     // the query has no file.
     virtual bool ReadDamage(EVT_HANDLE /*resultSet*/, LogReadDamage& damage) {

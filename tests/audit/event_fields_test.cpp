@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "formats/message_fields.h"
+
 namespace vzrm {
 namespace {
 
@@ -43,8 +45,8 @@ TEST(GetEventTextFields, AgreeWithOneSearchPerLabel) {
                                     std::string("\tAccount\tAccount Name:\tx\t"),
                                     std::string("no fields\r\n"), std::string()}) {
         SCOPED_TRACE(text);
-        std::string_view values[std::size(labels)];
-        GetEventTextFields(text, labels, values);
+        std::string values[std::size(labels)];
+        formats::FindMessageFields(text, labels, values);
         for (std::size_t i = 0; i < std::size(labels); ++i) {
             EXPECT_EQ(values[i], GetEventTextField(text, labels[i])) << labels[i];
         }

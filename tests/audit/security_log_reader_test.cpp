@@ -10,6 +10,7 @@
 
 #include "audit/event_fields.h"
 #include "base/error_info.h"
+#include "formats/message_fields.h"
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/services.h"
 #include "support/log_files.h"
@@ -334,6 +335,48 @@ TEST_F(Reader, RealEventsRenderTheirFieldsIntoOurMessages) {
         log.Close(events[i]);
     }
     EXPECT_EQ(checked, 4);
+}
+
+// The fields the log finds without making the message are those of the
+// message, on every event of the real logs that has a message.
+TEST_F(Reader, FieldsOfRealEventsAreTheFieldsOfTheirMessages) {
+    if (test::SamplesDir().empty()) {
+        GTEST_SKIP() << "no ../shared/samples beside the repository";
+    }
+    std::vector<std::string_view> labels(EventFieldLabels(false).begin(),
+                                         EventFieldLabels(false).end());
+    labels.insert(labels.end(), {"\tAccesses:", "\tSecurity ID:", "\tAccount Domain:",
+                                 "\tPrivileges Used for Access Check:", "\tImage File Name:"});
+    posix::FileModernEventLog log;
+    EVT_HANDLE metadata = 0;
+    ASSERT_EQ(log.OpenPublisherMetadata("Microsoft-Windows-Security-Auditing", metadata), 0);
+    int compared = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(test::SamplesDir())) {
+        if (entry.path().extension() != ".evtx") {
+            continue;
+        }
+        SCOPED_TRACE(entry.path().string());
+        EVT_HANDLE query = 0;
+        ASSERT_EQ(log.Query(entry.path().string(), "*", EvtQueryFilePath, query), 0);
+        EVT_HANDLE events[100];
+        std::uint32_t returned = 0;
+        while (log.Next(query, events, kEvtInfinite, returned) == 0) {
+            for (std::uint32_t i = 0; i < returned; ++i) {
+                std::string message;
+                std::vector<std::string> fields(labels.size());
+                const std::int32_t formatted =
+                    log.FormatMessage(metadata, events[i], 0, EvtFormatMessageEvent, message);
+                ASSERT_EQ(log.FormatMessageFields(metadata, events[i], labels, fields), formatted);
+                std::vector<std::string> expected(labels.size());
+                formats::FindMessageFields(message, labels, expected);
+                ASSERT_EQ(fields, expected) << message;
+                compared += formatted == 0 ? 1 : 0;
+                log.Close(events[i]);
+            }
+        }
+        log.Close(query);
+    }
+    EXPECT_GT(compared, 150);  // the file events among them
 }
 
 }  // namespace

@@ -29,6 +29,9 @@ class FileModernEventLog final : public IModernEventLog {
     std::int32_t OpenPublisherMetadata(const std::string& publisher, EVT_HANDLE& metadata) override;
     std::int32_t FormatMessage(EVT_HANDLE metadata, EVT_HANDLE event, std::uint32_t messageId,
                                std::uint32_t flags, std::string& text) override;
+    std::int32_t FormatMessageFields(EVT_HANDLE metadata, EVT_HANDLE event,
+                                     std::span<const std::string_view> labels,
+                                     std::span<std::string> values) override;
     bool ReadDamage(EVT_HANDLE resultSet, LogReadDamage& damage) override;
     bool ReadPosition(EVT_HANDLE resultSet, std::uint64_t& position, std::uint64_t& size) override;
 
@@ -42,10 +45,13 @@ class FileModernEventLog final : public IModernEventLog {
     std::mutex lock_;
     std::unordered_map<EVT_HANDLE, std::unique_ptr<Object>> objects_;
     EVT_HANDLE nextHandle_ = 1;
-    // FormatMessage's buffers, kept from one event to the next (under lock_).
+    // The buffers of the messages, kept from one event to the next (under lock_).
     std::vector<formats::BxValue> formatValues_;
+    std::vector<formats::BxValue> formatInserts_;
     std::vector<std::string> formatTexts_;
     std::vector<const char*> formatArguments_;
+    std::vector<std::int8_t> formatStates_;
+    std::string formatText_;
 };
 
 }  // namespace vzrm::platform::posix
