@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <stdexcept>
 
 #include "formats/message_fields.h"
 
@@ -359,6 +360,9 @@ bool FieldPlan::IsFor(std::span<const std::string_view> labels) const {
 }
 
 FieldPlan CompiledMessage::PlanFields(std::span<const std::string_view> labels) const {
+    if (labels.size() > 32) {
+        throw std::invalid_argument("PlanFields: at most 32 labels");
+    }
     FieldPlan plan;
     plan.labels_.assign(labels.begin(), labels.end());
     for (std::size_t piece = 0; piece < pieces_.size(); ++piece) {

@@ -80,7 +80,7 @@ class CompiledMessage {
 
     // FormatMessageText(pattern, {}, arguments) into `out`.
     void Format(const std::vector<const char*>& arguments, std::string& out) const;
-    // The plan of FindFields for `labels`.
+    // The plan of FindFields for `labels` (at most 32).
     FieldPlan PlanFields(std::span<const std::string_view> labels) const;
     // FindMessageFields in the text Format would make of the inserts, without
     // making it (`plan` is this template's for `labels`); false (nothing

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <stdexcept>
 
 namespace vzrm::formats {
 namespace {
@@ -132,6 +133,9 @@ class WholeText final : public MessageParts {
 FieldSearch::FieldSearch(MessageParts& message, std::span<const std::string_view> labels,
                          std::span<std::string> values)
     : message_(message), labels_(labels), values_(values), missing_(labels.size()) {
+    if (labels.size() > 32 || values.size() < labels.size()) {
+        throw std::invalid_argument("FieldSearch: at most 32 labels, a value for each");
+    }
     // Every label starts with a tab: the first tab where a label starts is
     // where a search for that label alone would find it. Most tabs start no
     // label; the byte after the tab rules them out before any compare.

@@ -31,7 +31,7 @@ class MessageParts {
 // without the blanks around it; empty when the label is absent.
 class FieldSearch {
   public:
-    // `values` (one per label) are cleared.
+    // `values` (one per label) are cleared; at most 32 labels.
     FieldSearch(MessageParts& message, std::span<const std::string_view> labels,
                 std::span<std::string> values);
 
@@ -44,7 +44,9 @@ class FieldSearch {
     // Label `label` is at the tab at `at` of `part`, and ends in that part.
     void Take(std::size_t label, std::size_t part, std::size_t at);
     // The labels not found yet, a bit per label.
-    std::uint32_t Missing() const { return ~found_ & ((std::uint32_t{1} << labels_.size()) - 1); }
+    std::uint32_t Missing() const {
+        return ~found_ & static_cast<std::uint32_t>((std::uint64_t{1} << labels_.size()) - 1);
+    }
 
   private:
     void Found(std::size_t label, std::size_t part, std::size_t offset);
