@@ -109,6 +109,9 @@ std::string TextValue(HKEY key, const std::string& name) {
     return text.substr(0, text.find('\0'));
 }
 
+// As many closed events as a read asks for at once are kept for reuse.
+constexpr std::size_t kSpareEvents = 256;
+
 struct Event final : FileModernEventLog::Object {
     explicit Event(EvtxEvent e) : event(std::move(e)) {}
     EvtxEvent event;
@@ -362,14 +365,11 @@ FileModernEventLog::~FileModernEventLog() = default;
 
 template <typename T>
 T* FileModernEventLog::Find(EVT_HANDLE handle) {
-    const auto it = objects_.find(handle);
-    return it == objects_.end() ? nullptr : dynamic_cast<T*>(it->second.get());
+    return dynamic_cast<T*>(objects_.Find(handle));
 }
 
 EVT_HANDLE FileModernEventLog::Add(std::unique_ptr<Object> object) {
-    const EVT_HANDLE handle = nextHandle_++;
-    objects_.emplace(handle, std::move(object));
-    return handle;
+    return objects_.Add(std::move(object));
 }
 
 std::int32_t FileModernEventLog::Query(const std::string& path, const std::string& query,
@@ -404,7 +404,14 @@ std::int32_t FileModernEventLog::Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE
         if (!event) {
             break;
         }
-        events[returned++] = Add(std::make_unique<Event>(std::move(*event)));
+        if (spareEvents_.empty()) {
+            events[returned++] = Add(std::make_unique<Event>(std::move(*event)));
+            continue;
+        }
+        std::unique_ptr<Object> spare = std::move(spareEvents_.back());
+        spareEvents_.pop_back();
+        static_cast<Event&>(*spare).event = std::move(*event);
+        events[returned++] = Add(std::move(spare));
     }
     if (returned == 0 && set->reader.Error() != 0) {
         return set->reader.Error();  // the events before it were returned first
@@ -441,7 +448,18 @@ bool FileModernEventLog::ReadPosition(EVT_HANDLE resultSet, std::uint64_t& posit
 
 std::int32_t FileModernEventLog::Close(EVT_HANDLE handle) {
     const std::lock_guard guard(lock_);
-    return objects_.erase(handle) ? kErrorSuccess : kErrorInvalidHandle;
+    std::unique_ptr<Object> object = objects_.Remove(handle);
+    if (!object) {
+        return kErrorInvalidHandle;
+    }
+    // An event's chunk goes now; the event itself waits for the next one.
+    if (auto* event = dynamic_cast<Event*>(object.get());
+        event != nullptr && spareEvents_.size() < kSpareEvents) {
+        event->event = {};
+        event->owned.clear();
+        spareEvents_.push_back(std::move(object));
+    }
+    return kErrorSuccess;
 }
 
 std::int32_t FileModernEventLog::CreateRenderContext(const std::vector<std::string>& valuePaths,

@@ -3,11 +3,11 @@
 
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
 #include "formats/binxml.h"
 #include "platform/event_log.h"
+#include "platform/posix/eventlog/handle_table.h"
 
 namespace vzrm::platform::posix {
 
@@ -43,8 +43,9 @@ class FileModernEventLog final : public IModernEventLog {
     EVT_HANDLE Add(std::unique_ptr<Object> object);
 
     std::mutex lock_;
-    std::unordered_map<EVT_HANDLE, std::unique_ptr<Object>> objects_;
-    EVT_HANDLE nextHandle_ = 1;
+    HandleTable<Object> objects_;
+    // Closed events kept for the next ones: no allocation per event.
+    std::vector<std::unique_ptr<Object>> spareEvents_;
     // The buffers of the messages, kept from one event to the next (under lock_).
     std::vector<formats::BxValue> formatValues_;
     std::vector<formats::BxValue> formatInserts_;
