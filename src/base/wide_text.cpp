@@ -76,8 +76,17 @@ namespace {
 // The UTF-8 of `count` UTF-16 units that `unit(i)` gives, appended to `out`.
 template <typename Unit>
 void AppendNarrow(std::size_t count, Unit unit, std::string& out) {
-    out.reserve(out.size() + count);
-    for (std::size_t i = 0; i < count; ++i) {
+    // ASCII, by far the most common text, goes a byte per unit in one stretch.
+    std::size_t ascii = 0;
+    while (ascii < count && unit(ascii) < 0x80) {
+        ++ascii;
+    }
+    const std::size_t at = out.size();
+    out.resize(at + ascii);
+    for (std::size_t i = 0; i < ascii; ++i) {
+        out[at + i] = static_cast<char>(unit(i));
+    }
+    for (std::size_t i = ascii; i < count; ++i) {
         char32_t c = unit(i);
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));

@@ -103,14 +103,14 @@ void LineValue(MessageParts& message, std::size_t part, std::size_t offset, std:
         text.remove_prefix(std::min(offset, text.size()));
         const auto end =
             std::find_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
-        value.append(text.begin(), end);
+        // Leading blanks are left out as they come.
+        value.append(value.empty() ? std::find_if_not(text.begin(), end, IsBlank) : text.begin(),
+                     end);
         if (end != text.end()) {
             break;
         }
     }
-    const auto last = std::find_if_not(value.rbegin(), value.rend(), IsBlank).base();
-    value.erase(last, value.end());
-    value.erase(value.begin(), std::find_if_not(value.begin(), value.end(), IsBlank));
+    value.erase(std::find_if_not(value.rbegin(), value.rend(), IsBlank).base(), value.end());
 }
 
 // A whole text as a message of one part.

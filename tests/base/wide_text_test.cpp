@@ -10,6 +10,13 @@ TEST(WideText, ConvertsBothWaysIncludingSurrogatePairs) {
     const std::string narrow = "D:\\Records\\ÄB€\xF0\x9F\x98\x80.zrm";
     EXPECT_EQ(WideToNarrow(wide), narrow);
     EXPECT_EQ(NarrowToWide(narrow), wide);
+    // Appended after what is there, from little-endian bytes.
+    std::string out = "x";
+    const std::uint8_t bytes[] = {'a', 0, 'b', 0, 0xAC, 0x20, 'c', 0};
+    AppendNarrowOfUtf16Le(bytes, 4, out);
+    EXPECT_EQ(out,
+              "xab\xE2\x82\xAC"
+              "c");
 }
 
 TEST(WideText, NullWideTextIsEmpty) {
