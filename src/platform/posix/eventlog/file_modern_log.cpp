@@ -1,5 +1,7 @@
 #include "platform/posix/eventlog/file_modern_log.h"
+#include "platform/posix/eventlog/event_message.h"
 #include "platform/posix/eventlog/log_file_bytes.h"
+#include "platform/posix/eventlog/modern_log_objects.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -11,7 +13,6 @@
 #include "formats/byte_reader.h"
 #include "formats/evtx_reader.h"
 #include "formats/format_message.h"
-#include "formats/message_fields.h"
 #include "platform/calendar.h"
 #include "platform/error_codes.h"
 #include "platform/posix/eventlog/log_location.h"
@@ -20,10 +21,6 @@
 namespace vzrm::platform::posix {
 
 using namespace formats;
-
-struct FileModernEventLog::Object {
-    virtual ~Object() = default;
-};
 
 namespace {
 
@@ -45,54 +42,6 @@ struct RenderContext final : FileModernEventLog::Object {
     std::vector<std::uint32_t> systemTypes;  // per path, for forwarded texts
 };
 
-struct Publisher final : FileModernEventLog::Object {
-    ~Publisher() override {
-        for (HMODULE module : {messages, parameters}) {
-            if (module != 0) {
-                MessageFiles().Free(module);
-            }
-        }
-    }
-    HMODULE messages = 0;
-    HMODULE parameters = 0;
-    // What the message files give, looked up once per publisher: templates by
-    // event ID (null: none), parameter texts by number (none: not found).
-    struct Message {
-        explicit Message(std::string_view pattern) : compiled(pattern) {}
-        CompiledMessage compiled;
-        FieldPlan plan;  // of the last fields asked for
-    };
-    std::unordered_map<std::uint32_t, std::unique_ptr<Message>> templates;
-    std::unordered_map<std::uint32_t, std::optional<std::string>> parameterTexts;
-
-    Message* Template(std::uint32_t eventId) {
-        auto it = templates.find(eventId);
-        if (it == templates.end()) {
-            std::string pattern;
-            std::unique_ptr<Message> message;
-            if (MessageFiles().FindMessage(messages, eventId, pattern) == kErrorSuccess) {
-                message = std::make_unique<Message>(pattern);
-            }
-            it = templates.emplace(eventId, std::move(message)).first;
-        }
-        return it->second.get();
-    }
-
-    const std::optional<std::string>& ParameterText(std::uint32_t number) {
-        auto it = parameterTexts.find(number);
-        if (it == parameterTexts.end()) {
-            std::string found;
-            std::optional<std::string> text;
-            if (parameters != 0 &&
-                MessageFiles().FindMessage(parameters, number, found) == kErrorSuccess) {
-                text = FormatMessageText(found, {true, 0});
-            }
-            it = parameterTexts.emplace(number, std::move(text)).first;
-        }
-        return it->second;
-    }
-};
-
 // A text value of an opened key ("" for the default value); empty when absent.
 std::string TextValue(HKEY key, const std::string& name) {
     std::uint32_t type = 0;
@@ -111,12 +60,6 @@ std::string TextValue(HKEY key, const std::string& name) {
 
 // As many closed events as a read asks for at once are kept for reuse.
 constexpr std::size_t kSpareEvents = 256;
-
-struct Event final : FileModernEventLog::Object {
-    explicit Event(EvtxEvent e) : event(std::move(e)) {}
-    EvtxEvent event;
-    std::vector<std::vector<std::uint8_t>> owned;  // values made from forwarded texts
-};
 
 // EventData items as Windows lists them: an array value gives one item per
 // element (each one message insert).
@@ -229,138 +172,9 @@ void Retype(EVT_VARIANT& v, std::uint32_t type, Event& owner) {
     }
 }
 
-// The text of one insert: the value's text, its parameter references expanded.
-void InsertText(Publisher& publisher, const BxValue& value, std::string& text) {
-    text.clear();
-    AppendBxValueText(value, text);
-    if (text.find("%%") != std::string::npos) {
-        text = ExpandParameterReferences(text, [&](std::uint32_t number, std::string& found) {
-            const std::optional<std::string>& parameter = publisher.ParameterText(number);
-            if (parameter) {
-                found = *parameter;
-            }
-            return parameter.has_value();
-        });
-    }
-}
-
-// The event's message inserts: its EventData values, an array giving one
-// insert per element.
-void EventInserts(const Event& event, std::vector<BxValue>& values, std::vector<BxValue>& inserts) {
-    event.event.document.EventDataValues(values);
-    inserts.clear();
-    for (const BxValue& value : values) {
-        if (value.type & kBxArray) {
-            for (const BxValue& element : ArrayElements(value)) {
-                inserts.push_back(element);
-            }
-        } else {
-            inserts.push_back(value);
-        }
-    }
-}
-
-// The inserts as message arguments. `texts` holds the texts the arguments
-// point to; it is kept from one event to the next, so its strings' buffers
-// are reused.
-void InsertArguments(Publisher& publisher, const std::vector<BxValue>& inserts,
-                     std::vector<std::string>& texts, std::vector<const char*>& arguments) {
-    if (texts.size() < inserts.size()) {
-        texts.resize(inserts.size());
-    }
-    arguments.clear();
-    for (std::size_t i = 0; i < inserts.size(); ++i) {
-        InsertText(publisher, inserts[i], texts[i]);
-        arguments.push_back(texts[i].c_str());
-    }
-}
-
-// The inserts as a message's fields are found in them: a text is made only
-// when the search asks for more than what its value tells.
-class LazyInserts final : public MessageInserts {
-  public:
-    LazyInserts(Publisher& publisher, const std::vector<BxValue>& inserts,
-                std::vector<std::string>& texts, std::vector<std::int8_t>& states)
-        : publisher_(publisher), inserts_(inserts), texts_(texts), states_(states) {
-        if (texts_.size() < inserts_.size()) {
-            texts_.resize(inserts_.size());
-        }
-        states_.assign(inserts_.size(), kUnknown);
-    }
-
-    std::size_t Count() const override { return inserts_.size(); }
-    std::size_t MaxSize(std::size_t index) override {
-        const BxValue& value = inserts_[index];
-        if (MayHoldTab(index)) {
-            return Text(index).size();
-        }
-        switch (value.type) {
-            case kBxString:
-                return 3 * (value.size / 2);  // UTF-8 of UTF-16
-            case kBxAnsiString:
-                return value.size;
-            default:
-                return 2 * std::size_t{value.size} + 400;  // hex digits, or a number's digits
-        }
-    }
-    bool MayHoldTab(std::size_t index) override {
-        if (states_[index] == kUnknown) {
-            states_[index] = Scan(inserts_[index]) ? kMayHoldTab : kNoTab;
-        }
-        return states_[index] != kNoTab;
-    }
-    int FirstByte(std::size_t index) override {
-        if (!MayHoldTab(index)) {
-            return BxValueTextFirstByte(inserts_[index]);
-        }
-        const std::string_view text = Text(index);
-        return text.empty() ? -1 : static_cast<unsigned char>(text[0]);
-    }
-    std::string_view Text(std::size_t index) override {
-        if (states_[index] != kMade) {
-            InsertText(publisher_, inserts_[index], texts_[index]);
-            states_[index] = kMade;
-        }
-        return texts_[index];
-    }
-
-  private:
-    static constexpr std::int8_t kUnknown = 0;
-    static constexpr std::int8_t kNoTab = 1;
-    static constexpr std::int8_t kMayHoldTab = 2;
-    static constexpr std::int8_t kMade = 3;
-
-    // A tab, or a '%' that may begin a parameter reference; only texts hold them.
-    static bool Scan(const BxValue& value) {
-        if (value.data == nullptr) {
-            return false;
-        }
-        // Either byte of a UTF-16 unit may be the one looked for: a match is only a maybe.
-        return (value.type == kBxString || value.type == kBxAnsiString) &&
-               (std::memchr(value.data, '\t', value.size) != nullptr ||
-                std::memchr(value.data, '%', value.size) != nullptr);
-    }
-
-    Publisher& publisher_;
-    const std::vector<BxValue>& inserts_;
-    std::vector<std::string>& texts_;
-    std::vector<std::int8_t>& states_;
-};
-
-// The template of the event's message: `messageId`, or the event's ID.
-Publisher::Message* MessageTemplate(Publisher& publisher, const Event& event,
-                                    std::uint32_t messageId) {
-    std::uint32_t eventId = messageId;
-    if (messageId == 0) {
-        eventId = static_cast<std::uint32_t>(
-            BxValueNumber(event.event.document.Value("Event/System/EventID")).value_or(0));
-    }
-    return publisher.Template(eventId);
-}
-
 }  // namespace
 
-FileModernEventLog::FileModernEventLog() = default;
+FileModernEventLog::FileModernEventLog() : formatBuffers_(std::make_unique<MessageBuffers>()) {}
 FileModernEventLog::~FileModernEventLog() = default;
 
 template <typename T>
@@ -576,14 +390,7 @@ std::int32_t FileModernEventLog::FormatMessage(EVT_HANDLE metadata, EVT_HANDLE e
     if (flags != EvtFormatMessageEvent) {
         return kErrorInvalidParameter;
     }
-    const Publisher::Message* message = MessageTemplate(*publisher, *target, messageId);
-    if (message == nullptr) {
-        return kErrorEvtMessageNotFound;
-    }
-    EventInserts(*target, formatValues_, formatInserts_);
-    InsertArguments(*publisher, formatInserts_, formatTexts_, formatArguments_);
-    message->compiled.Format(formatArguments_, text);
-    return kErrorSuccess;
+    return FormatEventMessage(*publisher, *target, messageId, *formatBuffers_, text);
 }
 
 std::int32_t FileModernEventLog::FormatMessageFields(EVT_HANDLE metadata, EVT_HANDLE event,
@@ -598,21 +405,7 @@ std::int32_t FileModernEventLog::FormatMessageFields(EVT_HANDLE metadata, EVT_HA
     if (publisher == nullptr || target == nullptr) {
         return kErrorInvalidHandle;
     }
-    Publisher::Message* message = MessageTemplate(*publisher, *target, 0);
-    if (message == nullptr) {
-        return kErrorEvtMessageNotFound;
-    }
-    if (!message->plan.IsFor(labels)) {
-        message->plan = message->compiled.PlanFields(labels);
-    }
-    EventInserts(*target, formatValues_, formatInserts_);
-    LazyInserts inserts(*publisher, formatInserts_, formatTexts_, formatStates_);
-    if (!message->compiled.FindFields(message->plan, inserts, labels, values)) {
-        InsertArguments(*publisher, formatInserts_, formatTexts_, formatArguments_);
-        message->compiled.Format(formatArguments_, formatText_);
-        FindMessageFields(formatText_, labels, values);
-    }
-    return kErrorSuccess;
+    return FindEventMessageFields(*publisher, *target, labels, values, *formatBuffers_);
 }
 
 }  // namespace vzrm::platform::posix

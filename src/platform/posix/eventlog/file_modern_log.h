@@ -11,6 +11,8 @@
 
 namespace vzrm::platform::posix {
 
+struct MessageBuffers;
+
 class FileModernEventLog final : public IModernEventLog {
   public:
     FileModernEventLog();
@@ -47,12 +49,7 @@ class FileModernEventLog final : public IModernEventLog {
     // Closed events kept for the next ones: no allocation per event.
     std::vector<std::unique_ptr<Object>> spareEvents_;
     // The buffers of the messages, kept from one event to the next (under lock_).
-    std::vector<formats::BxValue> formatValues_;
-    std::vector<formats::BxValue> formatInserts_;
-    std::vector<std::string> formatTexts_;
-    std::vector<const char*> formatArguments_;
-    std::vector<std::int8_t> formatStates_;
-    std::string formatText_;
+    std::unique_ptr<MessageBuffers> formatBuffers_;
 };
 
 }  // namespace vzrm::platform::posix

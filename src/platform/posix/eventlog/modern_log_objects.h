@@ -1,0 +1,52 @@
+// The objects behind the handles of the modern event-log interface over
+// EVTX files.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "formats/evtx_reader.h"
+#include "formats/format_message.h"
+#include "platform/message_files.h"
+#include "platform/posix/eventlog/file_modern_log.h"
+
+namespace vzrm::platform::posix {
+
+struct FileModernEventLog::Object {
+    virtual ~Object() = default;
+};
+
+// A provider's message files, opened by OpenPublisherMetadata.
+struct Publisher final : FileModernEventLog::Object {
+    ~Publisher() override;
+    HMODULE messages = 0;
+    HMODULE parameters = 0;
+    // What the message files give, looked up once per publisher: templates by
+    // event ID (null: none), parameter texts by number (none: not found).
+    struct Message {
+        explicit Message(std::string_view pattern) : compiled(pattern) {}
+        formats::CompiledMessage compiled;
+        formats::FieldPlan plan;  // of the last fields asked for
+    };
+    std::unordered_map<std::uint32_t, std::unique_ptr<Message>> templates;
+    std::unordered_map<std::uint32_t, std::optional<std::string>> parameterTexts;
+
+    // The template of `eventId`; null when the message file has none.
+    Message* Template(std::uint32_t eventId);
+    // The formatted text of parameter `number`; none when there is none.
+    const std::optional<std::string>& ParameterText(std::uint32_t number);
+};
+
+// An event a query gave.
+struct Event final : FileModernEventLog::Object {
+    explicit Event(formats::EvtxEvent e) : event(std::move(e)) {}
+    formats::EvtxEvent event;
+    std::vector<std::vector<std::uint8_t>> owned;  // values made from forwarded texts
+};
+
+}  // namespace vzrm::platform::posix
