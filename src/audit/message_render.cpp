@@ -24,6 +24,7 @@ bool FoldedEqual::operator()(const std::string& a, const std::string& b) const {
 void CModuleHandleCache::ReleaseValue(HMODULE& module) {
     std::erase_if(templates_, [&](const auto& entry) { return entry.first.first == module; });
     std::erase_if(parameters_, [&](const auto& entry) { return entry.first.first == module; });
+    expansions_.erase(module);
     if (module != 0) {
         MessageFiles().Free(module);
     }
@@ -101,20 +102,20 @@ HMODULE LoadMessageModule(const std::string& fileName, std::string& error) {
 
 std::string SubstituteParameters(const std::string& text, HMODULE parameterModule,
                                  CModuleHandleCache& modules) {
-    if (text.find("%%") == std::string::npos) {
-        return text;
+    std::string expanded = text;
+    if (parameterModule == 0) {
+        return expanded;  // references without a parameter file stay as they are
     }
-    return formats::ExpandParameterReferences(text, [&](std::uint32_t number, std::string& found) {
-        if (parameterModule == 0) {
-            return false;
-        }
-        const std::optional<std::string>& parameter =
-            modules.ParameterText(parameterModule, number);
-        if (parameter) {
-            found = *parameter;
-        }
-        return parameter.has_value();
-    });
+    modules.ExpansionsOf(parameterModule)
+        .Expand(expanded, [&](std::uint32_t number, std::string& found) {
+            const std::optional<std::string>& parameter =
+                modules.ParameterText(parameterModule, number);
+            if (parameter) {
+                found = *parameter;
+            }
+            return parameter.has_value();
+        });
+    return expanded;
 }
 
 bool FormatEventMessage(HMODULE eventModule, HMODULE parameterModule, std::uint32_t eventId,

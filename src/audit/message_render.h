@@ -42,6 +42,8 @@ class CModuleHandleCache
     const Template* TemplateOf(platform::HMODULE module, std::uint32_t id, std::int32_t& error);
     // The formatted text of parameter `number`; none when the module has none.
     const std::optional<std::string>& ParameterText(platform::HMODULE module, std::uint32_t number);
+    // The texts expanded with the parameters of `module`.
+    formats::ExpandedTexts& ExpansionsOf(platform::HMODULE module) { return expansions_[module]; }
 
   protected:
     void ReleaseValue(platform::HMODULE& module) override;
@@ -60,6 +62,7 @@ class CModuleHandleCache
     };
     std::unordered_map<ModuleKey, Found, KeyHash> templates_;
     std::unordered_map<ModuleKey, std::optional<std::string>, KeyHash> parameters_;
+    std::unordered_map<platform::HMODULE, formats::ExpandedTexts> expansions_;
 };
 
 // A value of HKLM\SYSTEM\CurrentControlSet\Services\Eventlog\<log>\<source>.

@@ -469,4 +469,21 @@ std::string ExpandParameterReferences(
     return out;
 }
 
+void ExpandedTexts::Expand(std::string& text,
+                           const std::function<bool(std::uint32_t, std::string&)>& lookup) {
+    if (text.find("%%") == std::string::npos) {
+        return;
+    }
+    const auto known = texts_.find(text);
+    if (known != texts_.end()) {
+        text = known->second;
+        return;
+    }
+    std::string expanded = ExpandParameterReferences(text, lookup);
+    if (texts_.size() < kTexts && text.size() <= kTextSize && expanded.size() <= kExpandedSize) {
+        texts_.emplace(text, expanded);
+    }
+    text = std::move(expanded);
+}
+
 }  // namespace vzrm::formats

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vzrm::formats {
@@ -109,5 +110,23 @@ class CompiledMessage {
 // Replacing stops before the text would grow beyond kMaxMessageText.
 std::string ExpandParameterReferences(
     std::string_view text, const std::function<bool(std::uint32_t, std::string&)>& lookup);
+
+// ExpandParameterReferences for the texts of one source, each short text
+// expanded once: events repeat their lists of accesses ("%%4416 %%4417").
+// At most kTexts texts of at most kTextSize bytes (and their expansions of at
+// most kExpandedSize) are kept, whatever a log holds.
+class ExpandedTexts {
+  public:
+    static constexpr std::size_t kTexts = 1024;
+    static constexpr std::size_t kTextSize = 1024;
+    static constexpr std::size_t kExpandedSize = 4096;
+
+    // `text` with its references replaced by what `lookup` finds; `lookup`
+    // must give the same for a number each time.
+    void Expand(std::string& text, const std::function<bool(std::uint32_t, std::string&)>& lookup);
+
+  private:
+    std::unordered_map<std::string, std::string> texts_;
+};
 
 }  // namespace vzrm::formats

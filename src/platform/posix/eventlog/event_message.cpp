@@ -52,15 +52,13 @@ namespace {
 void InsertText(Publisher& publisher, const BxValue& value, std::string& text) {
     text.clear();
     AppendBxValueText(value, text);
-    if (text.find("%%") != std::string::npos) {
-        text = ExpandParameterReferences(text, [&](std::uint32_t number, std::string& found) {
-            const std::optional<std::string>& parameter = publisher.ParameterText(number);
-            if (parameter) {
-                found = *parameter;
-            }
-            return parameter.has_value();
-        });
-    }
+    publisher.expanded.Expand(text, [&](std::uint32_t number, std::string& found) {
+        const std::optional<std::string>& parameter = publisher.ParameterText(number);
+        if (parameter) {
+            found = *parameter;
+        }
+        return parameter.has_value();
+    });
 }
 
 // The event's message inserts: its EventData values, an array giving one

@@ -35,6 +35,7 @@ struct Publisher final : FileModernEventLog::Object {
     };
     std::unordered_map<std::uint32_t, std::unique_ptr<Message>> templates;
     std::unordered_map<std::uint32_t, std::optional<std::string>> parameterTexts;
+    formats::ExpandedTexts expanded;  // inserts with parameter references
 
     // The template of `eventId`; null when the message file has none.
     Message* Template(std::uint32_t eventId);
