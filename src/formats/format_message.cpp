@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
+#include <forward_list>
 #include <stdexcept>
 
 #include "formats/message_fields.h"
@@ -339,7 +339,7 @@ class CompiledMessage::Parts final : public MessageParts {
         if (text.find('\x01') == std::string_view::npos) {
             return text;
         }
-        std::string& broken = broken_.emplace_back();
+        std::string& broken = broken_.emplace_front();
         for (const char c : text) {
             broken += c == '\x01' ? std::string_view("\r\n") : std::string_view(&c, 1);
         }
@@ -352,7 +352,9 @@ class CompiledMessage::Parts final : public MessageParts {
     const std::vector<Piece>& pieces_;
     MessageInserts& inserts_;
     const std::size_t insertCount_;
-    std::deque<std::string> broken_;  // inserts with marker bytes, converted
+    // Inserts with marker bytes, converted; a list that takes no memory
+    // until it is used (a deque would, for every message).
+    std::forward_list<std::string> broken_;
 };
 
 bool FieldPlan::IsFor(std::span<const std::string_view> labels) const {

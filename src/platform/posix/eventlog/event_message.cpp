@@ -48,6 +48,8 @@ const std::optional<std::string>& Publisher::ParameterText(std::uint32_t number)
 
 namespace {
 
+const std::string kEventIdPath = "Event/System/EventID";  // made once, not per event
+
 // The text of one insert: the value's text, its parameter references expanded.
 void InsertText(Publisher& publisher, const BxValue& value, std::string& text) {
     text.clear();
@@ -170,7 +172,7 @@ Publisher::Message* MessageTemplate(Publisher& publisher, const Event& event,
     std::uint32_t eventId = messageId;
     if (messageId == 0) {
         eventId = static_cast<std::uint32_t>(
-            BxValueNumber(event.event.document.Value("Event/System/EventID")).value_or(0));
+            BxValueNumber(event.event.document.Value(kEventIdPath)).value_or(0));
     }
     return publisher.Template(eventId);
 }
