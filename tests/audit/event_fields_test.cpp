@@ -34,7 +34,7 @@ TEST(GetEventTextField, TakesTheTrimmedRestOfTheFirstMatchingLine) {
 
 // The one-pass search gives what a search per label gives, on texts where a
 // label repeats, hides inside a value or ends the text.
-TEST(GetEventTextFields, AgreeWithOneSearchPerLabel) {
+TEST(EventTextFields, ManyLabelsInOnePassAgreeWithOneSearchPerLabel) {
     const std::string_view labels[] = {kLabelAccountName, kLabelHandleId,    kLabelProcessId,
                                        kLabelObjectName,  kLabelProcessName, kLabelImageFileName,
                                        kLabelAccessMask};
