@@ -80,6 +80,7 @@ void CRecordPipeline::HandOn() {
     std::unique_lock lock(lock_);
     changed_.wait(lock, [this] { return full_.size() < kBatchesInFlight; });
     full_.push_back(std::move(filling_));
+    waiting_.store(full_.size(), std::memory_order_relaxed);
     filling_ = {};
     if (!empty_.empty()) {
         filling_ = std::move(empty_.front());
@@ -98,6 +99,7 @@ void CRecordPipeline::Consume() {
         }
         Batch batch = std::move(full_.front());
         full_.pop_front();
+        waiting_.store(full_.size(), std::memory_order_relaxed);
         working_ = true;
         const bool skip = failure_ != nullptr;
         lock.unlock();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -20,14 +21,28 @@
 
 #include "audit/audit_record.h"
 #include "audit/event_fields.h"
+#include "platform/event_log.h"
 
 namespace vzrm {
 
-// One event on its way: the record as the log gives it, and its message text
-// or (where the log finds them itself) the fields of that text.
+// A modern event's message as the sink's thread searches it for fields: its
+// publisher (a handle of that thread's), its ID and its inserts, whose bytes
+// `bytes` holds (the event itself is closed by then).
+struct PendingMessage {
+    platform::IModernEventLog* log = nullptr;
+    platform::EVT_HANDLE metadata = 0;
+    std::uint32_t messageId = 0;
+    std::vector<platform::EVT_INSERT> inserts;
+    std::vector<std::uint8_t> bytes;
+};
+
+// One event on its way: the record as the log gives it, and the fields of
+// its message, or what they are found in: the text of a classic event's
+// message, a modern one's inserts.
 struct PendingRecord {
     AUDIT_RECORD record;
     std::string message;
+    PendingMessage inserts;
     std::array<std::string, kEventFieldCount> fields;
     bool hasFields = false;
     bool classic = false;
@@ -53,6 +68,11 @@ class CRecordPipeline {
     void Finish();
     // True once the sink threw: the read can stop early.
     bool Failed() const;
+    // Whether the sink runs on a thread of its own.
+    bool Threaded() const { return thread_.joinable(); }
+    // Batches handed on that the sink's thread has not begun: while it falls
+    // behind, the adding thread can take on some of its work.
+    std::size_t Waiting() const { return waiting_.load(std::memory_order_relaxed); }
 
   private:
     struct Batch {
@@ -68,9 +88,10 @@ class CRecordPipeline {
     Batch filling_;
     mutable std::mutex lock_;
     std::condition_variable changed_;
-    std::deque<Batch> full_;   // to the sink, in order
-    std::deque<Batch> empty_;  // back for reuse
-    bool working_ = false;     // the sink thread has a batch in hand
+    std::deque<Batch> full_;                // to the sink, in order
+    std::deque<Batch> empty_;               // back for reuse
+    std::atomic<std::size_t> waiting_ = 0;  // full_.size(), read without the lock
+    bool working_ = false;                  // the sink thread has a batch in hand
     bool closing_ = false;
     std::exception_ptr failure_;
     std::thread thread_;

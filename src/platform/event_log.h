@@ -179,6 +179,12 @@ struct EVT_DATA_ITEM {
     std::string text;
 };
 
+// A message insert as the log holds it: the value's type and its bytes.
+struct EVT_INSERT {
+    std::uint32_t type = EvtVarTypeNull;
+    std::span<const std::uint8_t> bytes;
+};
+
 class IModernEventLog {
   public:
     virtual ~IModernEventLog() = default;
@@ -217,6 +223,20 @@ class IModernEventLog {
     [[nodiscard]] virtual std::int32_t FormatMessageFields(EVT_HANDLE metadata, EVT_HANDLE event,
                                                            std::span<const std::string_view> labels,
                                                            std::span<std::string> values) = 0;
+    // What FormatMessageFields needs of an event, taken out of it: the ID of
+    // its message and its inserts (the EventData values, an array giving one
+    // insert per element), their bytes valid while the event is open.
+    [[nodiscard]] virtual std::int32_t MessageInserts(EVT_HANDLE event, std::uint32_t& messageId,
+                                                      std::vector<EVT_INSERT>& inserts) = 0;
+    // FormatMessageFields for message `messageId` with these inserts, no event
+    // needed (EvtFormatMessage's message-ID form takes values so). Threads
+    // that each use a publisher handle of their own do not wait for each
+    // other; a handle is not closed while a call uses it.
+    [[nodiscard]] virtual std::int32_t FormatInsertFields(EVT_HANDLE metadata,
+                                                          std::uint32_t messageId,
+                                                          std::span<const EVT_INSERT> inserts,
+                                                          std::span<const std::string_view> labels,
+                                                          std::span<std::string> values) = 0;
     // The damage met so far by a query's reading of its file; false when
     // the query has no file.
     virtual bool ReadDamage(EVT_HANDLE /*resultSet*/, LogReadDamage& damage) {

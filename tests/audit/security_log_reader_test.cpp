@@ -338,7 +338,8 @@ TEST_F(Reader, RealEventsRenderTheirFieldsIntoOurMessages) {
 }
 
 // The fields the log finds without making the message are those of the
-// message, on every event of the real logs that has a message.
+// message, on every event of the real logs that has a message; so are those
+// found from the event's inserts, copied, once the event is closed.
 TEST_F(Reader, FieldsOfRealEventsAreTheFieldsOfTheirMessages) {
     if (test::SamplesDir().empty()) {
         GTEST_SKIP() << "no ../shared/samples beside the repository";
@@ -371,7 +372,22 @@ TEST_F(Reader, FieldsOfRealEventsAreTheFieldsOfTheirMessages) {
                 formats::FindMessageFields(message, labels, expected);
                 ASSERT_EQ(fields, expected) << message;
                 compared += formatted == 0 ? 1 : 0;
+
+                std::uint32_t messageId = 0;
+                std::vector<EVT_INSERT> inserts;
+                ASSERT_EQ(log.MessageInserts(events[i], messageId, inserts), 0);
+                std::vector<std::vector<std::uint8_t>> copies;
+                for (EVT_INSERT& insert : inserts) {
+                    const auto& copy =
+                        copies.emplace_back(insert.bytes.begin(), insert.bytes.end());
+                    insert.bytes = copy;
+                }
                 log.Close(events[i]);
+                std::vector<std::string> fromInserts(labels.size(), "stale");
+                ASSERT_EQ(log.FormatInsertFields(metadata, messageId, inserts, labels, fromInserts),
+                          formatted);
+                ASSERT_EQ(fromInserts,
+                          formatted == 0 ? expected : std::vector<std::string>(labels.size()));
             }
         }
         log.Close(query);

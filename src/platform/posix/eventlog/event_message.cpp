@@ -63,22 +63,6 @@ void InsertText(Publisher& publisher, const BxValue& value, std::string& text) {
     });
 }
 
-// The event's message inserts: its EventData values, an array giving one
-// insert per element.
-void EventInserts(const Event& event, std::vector<BxValue>& values, std::vector<BxValue>& inserts) {
-    event.event.document.EventDataValues(values);
-    inserts.clear();
-    for (const BxValue& value : values) {
-        if (value.type & kBxArray) {
-            for (const BxValue& element : ArrayElements(value)) {
-                inserts.push_back(element);
-            }
-        } else {
-            inserts.push_back(value);
-        }
-    }
-}
-
 // The inserts as message arguments. `texts` holds the texts the arguments
 // point to; it is kept from one event to the next, so its strings' buffers
 // are reused.
@@ -166,47 +150,58 @@ class LazyInserts final : public MessageInserts {
     std::vector<std::int8_t>& states_;
 };
 
-// The template of the event's message: `messageId`, or the event's ID.
-Publisher::Message* MessageTemplate(Publisher& publisher, const Event& event,
-                                    std::uint32_t messageId) {
-    std::uint32_t eventId = messageId;
-    if (messageId == 0) {
-        eventId = static_cast<std::uint32_t>(
-            BxValueNumber(event.event.document.Value(kEventIdPath)).value_or(0));
-    }
-    return publisher.Template(eventId);
-}
-
 }  // namespace
 
+std::uint32_t EventMessageId(const Event& event) {
+    return static_cast<std::uint32_t>(
+        BxValueNumber(event.event.document.Value(kEventIdPath)).value_or(0));
+}
+
+void EventInserts(const Event& event, std::vector<BxValue>& values, std::vector<BxValue>& inserts) {
+    event.event.document.EventDataValues(values);
+    inserts.clear();
+    for (const BxValue& value : values) {
+        if (value.type & kBxArray) {
+            for (const BxValue& element : ArrayElements(value)) {
+                inserts.push_back(element);
+            }
+        } else {
+            inserts.push_back(value);
+        }
+    }
+}
+
 std::int32_t FormatEventMessage(Publisher& publisher, const Event& event, std::uint32_t messageId,
-                                MessageBuffers& buffers, std::string& text) {
-    const Publisher::Message* message = MessageTemplate(publisher, event, messageId);
+                                std::string& text) {
+    const Publisher::Message* message =
+        publisher.Template(messageId != 0 ? messageId : EventMessageId(event));
     if (message == nullptr) {
         return kErrorEvtMessageNotFound;
     }
+    MessageBuffers& buffers = publisher.buffers;
     EventInserts(event, buffers.values, buffers.inserts);
     InsertArguments(publisher, buffers.inserts, buffers.texts, buffers.arguments);
     message->compiled.Format(buffers.arguments, text);
     return kErrorSuccess;
 }
 
-std::int32_t FindEventMessageFields(Publisher& publisher, const Event& event,
-                                    std::span<const std::string_view> labels,
-                                    std::span<std::string> values, MessageBuffers& buffers) {
-    Publisher::Message* message = MessageTemplate(publisher, event, 0);
+std::int32_t FindInsertFields(Publisher& publisher, std::uint32_t messageId,
+                              const std::vector<BxValue>& inserts,
+                              std::span<const std::string_view> labels,
+                              std::span<std::string> values) {
+    Publisher::Message* message = publisher.Template(messageId);
     if (message == nullptr) {
         return kErrorEvtMessageNotFound;
     }
     if (!message->plan.IsFor(labels)) {
         message->plan = message->compiled.PlanFields(labels);
     }
-    EventInserts(event, buffers.values, buffers.inserts);
-    LazyInserts inserts(publisher, buffers.inserts, buffers.texts, buffers.states);
-    if (!message->compiled.FindFields(message->plan, inserts, labels, values)) {
-        InsertArguments(publisher, buffers.inserts, buffers.texts, buffers.arguments);
+    MessageBuffers& buffers = publisher.buffers;
+    LazyInserts lazy(publisher, inserts, buffers.texts, buffers.states);
+    if (!message->compiled.FindFields(message->plan, lazy, labels, values)) {
+        InsertArguments(publisher, inserts, buffers.texts, buffers.arguments);
         message->compiled.Format(buffers.arguments, buffers.text);
-        FindMessageFields(buffers.text, labels, values);
+        formats::FindMessageFields(buffers.text, labels, values);
     }
     return kErrorSuccess;
 }

@@ -13,24 +13,24 @@
 
 namespace vzrm::platform::posix {
 
-// The buffers of the messages, kept from one event to the next.
-struct MessageBuffers {
-    std::vector<formats::BxValue> values;
-    std::vector<formats::BxValue> inserts;
-    std::vector<std::string> texts;
-    std::vector<const char*> arguments;
-    std::vector<std::int8_t> states;
-    std::string text;
-};
+// The ID of the event's message: its event ID.
+std::uint32_t EventMessageId(const Event& event);
+// The event's message inserts: its EventData values, an array giving one
+// insert per element.
+void EventInserts(const Event& event, std::vector<formats::BxValue>& values,
+                  std::vector<formats::BxValue>& inserts);
 
 // The event's message (`messageId`, or the event's ID); 15027 when the
-// publisher has none.
+// publisher has none. The caller holds the publisher's lock.
 std::int32_t FormatEventMessage(Publisher& publisher, const Event& event, std::uint32_t messageId,
-                                MessageBuffers& buffers, std::string& text);
-// The texts after `labels` in the event's message, as a search of the whole
-// message finds them; 15027 when the publisher has no message.
-std::int32_t FindEventMessageFields(Publisher& publisher, const Event& event,
-                                    std::span<const std::string_view> labels,
-                                    std::span<std::string> values, MessageBuffers& buffers);
+                                std::string& text);
+// The texts after `labels` in message `messageId` with `inserts` (those of
+// `publisher.buffers` may be given), as a search of the whole message finds
+// them; 15027 when the publisher has no such message. The caller holds the
+// publisher's lock.
+std::int32_t FindInsertFields(Publisher& publisher, std::uint32_t messageId,
+                              const std::vector<formats::BxValue>& inserts,
+                              std::span<const std::string_view> labels,
+                              std::span<std::string> values);
 
 }  // namespace vzrm::platform::posix

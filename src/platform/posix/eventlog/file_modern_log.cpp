@@ -174,15 +174,17 @@ void Retype(EVT_VARIANT& v, std::uint32_t type, Event& owner) {
 
 }  // namespace
 
-FileModernEventLog::FileModernEventLog() : formatBuffers_(std::make_unique<MessageBuffers>()) {}
+FileModernEventLog::FileModernEventLog() = default;
 FileModernEventLog::~FileModernEventLog() = default;
 
+// Under lock_: the table changes only under it, so it is read without tableLock_.
 template <typename T>
 T* FileModernEventLog::Find(EVT_HANDLE handle) {
     return dynamic_cast<T*>(objects_.Find(handle));
 }
 
 EVT_HANDLE FileModernEventLog::Add(std::unique_ptr<Object> object) {
+    const std::lock_guard guard(tableLock_);
     return objects_.Add(std::move(object));
 }
 
@@ -262,7 +264,11 @@ bool FileModernEventLog::ReadPosition(EVT_HANDLE resultSet, std::uint64_t& posit
 
 std::int32_t FileModernEventLog::Close(EVT_HANDLE handle) {
     const std::lock_guard guard(lock_);
-    std::unique_ptr<Object> object = objects_.Remove(handle);
+    std::unique_ptr<Object> object;
+    {
+        const std::lock_guard tableGuard(tableLock_);
+        object = objects_.Remove(handle);
+    }
     if (!object) {
         return kErrorInvalidHandle;
     }
@@ -380,7 +386,7 @@ std::int32_t FileModernEventLog::FormatMessage(EVT_HANDLE metadata, EVT_HANDLE e
                                                std::uint32_t messageId, std::uint32_t flags,
                                                std::string& text) {
     text.clear();
-    // The whole formatting holds the lock: the publisher's caches live with it.
+    // The event is used under the log's lock, the publisher under its own.
     const std::lock_guard guard(lock_);
     auto* publisher = Find<Publisher>(metadata);
     auto* target = Find<Event>(event);
@@ -390,7 +396,8 @@ std::int32_t FileModernEventLog::FormatMessage(EVT_HANDLE metadata, EVT_HANDLE e
     if (flags != EvtFormatMessageEvent) {
         return kErrorInvalidParameter;
     }
-    return FormatEventMessage(*publisher, *target, messageId, *formatBuffers_, text);
+    const std::lock_guard publisherGuard(publisher->lock);
+    return FormatEventMessage(*publisher, *target, messageId, text);
 }
 
 std::int32_t FileModernEventLog::FormatMessageFields(EVT_HANDLE metadata, EVT_HANDLE event,
@@ -405,7 +412,57 @@ std::int32_t FileModernEventLog::FormatMessageFields(EVT_HANDLE metadata, EVT_HA
     if (publisher == nullptr || target == nullptr) {
         return kErrorInvalidHandle;
     }
-    return FindEventMessageFields(*publisher, *target, labels, values, *formatBuffers_);
+    const std::lock_guard publisherGuard(publisher->lock);
+    MessageBuffers& buffers = publisher->buffers;
+    EventInserts(*target, buffers.values, buffers.inserts);
+    return FindInsertFields(*publisher, EventMessageId(*target), buffers.inserts, labels, values);
+}
+
+std::int32_t FileModernEventLog::MessageInserts(EVT_HANDLE event, std::uint32_t& messageId,
+                                                std::vector<EVT_INSERT>& inserts) {
+    messageId = 0;
+    inserts.clear();
+    const std::lock_guard guard(lock_);
+    auto* target = Find<Event>(event);
+    if (target == nullptr) {
+        return kErrorInvalidHandle;
+    }
+    messageId = EventMessageId(*target);
+    EventInserts(*target, insertValues_, insertParts_);
+    for (const BxValue& value : insertParts_) {
+        inserts.push_back({value.type, {value.data, value.size}});
+    }
+    return kErrorSuccess;
+}
+
+std::int32_t FileModernEventLog::FormatInsertFields(EVT_HANDLE metadata, std::uint32_t messageId,
+                                                    std::span<const EVT_INSERT> inserts,
+                                                    std::span<const std::string_view> labels,
+                                                    std::span<std::string> values) {
+    for (std::string& value : values) {
+        value.clear();
+    }
+    // Not under the log's lock: nothing of the log but the handle is needed,
+    // so a thread with a publisher of its own goes on while another reads.
+    Publisher* publisher = nullptr;
+    {
+        const std::lock_guard guard(tableLock_);
+        publisher = dynamic_cast<Publisher*>(objects_.Find(metadata));
+    }
+    if (publisher == nullptr) {
+        return kErrorInvalidHandle;
+    }
+    const std::lock_guard publisherGuard(publisher->lock);
+    std::vector<BxValue>& parts = publisher->buffers.inserts;
+    parts.clear();
+    for (const EVT_INSERT& insert : inserts) {
+        if (insert.type > 0xFF || insert.bytes.size() > 0xFFFFFFFFu) {
+            return kErrorInvalidParameter;
+        }
+        parts.push_back({static_cast<std::uint8_t>(insert.type), insert.bytes.data(),
+                         static_cast<std::uint32_t>(insert.bytes.size())});
+    }
+    return FindInsertFields(*publisher, messageId, parts, labels, values);
 }
 
 }  // namespace vzrm::platform::posix

@@ -11,8 +11,6 @@
 
 namespace vzrm::platform::posix {
 
-struct MessageBuffers;
-
 class FileModernEventLog final : public IModernEventLog {
   public:
     FileModernEventLog();
@@ -34,6 +32,12 @@ class FileModernEventLog final : public IModernEventLog {
     std::int32_t FormatMessageFields(EVT_HANDLE metadata, EVT_HANDLE event,
                                      std::span<const std::string_view> labels,
                                      std::span<std::string> values) override;
+    std::int32_t MessageInserts(EVT_HANDLE event, std::uint32_t& messageId,
+                                std::vector<EVT_INSERT>& inserts) override;
+    std::int32_t FormatInsertFields(EVT_HANDLE metadata, std::uint32_t messageId,
+                                    std::span<const EVT_INSERT> inserts,
+                                    std::span<const std::string_view> labels,
+                                    std::span<std::string> values) override;
     bool ReadDamage(EVT_HANDLE resultSet, LogReadDamage& damage) override;
     bool ReadPosition(EVT_HANDLE resultSet, std::uint64_t& position, std::uint64_t& size) override;
 
@@ -44,12 +48,17 @@ class FileModernEventLog final : public IModernEventLog {
     T* Find(EVT_HANDLE handle);
     EVT_HANDLE Add(std::unique_ptr<Object> object);
 
-    std::mutex lock_;
-    HandleTable<Object> objects_;
+    // The log's objects are used under lock_. The table of handles changes
+    // under both locks (tableLock_ taken last), so either reads it.
+    // Lines of their own: the threads that take one do not slow the other's.
+    alignas(64) std::mutex lock_;
+    alignas(64) std::mutex tableLock_;
+    alignas(64) HandleTable<Object> objects_;
     // Closed events kept for the next ones: no allocation per event.
     std::vector<std::unique_ptr<Object>> spareEvents_;
-    // The buffers of the messages, kept from one event to the next (under lock_).
-    std::unique_ptr<MessageBuffers> formatBuffers_;
+    // MessageInserts' buffers, kept from one event to the next (under lock_).
+    std::vector<formats::BxValue> insertValues_;
+    std::vector<formats::BxValue> insertParts_;
 };
 
 }  // namespace vzrm::platform::posix

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +22,19 @@ struct FileModernEventLog::Object {
     virtual ~Object() = default;
 };
 
-// A provider's message files, opened by OpenPublisherMetadata.
+// The buffers of the messages, kept from one event to the next.
+struct MessageBuffers {
+    std::vector<formats::BxValue> values;
+    std::vector<formats::BxValue> inserts;
+    std::vector<std::string> texts;
+    std::vector<const char*> arguments;
+    std::vector<std::int8_t> states;
+    std::string text;
+};
+
+// A provider's message files, opened by OpenPublisherMetadata. Its caches
+// and buffers are used under `lock`: two threads with handles of their own
+// format at once.
 struct Publisher final : FileModernEventLog::Object {
     ~Publisher() override;
     HMODULE messages = 0;
@@ -36,6 +49,8 @@ struct Publisher final : FileModernEventLog::Object {
     std::unordered_map<std::uint32_t, std::unique_ptr<Message>> templates;
     std::unordered_map<std::uint32_t, std::optional<std::string>> parameterTexts;
     formats::ExpandedTexts expanded;  // inserts with parameter references
+    MessageBuffers buffers;
+    std::mutex lock;
 
     // The template of `eventId`; null when the message file has none.
     Message* Template(std::uint32_t eventId);
