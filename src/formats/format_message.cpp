@@ -361,6 +361,13 @@ bool FieldPlan::IsFor(std::span<const std::string_view> labels) const {
     return std::equal(labels_.begin(), labels_.end(), labels.begin(), labels.end());
 }
 
+bool CompiledMessage::LineIsTheInsert(std::size_t piece, std::string_view afterLabel) const {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
+    return pieces_[piece].insert != 0 && piece + 1 < pieces_.size() &&
+           std::all_of(afterLabel.begin(), afterLabel.end(), blank) &&
+           (pieces_[piece + 1].text.starts_with('\r') || pieces_[piece + 1].text.starts_with('\n'));
+}
+
 FieldPlan CompiledMessage::PlanFields(std::span<const std::string_view> labels) const {
     if (labels.size() > 32) {
         throw std::invalid_argument("PlanFields: at most 32 labels");
@@ -378,6 +385,9 @@ FieldPlan CompiledMessage::PlanFields(std::span<const std::string_view> labels) 
             for (std::size_t i = 0; i < labels.size(); ++i) {
                 if (rest.starts_with(labels[i])) {
                     tab.whole |= std::uint32_t{1} << i;
+                    if (LineIsTheInsert(piece, rest.substr(labels[i].size()))) {
+                        tab.insertLine |= std::uint32_t{1} << i;
+                    }
                 } else if (labels[i].starts_with(rest)) {
                     tab.partly |= std::uint32_t{1} << i;
                     tab.next.set(static_cast<unsigned char>(labels[i][rest.size()]));
@@ -416,7 +426,10 @@ bool CompiledMessage::FindFields(const FieldPlan& plan, MessageInserts& inserts,
         for (; tab != plan.tabs_.end() && tab->piece == piece; ++tab) {
             const std::uint32_t missing = search.Missing();
             for (std::size_t i = 0; i < labels.size(); ++i) {
-                if ((tab->whole & missing & (std::uint32_t{1} << i)) != 0) {
+                const std::uint32_t bit = std::uint32_t{1} << i;
+                if ((tab->insertLine & missing & bit) != 0) {
+                    search.TakeLine(i, parts.Text(2 * piece + 1));
+                } else if ((tab->whole & missing & bit) != 0) {
                     search.Take(i, 2 * piece, tab->offset);
                 }
             }

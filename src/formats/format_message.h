@@ -66,7 +66,10 @@ class FieldPlan {
         std::uint32_t offset = 0;
         std::uint32_t whole = 0;   // labels the piece holds from this tab on, a bit each
         std::uint32_t partly = 0;  // labels the piece ends in: what follows decides
-        std::bitset<256> next;     // the bytes after the piece that go on with one of them
+        // Of `whole`, labels whose line is the piece's insert alone: blanks
+        // follow the label, and the next piece begins a new line.
+        std::uint32_t insertLine = 0;
+        std::bitset<256> next;  // the bytes after the piece that go on with one of them
     };
     std::vector<std::string> labels_;
     std::vector<Tab> tabs_;  // in the order of the message
@@ -91,6 +94,10 @@ class CompiledMessage {
                     std::span<const std::string_view> labels, std::span<std::string> values) const;
 
   private:
+    // Whether the line of a label that `afterLabel` follows in piece `piece`
+    // is that piece's insert alone.
+    bool LineIsTheInsert(std::size_t piece, std::string_view afterLabel) const;
+
     struct Piece {
         std::string text;        // before the insert
         std::size_t insert = 0;  // 1 for %1; 0: no insert follows

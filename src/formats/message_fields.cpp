@@ -187,6 +187,19 @@ void FieldSearch::Take(std::size_t label, std::size_t part, std::size_t at) {
     }
 }
 
+void FieldSearch::TakeLine(std::size_t label, std::string_view line) {
+    const std::uint32_t bit = std::uint32_t{1} << label;
+    if ((found_ & bit) != 0) {
+        return;
+    }
+    line = line.substr(0, line.find_first_of("\r\n"));
+    const auto begin = std::find_if_not(line.begin(), line.end(), IsBlank);
+    const auto end = std::find_if_not(line.rbegin(), std::make_reverse_iterator(begin), IsBlank);
+    values_[label].assign(begin, end.base());
+    found_ |= bit;
+    --missing_;
+}
+
 void FieldSearch::Found(std::size_t label, std::size_t part, std::size_t offset) {
     LineValue(message_, part, offset, values_[label]);
     found_ |= std::uint32_t{1} << label;

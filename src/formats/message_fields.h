@@ -43,6 +43,9 @@ class FieldSearch {
     void TryAt(std::size_t part, std::string_view text, std::size_t at, std::uint32_t which);
     // Label `label` is at the tab at `at` of `part`, and ends in that part.
     void Take(std::size_t label, std::size_t part, std::size_t at);
+    // Label `label` is found, and `line` (from a line break on, if it holds
+    // one, left out) is the rest of its line.
+    void TakeLine(std::size_t label, std::string_view line);
     // The labels not found yet, a bit per label.
     std::uint32_t Missing() const {
         return ~found_ & static_cast<std::uint32_t>((std::uint64_t{1} << labels_.size()) - 1);

@@ -50,8 +50,19 @@ namespace {
 
 const std::string kEventIdPath = "Event/System/EventID";  // made once, not per event
 
-// The text of one insert: the value's text, its parameter references expanded.
-void InsertText(Publisher& publisher, const BxValue& value, std::string& text) {
+// The text of one insert: the value's text, its parameter references
+// expanded; kept as it is when `made` was made of the same value.
+const std::string& InsertText(Publisher& publisher, const BxValue& value, InsertTextMade& made) {
+    const std::string_view bytes(reinterpret_cast<const char*>(value.data),
+                                 value.data == nullptr ? 0 : value.size);
+    if (made.made && made.value.size() == bytes.size() + 2 &&
+        made.value[0] == static_cast<char>(value.type) &&
+        made.value[1] == static_cast<char>(value.data == nullptr) &&
+        std::string_view(made.value).substr(2) == bytes) {
+        return made.text;
+    }
+    made.made = false;
+    std::string& text = made.text;
     text.clear();
     AppendBxValueText(value, text);
     publisher.expanded.Expand(text, [&](std::uint32_t number, std::string& found) {
@@ -61,20 +72,24 @@ void InsertText(Publisher& publisher, const BxValue& value, std::string& text) {
         }
         return parameter.has_value();
     });
+    made.value.assign(1, static_cast<char>(value.type));
+    made.value.push_back(static_cast<char>(value.data == nullptr));
+    made.value.append(bytes);
+    made.made = true;
+    return text;
 }
 
 // The inserts as message arguments. `texts` holds the texts the arguments
 // point to; it is kept from one event to the next, so its strings' buffers
 // are reused.
 void InsertArguments(Publisher& publisher, const std::vector<BxValue>& inserts,
-                     std::vector<std::string>& texts, std::vector<const char*>& arguments) {
+                     std::vector<InsertTextMade>& texts, std::vector<const char*>& arguments) {
     if (texts.size() < inserts.size()) {
         texts.resize(inserts.size());
     }
     arguments.clear();
     for (std::size_t i = 0; i < inserts.size(); ++i) {
-        InsertText(publisher, inserts[i], texts[i]);
-        arguments.push_back(texts[i].c_str());
+        arguments.push_back(InsertText(publisher, inserts[i], texts[i]).c_str());
     }
 }
 
@@ -83,7 +98,7 @@ void InsertArguments(Publisher& publisher, const std::vector<BxValue>& inserts,
 class LazyInserts final : public MessageInserts {
   public:
     LazyInserts(Publisher& publisher, const std::vector<BxValue>& inserts,
-                std::vector<std::string>& texts, std::vector<std::int8_t>& states)
+                std::vector<InsertTextMade>& texts, std::vector<std::int8_t>& states)
         : publisher_(publisher), inserts_(inserts), texts_(texts), states_(states) {
         if (texts_.size() < inserts_.size()) {
             texts_.resize(inserts_.size());
@@ -124,7 +139,7 @@ class LazyInserts final : public MessageInserts {
             InsertText(publisher_, inserts_[index], texts_[index]);
             states_[index] = kMade;
         }
-        return texts_[index];
+        return texts_[index].text;
     }
 
   private:
@@ -146,7 +161,7 @@ class LazyInserts final : public MessageInserts {
 
     Publisher& publisher_;
     const std::vector<BxValue>& inserts_;
-    std::vector<std::string>& texts_;
+    std::vector<InsertTextMade>& texts_;
     std::vector<std::int8_t>& states_;
 };
 

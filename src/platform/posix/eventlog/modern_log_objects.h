@@ -22,11 +22,19 @@ struct FileModernEventLog::Object {
     virtual ~Object() = default;
 };
 
+// An insert's text and the value it was made of: events repeat the values
+// of most inserts, so the next event's insert often has the text already.
+struct InsertTextMade {
+    std::string text;
+    std::string value;  // the value's type, then its bytes
+    bool made = false;
+};
+
 // The buffers of the messages, kept from one event to the next.
 struct MessageBuffers {
     std::vector<formats::BxValue> values;
     std::vector<formats::BxValue> inserts;
-    std::vector<std::string> texts;
+    std::vector<InsertTextMade> texts;  // by insert
     std::vector<const char*> arguments;
     std::vector<std::int8_t> states;
     std::string text;
