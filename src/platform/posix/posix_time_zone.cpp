@@ -5,7 +5,6 @@
 #include <ctime>
 #include <initializer_list>
 #include <limits>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -20,13 +19,13 @@ bool FitsInt(std::int64_t value) {
 
 // tzset() with TZ unset looks at the system's zone file on every call (a
 // stat per converted time, a tenth of a report run). A changed TZ applies at
-// once; the system's zone file is looked at again after a second.
+// once; the system's zone file is looked at again after a second. Each
+// thread keeps its own account (tzset itself is safe from any thread), so
+// converting threads take no lock per time.
 void FollowZoneChanges() {
-    static std::mutex mutex;
-    static std::optional<std::string> lastTz;
-    static bool once = false;
-    static std::chrono::steady_clock::time_point lastSet;
-    const std::lock_guard lock(mutex);
+    thread_local std::optional<std::string> lastTz;
+    thread_local bool once = false;
+    thread_local std::chrono::steady_clock::time_point lastSet;
     const char* tz = std::getenv("TZ");
     const auto now = std::chrono::steady_clock::now();
     const bool sameTz = tz == nullptr ? !lastTz.has_value() : lastTz == tz;
