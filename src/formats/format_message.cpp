@@ -1,6 +1,7 @@
 #include "formats/format_message.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <forward_list>
 #include <stdexcept>
@@ -331,6 +332,24 @@ class CompiledMessage::Parts final : public MessageParts {
         if (part % 2 == 0) {
             return piece.text;
         }
+        // The search asks for an insert's text more than once.
+        const std::size_t index = part / 2;
+        if (index < kKept && kept_.test(index)) {
+            return made_[index];
+        }
+        const std::string_view text = Make(piece);
+        if (index < kKept) {
+            made_[index] = text;
+            kept_.set(index);
+        }
+        return text;
+    }
+
+  private:
+    static constexpr std::size_t kKept = 64;
+
+    bool Has(const Piece& piece) const { return piece.insert != 0 && piece.insert <= insertCount_; }
+    std::string_view Make(const Piece& piece) {
         if (!Has(piece)) {
             return {};
         }
@@ -346,15 +365,15 @@ class CompiledMessage::Parts final : public MessageParts {
         return broken;
     }
 
-  private:
-    bool Has(const Piece& piece) const { return piece.insert != 0 && piece.insert <= insertCount_; }
-
     const std::vector<Piece>& pieces_;
     MessageInserts& inserts_;
     const std::size_t insertCount_;
     // Inserts with marker bytes, converted; a list that takes no memory
     // until it is used (a deque would, for every message).
     std::forward_list<std::string> broken_;
+    // The texts of the first pieces' inserts, once made.
+    std::bitset<kKept> kept_;
+    std::array<std::string_view, kKept> made_;
 };
 
 bool FieldPlan::IsFor(std::span<const std::string_view> labels) const {
