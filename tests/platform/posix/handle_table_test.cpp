@@ -36,6 +36,24 @@ TEST(HandleTable, ClosedHandlesStayInvalidWhenTheirSlotIsReused) {
     }
 }
 
+// A log's two tables never take each other's handles, though their slots
+// and uses are counted alike.
+TEST(HandleTable, AMarkedTablesHandlesAreItsOwn) {
+    HandleTable<int> plain;
+    HandleTable<int> marked(true);
+    const EVT_HANDLE fromPlain = plain.Add(std::make_unique<int>(1));
+    const EVT_HANDLE fromMarked = marked.Add(std::make_unique<int>(2));
+    EXPECT_FALSE(HandleTable<int>::Marked(fromPlain));
+    EXPECT_TRUE(HandleTable<int>::Marked(fromMarked));
+    EXPECT_EQ(plain.Find(fromMarked), nullptr);
+    EXPECT_EQ(marked.Find(fromPlain), nullptr);
+    EXPECT_EQ(plain.Remove(fromMarked), nullptr);
+    EXPECT_EQ(marked.Remove(fromPlain), nullptr);
+    EXPECT_EQ(*plain.Find(fromPlain), 1);
+    EXPECT_EQ(*marked.Remove(fromMarked), 2);
+    EXPECT_EQ(marked.Find(fromMarked), nullptr);
+}
+
 TEST(HandleTable, EveryHandleGivenIsNewAndNamesItsOwnObject) {
     HandleTable<int> table;
     std::set<EVT_HANDLE> given;

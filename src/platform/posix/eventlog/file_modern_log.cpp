@@ -174,13 +174,16 @@ void Retype(EVT_VARIANT& v, std::uint32_t type, Event& owner) {
 
 }  // namespace
 
-FileModernEventLog::FileModernEventLog() = default;
+FileModernEventLog::FileModernEventLog() : publishers_(true) {}
 FileModernEventLog::~FileModernEventLog() = default;
 
-// Under lock_: the table changes only under it, so it is read without tableLock_.
+// Under lock_, without the tables' own locks: a table grows only under lock_
+// as well, and a slot changes only when its handle is closed, which no call
+// may do while another uses that handle.
 template <typename T>
 T* FileModernEventLog::Find(EVT_HANDLE handle) {
-    return dynamic_cast<T*>(objects_.Find(handle));
+    return dynamic_cast<T*>(HandleTable<Object>::Marked(handle) ? publishers_.Find(handle)
+                                                                : objects_.Find(handle));
 }
 
 EVT_HANDLE FileModernEventLog::Add(std::unique_ptr<Object> object) {
@@ -215,20 +218,41 @@ std::int32_t FileModernEventLog::Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE
     if (set == nullptr) {
         return kErrorInvalidHandle;
     }
-    while (returned < events.size()) {
+    // The table's lock is taken twice per call, not per event: closed events
+    // to fill first, then the filled ones in.
+    std::vector<std::unique_ptr<Object>>& parsed = nextEvents_;
+    parsed.clear();
+    {
+        const std::lock_guard tableGuard(tableLock_);
+        while (parsed.size() < events.size() && !spareEvents_.empty()) {
+            parsed.push_back(std::move(spareEvents_.back()));
+            spareEvents_.pop_back();
+        }
+    }
+    std::size_t count = 0;
+    for (; count < events.size(); ++count) {
         std::optional<EvtxEvent> event = set->reader.Next();
         if (!event) {
             break;
         }
-        if (spareEvents_.empty()) {
-            events[returned++] = Add(std::make_unique<Event>(std::move(*event)));
-            continue;
+        if (count == parsed.size()) {
+            parsed.push_back(std::make_unique<Event>(std::move(*event)));
+        } else {
+            static_cast<Event&>(*parsed[count]).event = std::move(*event);
         }
-        std::unique_ptr<Object> spare = std::move(spareEvents_.back());
-        spareEvents_.pop_back();
-        static_cast<Event&>(*spare).event = std::move(*event);
-        events[returned++] = Add(std::move(spare));
     }
+    {
+        const std::lock_guard tableGuard(tableLock_);
+        for (std::size_t i = 0; i < parsed.size(); ++i) {
+            if (i < count) {
+                events[i] = objects_.Add(std::move(parsed[i]));
+            } else {
+                spareEvents_.push_back(std::move(parsed[i]));
+            }
+        }
+    }
+    parsed.clear();
+    returned = static_cast<std::uint32_t>(count);
     if (returned == 0 && set->reader.Error() != 0) {
         return set->reader.Error();  // the events before it were returned first
     }
@@ -263,7 +287,17 @@ bool FileModernEventLog::ReadPosition(EVT_HANDLE resultSet, std::uint64_t& posit
 }
 
 std::int32_t FileModernEventLog::Close(EVT_HANDLE handle) {
-    const std::lock_guard guard(lock_);
+    // Only the table's lock, and only for the table: closing an event is as
+    // frequent as reading one, and its last event frees a chunk. What else
+    // the object holds is nobody's once its handle is gone.
+    if (HandleTable<Object>::Marked(handle)) {
+        std::unique_ptr<Object> publisher;
+        {
+            const std::lock_guard publishersGuard(publishersLock_);
+            publisher = publishers_.Remove(handle);
+        }
+        return publisher ? kErrorSuccess : kErrorInvalidHandle;
+    }
     std::unique_ptr<Object> object;
     {
         const std::lock_guard tableGuard(tableLock_);
@@ -273,11 +307,13 @@ std::int32_t FileModernEventLog::Close(EVT_HANDLE handle) {
         return kErrorInvalidHandle;
     }
     // An event's chunk goes now; the event itself waits for the next one.
-    if (auto* event = dynamic_cast<Event*>(object.get());
-        event != nullptr && spareEvents_.size() < kSpareEvents) {
+    if (auto* event = dynamic_cast<Event*>(object.get())) {
         event->event = {};
         event->owned.clear();
-        spareEvents_.push_back(std::move(object));
+        const std::lock_guard tableGuard(tableLock_);
+        if (spareEvents_.size() < kSpareEvents) {
+            spareEvents_.push_back(std::move(object));
+        }
     }
     return kErrorSuccess;
 }
@@ -378,7 +414,8 @@ std::int32_t FileModernEventLog::OpenPublisherMetadata(const std::string& publis
         return kErrorModNotFound;
     }
     const std::lock_guard guard(lock_);
-    metadata = Add(std::move(found));
+    const std::lock_guard publishersGuard(publishersLock_);
+    metadata = publishers_.Add(std::move(found));
     return kErrorSuccess;
 }
 
@@ -442,12 +479,13 @@ std::int32_t FileModernEventLog::FormatInsertFields(EVT_HANDLE metadata, std::ui
     for (std::string& value : values) {
         value.clear();
     }
-    // Not under the log's lock: nothing of the log but the handle is needed,
-    // so a thread with a publisher of its own goes on while another reads.
+    // Not under the log's lock: nothing of the log but the publisher is
+    // needed, so a thread with a publisher of its own goes on while another
+    // reads, and finds it in a table that reading does not touch.
     Publisher* publisher = nullptr;
     {
-        const std::lock_guard guard(tableLock_);
-        publisher = dynamic_cast<Publisher*>(objects_.Find(metadata));
+        const std::lock_guard guard(publishersLock_);
+        publisher = dynamic_cast<Publisher*>(publishers_.Find(metadata));
     }
     if (publisher == nullptr) {
         return kErrorInvalidHandle;

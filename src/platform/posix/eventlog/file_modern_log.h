@@ -48,14 +48,20 @@ class FileModernEventLog final : public IModernEventLog {
     T* Find(EVT_HANDLE handle);
     EVT_HANDLE Add(std::unique_ptr<Object> object);
 
-    // The log's objects are used under lock_. The table of handles changes
-    // under both locks (tableLock_ taken last), so either reads it.
-    // Lines of their own: the threads that take one do not slow the other's.
+    // The log's objects are used under lock_. A table of handles is read
+    // under lock_ or its own lock, grows under both (its own taken last),
+    // and loses a handle under its own alone (Close). Publishers have a
+    // table of their own: threads that format while another reads take
+    // only its lock. Lines of their own: taking one does not slow another.
     alignas(64) std::mutex lock_;
     alignas(64) std::mutex tableLock_;
     alignas(64) HandleTable<Object> objects_;
-    // Closed events kept for the next ones: no allocation per event.
+    alignas(64) std::mutex publishersLock_;
+    HandleTable<Object> publishers_;
+    // Closed events kept for the next ones: no allocation per event (under
+    // tableLock_); Next's events being read (under lock_).
     std::vector<std::unique_ptr<Object>> spareEvents_;
+    std::vector<std::unique_ptr<Object>> nextEvents_;
     // MessageInserts' buffers, kept from one event to the next (under lock_).
     std::vector<formats::BxValue> insertValues_;
     std::vector<formats::BxValue> insertParts_;

@@ -14,6 +14,12 @@ namespace vzrm::platform::posix {
 template <typename Object>
 class HandleTable {
   public:
+    // A log with two tables tells their handles apart by the high bit of a
+    // handle's slot number, set by the table made `marked`.
+    explicit HandleTable(bool marked = false) : mark_(marked ? kMark : 0) {}
+
+    static bool Marked(EVT_HANDLE handle) { return (handle & kMark) != 0; }
+
     EVT_HANDLE Add(std::unique_ptr<Object> object) {
         std::uint32_t index = 0;
         if (free_.empty()) {
@@ -25,7 +31,7 @@ class HandleTable {
         }
         Slot& slot = slots_[index];
         slot.object = std::move(object);
-        return EVT_HANDLE{slot.use} << 32 | (EVT_HANDLE{index} + 1);
+        return EVT_HANDLE{slot.use} << 32 | mark_ | (EVT_HANDLE{index} + 1);
     }
 
     // Null for a handle that names no open object.
@@ -41,7 +47,7 @@ class HandleTable {
             return nullptr;
         }
         ++slot->use;
-        free_.push_back(static_cast<std::uint32_t>((handle & 0xFFFFFFFFu) - 1));
+        free_.push_back(static_cast<std::uint32_t>((handle & kSlotBits) - 1));
         return std::move(slot->object);
     }
 
@@ -52,14 +58,18 @@ class HandleTable {
     };
 
     const Slot* SlotOf(EVT_HANDLE handle) const {
-        const EVT_HANDLE index = (handle & 0xFFFFFFFFu) - 1;
-        if ((handle & 0xFFFFFFFFu) == 0 || index >= slots_.size()) {
+        const EVT_HANDLE index = (handle & kSlotBits) - 1;
+        if ((handle & kMark) != mark_ || (handle & kSlotBits) == 0 || index >= slots_.size()) {
             return nullptr;
         }
         const Slot& slot = slots_[index];
         return slot.object && slot.use == handle >> 32 ? &slot : nullptr;
     }
 
+    static constexpr EVT_HANDLE kMark = 0x80000000u;
+    static constexpr EVT_HANDLE kSlotBits = 0x7FFFFFFFu;
+
+    const EVT_HANDLE mark_;
     std::vector<Slot> slots_;
     std::vector<std::uint32_t> free_;
 };
