@@ -50,7 +50,7 @@ bool CEventInterpreter::Accept(Machine& m, AUDIT_RECORD& record) {
             record.objectName = path->second;
         }
     } else {
-        m.handlePaths[h] = std::string(StreamBasePath(record.objectName));
+        m.handlePaths[h].assign(StreamBasePath(record.objectName));
     }
 
     if (!HasExtension(record.objectName, extension_)) {
@@ -151,12 +151,16 @@ bool CEventInterpreter::AcceptCounted(Machine& m, AUDIT_RECORD& record) {
     return accepted;
 }
 
-void CEventInterpreter::AddRecord(AUDIT_RECORD record) {
+void CEventInterpreter::AddRecord(const AUDIT_RECORD& added) {
+    AUDIT_RECORD& record = adding_;
+    record = added;
     const std::uint32_t machine = MachineIndex(record.computer);
     Machine& m = machines_[machine];
     const bool accepted = AcceptCounted(m, record);
     if (accepted && record.handleId != 0 && !record.objectName.empty()) {
-        record.objectName = CanonicalizePath(record.objectName);
+        if (HasDotSegment(record.objectName)) {
+            record.objectName = CanonicalizePath(record.objectName);
+        }
         order_.push_back({machine, m.list.Append(Compact(record, *texts_))});
     }
     // Opens closed with nothing done leave only removed records: these must

@@ -50,7 +50,7 @@ class CEventInterpreter {
     bool AcceptRecord(AUDIT_RECORD& record);
     // The reader's rule for one event: appended, with its object name
     // canonicalised, when accepted with a handle ID and an object name.
-    void AddRecord(AUDIT_RECORD record);
+    void AddRecord(const AUDIT_RECORD& record);
     // Run once after reading, in this order.
     void ClearHandleMaps();
     void PairRecords(const std::function<bool()>& stopRequested = {});
@@ -133,6 +133,8 @@ class CEventInterpreter {
     // Of the records in order_, how many are removed.
     std::size_t removedCount_ = 0;
     std::size_t dropRemovedAt_;
+    // AddRecord's copy of its record, whose texts keep their buffers.
+    AUDIT_RECORD adding_;
     bool paired_ = false;
     // The final records: they stay in their machines' lists.
     std::deque<Entry> final_;

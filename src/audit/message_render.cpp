@@ -237,8 +237,8 @@ std::string GetAccountNameOfSid(std::span<const std::uint8_t> sid, const std::st
     return AccountText(error, name, domain, computer);
 }
 
-std::string CAccountNameCache::NameOf(std::span<const std::uint8_t> sid,
-                                      const std::string& computer) {
+const std::string& CAccountNameCache::NameOf(std::span<const std::uint8_t> sid,
+                                             const std::string& computer) {
     const std::string_view key(reinterpret_cast<const char*>(sid.data()), sid.size());
     if (hasLast_ && key == lastSid_ && computer == lastComputer_) {
         return lastName_;

@@ -117,7 +117,8 @@ std::string GetAccountNameOfSid(std::span<const std::uint8_t> sid, const std::st
 // accounts do not change while the log is read.
 class CAccountNameCache {
   public:
-    std::string NameOf(std::span<const std::uint8_t> sid, const std::string& computer);
+    // Valid until the next call.
+    const std::string& NameOf(std::span<const std::uint8_t> sid, const std::string& computer);
 
   private:
     struct Found {

@@ -20,20 +20,6 @@ std::string_view LastComponent(std::string_view path) {
     return path;
 }
 
-bool HasDotSegment(std::string_view path) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '\\') {
-            const std::string_view segment = path.substr(start, i - start);
-            if (segment == "." || segment == "..") {
-                return true;
-            }
-            start = i + 1;
-        }
-    }
-    return false;
-}
-
 // Length of the part of the path that ".." never removes.
 std::size_t RootLength(std::string_view path) {
     if (path.size() >= 2 && path[1] == ':') {
@@ -52,6 +38,20 @@ std::size_t RootLength(std::string_view path) {
 }
 
 }  // namespace
+
+bool HasDotSegment(std::string_view path) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\') {
+            const std::string_view segment = path.substr(start, i - start);
+            if (segment == "." || segment == "..") {
+                return true;
+            }
+            start = i + 1;
+        }
+    }
+    return false;
+}
 
 std::string_view PathExtension(std::string_view path) {
     const std::string_view name = LastComponent(path);

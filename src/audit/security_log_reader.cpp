@@ -314,7 +314,7 @@ void CSecurityLogReader::Offer(PendingRecord& pending) {
     record.objectName = fields[kFieldObjectName];
     record.processName = fields[kFieldProcessName];
     record.action = ClassifyAuditAccess(fields[kFieldAccessMask], record.eventId, pending.classic);
-    interpreter_.AddRecord(std::move(record));
+    interpreter_.AddRecord(record);
 }
 
 template <typename Log, typename Handle>
@@ -565,11 +565,6 @@ CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(
     if (!IsFileSystemSuccess(values)) {
         return EventStep::kNext;
     }
-    AUDIT_RECORD r;
-    r.computer = cache.computer.Text();
-    if (values[6].Type == EvtVarTypeSid) {
-        r.user = accounts_.NameOf({values[6].bytes, values[6].size}, r.computer);
-    }
     // Before the event takes its place: opening a publisher may hand on the events before it.
     if (cache.publisher.Take(values[0])) {
         cache.metadata = PublisherMetadata(log, cache.publishers, cache.publisher.Text());
@@ -578,7 +573,18 @@ CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(
                 ? SinkPublisherMetadata(log, cache.sinkPublishers, cache.publisher.Text(), pipeline)
                 : 0;
     }
+    // The place's record is filled in place: its texts keep their buffers.
     PendingRecord& pending = pipeline.Place();
+    AUDIT_RECORD& r = pending.record;
+    r = AUDIT_RECORD{.user = std::move(r.user),
+                     .computer = std::move(r.computer),
+                     .objectName = std::move(r.objectName),
+                     .processName = std::move(r.processName)};
+    r.computer = cache.computer.Text();
+    r.user.clear();
+    if (values[6].Type == EvtVarTypeSid) {
+        r.user = accounts_.NameOf({values[6].bytes, values[6].size}, r.computer);
+    }
     if (cache.sinkMetadata == 0 || pipeline.Waiting() >= kFieldsOnReaderBacklog) {
         ModernEventFields(log, cache.metadata, event, pending);
     } else {
@@ -588,7 +594,6 @@ CSecurityLogReader::EventStep CSecurityLogReader::ReadModernEvent(
         values[3].Type == EvtVarTypeUInt16 ? static_cast<std::uint32_t>(values[3].number) : 0;
     r.recordNumber = UInt64Value(values[4]);
     r.time = time;
-    pending.record = std::move(r);
     pending.classic = false;
     pipeline.Add();
     return EventStep::kNext;
