@@ -57,7 +57,7 @@ class FileModernEventLog final : public IModernEventLog {
     alignas(64) std::mutex tableLock_;
     alignas(64) HandleTable<Object> objects_;
     alignas(64) std::mutex publishersLock_;
-    HandleTable<Object> publishers_;
+    alignas(64) HandleTable<Object> publishers_;
     // Closed events kept for the next ones: no allocation per event (under
     // tableLock_); Next's events being read (under lock_).
     std::vector<std::unique_ptr<Object>> spareEvents_;
