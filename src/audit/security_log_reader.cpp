@@ -161,13 +161,18 @@ EVT_HANDLE PublisherMetadata(IModernEventLog& log, CEvtHandleCache& publishers,
 
 // PublisherMetadata for the sink's thread. Opening one may close the oldest
 // to make room, so the events handed on are seen to first: none of them may
-// still need a handle that goes.
+// still need a handle that goes. 0 once the sink has failed: the read stops
+// at the end of the batch, and its own Finish reports the failure.
 EVT_HANDLE SinkPublisherMetadata(IModernEventLog& log, CEvtHandleCache& publishers,
                                  const std::string& publisher, CRecordPipeline& pipeline) {
     if (const std::optional<EVT_HANDLE_WITH_ERROR> known = publishers.Lookup(publisher)) {
         return known->handle;
     }
-    pipeline.Finish();
+    try {
+        pipeline.Finish();
+    } catch (...) {
+        return 0;
+    }
     return PublisherMetadata(log, publishers, publisher);
 }
 
