@@ -93,15 +93,11 @@ TEST(MessageFields, FoundWithoutTheMessageAsInTheMessage) {
                                                          "%2!s!",
                                                          "%5",
                                                          "\tAccess Mask:\t\t"};
-    static constexpr std::string_view kInsertBits[] = {"\t",          "Account Name:",
-                                                       "Account",     " Name:",
-                                                       "Handle ID:",  "0x50",
-                                                       "D:\\a b.zrm", "\r\n",
-                                                       "\n",          std::string_view("\0z", 2),
-                                                       "\x01",        "\tProcess ID:",
-                                                       " ",           "Process",
-                                                       "Name:",       "A",
-                                                       "ID:"};
+    static constexpr std::string_view kInsertBits[] = {
+        "\t",   "Account Name:", "Account", " Name:",  "Handle ID:",
+        "0x50", "D:\\a b.zrm",   "\r\n",    "\n",      std::string_view("\0z", 2),
+        "\x01", "\tProcess ID:", " ",       "Process", "Name:",
+        "A",    "ID:",           "\r"};
     std::mt19937 random(20261207);
     int found = 0;
     int skipped = 0;
