@@ -29,6 +29,13 @@ namespace vzrm {
 // publisher (a handle of that thread's), its ID and its inserts, whose bytes
 // `bytes` holds (the event itself is closed by then).
 struct PendingMessage {
+    PendingMessage() = default;
+    // `inserts` points into `bytes`: a move keeps their buffer, a copy would not.
+    PendingMessage(const PendingMessage&) = delete;
+    PendingMessage& operator=(const PendingMessage&) = delete;
+    PendingMessage(PendingMessage&&) noexcept = default;
+    PendingMessage& operator=(PendingMessage&&) noexcept = default;
+
     platform::IModernEventLog* log = nullptr;
     platform::EVT_HANDLE metadata = 0;
     std::uint32_t messageId = 0;

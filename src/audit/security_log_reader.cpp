@@ -159,19 +159,21 @@ EVT_HANDLE PublisherMetadata(IModernEventLog& log, CEvtHandleCache& publishers,
     return metadata->handle;
 }
 
-// PublisherMetadata for the sink's thread. Opening one may close the oldest
-// to make room, so the events handed on are seen to first: none of them may
-// still need a handle that goes. 0 once the sink has failed: the read stops
-// at the end of the batch, and its own Finish reports the failure.
+// PublisherMetadata for the sink's thread. Opening one into a full cache
+// closes the oldest, so the events handed on are seen to first: none of them
+// may still need the handle that goes. 0 once the pipeline has failed: the
+// read stops at the end of the batch, and its own Finish reports the failure.
 EVT_HANDLE SinkPublisherMetadata(IModernEventLog& log, CEvtHandleCache& publishers,
                                  const std::string& publisher, CRecordPipeline& pipeline) {
     if (const std::optional<EVT_HANDLE_WITH_ERROR> known = publishers.Lookup(publisher)) {
         return known->handle;
     }
-    try {
-        pipeline.Finish();
-    } catch (...) {
-        return 0;
+    if (publishers.Full()) {
+        try {
+            pipeline.Finish();
+        } catch (...) {
+            return 0;
+        }
     }
     return PublisherMetadata(log, publishers, publisher);
 }

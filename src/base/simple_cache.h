@@ -40,6 +40,8 @@ class CSimpleCache {
     }
 
     std::size_t Count() const { return map_.size(); }
+    // True when the next Add of a new key lets an older one go.
+    bool Full() const { return ring_[next_].has_value(); }
 
   protected:
     virtual void ReleaseValue(Value& /*value*/) {}

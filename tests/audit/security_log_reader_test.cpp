@@ -401,6 +401,40 @@ TEST_F(Reader, FieldsOfRealEventsAreTheFieldsOfTheirMessages) {
 namespace vzrm {
 namespace {
 
+// Events of more publishers than the handle caches hold, their fields found
+// on the pipeline's thread: each publisher's handle there is opened only
+// once the events handed on before it are done, since opening it may close
+// the handle of an earlier one. The records are those of one publisher.
+TEST_F(Reader, EventsOfSixtyPublishersGiveTheRecordsOfOne) {
+    for (int i = 0; i < 60; ++i) {
+        const std::string key = std::string(kPublishersKey) + "\\{" + std::to_string(i) + "}";
+        test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "", "Provider-" + std::to_string(i));
+        test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "MessageFileName",
+                              "%SystemRoot%\\system32\\auditing.mc");
+    }
+    std::string one;
+    std::string many;
+    for (int i = 0; i < 150; ++i) {
+        const std::string file = "D:\\\\Records\\\\take" + std::to_string(i % 7) + ".zrm";
+        const std::string handle = std::to_string(0x100 + 4 * i);
+        const std::string events[] = {
+            R"({"id":4656,"time":"2026-03-14T08:05:30Z","handle":)" + handle + R"(,"object":")" +
+                file + R"(","mask":"0x120089")",
+            R"({"id":4663,"time":"2026-03-14T08:05:31Z","handle":)" + handle + R"(,"object":")" +
+                file + R"(","mask":2)",
+            R"({"id":4658,"time":"2026-03-14T08:05:32Z","handle":)" + handle};
+        for (const std::string& event : events) {
+            one += event + "}\n";
+            many += event + R"(,"provider":"Provider-)" + std::to_string(i % 60) + "\"}\n";
+        }
+    }
+    test::WriteEvtx(store.Dir().File("Security.evtx"), one);
+    const std::vector<AUDIT_RECORD> expected = Read(store.Dir().File("Security.evtx"));
+    ASSERT_GT(expected.size(), 100u);
+    test::WriteEvtx(store.Dir().File("Many.evtx"), many);
+    EXPECT_EQ(Read(store.Dir().File("Many.evtx")), expected);
+}
+
 TEST_F(Reader, TheFiftyFirstPublisherClosesTheFirst) {
     for (int i = 0; i < 51; ++i) {
         const std::string key = std::string(kPublishersKey) + "\\{" + std::to_string(i) + "}";

@@ -317,7 +317,7 @@ class Emitter {
 std::vector<Value> ValuesOf(const ScenarioEvent& e, int kind) {
     const std::uint16_t task = e.task ? e.task : kind != 0 ? 12800 : 12544;
     std::vector<Value> values = {
-        Text("Microsoft-Windows-Security-Auditing"),
+        Text(e.provider),
         Value{kGuid, std::vector<std::uint8_t>(kProviderGuid, kProviderGuid + 16)},
         Number(kUInt16, static_cast<std::uint16_t>(e.id)),
         Number(kUInt8, static_cast<std::uint8_t>(kind == 4656 || kind == 4663 ? 1 : 0)),

@@ -245,6 +245,8 @@ std::optional<ScenarioEvent> ScenarioReader::Next() {
             for (const auto& [key, value] : fields) {
                 if (key == "computer")
                     e.computer = TextField(value, "computer");
+                else if (key == "provider")
+                    e.provider = TextField(value, "provider");
                 else if (key == "user")
                     e.user = TextField(value, "user");
                 else if (key == "domain")

@@ -16,6 +16,7 @@ struct ScenarioEvent {
     std::uint32_t id = 0;
     std::uint64_t fileTime = 0;  // UTC, 100-ns units since 1601
     std::uint64_t record = 0;
+    std::string provider = "Microsoft-Windows-Security-Auditing";  // EVTX only
     std::string computer = "RECPC";
     std::string user = "operator";
     std::string domain = "RECPC";
