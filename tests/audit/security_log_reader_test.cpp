@@ -401,17 +401,22 @@ TEST_F(Reader, FieldsOfRealEventsAreTheFieldsOfTheirMessages) {
 namespace vzrm {
 namespace {
 
-// Events of more publishers than the handle caches hold, their fields found
-// on the pipeline's thread: each publisher's handle there is opened only
-// once the events handed on before it are done, since opening it may close
-// the handle of an earlier one. The records are those of one publisher.
-TEST_F(Reader, EventsOfSixtyPublishersGiveTheRecordsOfOne) {
-    for (int i = 0; i < 60; ++i) {
+// Publishers "Provider-0" on, each with the project's auditing messages.
+void RegisterPublishers(int count) {
+    for (int i = 0; i < count; ++i) {
         const std::string key = std::string(kPublishersKey) + "\\{" + std::to_string(i) + "}";
         test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "", "Provider-" + std::to_string(i));
         test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "MessageFileName",
                               "%SystemRoot%\\system32\\auditing.mc");
     }
+}
+
+// Events of more publishers than the handle caches hold, their fields found
+// on the pipeline's thread: each publisher's handle there is opened only
+// once the events handed on before it are done, since opening it may close
+// the handle of an earlier one. The records are those of one publisher.
+TEST_F(Reader, EventsOfSixtyPublishersGiveTheRecordsOfOne) {
+    RegisterPublishers(60);
     std::string one;
     std::string many;
     for (int i = 0; i < 150; ++i) {
@@ -436,12 +441,7 @@ TEST_F(Reader, EventsOfSixtyPublishersGiveTheRecordsOfOne) {
 }
 
 TEST_F(Reader, TheFiftyFirstPublisherClosesTheFirst) {
-    for (int i = 0; i < 51; ++i) {
-        const std::string key = std::string(kPublishersKey) + "\\{" + std::to_string(i) + "}";
-        test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "", "Provider-" + std::to_string(i));
-        test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "MessageFileName",
-                              "%SystemRoot%\\system32\\auditing.mc");
-    }
+    RegisterPublishers(51);
     EVT_HANDLE first = 0;
     {
         CEvtHandleCache publishers;
