@@ -191,7 +191,7 @@ std::int32_t EvtxFile::Index() {
     return kErrorSuccess;
 }
 
-std::int32_t EvtxFile::ChunkBytes(std::uint32_t index, std::vector<std::uint8_t>& buffer,
+std::int32_t EvtxFile::ChunkBytes(std::uint32_t index, EvtxChunkBuffer& buffer,
                                   std::span<const std::uint8_t>& bytes) const {
     const EvtxChunk& chunk = chunks_[index];
     if (!file_) {
@@ -205,7 +205,7 @@ std::int32_t EvtxFile::ChunkBytes(std::uint32_t index, std::vector<std::uint8_t>
 
 EvtxDamage EvtxFile::Damage() const {
     EvtxDamage damage;
-    std::vector<std::uint8_t> buffer;
+    EvtxChunkBuffer buffer;
     for (std::uint32_t i = 0; i < chunks_.size(); ++i) {
         const EvtxChunk& chunk = chunks_[i];
         std::span<const std::uint8_t> bytes;

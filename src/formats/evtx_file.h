@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +25,25 @@ inline constexpr std::size_t kEvtxFileHeaderSize = 0x1000;
 inline constexpr std::size_t kEvtxChunkSize = 0x10000;
 inline constexpr std::size_t kEvtxChunkHeaderSize = 0x200;
 inline constexpr std::size_t kEvtxRecordHeaderSize = 24;
+
+// Leaves the elements it makes without a value: a chunk's buffer is filled by
+// a read at once, so clearing its 64 KiB first would be work thrown away.
+template <typename T>
+struct UnclearedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UnclearedAllocator<U>;
+    };
+    UnclearedAllocator() = default;
+    template <typename U>
+    explicit UnclearedAllocator(const UnclearedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+};
+
+using EvtxChunkBuffer = std::vector<std::uint8_t, UnclearedAllocator<std::uint8_t>>;
 
 struct EvtxFileHeader {
     std::uint64_t firstChunk = 0;
@@ -94,7 +114,7 @@ class EvtxFile {
 
     // A chunk's bytes: a view of attached bytes, or read into `buffer`.
     // 0, or 1503 when the file no longer holds them as they were.
-    std::int32_t ChunkBytes(std::uint32_t chunk, std::vector<std::uint8_t>& buffer,
+    std::int32_t ChunkBytes(std::uint32_t chunk, EvtxChunkBuffer& buffer,
                             std::span<const std::uint8_t>& bytes) const;
     // The records of a chunk's bytes, in the chunk's order; damaged places
     // skipped and added to `damaged` when given.

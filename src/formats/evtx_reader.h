@@ -22,7 +22,7 @@ struct EvtxChunkState {
 
     std::shared_ptr<const EvtxFile> file;  // keeps attached bytes alive
     std::uint32_t index;
-    std::vector<std::uint8_t> owned;  // the chunk as read from the file
+    EvtxChunkBuffer owned;  // the chunk as read from the file
     std::span<const std::uint8_t> bytes;
     std::vector<EvtxRecord> records;
     BxTemplateCache templates;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <forward_list>
 #include <stdexcept>
@@ -444,11 +445,13 @@ bool CompiledMessage::FindFields(const FieldPlan& plan, MessageInserts& inserts,
     for (std::size_t piece = 0; piece < pieces_.size() && !search.Done(); ++piece) {
         for (; tab != plan.tabs_.end() && tab->piece == piece; ++tab) {
             const std::uint32_t missing = search.Missing();
-            for (std::size_t i = 0; i < labels.size(); ++i) {
-                const std::uint32_t bit = std::uint32_t{1} << i;
-                if ((tab->insertLine & missing & bit) != 0) {
+            // Only the labels this tab holds, lowest first: most tabs hold one.
+            for (std::uint32_t held = (tab->insertLine | tab->whole) & missing; held != 0;
+                 held &= held - 1) {
+                const auto i = static_cast<std::size_t>(std::countr_zero(held));
+                if ((tab->insertLine >> i & 1) != 0) {
                     search.TakeLine(i, parts.Text(2 * piece + 1));
-                } else if ((tab->whole & missing & bit) != 0) {
+                } else {
                     search.Take(i, 2 * piece, tab->offset);
                 }
             }

@@ -147,7 +147,7 @@ FieldSearch::FieldSearch(MessageParts& message, std::span<const std::string_view
         if (labels[i].size() > 1) {
             mayStart_[static_cast<unsigned char>(labels[i][1])] = true;
         } else {
-            std::fill(std::begin(mayStart_), std::end(mayStart_), true);
+            mayStart_.set();
         }
     }
 }

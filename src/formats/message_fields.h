@@ -4,6 +4,7 @@
 // can change what is found.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -59,7 +60,7 @@ class FieldSearch {
     std::span<std::string> values_;
     std::size_t missing_;
     std::uint32_t found_ = 0;
-    bool mayStart_[256] = {};
+    std::bitset<256> mayStart_;  // the bytes after a tab that may begin a label
 };
 
 // FieldSearch over every part of the message.

@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace vzrm::platform::posix {
 namespace {
@@ -21,8 +22,8 @@ bool FitsInt(std::int64_t value) {
 // stat per converted time, a tenth of a report run). A changed TZ applies at
 // once; the system's zone file is looked at again after a second. Each
 // thread keeps its own account (tzset itself is safe from any thread), so
-// converting threads take no lock per time.
-void FollowZoneChanges() {
+// converting threads take no lock per time. True when the zone was set again.
+bool FollowZoneChanges() {
     thread_local std::optional<std::string> lastTz;
     thread_local bool once = false;
     thread_local std::chrono::steady_clock::time_point lastSet;
@@ -30,18 +31,28 @@ void FollowZoneChanges() {
     const auto now = std::chrono::steady_clock::now();
     const bool sameTz = tz == nullptr ? !lastTz.has_value() : lastTz == tz;
     if (once && sameTz && now - lastSet < std::chrono::seconds(1)) {
-        return;
+        return false;
     }
     tzset();
     once = true;
     lastSet = now;
     lastTz = tz == nullptr ? std::nullopt : std::optional<std::string>(tz);
+    return true;
 }
 
 }  // namespace
 
 bool PosixTimeZone::ToLocal(std::int64_t instant, CalendarFields& local) const {
-    FollowZoneChanges();
+    // Events come many to a second: the last second's fields are kept until
+    // the zone is set again.
+    thread_local std::optional<std::pair<std::int64_t, CalendarFields>> last;
+    if (FollowZoneChanges()) {
+        last.reset();
+    }
+    if (last && last->first == instant) {
+        local = last->second;
+        return true;
+    }
     const time_t t = instant;
     tm parts{};
     if (localtime_r(&t, &parts) == nullptr) {
@@ -54,6 +65,7 @@ bool PosixTimeZone::ToLocal(std::int64_t instant, CalendarFields& local) const {
     local.minute = parts.tm_min;
     local.second = parts.tm_sec;
     local.dayOfWeek = parts.tm_wday;
+    last.emplace(instant, local);
     return true;
 }
 

@@ -160,7 +160,7 @@ TEST(ChangingLogs, APartialLastChunkGivesItsCompleteRecords) {
         // Every record that lies wholly in the bytes is read.
         std::size_t complete = 0;
         for (const EvtxChunk& chunk : whole->Chunks()) {
-            std::vector<std::uint8_t> buffer;
+            formats::EvtxChunkBuffer buffer;
             std::span<const std::uint8_t> chunkBytes;
             ASSERT_EQ(whole->ChunkBytes(static_cast<std::uint32_t>(&chunk - whole->Chunks().data()),
                                         buffer, chunkBytes),

@@ -41,5 +41,22 @@ TEST(PosixTimeZone, InstantOneSecondBeforeTheEpochIsNotAFailure) {
     EXPECT_EQ(instant, -1);
 }
 
+TEST(PosixTimeZone, ASecondConvertedAgainFollowsAChangedZone) {
+    const PosixTimeZone zone;
+    const std::int64_t instant = 1780000000;  // 2026-05-28 20:26:40 UTC
+    CalendarFields f;
+    {
+        test::ScopedEnv tz("TZ", "UTC");
+        ASSERT_TRUE(zone.ToLocal(instant, f));
+        EXPECT_TRUE(f.SameDateTime({2026, 5, 28, 20, 26, 40}));
+        ASSERT_TRUE(zone.ToLocal(instant, f));
+        EXPECT_TRUE(f.SameDateTime({2026, 5, 28, 20, 26, 40}));
+    }
+    test::ScopedEnv tz("TZ", "JST-9");
+    ASSERT_TRUE(zone.ToLocal(instant, f));
+    EXPECT_TRUE(f.SameDateTime({2026, 5, 29, 5, 26, 40}));
+    EXPECT_EQ(f.dayOfWeek, 5);  // a Friday
+}
+
 }  // namespace
 }  // namespace vzrm::platform::posix
