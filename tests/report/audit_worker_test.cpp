@@ -216,6 +216,40 @@ TEST_F(AuditWorker, FailuresChainTheirPointsAndKeepTheStopLine) {
     EXPECT_THAT(posted.back(), IsMessage(WM_AUDIT_DONE, -1, 0));
 }
 
+TEST_F(AuditWorker, AFailedRowAfterManyEndsTheRowsThere) {
+    // Rows enough for several batches on their way to the writing thread.
+    std::string scenario;
+    for (int i = 0; i < 700; ++i) {
+        const std::string handle = "\"handle\":\"0x" + std::to_string(1000 + 4 * i) + "\"";
+        const std::string object =
+            "\"object\":\"D:\\\\Records\\\\case" + std::to_string(i) + ".zrm\"";
+        scenario += R"({"id":4656,"time":"2026-03-14T08:05:33Z",)" + handle + "," + object +
+                    R"(,"mask":"0x120089"})" + "\n" +
+                    R"({"id":4663,"time":"2026-03-14T08:05:33Z",)" + handle + "," + object +
+                    R"(,"mask":2})" + "\n" + R"({"id":4658,"time":"2026-03-14T08:05:34Z",)" +
+                    handle + "}\n";
+    }
+    RunOver(scenario);
+    const std::string whole = report.Text();
+    const std::size_t head = std::string(kHead).size();
+    std::size_t end = head;
+    for (int row = 0; row < 600; ++row) {
+        end = whole.find("\r\n", end) + 2;
+    }
+    ASSERT_NE(whole.find("case699.zrm"), std::string::npos);
+
+    report.report.clear();
+    report.appends = 0;
+    report.failAt = 4 + 600;  // after the head's four appends, the row numbered 600
+    g_errorInfo.Clear();
+    const std::vector<RunMessage> posted = RunOver(scenario);
+    EXPECT_EQ(g_errorInfo.GetPoints(), "BEHTYXDEMCYVUSO:WPDJPWYYPTFMHUM:HJEWDLQRWPPPJMO");
+    EXPECT_EQ(report.Text(), whole.substr(0, end) + kStop);
+    ASSERT_FALSE(posted.empty());
+    EXPECT_THAT(posted[0], IsMessage(WM_AUDIT_COUNT, 600, 0));
+    EXPECT_THAT(posted.back(), IsMessage(WM_AUDIT_DONE, -1, 0));
+}
+
 TEST_F(AuditWorker, AnUnreadableLogFailsTheRunAfterTheHeader) {
     const std::vector<RunMessage> posted = RunOverFile(store.Dir().File("missing.evtx"));
     EXPECT_EQ(g_errorInfo.GetPoints().rfind("BEHTYXDEMCYVUSO:VIADMYGIJDSYWWZ:", 0), 0u)
