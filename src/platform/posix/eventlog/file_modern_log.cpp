@@ -25,13 +25,16 @@ using namespace formats;
 namespace {
 
 struct ResultSet final : FileModernEventLog::Object {
-    explicit ResultSet(std::shared_ptr<const EvtxFile> f) : file(f), reader(std::move(f)) {}
+    static constexpr Kind kKind = Kind::resultSet;
+    explicit ResultSet(std::shared_ptr<const EvtxFile> f)
+        : Object(kKind), file(f), reader(std::move(f)) {}
     std::shared_ptr<const EvtxFile> file;
     EvtxReader reader;
 };
 
 struct RenderContext final : FileModernEventLog::Object {
-    RenderContext() : id(NextId()) {}
+    static constexpr Kind kKind = Kind::renderContext;
+    RenderContext() : Object(kKind), id(NextId()) {}
     static std::uint64_t NextId() {
         static std::atomic<std::uint64_t> next{1};
         return next++;
@@ -182,8 +185,8 @@ FileModernEventLog::~FileModernEventLog() = default;
 // may do while another uses that handle.
 template <typename T>
 T* FileModernEventLog::Find(EVT_HANDLE handle) {
-    return dynamic_cast<T*>(HandleTable<Object>::Marked(handle) ? publishers_.Find(handle)
-                                                                : objects_.Find(handle));
+    return As<T>(HandleTable<Object>::Marked(handle) ? publishers_.Find(handle)
+                                                     : objects_.Find(handle));
 }
 
 EVT_HANDLE FileModernEventLog::Add(std::unique_ptr<Object> object) {
@@ -305,7 +308,7 @@ std::int32_t FileModernEventLog::Close(EVT_HANDLE handle) {
         // An event is emptied under the lock too (its last event frees a
         // chunk): taking the lock once costs less, and reading is the only
         // other user of this lock.
-        if (auto* event = dynamic_cast<Event*>(object.get())) {
+        if (auto* event = As<Event>(object.get())) {
             event->event = {};
             event->owned.clear();
             if (spareEvents_.size() < kSpareEvents) {
@@ -484,7 +487,7 @@ std::int32_t FileModernEventLog::FormatInsertFields(EVT_HANDLE metadata, std::ui
     Publisher* publisher = nullptr;
     {
         const std::lock_guard guard(publishersLock_);
-        publisher = dynamic_cast<Publisher*>(publishers_.Find(metadata));
+        publisher = As<Publisher>(publishers_.Find(metadata));
     }
     if (publisher == nullptr) {
         return kErrorInvalidHandle;

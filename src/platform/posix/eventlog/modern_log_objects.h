@@ -19,8 +19,19 @@
 namespace vzrm::platform::posix {
 
 struct FileModernEventLog::Object {
+    // Told by a tag, not a dynamic_cast: handles are looked up several times
+    // per event.
+    enum class Kind : std::uint8_t { resultSet, renderContext, publisher, event };
+    explicit Object(Kind k) : kind(k) {}
     virtual ~Object() = default;
+    const Kind kind;
 };
+
+// `object` as a T; null when it is none or another kind.
+template <typename T>
+T* As(FileModernEventLog::Object* object) {
+    return object != nullptr && object->kind == T::kKind ? static_cast<T*>(object) : nullptr;
+}
 
 // An insert's text and the value it was made of: events repeat the values
 // of most inserts, so the next event's insert often has the text already.
@@ -44,6 +55,8 @@ struct MessageBuffers {
 // and buffers are used under `lock`: two threads with handles of their own
 // format at once.
 struct Publisher final : FileModernEventLog::Object {
+    static constexpr Kind kKind = Kind::publisher;
+    Publisher() : Object(kKind) {}
     ~Publisher() override;
     HMODULE messages = 0;
     HMODULE parameters = 0;
@@ -68,7 +81,8 @@ struct Publisher final : FileModernEventLog::Object {
 
 // An event a query gave.
 struct Event final : FileModernEventLog::Object {
-    explicit Event(formats::EvtxEvent e) : event(std::move(e)) {}
+    static constexpr Kind kKind = Kind::event;
+    explicit Event(formats::EvtxEvent e) : Object(kKind), event(std::move(e)) {}
     formats::EvtxEvent event;
     std::vector<std::vector<std::uint8_t>> owned;  // values made from forwarded texts
 };
