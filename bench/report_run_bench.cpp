@@ -13,6 +13,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
@@ -54,7 +55,8 @@ int main(int argc, char** argv) {
         classic = classic || arg == "classic";
         stitched = stitched || arg == "stitched";
         if (arg.starts_with("runs=")) {
-            runs = std::max<std::size_t>(1, std::stoul(arg.substr(5)));
+            runs = static_cast<std::size_t>(
+                std::max(1, std::atoi(arg.c_str() + 5)));  // 1 if no number
         }
     }
     const std::string log =

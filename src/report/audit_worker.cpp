@@ -103,14 +103,19 @@ CZrmAuditProc::Outcome CZrmAuditProc::AppendRows(const CSecurityLogReader& reade
         }
     });
     CReportRowWriter rows(listSeparator_);
-    reader.VisitRecords([&](const AUDIT_RECORD& record) {
-        if (outcome != Outcome::complete) {
-            return false;
-        }
-        lines.Place() = rows.Line(record);
-        lines.Add();
-        return true;
-    });
+    try {
+        reader.VisitRecords([&](const AUDIT_RECORD& record) {
+            if (outcome != Outcome::complete || lines.Failed()) {
+                return false;
+            }
+            lines.Place() = rows.Line(record);
+            lines.Add();
+            return true;
+        });
+    } catch (...) {
+        outcome = Outcome::failed;  // the lines on their way are not written
+        throw;
+    }
     lines.Finish();
     if (outcome != Outcome::complete) {
         return outcome.load();
