@@ -1,5 +1,7 @@
 #include "formats/binxml.h"
 
+#include <cstring>
+
 #include "base/wide_text.h"
 #include "formats/byte_reader.h"
 
@@ -26,6 +28,10 @@ constexpr std::uint8_t kTokenMoreFlag = 0x40;
 constexpr int kMaxDepth = 64;
 constexpr std::size_t kMaxElements = 4096;
 constexpr std::size_t kMaxValues = 4096;
+constexpr std::size_t kElementsReserved = 32;
+// Templates known again in later chunks are kept while the file is read: only
+// those of ordinary size.
+constexpr std::size_t kMaxKnownTemplateBytes = 64 * 1024;
 // Real chunks build well under a MiB of templates; 64 KiB of bytes that name
 // one long name from every element could build gigabytes.
 constexpr std::size_t kMaxTemplateBytesPerChunk = std::size_t{16} << 20;
@@ -35,11 +41,9 @@ std::uint8_t Base(std::uint8_t token) {
 }
 
 std::string Utf16Text(const std::uint8_t* data, std::size_t units) {
-    std::u16string wide(units, u'\0');
-    for (std::size_t i = 0; i < units; ++i) {
-        wide[i] = static_cast<char16_t>(LoadLe<std::uint16_t>(data + 2 * i));
-    }
-    return WideToNarrow(wide);
+    std::string text;
+    AppendNarrowOfUtf16Le(data, units, text);
+    return text;
 }
 
 class TemplateParser {
@@ -47,11 +51,13 @@ class TemplateParser {
     // `lenient`: a definition that ends early keeps what it holds.
     TemplateParser(std::span<const std::uint8_t> chunk, std::uint32_t begin, std::uint32_t end,
                    BxTemplateCache& cache, bool lenient = false)
-        : in_(chunk.first(end), begin), cache_(cache), lenient_(lenient) {}
+        : in_(chunk.first(end), begin), begin_(begin), cache_(cache), lenient_(lenient) {}
 
     std::shared_ptr<BxTemplate> ParseRoot() {
         auto shape = std::make_shared<BxTemplate>();
         shape_ = shape.get();
+        // Event templates hold a few dozen elements: one allocation, not six.
+        shape->elements.reserve(kElementsReserved);
         SkipFragmentHeader();
         if (Base(in_.Peek<std::uint8_t>()) != kTokenOpenStart) {
             throw MalformedInput("fragment without a root element");
@@ -60,13 +66,25 @@ class TemplateParser {
         if (in_.Remaining() > 0 && in_.Peek<std::uint8_t>() == 0) {
             in_.Skip(1);  // end of fragment
         }
-        shape->parsedEnd = static_cast<std::uint32_t>(in_.Position());
+        shape->parsedSize = static_cast<std::uint32_t>(in_.Position() - begin_);
         return shape;
     }
 
     std::size_t Position() const { return in_.Position(); }
 
   private:
+    // The cleared buffer of pieces for an element at `depth`.
+    static std::vector<BxPiece>& Scratch(int depth) {
+        thread_local std::vector<std::vector<BxPiece>> buffers;
+        // Sized once for the deepest element: no buffer moves while one is in use.
+        if (buffers.size() < kMaxDepth + 1) {
+            buffers.resize(kMaxDepth + 1);
+        }
+        std::vector<BxPiece>& pieces = buffers[static_cast<std::size_t>(depth)];
+        pieces.clear();
+        return pieces;
+    }
+
     void Charge(std::size_t bytes) {
         if (!cache_.Charge(bytes)) {
             throw MalformedInput("templates larger than a chunk can hold");
@@ -85,14 +103,38 @@ class TemplateParser {
         ByteReader at(in_.Bytes(), offset);
         at.Skip(6);  // next name offset, hash
         const auto units = at.Read<std::uint16_t>();
-        std::string name = Utf16Text(at.Take(2u * units), units);
+        const std::uint8_t* text = at.Take(2u * units);
+        std::string name = Utf16Text(text, units);
         Charge(name.size());
         if (offset == here) {
             in_.Seek(at.Position() + 2);  // and the terminating zero
         } else if (offset > here) {
             throw MalformedInput("name after its use");
         }
+        NoteName(here - 4, offset, text - 2, 2u + 2u * units);
         return name;
+    }
+
+    // Where the definition names a name, so that the same definition is known
+    // again in another chunk; `raw` are the name's length and units.
+    void NoteName(std::size_t field, std::uint32_t offset, const std::uint8_t* raw,
+                  std::size_t size) {
+        Charge(sizeof(BxTemplate::NameField));
+        BxTemplate::NameField& note = shape_->names.emplace_back();
+        note.at = static_cast<std::uint32_t>(field - begin_);
+        note.definedHere = offset == field + 4;
+        note.outside = offset < begin_;
+        if (!note.outside) {
+            note.relative = offset - begin_;
+            return;
+        }
+        // A name named many times is kept once.
+        const auto [it, added] = outsideNames_.try_emplace(
+            offset, static_cast<std::uint32_t>(shape_->outsideNames.size()));
+        if (added) {
+            shape_->outsideNames.emplace_back(reinterpret_cast<const char*>(raw), size);
+        }
+        note.relative = it->second;
     }
 
     // Elements inside templates carry a 16-bit dependency identifier that
@@ -150,7 +192,9 @@ class TemplateParser {
                 Charge(sizeof(BxAttribute));
                 BxAttribute attribute;
                 attribute.name = ReadName(in_.Read<std::uint32_t>());
-                ParsePieces(attribute.pieces, depth, /*inAttribute=*/true);
+                std::vector<BxPiece>& pieces = Scratch(depth);
+                ParsePieces(pieces, depth, /*inAttribute=*/true);
+                attribute.pieces.assign(pieces.begin(), pieces.end());
                 shape_->elements[index].attributes.push_back(std::move(attribute));
             }
         }
@@ -161,13 +205,16 @@ class TemplateParser {
         if (close != kTokenCloseStart) {
             throw MalformedInput("element not closed");
         }
-        std::vector<BxPiece> content;
-        // Whatever ends the content, the pieces read so far belong to the element.
+        // Read into a buffer kept from one element to the next, then copied
+        // at its size: growing each element's own list took most of a
+        // template's allocations. Whatever ends the content, the pieces read
+        // so far belong to the element.
+        std::vector<BxPiece>& content = Scratch(depth);
         struct Keep {
             BxTemplate* shape;
             std::uint16_t index;
             std::vector<BxPiece>& content;
-            ~Keep() { shape->elements[index].content = std::move(content); }
+            ~Keep() { shape->elements[index].content.assign(content.begin(), content.end()); }
         } keep{shape_, index, content};
         ParsePieces(content, depth, /*inAttribute=*/false);
         if (Base(in_.Read<std::uint8_t>()) != kTokenEndElement) {
@@ -229,10 +276,79 @@ class TemplateParser {
     }
 
     ByteReader in_;
+    std::uint32_t begin_;
+    std::unordered_map<std::uint32_t, std::uint32_t> outsideNames_;  // by offset
     BxTemplateCache& cache_;
     bool lenient_ = false;
     BxTemplate* shape_ = nullptr;
 };
+
+// Whether the definition of `size` bytes at `begin` of `chunk` reads as
+// `known` read: the same bytes, with the chunk offsets of its names moved
+// along with it, and the same names where they lie before it.
+bool SameDefinition(const BxTemplate& known, std::span<const std::uint8_t> chunk, std::size_t begin,
+                    std::size_t size) {
+    const std::vector<std::uint8_t>& old = known.definition;
+    if (old.size() != size || size > chunk.size() - begin) {
+        return false;
+    }
+    const std::uint8_t* now = chunk.data() + begin;
+    std::size_t from = 0;
+    const auto sameUpTo = [&](std::size_t to) {
+        return to >= from && to <= size &&
+               std::memcmp(now + from, old.data() + from, to - from) == 0;
+    };
+    for (const BxTemplate::NameField& field : known.names) {
+        if (!sameUpTo(field.at) || size - field.at < 4) {
+            return false;
+        }
+        const auto offset = LoadLe<std::uint32_t>(now + field.at);
+        if (field.outside) {
+            const std::string& raw = known.outsideNames[field.relative];
+            const std::size_t name = std::size_t{offset} + 6;  // past the link and the hash
+            if (offset >= begin || name + raw.size() > begin + size ||
+                std::memcmp(chunk.data() + name, raw.data(), raw.size()) != 0) {
+                return false;
+            }
+        } else if (offset < begin || offset - begin != field.relative) {
+            return false;
+        }
+        from = field.at + 4;
+        if (field.definedHere) {
+            from += 4;  // the link of the chunk's table of names differs from chunk to chunk
+        }
+    }
+    return sameUpTo(size);
+}
+
+// Keeps the definition's bytes with the template, its static values pointing
+// into them rather than into the chunk; false when a value lies outside.
+bool KeepDefinition(BxTemplate& shape, std::span<const std::uint8_t> chunk, std::size_t begin,
+                    std::size_t size) {
+    shape.definition.assign(chunk.begin() + static_cast<std::ptrdiff_t>(begin),
+                            chunk.begin() + static_cast<std::ptrdiff_t>(begin + size));
+    const std::uint8_t* from = chunk.data() + begin;
+    bool inside = true;
+    const auto move = [&](std::vector<BxPiece>& pieces) {
+        for (BxPiece& piece : pieces) {
+            if (piece.kind != BxPiece::Kind::value || piece.value.data == nullptr) {
+                continue;
+            }
+            if (piece.value.data < from || piece.value.data + piece.value.size > from + size) {
+                inside = false;
+                continue;
+            }
+            piece.value.data = shape.definition.data() + (piece.value.data - from);
+        }
+    };
+    for (BxElement& element : shape.elements) {
+        for (BxAttribute& attribute : element.attributes) {
+            move(attribute.pieces);
+        }
+        move(element.content);
+    }
+    return inside;
+}
 
 std::shared_ptr<const BxTemplate> TemplateAt(std::span<const std::uint8_t> chunk,
                                              std::uint32_t offset, BxTemplateCache& cache) {
@@ -240,11 +356,21 @@ std::shared_ptr<const BxTemplate> TemplateAt(std::span<const std::uint8_t> chunk
         return known;
     }
     ByteReader header(chunk, offset);
-    header.Skip(4 + 16);  // next template offset, GUID
-    const std::size_t size = header.Read<std::uint32_t>();
+    header.Skip(4);  // next template offset
+    const auto* guidAndSize = reinterpret_cast<const char*>(header.Take(16 + 4));
+    const std::size_t size = LoadLe<std::uint32_t>(header.Bytes().data() + offset + 20);
     const std::size_t begin = header.Position();
     // A definition whose size runs past the chunk is read as far as it goes.
     const bool beyond = size > chunk.size() - begin;
+    BxKnownTemplates* known = cache.Known();
+    const std::string key(guidAndSize, 16 + 4);
+    if (known != nullptr && !beyond) {
+        if (auto same = known->Find(key); same && SameDefinition(*same, chunk, begin, size)) {
+            cache.Add(offset, same);
+            return same;
+        }
+    }
+    const std::size_t builtBefore = cache.Built();
     TemplateParser parser(chunk, static_cast<std::uint32_t>(begin),
                           static_cast<std::uint32_t>(beyond ? chunk.size() : begin + size), cache,
                           /*lenient=*/true);
@@ -257,6 +383,10 @@ std::shared_ptr<const BxTemplate> TemplateAt(std::span<const std::uint8_t> chunk
             shape = whole.ParseRoot();
         } catch (const MalformedInput&) {
         }
+    } else if (known != nullptr && !shape->cutShort && !beyond &&
+               cache.Built() - builtBefore <= kMaxKnownTemplateBytes &&
+               KeepDefinition(*shape, chunk, begin, size)) {
+        known->Remember(key, shape);
     }
     cache.Add(offset, shape);
     return shape;
@@ -317,6 +447,20 @@ void BxTemplateCache::Add(std::uint32_t offset, std::shared_ptr<const BxTemplate
     templates_[offset] = std::move(shape);
 }
 
+std::shared_ptr<const BxTemplate> BxKnownTemplates::Find(const std::string& key) const {
+    const std::lock_guard hold(lock_);
+    const auto it = known_.find(key);
+    return it == known_.end() ? nullptr : it->second;
+}
+
+void BxKnownTemplates::Remember(const std::string& key, std::shared_ptr<const BxTemplate> shape) {
+    const std::lock_guard hold(lock_);
+    if (known_.size() >= kMaxKnown && known_.find(key) == known_.end()) {
+        known_.clear();
+    }
+    known_[key] = std::move(shape);
+}
+
 bool BxTemplateCache::Charge(std::size_t bytes) {
     if (bytes > kMaxTemplateBytesPerChunk - built_) {
         return false;
@@ -365,8 +509,9 @@ BxDocument ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begi
     document.repaired = document.shape->cutShort;
     if (!ReadValues(chunk.first(end), values, document)) {
         // A definition whose size does not fit: its values follow what it held.
-        if (definition != after || values == document.shape->parsedEnd ||
-            !ReadValues(chunk.first(end), document.shape->parsedEnd, document)) {
+        const std::size_t parsedEnd = definition + 24 + document.shape->parsedSize;
+        if (definition != after || values == parsedEnd ||
+            !ReadValues(chunk.first(end), parsedEnd, document)) {
             throw MalformedInput("substitution values");
         }
         document.repaired = true;

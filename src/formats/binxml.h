@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -88,8 +89,24 @@ class BxTemplate {
     std::vector<BxElement> elements;  // elements[0] is the root
     // Its definition ended before its elements did: they hold what was there.
     bool cutShort = false;
-    // The chunk offset just past its root element (and the end-of-fragment token).
-    std::uint32_t parsedEnd = 0;
+    // How far its root element (and the end-of-fragment token) reach from
+    // where the definition's elements begin.
+    std::uint32_t parsedSize = 0;
+
+    // A field of the definition that names a name by its chunk offset.
+    struct NameField {
+        std::uint32_t at = 0;        // where the field is, from the definition's start
+        std::uint32_t relative = 0;  // the offset it holds, from the definition's start;
+                                     // outside: the name's index in `outsideNames`
+        bool outside = false;        // the name lies before the definition
+        bool definedHere = false;    // the name's bytes follow the field
+    };
+    // The definition's bytes, once kept: its static values point into them,
+    // and a definition in another chunk is the same when its bytes are.
+    std::vector<std::uint8_t> definition;
+    std::vector<NameField> names;  // in the order of the definition
+    // The names before the definition, each once: length and UTF-16 units.
+    std::vector<std::string> outsideNames;
 
     // The target of "Event/System/Provider/@Name"-style paths (cached).
     const BxTarget& Locate(const std::string& path) const;
@@ -111,6 +128,20 @@ class BxTemplate {
 };
 
 class BxTemplateCache;
+
+// Templates parsed in earlier chunks of one file, by their GUID and size: each
+// chunk defines its templates anew, most often with the same bytes. Safe to
+// share between threads.
+class BxKnownTemplates {
+  public:
+    std::shared_ptr<const BxTemplate> Find(const std::string& key) const;
+    void Remember(const std::string& key, std::shared_ptr<const BxTemplate> shape);
+
+  private:
+    static constexpr std::size_t kMaxKnown = 256;
+    mutable std::mutex lock_;
+    std::unordered_map<std::string, std::shared_ptr<const BxTemplate>> known_;
+};
 
 // A parsed record: its template and the values of this instance.
 struct BxDocument {
@@ -152,8 +183,13 @@ class BxTemplateCache {
     // Counts `bytes` of parsed templates against what one chunk's templates may
     // build (names referenced many times are copied each time); false once past it.
     bool Charge(std::size_t bytes);
+    std::size_t Built() const { return built_; }
+    // The templates of earlier chunks, shared by the chunks of one file.
+    void ShareKnown(std::shared_ptr<BxKnownTemplates> known) { known_ = std::move(known); }
+    BxKnownTemplates* Known() const { return known_.get(); }
 
   private:
+    std::shared_ptr<BxKnownTemplates> known_;
     std::unordered_map<std::uint32_t, std::shared_ptr<const BxTemplate>> templates_;
     std::size_t built_ = 0;
 };

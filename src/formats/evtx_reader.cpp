@@ -15,6 +15,7 @@ std::optional<EvtxEvent> EvtxReader::Next() {
                 return std::nullopt;
             }
             auto chunk = std::make_shared<EvtxChunkState>(file_, nextChunk_++);
+            chunk->templates.ShareKnown(known_);
             if ((error_ = file_->ChunkBytes(chunk->index, chunk->owned, chunk->bytes)) != 0) {
                 break;
             }

@@ -58,6 +58,7 @@ class EvtxReader {
 
   private:
     std::shared_ptr<const EvtxFile> file_;
+    std::shared_ptr<BxKnownTemplates> known_ = std::make_shared<BxKnownTemplates>();
     std::shared_ptr<EvtxChunkState> chunk_;
     std::uint32_t nextChunk_ = 0;
     std::size_t nextRecord_ = 0;
