@@ -318,9 +318,10 @@ void CSecurityLogReader::Offer(PendingRecord& pending) {
     TakeUserFromMessage(record, fields[kFieldAccountName]);
     record.handleId = ParseEventNumber(fields[kFieldHandleId]);
     record.processId = ParseEventNumber(fields[kFieldProcessId]);
-    record.objectName = fields[kFieldObjectName];
-    record.processName = fields[kFieldProcessName];
     record.action = ClassifyAuditAccess(fields[kFieldAccessMask], record.eventId, pending.classic);
+    // Taken, not copied: the fields are found anew for the next event in this place.
+    record.objectName.swap(fields[kFieldObjectName]);
+    record.processName.swap(fields[kFieldProcessName]);
     interpreter_.AddRecord(record);
 }
 

@@ -414,17 +414,18 @@ bool ReadValues(std::span<const std::uint8_t> bytes, std::size_t at, BxDocument&
         return false;
     }
     const std::uint8_t* descriptors = in.Take(count * 4u);
+    document.values.resize(count);
+    bool cut = false;
+    // One pass: the values of a list with an unknown type are dropped after it.
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (!KnownValueType(descriptors[4 * i + 2]) || descriptors[4 * i + 3] != 0) {
+        const std::uint8_t* descriptor = descriptors + 4 * i;
+        if (!KnownValueType(descriptor[2]) || descriptor[3] != 0) {
+            document.values.clear();
             return false;
         }
-    }
-    document.values.assign(count, BxValue{});
-    bool cut = false;
-    for (std::uint32_t i = 0; i < count; ++i) {
         BxValue& value = document.values[i];
-        value.size = LoadLe<std::uint16_t>(descriptors + 4 * i);
-        value.type = descriptors[4 * i + 2];
+        value.size = LoadLe<std::uint16_t>(descriptor);
+        value.type = descriptor[2];
         if (value.size > in.Remaining()) {
             value.size = static_cast<std::uint32_t>(in.Remaining());
             cut = true;

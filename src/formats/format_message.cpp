@@ -7,6 +7,7 @@
 #include <forward_list>
 #include <stdexcept>
 
+#include "base/byte_search.h"
 #include "formats/message_fields.h"
 
 namespace vzrm::formats {
@@ -355,6 +356,9 @@ class CompiledMessage::Parts final : public MessageParts {
             return {};
         }
         std::string_view text = inserts_.Text(piece.insert - 1);
+        if (!HoldsEitherByte(text.data(), text.size(), '\0', '\x01')) {
+            return text;
+        }
         text = text.substr(0, text.find('\0'));
         if (text.find('\x01') == std::string_view::npos) {
             return text;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/byte_search.h"
 #include "formats/binxml_value_text.h"
 #include "formats/message_fields.h"
 #include "platform/error_codes.h"
@@ -155,8 +156,7 @@ class LazyInserts final : public MessageInserts {
         }
         // Either byte of a UTF-16 unit may be the one looked for: a match is only a maybe.
         return (value.type == kBxString || value.type == kBxAnsiString) &&
-               (std::memchr(value.data, '\t', value.size) != nullptr ||
-                std::memchr(value.data, '%', value.size) != nullptr);
+               HoldsEitherByte(value.data, value.size, '\t', '%');
     }
 
     Publisher& publisher_;

@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include "base/byte_search.h"
+
+#include <string>
+
+namespace vzrm {
+namespace {
+
+TEST(ByteSearch, FindsEitherByteAtEveryPlaceAndNothingElse) {
+    // Every length up to three words, the byte at every place: in the words
+    // read whole and in the bytes after them.
+    for (std::size_t size = 0; size <= 24; ++size) {
+        // Neighbours of the bytes looked for (one bit apart, or the high bit
+        // set) must not be taken for them.
+        const std::string plain(size, '\x89');
+        EXPECT_FALSE(HoldsEitherByte(plain.data(), size, '\t', '%'));
+        const std::string close(size, '\x08');
+        EXPECT_FALSE(HoldsEitherByte(close.data(), size, '\t', '%'));
+        for (std::size_t at = 0; at < size; ++at) {
+            for (const char c : {'\t', '%'}) {
+                std::string text(size, 'a');
+                text[at] = c;
+                EXPECT_TRUE(HoldsEitherByte(text.data(), size, '\t', '%')) << size << " " << at;
+                // Not looked at beyond the size given.
+                EXPECT_FALSE(HoldsEitherByte(text.data(), at, '\t', '%')) << size << " " << at;
+            }
+        }
+    }
+    const std::string zeros(16, '\0');
+    EXPECT_TRUE(HoldsEitherByte(zeros.data(), zeros.size(), '\0', '\x01'));
+    EXPECT_FALSE(HoldsEitherByte(zeros.data(), zeros.size(), '\x02', '\x01'));
+}
+
+}  // namespace
+}  // namespace vzrm
