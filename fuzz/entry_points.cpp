@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/binxml_value_text.h"
+#include "formats/byte_reader.h"
 #include "formats/evt_file.h"
 #include "formats/evtx_reader.h"
 #include "formats/format_message.h"
@@ -33,6 +34,53 @@ const bool g_servicesSet = [] {
     return true;
 }();
 
+bool SamePieces(const std::vector<BxPiece>& a, const std::vector<BxPiece>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.kind == y.kind && x.index == y.index && x.type == y.type &&
+               x.optional == y.optional && x.value.type == y.value.type &&
+               x.value.size == y.value.size &&
+               (x.value.size == 0 ||
+                std::equal(x.value.data, x.value.data + x.value.size, y.value.data));
+    });
+}
+
+bool SameShape(const BxTemplate& a, const BxTemplate& b) {
+    return a.cutShort == b.cutShort && a.parsedSize == b.parsedSize &&
+           std::equal(a.elements.begin(), a.elements.end(), b.elements.begin(), b.elements.end(),
+                      [](const BxElement& x, const BxElement& y) {
+                          return x.name == y.name && SamePieces(x.content, y.content) &&
+                                 std::equal(
+                                     x.attributes.begin(), x.attributes.end(), y.attributes.begin(),
+                                     y.attributes.end(), [](const auto& m, const auto& n) {
+                                         return m.name == n.name && SamePieces(m.pieces, n.pieces);
+                                     });
+                      });
+}
+
+// A template taken from an earlier chunk must be the one the chunk's own
+// definition gives.
+void CheckAgainstFreshParse(const EvtxEvent& event) {
+    const auto begin = event.record.offset + static_cast<std::uint32_t>(kEvtxRecordHeaderSize);
+    const auto end = event.record.offset + event.record.size - 4;
+    BxTemplateCache fresh;
+    BxDocument alone;
+    try {
+        alone = ParseFragment(event.chunk->bytes, begin, end, fresh);
+    } catch (const MalformedInput&) {
+        std::abort();  // the reader read it
+    }
+    const BxDocument& read = event.document;
+    const bool sameValues =
+        std::equal(alone.values.begin(), alone.values.end(), read.values.begin(), read.values.end(),
+                   [](const BxValue& x, const BxValue& y) {
+                       return x.type == y.type && x.size == y.size && x.data == y.data;
+                   });
+    if (!alone.shape != !read.shape || (alone.shape && !SameShape(*alone.shape, *read.shape)) ||
+        !sameValues || alone.repaired != read.repaired) {
+        std::abort();
+    }
+}
+
 }  // namespace
 
 void ReadEvtx(std::span<const std::uint8_t> data) {
@@ -42,6 +90,7 @@ void ReadEvtx(std::span<const std::uint8_t> data) {
     }
     EvtxReader reader(file);
     while (auto event = reader.Next()) {
+        CheckAgainstFreshParse(*event);
         for (const char* path :
              {"Event/System/Provider/@Name", "Event/System/TimeCreated/@SystemTime",
               "Event/System/EventID", "Event/System/Security/@UserID", "Event/EventData/Data"}) {

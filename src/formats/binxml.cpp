@@ -30,8 +30,10 @@ constexpr std::size_t kMaxElements = 4096;
 constexpr std::size_t kMaxValues = 4096;
 constexpr std::size_t kElementsReserved = 32;
 // Templates known again in later chunks are kept while the file is read: only
-// those of ordinary size.
-constexpr std::size_t kMaxKnownTemplateBytes = 64 * 1024;
+// those of ordinary size (real ones build a few KiB from a definition of one
+// or two), so that the templates kept take a few MiB at most.
+constexpr std::size_t kMaxKnownTemplateBytes = 32 * 1024;
+constexpr std::size_t kMaxKnownDefinition = 16 * 1024;
 // Real chunks build well under a MiB of templates; 64 KiB of bytes that name
 // one long name from every element could build gigabytes.
 constexpr std::size_t kMaxTemplateBytesPerChunk = std::size_t{16} << 20;
@@ -385,7 +387,7 @@ std::shared_ptr<const BxTemplate> TemplateAt(std::span<const std::uint8_t> chunk
         }
     } else if (known != nullptr && !shape->cutShort && !beyond &&
                cache.Built() - builtBefore <= kMaxKnownTemplateBytes &&
-               KeepDefinition(*shape, chunk, begin, size)) {
+               size <= kMaxKnownDefinition && KeepDefinition(*shape, chunk, begin, size)) {
         known->Remember(key, shape);
     }
     cache.Add(offset, shape);

@@ -2,9 +2,10 @@
 //
 // A record is almost always a template instance: the template (the XML's shape,
 // with substitution slots) is defined once per chunk and each record carries
-// only its values. Templates are parsed once per chunk into a small tree and
-// cached by their offset; paths such as "Event/System/EventID" are resolved on
-// the template once, so rendering a record's values is a table lookup.
+// only its values. Templates are parsed into a small tree and cached by their
+// offset in the chunk; a later chunk's definition with the same bytes takes
+// the template already parsed. Paths such as "Event/System/EventID" are
+// resolved on the template once, so rendering a record's values is a lookup.
 #pragma once
 
 #include <cstdint>
@@ -138,7 +139,7 @@ class BxKnownTemplates {
     void Remember(const std::string& key, std::shared_ptr<const BxTemplate> shape);
 
   private:
-    static constexpr std::size_t kMaxKnown = 256;
+    static constexpr std::size_t kMaxKnown = 128;
     mutable std::mutex lock_;
     std::unordered_map<std::string, std::shared_ptr<const BxTemplate>> known_;
 };
