@@ -70,13 +70,20 @@ void CheckAgainstFreshParse(const EvtxEvent& event) {
         std::abort();  // the reader read it
     }
     const BxDocument& read = event.document;
-    const bool sameValues =
-        std::equal(alone.values.begin(), alone.values.end(), read.values.begin(), read.values.end(),
-                   [](const BxValue& x, const BxValue& y) {
-                       return x.type == y.type && x.size == y.size && x.data == y.data;
-                   });
+    const auto sameValue = [](const BxValue& x, const BxValue& y) {
+        return x.type == y.type && x.size == y.size && x.data == y.data;
+    };
+    const bool sameValues = std::equal(alone.values.begin(), alone.values.end(),
+                                       read.values.begin(), read.values.end(), sameValue);
+    // EventData in a nested fragment comes with a template of its own.
+    const auto data = read.EventData();
+    const auto dataAlone = alone.EventData();
+    const bool sameData = std::equal(data.begin(), data.end(), dataAlone.begin(), dataAlone.end(),
+                                     [&](const auto& x, const auto& y) {
+                                         return x.first == y.first && sameValue(x.second, y.second);
+                                     });
     if (!alone.shape != !read.shape || (alone.shape && !SameShape(*alone.shape, *read.shape)) ||
-        !sameValues || alone.repaired != read.repaired) {
+        !sameValues || !sameData || alone.repaired != read.repaired) {
         std::abort();
     }
 }

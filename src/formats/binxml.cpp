@@ -29,6 +29,7 @@ constexpr int kMaxDepth = 64;
 constexpr std::size_t kMaxElements = 4096;
 constexpr std::size_t kMaxValues = 4096;
 constexpr std::size_t kElementsReserved = 32;
+constexpr std::size_t kScratchPiecesKept = 1024;
 // Templates known again in later chunks are kept while the file is read: only
 // those of ordinary size (real ones build a few KiB from a definition of one
 // or two), so that the templates kept take a few MiB at most.
@@ -73,6 +74,8 @@ class TemplateParser {
     }
 
     std::size_t Position() const { return in_.Position(); }
+    // An element header without dependency identifier was read.
+    bool ShortHeaders() const { return shortHeaders_; }
 
   private:
     // The cleared buffer of pieces for an element at `depth`.
@@ -85,6 +88,15 @@ class TemplateParser {
         std::vector<BxPiece>& pieces = buffers[static_cast<std::size_t>(depth)];
         pieces.clear();
         return pieces;
+    }
+
+    // The pieces read into `read` (a buffer of Scratch) go to `kept`, at their
+    // size; a buffer grown large goes too, so that a thread keeps little.
+    static void KeepPieces(std::vector<BxPiece>& read, std::vector<BxPiece>& kept) {
+        kept.assign(read.begin(), read.end());
+        if (read.capacity() > kScratchPiecesKept) {
+            std::vector<BxPiece>().swap(read);
+        }
     }
 
     void Charge(std::size_t bytes) {
@@ -128,6 +140,7 @@ class TemplateParser {
         note.outside = offset < begin_;
         if (!note.outside) {
             note.relative = offset - begin_;
+            note.units = static_cast<std::uint16_t>((size - 2) / 2);
             return;
         }
         // A name named many times is kept once.
@@ -155,6 +168,9 @@ class TemplateParser {
         if (plausible(p + 2, p + 6, p + 10)) {
             in_.Skip(6);
         } else if (plausible(p, p + 4, p + 8)) {
+            // Told apart by the value of the name's offset, which moves with
+            // the definition: such a template is not known again elsewhere.
+            shortHeaders_ = true;
             in_.Skip(4);
         } else {
             throw MalformedInput("element header");
@@ -196,7 +212,7 @@ class TemplateParser {
                 attribute.name = ReadName(in_.Read<std::uint32_t>());
                 std::vector<BxPiece>& pieces = Scratch(depth);
                 ParsePieces(pieces, depth, /*inAttribute=*/true);
-                attribute.pieces.assign(pieces.begin(), pieces.end());
+                KeepPieces(pieces, attribute.pieces);
                 shape_->elements[index].attributes.push_back(std::move(attribute));
             }
         }
@@ -212,13 +228,13 @@ class TemplateParser {
         // template's allocations. Whatever ends the content, the pieces read
         // so far belong to the element.
         std::vector<BxPiece>& content = Scratch(depth);
-        struct Keep {
-            BxTemplate* shape;
-            std::uint16_t index;
-            std::vector<BxPiece>& content;
-            ~Keep() { shape->elements[index].content.assign(content.begin(), content.end()); }
-        } keep{shape_, index, content};
-        ParsePieces(content, depth, /*inAttribute=*/false);
+        try {
+            ParsePieces(content, depth, /*inAttribute=*/false);
+        } catch (...) {
+            KeepPieces(content, shape_->elements[index].content);
+            throw;
+        }
+        KeepPieces(content, shape_->elements[index].content);
         if (Base(in_.Read<std::uint8_t>()) != kTokenEndElement) {
             throw MalformedInput("element without end");
         }
@@ -279,6 +295,7 @@ class TemplateParser {
 
     ByteReader in_;
     std::uint32_t begin_;
+    bool shortHeaders_ = false;
     std::unordered_map<std::uint32_t, std::uint32_t> outsideNames_;  // by offset
     BxTemplateCache& cache_;
     bool lenient_ = false;
@@ -312,8 +329,15 @@ bool SameDefinition(const BxTemplate& known, std::span<const std::uint8_t> chunk
                 std::memcmp(chunk.data() + name, raw.data(), raw.size()) != 0) {
                 return false;
             }
-        } else if (offset < begin || offset - begin != field.relative) {
-            return false;
+        } else {
+            // The name's length and text as read, wherever they lie: even in
+            // a part of the definition skipped here.
+            const std::size_t name = std::size_t{field.relative} + 6;
+            const std::size_t length = 2 + 2 * std::size_t{field.units};
+            if (offset < begin || offset - begin != field.relative || name + length > size ||
+                std::memcmp(now + name, old.data() + name, length) != 0) {
+                return false;
+            }
         }
         from = field.at + 4;
         if (field.definedHere) {
@@ -385,7 +409,7 @@ std::shared_ptr<const BxTemplate> TemplateAt(std::span<const std::uint8_t> chunk
             shape = whole.ParseRoot();
         } catch (const MalformedInput&) {
         }
-    } else if (known != nullptr && !shape->cutShort && !beyond &&
+    } else if (known != nullptr && !shape->cutShort && !beyond && !parser.ShortHeaders() &&
                cache.Built() - builtBefore <= kMaxKnownTemplateBytes &&
                size <= kMaxKnownDefinition && KeepDefinition(*shape, chunk, begin, size)) {
         known->Remember(key, shape);

@@ -99,6 +99,7 @@ class BxTemplate {
         std::uint32_t at = 0;        // where the field is, from the definition's start
         std::uint32_t relative = 0;  // the offset it holds, from the definition's start;
                                      // outside: the name's index in `outsideNames`
+        std::uint16_t units = 0;     // inside: the name's length
         bool outside = false;        // the name lies before the definition
         bool definedHere = false;    // the name's bytes follow the field
     };
@@ -131,8 +132,9 @@ class BxTemplate {
 class BxTemplateCache;
 
 // Templates parsed in earlier chunks of one file, by their GUID and size: each
-// chunk defines its templates anew, most often with the same bytes. Safe to
-// share between threads.
+// chunk defines its templates anew, most often with the same bytes. Finding
+// and remembering are safe from any thread; the templates it gives are used
+// as the chunks' own are (their lazy lookups are not).
 class BxKnownTemplates {
   public:
     std::shared_ptr<const BxTemplate> Find(const std::string& key) const;

@@ -147,5 +147,110 @@ TEST(BinXmlTemplates, ANameBeforeTheDefinitionMustBeTheSameName) {
     EXPECT_EQ(TextOf(other.document.Value("Ovent")), "recorder");
 }
 
+// Raw definitions for the cases the writer above does not make.
+struct RawChunk {
+    std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(0x10000, 0);
+    void Put16(std::size_t at, std::uint16_t v) { std::memcpy(&bytes[at], &v, 2); }
+    void Put32(std::size_t at, std::uint32_t v) { std::memcpy(&bytes[at], &v, 4); }
+
+    // A record at `at` defining its template in place; returns where the
+    // definition's elements begin.
+    std::size_t Instance(std::size_t at, std::uint8_t guid) {
+        bytes[at] = 0x0C;
+        bytes[at + 1] = 0x01;
+        Put32(at + 2, 7);
+        Put32(at + 6, static_cast<std::uint32_t>(at + 10));
+        for (std::size_t i = 0; i < 16; ++i) {
+            bytes[at + 14 + i] = static_cast<std::uint8_t>(guid + i);
+        }
+        return at + 34;
+    }
+    // Ends the definition begun at `body` at `p`; returns the record's end.
+    std::size_t End(std::size_t body, std::size_t p) {
+        bytes[p++] = 0x00;
+        Put32(body - 4, static_cast<std::uint32_t>(p - body));
+        Put32(p, 0);  // no values
+        return p + 4;
+    }
+};
+
+// A root "A" defined in place, whose child names the offset six bytes before
+// the root name's link: the child's name length is read from the link.
+std::size_t NameOverTheLink(RawChunk& c, std::size_t at, std::uint32_t link) {
+    const std::size_t body = c.Instance(at, 0xA0);
+    std::size_t p = body;
+    c.bytes[p++] = 0x01;
+    p += 2;
+    c.Put32(p, 0x40);
+    p += 4;
+    const std::size_t name = p + 4;
+    c.Put32(p, static_cast<std::uint32_t>(name));
+    c.Put32(name, link);
+    c.Put16(name + 4, 0x1234);
+    c.Put16(name + 6, 1);
+    c.Put16(name + 8, 'A');
+    p = name + 12;
+    c.bytes[p++] = 0x02;
+    c.bytes[p++] = 0x01;  // the child
+    p += 2;
+    c.Put32(p, 0x20);
+    p += 4;
+    c.Put32(p, static_cast<std::uint32_t>(name - 6));
+    p += 4;
+    c.bytes[p++] = 0x03;
+    c.bytes[p++] = 0x04;
+    return c.End(body, p);
+}
+
+// An element header without dependency identifier, naming the name at
+// `nameAt` before the definition: the offset's value decides how the header
+// is read.
+std::size_t HeaderToldByItsNameOffset(RawChunk& c, std::size_t at, std::uint32_t nameAt) {
+    c.Put16(nameAt + 6, 1);
+    c.Put16(nameAt + 8, 'Z');
+    const std::size_t body = c.Instance(at, 0xB0);
+    std::size_t p = body;
+    c.bytes[p++] = 0x41;
+    c.Put32(p, 0x40);
+    p += 4;
+    c.Put32(p, nameAt);
+    p += 4;
+    c.Put32(p, 0x00010000);  // the attribute list's size
+    p += 4;
+    c.bytes[p++] = 0x03;
+    return c.End(body, p);
+}
+
+TEST(BinXmlTemplates, ADefinitionThatReadsDifferentlyWhereTheComparisonSkipsIsParsedAgain) {
+    struct Case {
+        const char* what;
+        std::size_t (*make)(RawChunk&, std::size_t, std::uint32_t);
+        std::uint32_t first;
+        std::uint32_t second;
+    };
+    for (const Case& each :
+         {Case{"a name read over a link", NameOverTheLink, 1, 2},
+          Case{"a header told by its name offset", HeaderToldByItsNameOffset, 0x10, 0}}) {
+        auto known = std::make_shared<BxKnownTemplates>();
+        RawChunk a, b;
+        const std::size_t endA = each.make(a, 0x200, each.first);
+        const std::size_t endB = each.make(b, 0x300, each.second);
+        BxTemplateCache cacheA, cacheB, alone;
+        cacheA.ShareKnown(known);
+        cacheB.ShareKnown(known);
+        ParseFragment(a.bytes, 0x200, static_cast<std::uint32_t>(endA), cacheA);
+        const BxDocument read =
+            ParseFragment(b.bytes, 0x300, static_cast<std::uint32_t>(endB), cacheB);
+        const BxDocument fresh =
+            ParseFragment(b.bytes, 0x300, static_cast<std::uint32_t>(endB), alone);
+        ASSERT_EQ(read.shape->elements.size(), fresh.shape->elements.size()) << each.what;
+        for (std::size_t i = 0; i < fresh.shape->elements.size(); ++i) {
+            EXPECT_EQ(read.shape->elements[i].name, fresh.shape->elements[i].name) << each.what;
+        }
+        EXPECT_EQ(read.shape->cutShort, fresh.shape->cutShort) << each.what;
+        EXPECT_EQ(read.repaired, fresh.repaired) << each.what;
+    }
+}
+
 }  // namespace
 }  // namespace vzrm::formats
