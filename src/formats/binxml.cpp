@@ -383,13 +383,13 @@ std::shared_ptr<const BxTemplate> TemplateAt(std::span<const std::uint8_t> chunk
     }
     ByteReader header(chunk, offset);
     header.Skip(4);  // next template offset
-    const auto* guidAndSize = reinterpret_cast<const char*>(header.Take(16 + 4));
-    const std::size_t size = LoadLe<std::uint32_t>(header.Bytes().data() + offset + 20);
+    const std::uint8_t* guidAndSize = header.Take(16 + 4);
+    const std::size_t size = LoadLe<std::uint32_t>(guidAndSize + 16);
     const std::size_t begin = header.Position();
     // A definition whose size runs past the chunk is read as far as it goes.
     const bool beyond = size > chunk.size() - begin;
     BxKnownTemplates* known = cache.Known();
-    const std::string key(guidAndSize, 16 + 4);
+    const std::string key(reinterpret_cast<const char*>(guidAndSize), 16 + 4);
     if (known != nullptr && !beyond) {
         if (auto same = known->Find(key); same && SameDefinition(*same, chunk, begin, size)) {
             cache.Add(offset, same);
