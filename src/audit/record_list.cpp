@@ -115,7 +115,7 @@ std::vector<CRecordList::Position> CRecordList::DropRemoved() {
             moved[p] = kept++;
         }
     }
-    records_.resize(kept);
+    records_.shrink_to(kept);
     removed_.assign(kept, false);
     jumpForward_.clear();
     jumpBackward_.clear();
@@ -156,7 +156,8 @@ void CRecordList::MoveTexts(CTextPool& to, std::vector<CTextPool::Id>& ids) {
     };
     // The object index by the new keys: one text of each key takes its list along.
     std::unordered_map<TextKey, std::vector<Position>> byObject;
-    for (CompactRecord& record : records_) {
+    for (std::size_t p = 0; p < records_.size(); ++p) {
+        CompactRecord& record = records_[p];
         const TextKey key = texts_->KeyOf(record.objectName);
         move(record.user);
         move(record.computer);

@@ -20,6 +20,7 @@
 
 #include "audit/compact_record.h"
 #include "audit/text_pool.h"
+#include "base/chunked_vector.h"
 
 namespace vzrm {
 
@@ -97,7 +98,7 @@ class CRecordList {
     std::optional<Position> Skip(std::deque<Position>& jump, std::int64_t from) const;
 
     const CTextPool* texts_;
-    std::deque<CompactRecord> records_;
+    CChunkedVector<CompactRecord> records_;
     std::vector<bool> removed_;
     std::size_t liveCount_ = 0;
     bool inTimeOrder_ = true;

@@ -356,7 +356,7 @@ class CompiledMessage::Parts final : public MessageParts {
             return {};
         }
         std::string_view text = inserts_.Text(piece.insert - 1);
-        if (!HoldsEitherByte(text.data(), text.size(), '\0', '\x01')) {
+        if (!HoldsAnyByte(text.data(), text.size(), '\0', '\x01')) {
             return text;
         }
         text = text.substr(0, text.find('\0'));

@@ -27,6 +27,8 @@ Publisher::Message* Publisher::Template(std::uint32_t eventId) {
         std::unique_ptr<Message> message;
         if (MessageFiles().FindMessage(messages, eventId, pattern) == kErrorSuccess) {
             message = std::make_unique<Message>(pattern);
+            message->keepsTexts = templatesWithTexts < kTemplatesWithTexts;
+            templatesWithTexts += message->keepsTexts ? 1 : 0;
         }
         it = templates.emplace(eventId, std::move(message)).first;
     }
@@ -156,7 +158,7 @@ class LazyInserts final : public MessageInserts {
         }
         // Either byte of a UTF-16 unit may be the one looked for: a match is only a maybe.
         return (value.type == kBxString || value.type == kBxAnsiString) &&
-               HoldsEitherByte(value.data, value.size, '\t', '%');
+               HoldsAnyByte(value.data, value.size, '\t', '%');
     }
 
     Publisher& publisher_;
@@ -188,14 +190,15 @@ void EventInserts(const Event& event, std::vector<BxValue>& values, std::vector<
 
 std::int32_t FormatEventMessage(Publisher& publisher, const Event& event, std::uint32_t messageId,
                                 std::string& text) {
-    const Publisher::Message* message =
+    Publisher::Message* message =
         publisher.Template(messageId != 0 ? messageId : EventMessageId(event));
     if (message == nullptr) {
         return kErrorEvtMessageNotFound;
     }
     MessageBuffers& buffers = publisher.buffers;
     EventInserts(event, buffers.values, buffers.inserts);
-    InsertArguments(publisher, buffers.inserts, buffers.texts, buffers.arguments);
+    InsertArguments(publisher, buffers.inserts, publisher.InsertTexts(*message),
+                    buffers.arguments);
     message->compiled.Format(buffers.arguments, text);
     return kErrorSuccess;
 }
@@ -212,9 +215,10 @@ std::int32_t FindInsertFields(Publisher& publisher, std::uint32_t messageId,
         message->plan = message->compiled.PlanFields(labels);
     }
     MessageBuffers& buffers = publisher.buffers;
-    LazyInserts lazy(publisher, inserts, buffers.texts, buffers.states);
+    std::vector<InsertTextMade>& texts = publisher.InsertTexts(*message);
+    LazyInserts lazy(publisher, inserts, texts, buffers.states);
     if (!message->compiled.FindFields(message->plan, lazy, labels, values)) {
-        InsertArguments(publisher, inserts, buffers.texts, buffers.arguments);
+        InsertArguments(publisher, inserts, texts, buffers.arguments);
         message->compiled.Format(buffers.arguments, buffers.text);
         formats::FindMessageFields(buffers.text, labels, values);
     }

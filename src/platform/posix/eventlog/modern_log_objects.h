@@ -66,7 +66,15 @@ struct Publisher final : FileModernEventLog::Object {
         explicit Message(std::string_view pattern) : compiled(pattern) {}
         formats::CompiledMessage compiled;
         formats::FieldPlan plan;  // of the last fields asked for
+        // The texts of the last inserts of this message: events of one ID
+        // repeat most of their values, events of different IDs interleave.
+        // Only the first kTemplatesWithTexts templates keep their own (the
+        // others share the buffers'), so that what they hold stays bounded.
+        bool keepsTexts = false;
+        std::vector<InsertTextMade> texts;
     };
+    static constexpr std::size_t kTemplatesWithTexts = 16;
+    std::size_t templatesWithTexts = 0;
     std::unordered_map<std::uint32_t, std::unique_ptr<Message>> templates;
     std::unordered_map<std::uint32_t, std::optional<std::string>> parameterTexts;
     formats::ExpandedTexts expanded;  // inserts with parameter references
@@ -75,6 +83,10 @@ struct Publisher final : FileModernEventLog::Object {
 
     // The template of `eventId`; null when the message file has none.
     Message* Template(std::uint32_t eventId);
+    // Where the texts of the inserts of `message` are made.
+    std::vector<InsertTextMade>& InsertTexts(Message& message) {
+        return message.keepsTexts ? message.texts : buffers.texts;
+    }
     // The formatted text of parameter `number`; none when there is none.
     const std::optional<std::string>& ParameterText(std::uint32_t number);
 };
