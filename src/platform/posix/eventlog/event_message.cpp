@@ -197,8 +197,7 @@ std::int32_t FormatEventMessage(Publisher& publisher, const Event& event, std::u
     }
     MessageBuffers& buffers = publisher.buffers;
     EventInserts(event, buffers.values, buffers.inserts);
-    InsertArguments(publisher, buffers.inserts, publisher.InsertTexts(*message),
-                    buffers.arguments);
+    InsertArguments(publisher, buffers.inserts, publisher.InsertTexts(*message), buffers.arguments);
     message->compiled.Format(buffers.arguments, text);
     return kErrorSuccess;
 }
