@@ -336,13 +336,13 @@ class CompiledMessage::Parts final : public MessageParts {
         }
         // The search asks for an insert's text more than once.
         const std::size_t index = part / 2;
-        if (index < kKept && kept_.test(index)) {
-            return made_[index];
+        if (index < kKept && (kept_ >> index & 1) != 0) {
+            return {made_[index].data, made_[index].size};
         }
         const std::string_view text = Make(piece);
         if (index < kKept) {
-            made_[index] = text;
-            kept_.set(index);
+            made_[index] = {text.data(), text.size()};
+            kept_ |= std::uint64_t{1} << index;
         }
         return text;
     }
@@ -376,9 +376,15 @@ class CompiledMessage::Parts final : public MessageParts {
     // Inserts with marker bytes, converted; a list that takes no memory
     // until it is used (a deque would, for every message).
     std::forward_list<std::string> broken_;
-    // The texts of the first pieces' inserts, once made.
-    std::bitset<kKept> kept_;
-    std::array<std::string_view, kKept> made_;
+    // The texts of the first pieces' inserts, once made: a bit each, and
+    // places left unset until then (a message's search is short, and its
+    // message may have few inserts).
+    std::uint64_t kept_ = 0;
+    struct Made {
+        const char* data;
+        std::size_t size;
+    };
+    Made made_[kKept];
 };
 
 bool FieldPlan::IsFor(std::span<const std::string_view> labels) const {

@@ -5,15 +5,13 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "base/byte_search.h"
+
 namespace vzrm::formats {
 namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-bool IsLineEnd(char c) {
-    return c == '\r' || c == '\n';
 }
 
 // The message's bytes from one place on, across its parts. Of an insert only
@@ -105,7 +103,8 @@ void LineValue(MessageParts& message, std::size_t part, std::size_t offset, std:
     for (; part < message.Count(); ++part, offset = 0) {
         std::string_view text = message.Text(part);
         text.remove_prefix(std::min(offset, text.size()));
-        const auto end = std::find_if(text.begin(), text.end(), IsLineEnd);
+        const auto end = text.begin() + static_cast<std::ptrdiff_t>(
+                                            FindAnyByte(text.data(), text.size(), '\r', '\n'));
         // Leading blanks are left out as they come.
         value.append(value.empty() ? std::find_if_not(text.begin(), end, IsBlank) : text.begin(),
                      end);
@@ -195,9 +194,7 @@ void FieldSearch::TakeLine(std::size_t label, std::string_view line) {
     if ((found_ & bit) != 0) {
         return;
     }
-    // find_first_of would call memchr once per byte.
-    line = line.substr(0, static_cast<std::size_t>(
-                              std::find_if(line.begin(), line.end(), IsLineEnd) - line.begin()));
+    line = line.substr(0, FindAnyByte(line.data(), line.size(), '\r', '\n'));
     const auto begin = std::find_if_not(line.begin(), line.end(), IsBlank);
     const auto end = std::find_if_not(line.rbegin(), std::make_reverse_iterator(begin), IsBlank);
     values_[label].assign(begin, end.base());

@@ -17,6 +17,9 @@ class ITimeZone {
     virtual bool FromLocal(const CalendarFields& local, std::int64_t& instant) const = 0;
     // Minutes east of UTC of the zone's standard time (daylight saving not applied).
     virtual bool StandardBiasMinutes(int& minutesEast) const = 0;
+    // True when ToLocal cannot fail for an instant of the years 1 to 9999:
+    // a caller that needs only to know that it would succeed need not ask.
+    virtual bool ConvertsEveryInstant() const { return false; }
 };
 
 }  // namespace vzrm::platform

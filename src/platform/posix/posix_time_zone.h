@@ -11,6 +11,8 @@ class PosixTimeZone final : public ITimeZone {
     bool ToLocal(std::int64_t instant, CalendarFields& local) const override;
     bool FromLocal(const CalendarFields& local, std::int64_t& instant) const override;
     bool StandardBiasMinutes(int& minutesEast) const override;
+    // localtime_r fails only where the year does not fit an int.
+    bool ConvertsEveryInstant() const override { return true; }
 };
 
 }  // namespace vzrm::platform::posix
