@@ -7,6 +7,15 @@ namespace {
 
 const std::vector<CRecordList::Position> kNoPositions;
 
+// A list's first block takes six positions: the allocator's smallest block
+// holds them anyway, and most handles and files have no more records.
+void AddPosition(std::vector<CRecordList::Position>& positions, CRecordList::Position position) {
+    if (positions.capacity() == 0) {
+        positions.reserve(6);
+    }
+    positions.push_back(position);
+}
+
 }  // namespace
 
 const std::vector<CRecordList::Position>& CRecordList::ObjectRecords(TextKey key) const {
@@ -19,13 +28,13 @@ CRecordList::Position CRecordList::Append(const CompactRecord& record) {
     if (!records_.empty() && record.time < records_.back().time) {
         inTimeOrder_ = false;
     }
-    byObject_[texts_->KeyOf(record.objectName)].push_back(position);
+    AddPosition(byObject_[texts_->KeyOf(record.objectName)], position);
     HandleIndex& handle = byHandle_[record.handleId];
-    handle.all.push_back(position);
+    AddPosition(handle.all, position);
     if (record.action == ACTION_OPEN) {
-        handle.opens.push_back(position);
+        AddPosition(handle.opens, position);
     } else if (record.action == ACTION_CLOSE) {
-        handle.closes.push_back(position);
+        AddPosition(handle.closes, position);
     }
     records_.push_back(record);
     removed_.push_back(false);

@@ -498,6 +498,23 @@ bool BxTemplateCache::Charge(std::size_t bytes) {
 
 BxDocument ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin,
                          std::uint32_t end, BxTemplateCache& cache) {
+    BxDocument document;
+    ParseFragment(chunk, begin, end, cache, document);
+    return document;
+}
+
+void BxDocument::Clear() {
+    shape.reset();
+    values.clear();
+    chunk = {};
+    templates = nullptr;
+    repaired = false;
+    nested_.clear();
+}
+
+void ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin, std::uint32_t end,
+                   BxTemplateCache& cache, BxDocument& document) {
+    document.Clear();
     if (end > chunk.size() || begin > end) {
         throw MalformedInput("fragment beyond its chunk");
     }
@@ -506,14 +523,13 @@ BxDocument ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begi
         in.Skip(4);
     }
     const std::uint8_t token = in.Peek<std::uint8_t>();
-    BxDocument document;
     document.chunk = chunk;
     document.templates = &cache;
     if (Base(token) == kTokenOpenStart) {
         // Elements written out in full (forwarded events): a template of their own.
         TemplateParser parser(chunk, static_cast<std::uint32_t>(in.Position()), end, cache);
         document.shape = parser.ParseRoot();
-        return document;
+        return;
     }
     if (token != kTokenTemplateInstance) {
         throw MalformedInput("fragment is neither element nor template instance");
@@ -543,7 +559,6 @@ BxDocument ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begi
         }
         document.repaired = true;
     }
-    return document;
 }
 
 BxValue BxDocument::ValueOf(const BxTarget& target) const {

@@ -164,6 +164,8 @@ struct BxDocument {
     std::vector<std::pair<std::string, BxValue>> EventData() const;
     // The same values without their names, into `values` (cleared first).
     void EventDataValues(std::vector<BxValue>& values) const;
+    // Empty again, its values' buffer kept for the next document.
+    void Clear();
 
   private:
     const BxDocument* Nested(std::uint16_t index) const;
@@ -204,5 +206,8 @@ class BxTemplateCache {
 // cut at it, and the document is marked `repaired`.
 BxDocument ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin,
                          std::uint32_t end, BxTemplateCache& cache);
+// The same into `document`, whose buffers are reused (what it held goes).
+void ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin, std::uint32_t end,
+                   BxTemplateCache& cache, BxDocument& document);
 
 }  // namespace vzrm::formats

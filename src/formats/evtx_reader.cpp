@@ -8,11 +8,19 @@ EvtxChunkState::EvtxChunkState(std::shared_ptr<const EvtxFile> f, std::uint32_t 
     : file(std::move(f)), index(i) {}
 
 std::optional<EvtxEvent> EvtxReader::Next() {
+    EvtxEvent event;
+    if (!Next(event)) {
+        return std::nullopt;
+    }
+    return event;
+}
+
+bool EvtxReader::Next(EvtxEvent& event) {
     while (error_ == 0) {
         if (!chunk_ || nextRecord_ >= chunk_->records.size()) {
             chunk_.reset();
             if (nextChunk_ >= file_->Chunks().size()) {
-                return std::nullopt;
+                break;
             }
             auto chunk = std::make_shared<EvtxChunkState>(file_, nextChunk_++);
             chunk->templates.ShareKnown(known_);
@@ -26,16 +34,21 @@ std::optional<EvtxEvent> EvtxReader::Next() {
         }
         const EvtxRecord& record = chunk_->records[nextRecord_++];
         try {
-            BxDocument document = ParseFragment(
-                chunk_->bytes, record.offset + static_cast<std::uint32_t>(kEvtxRecordHeaderSize),
-                record.offset + record.size - 4, chunk_->templates);
-            repaired_ += document.repaired ? 1 : 0;
-            return EvtxEvent{chunk_, record, std::move(document)};
+            ParseFragment(chunk_->bytes,
+                          record.offset + static_cast<std::uint32_t>(kEvtxRecordHeaderSize),
+                          record.offset + record.size - 4, chunk_->templates, event.document);
+            repaired_ += event.document.repaired ? 1 : 0;
+            event.chunk = chunk_;
+            event.record = record;
+            return true;
         } catch (const MalformedInput&) {
             ++skipped_;
         }
     }
-    return std::nullopt;
+    event.chunk.reset();
+    event.record = {};
+    event.document.Clear();
+    return false;
 }
 
 std::uint64_t EvtxReader::Position() const {

@@ -41,6 +41,9 @@ class EvtxReader {
     // The next event that parses; nullopt at the end or on an error. Records
     // whose binary XML cannot be read are skipped and counted.
     std::optional<EvtxEvent> Next();
+    // The same into `event`, whose buffers are reused; false (and `event`
+    // emptied) where Next gives nullopt.
+    bool Next(EvtxEvent& event);
     // 0, or 1503 when the file changed while it was read (reading stops).
     std::int32_t Error() const { return error_; }
     // Records whose binary XML could not be read.

@@ -1,5 +1,6 @@
 #include "platform/posix/eventlog/event_message.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/byte_search.h"
@@ -176,6 +177,13 @@ std::uint32_t EventMessageId(const Event& event) {
 
 void EventInserts(const Event& event, std::vector<BxValue>& values, std::vector<BxValue>& inserts) {
     event.event.document.EventDataValues(values);
+    // Arrays are rare: without one the values are the inserts, and the two
+    // buffers change places instead of being copied.
+    if (std::none_of(values.begin(), values.end(),
+                     [](const BxValue& value) { return (value.type & kBxArray) != 0; })) {
+        values.swap(inserts);
+        return;
+    }
     inserts.clear();
     for (const BxValue& value : values) {
         if (value.type & kBxArray) {

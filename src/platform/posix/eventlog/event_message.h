@@ -16,7 +16,8 @@ namespace vzrm::platform::posix {
 // The ID of the event's message: its event ID.
 std::uint32_t EventMessageId(const Event& event);
 // The event's message inserts: its EventData values, an array giving one
-// insert per element.
+// insert per element. `values` is a buffer of the caller's; what it holds
+// afterwards is nothing to go by.
 void EventInserts(const Event& event, std::vector<formats::BxValue>& values,
                   std::vector<formats::BxValue>& inserts);
 

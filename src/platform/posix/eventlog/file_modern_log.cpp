@@ -233,15 +233,13 @@ std::int32_t FileModernEventLog::Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE
         }
     }
     std::size_t count = 0;
+    // Into the events closed before: their values' buffers are reused.
     for (; count < events.size(); ++count) {
-        std::optional<EvtxEvent> event = set->reader.Next();
-        if (!event) {
-            break;
-        }
         if (count == parsed.size()) {
-            parsed.push_back(std::make_unique<Event>(std::move(*event)));
-        } else {
-            static_cast<Event&>(*parsed[count]).event = std::move(*event);
+            parsed.push_back(std::make_unique<Event>());
+        }
+        if (!set->reader.Next(static_cast<Event&>(*parsed[count]).event)) {
+            break;
         }
     }
     {
@@ -309,7 +307,8 @@ std::int32_t FileModernEventLog::Close(EVT_HANDLE handle) {
         // chunk): taking the lock once costs less, and reading is the only
         // other user of this lock.
         if (auto* event = As<Event>(object.get())) {
-            event->event = {};
+            event->event.chunk.reset();
+            event->event.document.Clear();
             event->owned.clear();
             if (spareEvents_.size() < kSpareEvents) {
                 spareEvents_.push_back(std::move(object));

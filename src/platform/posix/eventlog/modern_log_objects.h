@@ -94,7 +94,7 @@ struct Publisher final : FileModernEventLog::Object {
 // An event a query gave.
 struct Event final : FileModernEventLog::Object {
     static constexpr Kind kKind = Kind::event;
-    explicit Event(formats::EvtxEvent e) : Object(kKind), event(std::move(e)) {}
+    Event() : Object(kKind) {}
     formats::EvtxEvent event;
     std::vector<std::vector<std::uint8_t>> owned;  // values made from forwarded texts
 };
