@@ -634,6 +634,15 @@ std::vector<std::pair<std::string, BxValue>> BxDocument::EventData() const {
 
 void BxDocument::EventDataValues(std::vector<BxValue>& values) const {
     values.clear();
+    if (const std::vector<std::uint16_t>* indexes =
+            shape ? shape->EventDataSubstitutions() : nullptr) {
+        values.resize(indexes->size());
+        for (std::size_t i = 0; i < indexes->size(); ++i) {
+            const std::uint16_t index = (*indexes)[i];
+            values[i] = index < this->values.size() ? this->values[index] : BxValue{};
+        }
+        return;
+    }
     VisitEventData([&](const std::string&, const BxValue& value) { values.push_back(value); });
 }
 
@@ -735,6 +744,21 @@ const std::vector<BxTarget>& BxTemplate::Locate(std::uint64_t listId,
     }
     lists_.emplace_back(listId, std::move(targets));
     return lists_.back().second;
+}
+
+const std::vector<std::uint16_t>* BxTemplate::EventDataSubstitutions() const {
+    if (!substitutions_) {
+        // Left empty where a target is something else: those are walked each time.
+        substitutions_.emplace();
+        for (const auto& [name, target] : EventData()) {
+            if (target.kind != BxTarget::Kind::substitution) {
+                substitutions_->clear();
+                break;
+            }
+            substitutions_->push_back(target.index);
+        }
+    }
+    return substitutions_->empty() ? nullptr : &*substitutions_;
 }
 
 const std::vector<std::pair<std::string, BxTarget>>& BxTemplate::EventData() const {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -120,6 +121,9 @@ class BxTemplate {
     // (empty for a Data element without a Name) and targets; or a single
     // nested target where EventData is a fragment of its own.
     const std::vector<std::pair<std::string, BxTarget>>& EventData() const;
+    // The substitution index of each EventData target, when every one is a
+    // substitution (as in nearly every event); null otherwise.
+    const std::vector<std::uint16_t>* EventDataSubstitutions() const;
 
   private:
     BxTarget Resolve(std::string_view path) const;
@@ -127,6 +131,7 @@ class BxTemplate {
     mutable std::unordered_map<std::string, BxTarget> located_;
     mutable std::vector<std::pair<std::uint64_t, std::vector<BxTarget>>> lists_;
     mutable std::unique_ptr<std::vector<std::pair<std::string, BxTarget>>> eventData_;
+    mutable std::optional<std::vector<std::uint16_t>> substitutions_;  // made with eventData_
 };
 
 class BxTemplateCache;
