@@ -97,6 +97,18 @@ std::string_view CTextPool::Store(std::string_view text) {
 }
 
 CTextPool::Id CTextPool::Intern(std::string_view text) {
+    for (const Id recent : recent_) {
+        if (recent != kNoId && texts_[recent] == text) {
+            return recent;
+        }
+    }
+    const Id id = InternByHash(text);
+    recent_[recentNext_] = id;
+    recentNext_ = (recentNext_ + 1) % kRecent;
+    return id;
+}
+
+CTextPool::Id CTextPool::InternByHash(std::string_view text) {
     const std::size_t hash = std::hash<std::string_view>()(text);
     if (const auto id =
             exact_.Find(hash, [&](Id candidate) { return texts_[candidate] == text; })) {

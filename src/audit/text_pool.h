@@ -48,8 +48,16 @@ class CTextPool {
         std::size_t count_ = 0;
     };
 
+    // Intern by the hash tables alone.
+    Id InternByHash(std::string_view text);
     // A copy of `text` in the pool's blocks, which never move.
     std::string_view Store(std::string_view text);
+
+    // The last texts interned: a record's user, computer and program are
+    // nearly always the last record's, found here without a hash.
+    static constexpr std::size_t kRecent = 4;
+    Id recent_[kRecent] = {kNoId, kNoId, kNoId, kNoId};
+    std::size_t recentNext_ = 0;
 
     std::vector<std::unique_ptr<char[]>> blocks_;
     char* next_ = nullptr;  // the free rest of the last block
