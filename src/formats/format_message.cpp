@@ -439,8 +439,9 @@ bool CompiledMessage::FindFields(const FieldPlan& plan, MessageInserts& inserts,
     }
     // Each byte of an insert may become two (a marker byte gives CR LF).
     std::size_t size = textSize_;
+    const std::size_t count = inserts.Count();
     for (const Piece& piece : pieces_) {
-        if (piece.insert != 0 && piece.insert <= inserts.Count()) {
+        if (piece.insert != 0 && piece.insert <= count) {
             size += 2 * inserts.MaxSize(piece.insert - 1);
         }
     }
