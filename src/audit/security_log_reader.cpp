@@ -42,13 +42,17 @@ constexpr std::uint16_t kCategoryObjectAccess = 3;
 constexpr std::size_t kFieldsOnReaderBacklog = 1;
 
 // A narrow text at `at` in a classic record; `at` moves past its zero.
-std::string RecordText(std::span<const std::uint8_t> record, std::size_t& at) {
-    std::string text;
-    while (at < record.size() && record[at] != 0) {
-        text.push_back(static_cast<char>(record[at++]));
+std::string_view RecordText(std::span<const std::uint8_t> record, std::size_t& at) {
+    if (at >= record.size()) {
+        ++at;
+        return {};
     }
-    ++at;
-    return text;
+    const auto* begin = reinterpret_cast<const char*>(record.data() + at);
+    const std::size_t left = record.size() - at;
+    const auto* zero = static_cast<const char*>(std::memchr(begin, 0, left));
+    const std::size_t length = zero == nullptr ? left : static_cast<std::size_t>(zero - begin);
+    at += length + 1;
+    return {begin, length};
 }
 
 // The user of a record: the SID's account when the SID maps to one; else
@@ -84,14 +88,18 @@ std::int32_t ReadClassicBatch(EventLogHandle handle, std::vector<std::uint8_t>& 
 }
 
 // The texts a classic record carries for its message inserts.
-std::vector<std::string> ClassicInserts(std::span<const std::uint8_t> record,
-                                        const EVENTLOGRECORD& head) {
-    std::vector<std::string> strings;
+// Into `strings`, whose texts keep their buffers from one record to the next.
+void ClassicInserts(std::span<const std::uint8_t> record, const EVENTLOGRECORD& head,
+                    std::vector<std::string>& strings) {
+    std::size_t count = 0;
     std::size_t at = head.StringOffset;
     for (std::uint16_t i = 0; i < head.NumStrings && at < record.size(); ++i) {
-        strings.push_back(RecordText(record, at));
+        if (count == strings.size()) {
+            strings.emplace_back();
+        }
+        strings[count++].assign(RecordText(record, at));
     }
-    return strings;
+    strings.resize(count);
 }
 
 std::string TextValue(const EVT_VARIANT& value) {
@@ -463,7 +471,7 @@ void CSecurityLogReader::ReadClassicRecord(const EVENTLOGRECORD& head,
     if (readArchives_) {
         std::size_t names = sizeof head;
         RecordText(record, names);  // the source
-        if (!FirstSight(RecordText(record, names), head.RecordNumber)) {
+        if (!FirstSight(std::string(RecordText(record, names)), head.RecordNumber)) {
             return;
         }
     }
@@ -472,7 +480,7 @@ void CSecurityLogReader::ReadClassicRecord(const EVENTLOGRECORD& head,
         return;  // only these can become records: no need to render the others
     }
     std::size_t text = sizeof head;
-    const std::string source = RecordText(record, text);
+    const std::string source(RecordText(record, text));
     AUDIT_RECORD r;
     r.computer = RecordText(record, text);
     if (head.UserSidLength != 0 && head.UserSidOffset + head.UserSidLength <= record.size()) {
@@ -480,8 +488,9 @@ void CSecurityLogReader::ReadClassicRecord(const EVENTLOGRECORD& head,
             accounts_.NameOf(record.subspan(head.UserSidOffset, head.UserSidLength), r.computer);
     }
     PendingRecord& pending = pipeline.Place();
-    pending.message = RenderClassicMessage(sources.FilesOf(source), head.EventID,
-                                           ClassicInserts(record, head), modules);
+    ClassicInserts(record, head, classicInserts_);
+    pending.message =
+        RenderClassicMessage(sources.FilesOf(source), head.EventID, classicInserts_, modules);
     r.eventId = head.EventID;
     r.recordNumber = head.RecordNumber;
     r.time = head.TimeGenerated;

@@ -126,7 +126,8 @@ class CSecurityLogReader {
     bool readArchives_ = false;
     CReadRecords readRecords_;
     platform::LogReadDamage damage_;
-    CAccountNameCache accounts_;  // of one read
+    CAccountNameCache accounts_;               // of one read
+    std::vector<std::string> classicInserts_;  // a classic record's, kept for the next
     CEventInterpreter interpreter_;
 };
 

@@ -1,5 +1,6 @@
 // A cache of a fixed number of entries that lets the oldest go first: message
 // modules and publisher handles stay open between events, at most Capacity.
+// One thread at a time: even Lookup notes the keys it found.
 #pragma once
 
 #include <array>
@@ -18,12 +19,26 @@ class CSimpleCache {
     CSimpleCache& operator=(const CSimpleCache&) = delete;
 
     std::optional<Value> Lookup(const Key& key) const {
+        // The keys last found, compared as they are: a log's records name the
+        // same few keys again and again, and the map's hash may be costly
+        // (folded case).
+        for (const Recent& recent : recent_) {
+            if (recent.value && recent.key == key) {
+                return recent.value;
+            }
+        }
         const auto it = map_.find(key);
-        return it == map_.end() ? std::nullopt : std::optional<Value>(it->second);
+        if (it == map_.end()) {
+            return std::nullopt;
+        }
+        recent_[recentNext_] = {key, it->second};
+        recentNext_ = (recentNext_ + 1) % kRecent;
+        return it->second;
     }
 
     // The key in the next ring slot (the oldest once all are used) leaves first.
     void Add(const Key& key, const Value& value) {
+        recent_ = {};
         if (const std::optional<Key>& old = ring_[next_]) {
             const auto it = map_.find(*old);
             if (it != map_.end()) {
@@ -52,10 +67,19 @@ class CSimpleCache {
         }
         map_.clear();
         ring_ = {};
+        recent_ = {};
     }
 
   private:
+    struct Recent {
+        Key key;
+        std::optional<Value> value;  // none: an empty slot
+    };
+    static constexpr std::size_t kRecent = 2;
+
     std::unordered_map<Key, Value, Hash, Equal> map_;
+    mutable std::array<Recent, kRecent> recent_{};
+    mutable std::size_t recentNext_ = 0;
     std::array<std::optional<Key>, Capacity> ring_{};
     std::size_t next_ = 0;
 };

@@ -15,17 +15,24 @@ using namespace formats;
 namespace {
 
 // Zero-terminated UTF-16 at `at` within `limit`, as narrow text; `at` moves past it.
-std::string WideText(const std::vector<std::uint8_t>& r, std::size_t& at, std::size_t limit) {
-    std::u16string text;
+// The zero-terminated UTF-16 text at `at` (moved past it), as UTF-8 and its
+// zero, appended to `out`. `text` is a buffer of the caller's.
+void AppendWideText(const std::vector<std::uint8_t>& r, std::size_t& at, std::size_t limit,
+                    std::string& text, std::vector<std::uint8_t>& out) {
+    const std::size_t from = at;
+    std::size_t units = 0;
     while (at + 1 < limit) {
         const auto unit = LoadLe<std::uint16_t>(r.data() + at);
         at += 2;
         if (unit == 0) {
             break;
         }
-        text.push_back(static_cast<char16_t>(unit));
+        ++units;
     }
-    return WideToNarrow(text);
+    text.clear();
+    AppendNarrowOfUtf16Le(r.data() + from, units, text);
+    out.insert(out.end(), text.begin(), text.end());
+    out.push_back(0);
 }
 
 void Align4(std::vector<std::uint8_t>& out) {
@@ -41,16 +48,12 @@ std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& 
     std::memcpy(&head, r.data(), sizeof head);
     const std::size_t limit = r.size() - 4;  // the trailing length
     std::size_t at = sizeof head;
-    const std::string source = WideText(r, at, limit);
-    const std::string computer = WideText(r, at, limit);
-
     std::vector<std::uint8_t> out;
     out.reserve(2 * r.size() + 64);  // narrow texts are at most 3/2 the size of wide ones
     out.resize(sizeof head);
-    out.insert(out.end(), source.begin(), source.end());
-    out.push_back(0);
-    out.insert(out.end(), computer.begin(), computer.end());
-    out.push_back(0);
+    std::string text;
+    AppendWideText(r, at, limit, text, out);  // the source
+    AppendWideText(r, at, limit, text, out);  // the computer
     Align4(out);
 
     const std::uint32_t sidFrom = head.UserSidOffset;
@@ -62,17 +65,15 @@ std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& 
         out.insert(out.end(), r.begin() + sidFrom, r.begin() + sidFrom + head.UserSidLength);
     }
 
-    std::size_t text = head.StringOffset;
+    std::size_t strings = head.StringOffset;
     head.StringOffset = static_cast<std::uint32_t>(out.size());
-    std::uint16_t strings = 0;
+    std::uint16_t count = 0;
     // Each string takes at least its terminating zero: the count cannot make
     // more strings than the record holds.
-    for (; strings < head.NumStrings && text + 1 < limit; ++strings) {
-        const std::string s = WideText(r, text, limit);
-        out.insert(out.end(), s.begin(), s.end());
-        out.push_back(0);
+    for (; count < head.NumStrings && strings + 1 < limit; ++count) {
+        AppendWideText(r, strings, limit, text, out);
     }
-    head.NumStrings = strings;
+    head.NumStrings = count;
 
     const bool dataInside = head.DataOffset <= limit && head.DataLength <= limit - head.DataOffset;
     const std::uint32_t dataFrom = head.DataOffset;
