@@ -98,7 +98,7 @@ std::string_view CTextPool::Store(std::string_view text) {
 
 CTextPool::Id CTextPool::Intern(std::string_view text) {
     for (const Id recent : recent_) {
-        if (recent != kNoId && texts_[recent] == text) {
+        if (recent < texts_.size() && texts_[recent] == text) {
             return recent;
         }
     }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace vzrm {
@@ -14,6 +15,16 @@ namespace vzrm {
 template <typename T, std::size_t kBlockItems = 1024>
 class CChunkedVector {
   public:
+    CChunkedVector() = default;
+    // What was moved from is empty, not a size without its blocks.
+    CChunkedVector(CChunkedVector&& other) noexcept
+        : blocks_(std::move(other.blocks_)), size_(std::exchange(other.size_, 0)) {}
+    CChunkedVector& operator=(CChunkedVector&& other) noexcept {
+        blocks_ = std::move(other.blocks_);
+        size_ = std::exchange(other.size_, 0);
+        return *this;
+    }
+
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     T& operator[](std::size_t i) { return blocks_[i / kBlockItems][i % kBlockItems]; }

@@ -39,6 +39,16 @@ TEST(ChunkedVector, KeepsItsItemsInPlaceAcrossBlocksAndShrinks) {
     EXPECT_TRUE(items.empty());
     items.push_back(9);
     EXPECT_EQ(items.back(), 9);
+
+    // Moved away, it is empty and takes items again.
+    CChunkedVector<int, 4> taken(std::move(items));
+    EXPECT_EQ(taken.back(), 9);
+    EXPECT_TRUE(items.empty());  // NOLINT(bugprone-use-after-move): what a move leaves
+    items.push_back(1);
+    EXPECT_EQ(items[0], 1);
+    items = std::move(taken);
+    EXPECT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0], 9);
 }
 
 }  // namespace

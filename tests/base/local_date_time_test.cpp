@@ -171,18 +171,20 @@ TEST(LocalDateTime, FileTimeBefore1900GivesZero) {
 }
 
 TEST(LocalDateTime, FileTimesNear1900GoByTheLocalYear) {
-    // 1900-01-01 03:00 UTC is still 1899 in New York, 1900 in UTC; a week
-    // on it is 1900 everywhere, as is every time up to year 9999.
+    // 1900-01-01 03:00 UTC is still 1899 in New York, 1900 in UTC; from a
+    // week on it is 1900 everywhere, as is every time up to year 9999 (the
+    // times taken without asking the zone among them).
     const std::int64_t early = -2208988800 + 3 * 3600;
     const std::int64_t weekLater = early + 7 * 86400;
-    const std::int64_t late = 253402300799 - 86400;  // 9999-12-30 23:59:59 UTC
+    const std::int64_t tenDaysLater = early + 10 * 86400;
+    const std::int64_t late = 253402300799 - 10 * 86400;  // 9999-12-21 23:59:59 UTC
     for (const char* zone : {"America/New_York", "UTC", "Asia/Tokyo"}) {
         ScopedEnv tz("TZ", zone);
         std::int64_t instant = -1;
         ASSERT_TRUE(FileTimeToInstant(
             static_cast<std::uint64_t>(platform::FileTimeFromInstant(early)), instant));
         EXPECT_EQ(instant, std::string(zone) == "America/New_York" ? 0 : early) << zone;
-        for (const std::int64_t exact : {weekLater, late}) {
+        for (const std::int64_t exact : {weekLater, tenDaysLater, late}) {
             ASSERT_TRUE(FileTimeToInstant(
                 static_cast<std::uint64_t>(platform::FileTimeFromInstant(exact)), instant));
             EXPECT_EQ(instant, exact) << zone;

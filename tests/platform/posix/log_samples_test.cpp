@@ -4,6 +4,7 @@
 
 #include "platform/posix/eventlog/log_file_bytes.h"
 
+#include <cstring>
 #include <filesystem>
 #include <regex>
 
@@ -119,10 +120,17 @@ TEST_F(LogSamples, ForwardedEventsAreRead) {
     EXPECT_EQ(counts, (Counts{{4656, 29}}));
 }
 
-TEST_F(LogSamples, EventDataValuesAreTheValuesOfEventData) {
-    // The values alone are taken by a shortcut where every Data element is a
-    // substitution; the names and values walk the template. Both must agree
-    // on every event of every sample, UserData and nested fragments included.
+TEST_F(LogSamples, EventsReadIntoOneEventAgreeWithFreshOnes) {
+    // One event read into again and again (as the log's handles are) must
+    // hold what a fresh event of its own holds. The values alone are taken
+    // by a shortcut where every Data element is a substitution; the names
+    // and values walk the template. All must agree on every event of every
+    // sample, UserData and nested fragments included.
+    // By their bytes: each reader holds its chunks in buffers of its own.
+    const auto same = [](const formats::BxValue& a, const formats::BxValue& b) {
+        return a.type == b.type && a.size == b.size && (a.data == nullptr) == (b.data == nullptr) &&
+               (a.size == 0 || a.data == nullptr || std::memcmp(a.data, b.data, a.size) == 0);
+    };
     std::size_t events = 0;
     for (const auto& entry : std::filesystem::directory_iterator(test::SamplesDir())) {
         if (entry.path().extension() != ".evtx") {
@@ -133,20 +141,32 @@ TEST_F(LogSamples, EventDataValuesAreTheValuesOfEventData) {
             continue;
         }
         formats::EvtxReader reader(file);
+        formats::EvtxReader freshReader(file);
         formats::EvtxEvent event;
         std::vector<formats::BxValue> values;
         while (reader.Next(event)) {
             ++events;
+            const std::optional<formats::EvtxEvent> fresh = freshReader.Next();
+            ASSERT_TRUE(fresh.has_value());
+            const std::string where =
+                Name(entry.path()) + " " + std::to_string(event.record.recordId);
+            ASSERT_EQ(event.record.recordId, fresh->record.recordId) << where;
+            EXPECT_EQ(event.document.repaired, fresh->document.repaired) << where;
+            EXPECT_TRUE(same(event.document.Value("Event/System/EventID"),
+                             fresh->document.Value("Event/System/EventID")))
+                << where;
             event.document.EventDataValues(values);
             const auto named = event.document.EventData();
-            ASSERT_EQ(values.size(), named.size())
-                << Name(entry.path()) << " " << event.record.recordId;
+            const auto freshNamed = fresh->document.EventData();
+            ASSERT_EQ(values.size(), named.size()) << where;
+            ASSERT_EQ(named.size(), freshNamed.size()) << where;
             for (std::size_t i = 0; i < values.size(); ++i) {
-                EXPECT_EQ(values[i].type, named[i].second.type);
-                EXPECT_EQ(values[i].data, named[i].second.data);
-                EXPECT_EQ(values[i].size, named[i].second.size);
+                EXPECT_TRUE(same(values[i], named[i].second)) << where << " value " << i;
+                EXPECT_TRUE(same(named[i].second, freshNamed[i].second)) << where;
+                EXPECT_EQ(named[i].first, freshNamed[i].first) << where;
             }
         }
+        EXPECT_FALSE(freshReader.Next().has_value());
     }
     EXPECT_GT(events, 1000u);
 }
