@@ -87,8 +87,8 @@ std::int32_t ReadClassicBatch(EventLogHandle handle, std::vector<std::uint8_t>& 
     return error;
 }
 
-// The texts a classic record carries for its message inserts.
-// Into `strings`, whose texts keep their buffers from one record to the next.
+// The texts a classic record carries for its message inserts, into `strings`,
+// whose texts keep their buffers from one record to the next.
 void ClassicInserts(std::span<const std::uint8_t> record, const EVENTLOGRECORD& head,
                     std::vector<std::string>& strings) {
     std::size_t count = 0;

@@ -195,10 +195,10 @@ bool FileTimeToInstant(std::uint64_t fileTime, std::int64_t& instant) {
     // Days away from 1900, no zone's offset takes the local year across it:
     // a zone whose conversions cannot fail is then not asked (once per event).
     constexpr std::int64_t kDay = 86400;
-    constexpr std::int64_t k1900 = -2208988800;    // 1900-01-01 00:00 UTC
-    constexpr std::int64_t k10000 = 253402300800;  // 10000-01-01 00:00 UTC
+    static const std::int64_t kFrom = (platform::DaysFromCivil(1900, 1, 1) + 8) * kDay;
+    static const std::int64_t kTo = (platform::DaysFromCivil(10000, 1, 1) - 8) * kDay;
     const platform::ITimeZone& zone = platform::TimeZone();
-    if (exact >= k1900 + 8 * kDay && exact < k10000 - 8 * kDay && zone.ConvertsEveryInstant()) {
+    if (exact >= kFrom && exact < kTo && zone.ConvertsEveryInstant()) {
         instant = exact;
         return true;
     }

@@ -376,9 +376,9 @@ class CompiledMessage::Parts final : public MessageParts {
     // Inserts with marker bytes, converted; a list that takes no memory
     // until it is used (a deque would, for every message).
     std::forward_list<std::string> broken_;
-    // The texts of the first pieces' inserts, once made: a bit each, and
-    // places left unset until then (a message's search is short, and its
-    // message may have few inserts).
+    // The texts of the first pieces' inserts, once made: a bit each says
+    // which place is set (clearing all the places for every message cost
+    // more than the search that uses a few of them).
     std::uint64_t kept_ = 0;
     struct Made {
         const char* data;

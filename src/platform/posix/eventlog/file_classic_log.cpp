@@ -14,7 +14,6 @@ namespace vzrm::platform::posix {
 using namespace formats;
 namespace {
 
-// Zero-terminated UTF-16 at `at` within `limit`, as narrow text; `at` moves past it.
 // The zero-terminated UTF-16 text at `at` (moved past it), as UTF-8 and its
 // zero, appended to `out`. `text` is a buffer of the caller's.
 void AppendWideText(const std::vector<std::uint8_t>& r, std::size_t& at, std::size_t limit,
@@ -65,13 +64,13 @@ std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& 
         out.insert(out.end(), r.begin() + sidFrom, r.begin() + sidFrom + head.UserSidLength);
     }
 
-    std::size_t strings = head.StringOffset;
+    std::size_t stringAt = head.StringOffset;
     head.StringOffset = static_cast<std::uint32_t>(out.size());
     std::uint16_t count = 0;
     // Each string takes at least its terminating zero: the count cannot make
     // more strings than the record holds.
-    for (; count < head.NumStrings && strings + 1 < limit; ++count) {
-        AppendWideText(r, strings, limit, text, out);
+    for (; count < head.NumStrings && stringAt + 1 < limit; ++count) {
+        AppendWideText(r, stringAt, limit, text, out);
     }
     head.NumStrings = count;
 
