@@ -228,10 +228,11 @@ void PrintFigures(const char* what, const char* items, std::size_t events,
     const double seconds = figures.values[0];
     const double theirs = EvtxexportSeconds(log);
     std::printf(
-        "%s: %zu events, %.0f %s, %.3f s (processor %.3f s), %.0f ns/event, peak "
+        "%s: %zu events, %.0f %s, %.3f s (processor %.3f s), %.0f ns/event, %.0f events/s, peak "
         "resident %.1f MiB",
         what, events, figures.values[1], items, seconds, figures.cpuSeconds,
-        seconds * 1e9 / static_cast<double>(events), figures.peakMiB);
+        seconds * 1e9 / static_cast<double>(events),
+        seconds > 0 ? static_cast<double>(events) / seconds : 0.0, figures.peakMiB);
     if (theirs > 0) {
         std::printf(", evtxexport %.2f s, ratio %.1fx", theirs, theirs / seconds);
     }

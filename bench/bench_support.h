@@ -48,7 +48,7 @@ bool MeasureInChild(const std::function<std::vector<double>()>& work, std::size_
 // evtxexport's time over the file, or 0 when it is not installed.
 double EvtxexportSeconds(const std::string& log);
 
-// Prints "WHAT: N events, K ITEMS, time, ns/event, peak" and the ratio to
+// Prints "WHAT: N events, K ITEMS, time, ns/event, events/s, peak" and the ratio to
 // evtxexport over the same log. `figures.values` holds seconds, then K.
 void PrintFigures(const char* what, const char* items, std::size_t events,
                   const ChildFigures& figures, const std::string& log);
