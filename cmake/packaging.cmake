@@ -8,6 +8,7 @@ set(VZRM_PACKAGE_RELEASE 1 CACHE STRING "The Debian revision of the package")
 set(data_dir ${CMAKE_INSTALL_DATADIR}/vzrmaud)
 install(TARGETS vzrmaud vzrmreg vzrmlog evtxgen evtgen RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         COMPONENT program)
+install(TARGETS vzrmaud_window RUNTIME DESTINATION ${VZRM_WINDOW_PROGRAM_DIR} COMPONENT program)
 install(FILES resources/install/installation.reg.in DESTINATION ${data_dir} COMPONENT program)
 install(FILES resources/messages/security.mc resources/messages/auditing.mc
               resources/messages/parameters.mc

@@ -52,7 +52,7 @@ std::int32_t StartShowCommand(std::int32_t launcherShow, bool runMin, bool nonIn
     return 1;
 }
 
-CMainApp::CMainApp(IDesktop& desktop) : desktop_(desktop) {}
+CMainApp::CMainApp(IDesktop* desktop) : desktop_(desktop) {}
 
 ERROR_REPORT_CONTEXT CMainApp::ReportContext() const {
     ERROR_REPORT_CONTEXT context;
@@ -66,7 +66,7 @@ ERROR_REPORT_CONTEXT CMainApp::ReportContext() const {
 }
 
 void CMainApp::ShowError() {
-    ShowErrorInfo(ReportContext(), desktop_.ErrorBox());
+    ShowErrorInfo(ReportContext(), desktop_->ErrorBox());
 }
 
 void CMainApp::ReportStartupError() {
@@ -83,7 +83,7 @@ void CMainApp::ShowProductMessage(const std::string& text) {
         log_.Open(kEventSource);
         log_.Report(kErrorRecordEventId, {text});
     } else {
-        desktop_.ShowMessage(soft_.ProductName(), text);
+        desktop_->ShowMessage(soft_.ProductName(), text);
     }
 }
 
@@ -105,7 +105,7 @@ int CMainApp::Run(const std::vector<std::string>& args) {
 int CMainApp::Start(const std::vector<std::string>& args) {
     args_ = args;
     // Instances started at the same moment start up one after the other.
-    nonInteractive_ = IsNonInteractiveSession();
+    nonInteractive_ = desktop_ == nullptr || IsNonInteractiveSession();
     // A lock folder that another account could have prepared ends the start.
     std::unique_ptr<platform::INamedMutex> startup;
     if (platform::OpenNamedMutex(kStartupMutex, startup) != 0) {
@@ -222,7 +222,7 @@ int CMainApp::RunWindow(std::int32_t show, platform::INamedMutex& startup) {
     MAIN_WINDOW_END end;
     {
         CInterruptSignals signals([&terminate] { terminate = true; });
-        end = desktop_.RunMainWindow(start);
+        end = desktop_->RunMainWindow(start);
     }
     if (terminate && end.ranReport && end.lastOutcome == 0) {
         return EXIT_INTERRUPTED;

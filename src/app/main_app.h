@@ -31,7 +31,8 @@ enum ExitStatus : int {
 
 class CMainApp {
   public:
-    explicit CMainApp(IDesktop& desktop);
+    // Without a desktop every start is unattended, display or not.
+    explicit CMainApp(IDesktop* desktop);
     int Run(const std::vector<std::string>& args);
 
     bool IsUnattended() const { return nonInteractive_ || runAuto_; }
@@ -54,7 +55,7 @@ class CMainApp {
 
     // Installed first: processor faults on this thread become C_Exceptions.
     CCrashTranslator crashTranslator_;
-    IDesktop& desktop_;
+    IDesktop* desktop_;
     std::vector<std::string> args_;
     bool nonInteractive_ = false;
     bool runAuto_ = false;

@@ -1,21 +1,33 @@
 // vzrmaud: Velmora ZRM Auditor. `vzrmaud -c -rf DIR` runs one report into DIR
 // and exits with 0 (completed), 1 (failed), 2 (interrupted) or 3 (refused to
 // start: wrong command line, not installed, already running).
+//
+// Without a desktop (cron, the timer) the run is made here, and Qt is never
+// loaded: loading it would cost an unattended start most of its time. With a
+// desktop, the window's program takes over this process.
 #include <csignal>
+#include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/main_app.h"
 #include "platform/posix/posix_services.h"
-#include "ui/qt_desktop.h"
+#include "platform/posix/sibling_program.h"
 
 int main(int argc, char** argv) {
+    if (!vzrm::IsNonInteractiveSession()) {
+        const int error = vzrm::platform::posix::ExecSiblingProgram(VZRM_WINDOW_PROGRAM, argv);
+        std::cerr << "vzrmaud: the window's program "
+                  << vzrm::platform::posix::SiblingProgramPath(VZRM_WINDOW_PROGRAM)
+                  << " could not be started: " << std::strerror(error) << "\n";
+        return vzrm::EXIT_REFUSED;
+    }
     vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
     // A write past the file size limit fails (and is reported) instead of
     // ending the process with the report half written.
     std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv, argv + argc);
-    vzrm::ui::CQtDesktop desktop(argc, argv);
-    vzrm::CMainApp app(desktop);
+    vzrm::CMainApp app(nullptr);
     return app.Run(args);
 }

@@ -186,6 +186,46 @@ TEST_F(Vzrmaud, ASecondStartOnTheDesktopShowsTheRunningInstance) {
         << "the display has gone: the message goes to the Application log";
 }
 
+// vzrmaud itself has no Qt (an unattended start would spend most of its time
+// loading it); on a desktop the window's program, found from where vzrmaud's
+// file is, takes over the process.
+TEST_F(Vzrmaud, OnlyADesktopStartRunsTheWindowsProgram) {
+    const test::CommandResult libraries = test::RunCommand(std::string("ldd ") + VZRMAUD_PATH);
+    ASSERT_EQ(libraries.status, 0);
+    EXPECT_EQ(libraries.output.find("libQt"), std::string::npos) << libraries.output;
+
+    Install();
+    setenv("VZRM_LOCK_DIR", dir.File("locks").c_str(), 1);
+    {
+        LiveDisplay desktop;
+        platform::posix::CInstanceListener running;
+        ASSERT_TRUE(running.Listen("Quorvix_ZRMAU_Class"));
+        // Started through a link in another folder, as from a menu's symlink.
+        std::filesystem::create_directories(dir.File("links"));
+        std::filesystem::create_symlink(VZRMAUD_PATH, dir.File("links/vzrmaud"));
+        const test::CommandResult linked =
+            Run(dir.File("links/vzrmaud") + " -m", "", desktop.Name());
+        EXPECT_EQ(linked.status, 0) << linked.output;
+        EXPECT_EQ(running.TakeShowRequest(), std::optional<std::int32_t>(6))
+            << "the window's program handed the show command on";
+
+        // A copy without the window's program beside it says what is missing.
+        std::filesystem::create_directories(dir.File("bin"));
+        std::filesystem::copy_file(VZRMAUD_PATH, dir.File("bin/vzrmaud"));
+        const test::CommandResult alone = Run(dir.File("bin/vzrmaud"), "", desktop.Name());
+        EXPECT_EQ(alone.status, 3);
+        EXPECT_NE(
+            alone.output.find("the window's program " + dir.File("libexec/vzrmaud/vzrmaud-window") +
+                              " could not be started: No such file or directory"),
+            std::string::npos)
+            << alone.output;
+        EXPECT_FALSE(running.TakeShowRequest().has_value());
+        // Without a desktop the copy runs unattended and needs no window.
+        EXPECT_EQ(Run(dir.File("bin/vzrmaud") + " -c -rf '" + reports + "'").status, 0);
+    }
+    unsetenv("VZRM_LOCK_DIR");
+}
+
 TEST_F(Vzrmaud, OnATerminalTheRunShowsHowFarTheReadIs) {
     Install();
     // Standard error on a pseudo-terminal, as for an administrator at a shell.
