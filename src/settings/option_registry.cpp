@@ -1,5 +1,7 @@
 #include "settings/option_registry.h"
 
+#include <algorithm>
+
 #include "platform/error_codes.h"
 #include "platform/services.h"
 
@@ -82,18 +84,18 @@ std::int32_t WriteInto(const COptPack& pack, HKEY parent, const std::string& sub
     return kErrorSuccess;
 }
 
-std::int32_t WriteItem(const COptItem& item, HKEY key, std::uint8_t flag) {
-    const std::string name = RegistryName(item.name);
+// The value that stores `item`; false for a type that has none (a pack is a
+// subkey, not a value).
+bool StoredValue(const COptItem& item, std::uint8_t flag, std::uint32_t& type,
+                 std::vector<std::uint8_t>& data) {
     switch (item.type) {
-        case OPT_PACK:
-            return item.packs.empty() ? kErrorSuccess : WriteInto(*item.packs[0], key, item.name);
         case OPT_INT:
             if (item.Count() == 1) {
                 const auto v = static_cast<std::uint32_t>(item.ints[0]);
-                const std::uint8_t bytes[4] = {
-                    static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                    static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
-                return Registry().SetValue(key, name, REG_DWORD, bytes, 4);
+                type = REG_DWORD;
+                data = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                        static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+                return true;
             }
             break;
         case OPT_STR: {
@@ -105,19 +107,81 @@ std::int32_t WriteItem(const COptItem& item, HKEY key, std::uint8_t flag) {
             if (item.Count() != 1) {
                 text.push_back('\0');
             }
-            return Registry().SetValue(key, name, item.Count() == 1 ? REG_SZ : REG_MULTI_SZ,
-                                       reinterpret_cast<const std::uint8_t*>(text.data()),
-                                       static_cast<std::uint32_t>(text.size()));
+            type = item.Count() == 1 ? REG_SZ : REG_MULTI_SZ;
+            data.assign(text.begin(), text.end());
+            return true;
         }
         case OPT_BIN:
         case OPT_BINX:
             break;
         default:
-            return kErrorInvalidData;
+            return false;
     }
-    const std::vector<std::uint8_t> framed = FrameItem(item, flag);
-    return Registry().SetValue(key, name, REG_BINARY, framed.data(),
-                               static_cast<std::uint32_t>(framed.size()));
+    type = REG_BINARY;
+    data = FrameItem(item, flag);
+    return true;
+}
+
+std::int32_t WriteItem(const COptItem& item, HKEY key, std::uint8_t flag) {
+    if (item.type == OPT_PACK) {
+        return item.packs.empty() ? kErrorSuccess : WriteInto(*item.packs[0], key, item.name);
+    }
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    if (!StoredValue(item, flag, type, data)) {
+        return kErrorInvalidData;
+    }
+    return Registry().SetValue(key, RegistryName(item.name), type, data.data(),
+                               static_cast<std::uint32_t>(data.size()));
+}
+
+// Whether the key holds exactly what WriteInto would leave there: the same
+// values in the same order, the same subkeys, nothing else.
+bool HoldsAlready(const COptPack& pack, HKEY parent, const std::string& subkey) {
+    OpenedKey opened;
+    if (Registry().OpenKey(parent, subkey, KEY_READ, opened.key) != kErrorSuccess) {
+        return false;
+    }
+    const auto flag = static_cast<std::uint8_t>(pack.binx);
+    std::uint32_t values = 0;
+    std::vector<std::string> packs;
+    std::string name;
+    std::uint32_t type = 0;
+    std::uint32_t storedType = 0;
+    std::vector<std::uint8_t> data;
+    std::vector<std::uint8_t> stored;
+    for (const auto& item : pack.Items()) {
+        if (item->type == OPT_PACK) {
+            if (item->packs.empty()) {
+                continue;
+            }
+            if (!HoldsAlready(*item->packs[0], opened.key, item->name)) {
+                return false;
+            }
+            packs.push_back(item->name);
+            continue;
+        }
+        if (!StoredValue(*item, flag, type, data) ||
+            Registry().EnumValue(opened.key, values++, name, storedType, stored) != kErrorSuccess ||
+            name != RegistryName(item->name) || storedType != type || stored != data) {
+            return false;
+        }
+    }
+    if (Registry().EnumValue(opened.key, values, name, storedType, stored) != kErrorNoMoreItems) {
+        return false;
+    }
+    std::uint32_t keys = 0;
+    for (;; ++keys) {
+        const std::int32_t error = Registry().EnumKey(opened.key, keys, name);
+        if (error == kErrorNoMoreItems) {
+            break;
+        }
+        // Names compare exactly: a write would give the key the pack's case.
+        if (error != kErrorSuccess || std::find(packs.begin(), packs.end(), name) == packs.end()) {
+            return false;
+        }
+    }
+    return keys == packs.size();
 }
 
 // One registry value as an item.
@@ -295,7 +359,14 @@ std::int32_t WritePack(const COptPack& pack, HKEY parent, const std::string& sub
     if (parent == 0 || subkey.empty()) {
         return kErrorInvalidParameter;
     }
-    return Registry().Transaction(parent, [&] { return WriteInto(pack, parent, subkey); });
+    return Registry().Transaction(parent, [&] {
+        // Writing what the store holds already would change nothing and cost
+        // it a sync to the disk: every report run writes its options.
+        if (HoldsAlready(pack, parent, subkey)) {
+            return kErrorSuccess;
+        }
+        return WriteInto(pack, parent, subkey);
+    });
 }
 
 std::int32_t ReadPack(COptPack& pack, HKEY parent, const std::string& subkey) {

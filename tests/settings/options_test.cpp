@@ -162,6 +162,116 @@ TEST_F(Options, WritingReplacesStaleKeysAndAFailedWriteKeepsThePreviousPack) {
     EXPECT_EQ(stored.GetOptStr("LogFold"), "D:\\R\\");
 }
 
+// The store in force, counting the calls that change it.
+class CountingRegistry : public IRegistry {
+  public:
+    explicit CountingRegistry(IRegistry& store) : store_(store) {}
+    std::int32_t CreateKey(HKEY parent, const std::string& subkey, std::uint32_t access, HKEY& key,
+                           bool* created = nullptr) override {
+        ++changes;
+        return store_.CreateKey(parent, subkey, access, key, created);
+    }
+    std::int32_t OpenKey(HKEY parent, const std::string& subkey, std::uint32_t access,
+                         HKEY& key) override {
+        return store_.OpenKey(parent, subkey, access, key);
+    }
+    std::int32_t CloseKey(HKEY key) override { return store_.CloseKey(key); }
+    std::int32_t QueryValue(HKEY key, const std::string& name, std::uint32_t* type,
+                            std::uint8_t* data, std::uint32_t& size) override {
+        return store_.QueryValue(key, name, type, data, size);
+    }
+    std::int32_t SetValue(HKEY key, const std::string& name, std::uint32_t type,
+                          const std::uint8_t* data, std::uint32_t size) override {
+        ++changes;
+        return store_.SetValue(key, name, type, data, size);
+    }
+    std::int32_t DeleteValue(HKEY key, const std::string& name) override {
+        ++changes;
+        return store_.DeleteValue(key, name);
+    }
+    std::int32_t EnumKey(HKEY key, std::uint32_t index, std::string& name) override {
+        return store_.EnumKey(key, index, name);
+    }
+    std::int32_t EnumValue(HKEY key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                           std::vector<std::uint8_t>& data) override {
+        return store_.EnumValue(key, index, name, type, data);
+    }
+    std::int32_t DeleteKey(HKEY parent, const std::string& subkey) override {
+        ++changes;
+        return store_.DeleteKey(parent, subkey);
+    }
+    std::int32_t DeleteTree(HKEY parent, const std::string& subkey) override {
+        ++changes;
+        return store_.DeleteTree(parent, subkey);
+    }
+    std::int32_t Transaction(HKEY key, const std::function<std::int32_t()>& change) override {
+        return store_.Transaction(key, change);
+    }
+    int changes = 0;
+
+  private:
+    IRegistry& store_;
+};
+
+// A run writes its options at its start: unchanged, they cost the store
+// nothing. Anything that differs from what a write would leave is written.
+TEST_F(Options, OptionsTheStoreHoldsAlreadyAreNotWrittenAgain) {
+    CountingRegistry counting(store.Registry());
+    const test::ScopedServices services({.registry = &counting});
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    options.SetOptStr("LogFold", "/srv/reports/");
+    options.ProfileOptions().Add(COptItem::Int("RunMin", 1));
+    ASSERT_TRUE(options.WriteRegOpt());
+    EXPECT_GT(counting.changes, 0);
+
+    counting.changes = 0;
+    ASSERT_TRUE(options.WriteRegOpt());
+    EXPECT_EQ(counting.changes, 0);
+    CMainOpt reread;
+    ASSERT_TRUE(reread.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    ASSERT_TRUE(reread.WriteRegOpt());
+    EXPECT_EQ(counting.changes, 0) << "a pack read back is the pack written";
+
+    const std::string optionsKey = kProfiles + "\\0\\Options";
+    const auto typeOf = [&](const std::string& name) {
+        HKEY key = 0;
+        std::uint32_t type = 0;
+        std::uint32_t size = 0;
+        EXPECT_EQ(Registry().OpenKey(HKEY_CURRENT_USER, optionsKey, KEY_READ, key), 0);
+        EXPECT_EQ(Registry().QueryValue(key, name, &type, nullptr, size), 0);
+        Registry().CloseKey(key);
+        return type;
+    };
+    const std::string folder = "/srv/reports/";
+    const std::vector<std::uint8_t> text(folder.c_str(), folder.c_str() + folder.size() + 1);
+    // The same text under another type, a value the pack does not have, a
+    // subkey whose name differs only in case: each is written over.
+    for (int change = 0; change < 3; ++change) {
+        if (change == 0) {
+            SetValue(optionsKey, "LogFold", REG_EXPAND_SZ, text);
+        } else if (change == 1) {
+            SetValue(optionsKey, "Stray", REG_DWORD, {1, 0, 0, 0});
+        } else {
+            ASSERT_EQ(Registry().DeleteTree(HKEY_CURRENT_USER, optionsKey), 0);
+            SetValue(kProfiles + "\\0\\options", "LogFold", REG_SZ, text);
+        }
+        counting.changes = 0;
+        ASSERT_TRUE(options.WriteRegOpt());
+        EXPECT_GT(counting.changes, 0) << "change " << change;
+        counting.changes = 0;
+        ASSERT_TRUE(options.WriteRegOpt());
+        EXPECT_EQ(counting.changes, 0) << "change " << change;
+    }
+    EXPECT_EQ(typeOf("LogFold"), REG_SZ);
+    std::string name;
+    HKEY key = 0;
+    ASSERT_EQ(Registry().OpenKey(HKEY_CURRENT_USER, kProfiles + "\\0", KEY_READ, key), 0);
+    EXPECT_EQ(Registry().EnumKey(key, 0, name), 0);
+    Registry().CloseKey(key);
+    EXPECT_EQ(name, "Options");
+}
+
 TEST_F(Options, DumpTextSortsAndShowsEveryType) {
     CMainOpt options;
     ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
