@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <fstream>
 #include <iostream>
+#include <iterator>
 
 #include "formats/reg_file.h"
 #include "platform/posix/eventlog/file_modern_log.h"
@@ -92,6 +94,13 @@ std::filesystem::path DataFolder() {
     return data;
 }
 
+// A process's peak resident memory and processor time, as wait4 gives them.
+void Take(const rusage& usage, ChildFigures& figures) {
+    figures.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    figures.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 }  // namespace
 
 std::string GeneratedLog(std::size_t events, std::size_t machines, bool classic, bool dense) {
@@ -144,6 +153,69 @@ bool InstallStore(const std::filesystem::path& folder) {
     std::string error;
     return formats::ParseRegFile({reg.begin(), reg.end()}, changes, error) &&
            formats::ApplyRegFile(changes, error) == 0;
+}
+
+bool InstallProgram(const std::filesystem::path& folder, const std::string& program) {
+    std::ifstream in(std::string(VZRM_SOURCE_DIR) + "/resources/install/installation.reg.in",
+                     std::ios::binary);
+    std::string reg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto fill = [&reg](const std::string& field, const std::string& value) {
+        for (std::size_t at; (at = reg.find(field)) != std::string::npos;) {
+            reg.replace(at, field.size(), value);
+        }
+    };
+    fill("@INSTALL_DIR@", std::filesystem::path(program).parent_path().string());
+    fill("@INSTALL_DATE@", "ea,07,0c,00,02,00,08,00,0a,00,00,00,00,00,00,00");
+    fill("@COMMON_REG@", "00000001");
+    fill("@COMMON_SET@", "00000000");
+    fill("@SET_ACCESS@", "00000001");
+    std::vector<formats::REG_FILE_CHANGE> changes;
+    std::string error;
+    if (reg.empty() || !formats::ParseRegFile({reg.begin(), reg.end()}, changes, error) ||
+        formats::ApplyRegFile(changes, error) != 0) {
+        std::cerr << "installation record: " << error << "\n";
+        return false;
+    }
+    const std::filesystem::path global = folder / "locks" / "global";
+    std::filesystem::create_directories(global);
+    std::ofstream(global / "Quorvix_ZRMAU_MutexGlobal.lock").close();
+    // A run on a log that cannot be opened fails, after writing the options
+    // and before storing dates: the store of a timer's earlier runs.
+    const std::filesystem::path reports = folder / "warm-up";
+    std::filesystem::create_directories(reports);
+    const char* log = std::getenv("VZRM_SECURITY_LOG");
+    const std::string kept = log != nullptr ? log : "";
+    setenv("VZRM_SECURITY_LOG", (folder / "no-such.evtx").c_str(), 1);
+    static_cast<void>(RunProgram(program, folder, reports));
+    setenv("VZRM_SECURITY_LOG", kept.c_str(), 1);
+    return std::filesystem::exists(folder / "HKCU.db");
+}
+
+double RunProgram(const std::string& program, const std::filesystem::path& folder,
+                  const std::filesystem::path& reports, ChildFigures* figures) {
+    setenv("VZRM_REGISTRY_DIR", folder.c_str(), 1);
+    setenv("VZRM_APPLICATION_LOG", (folder / "application.log").c_str(), 1);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    const std::string folderArgument = reports.string();
+    const auto began = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        execl(program.c_str(), program.c_str(), "-c", "-rf", folderArgument.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child) {
+        return -1;
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    if (figures != nullptr) {
+        Take(usage, *figures);
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
 }
 
 std::string StitchedLog() {
@@ -205,9 +277,7 @@ bool MeasureInChild(const std::function<std::vector<double>()>& work, std::size_
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
-    figures.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    figures.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    Take(usage, figures);
     return got == wanted && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

@@ -53,4 +53,15 @@ double EvtxexportSeconds(const std::string& log);
 void PrintFigures(const char* what, const char* items, std::size_t events,
                   const ChildFigures& figures, const std::string& log);
 
+// What a timer's run of the installed program finds besides that: the
+// installation record of `program`, the machine-wide lock, and the options an
+// earlier run left, without dates (call after InstallStore, in the child).
+bool InstallProgram(const std::filesystem::path& folder, const std::string& program);
+
+// One whole `program -c -rf reports` process without a display, on the store
+// in `folder`: its elapsed seconds, or -1 when it did not complete; its
+// processor time and peak resident memory into `figures` when given.
+double RunProgram(const std::string& program, const std::filesystem::path& folder,
+                  const std::filesystem::path& reports, ChildFigures* figures = nullptr);
+
 }  // namespace vzrm::bench

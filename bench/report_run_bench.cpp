@@ -6,9 +6,12 @@
 // the repository instead of a generated one (EVENTS is then ignored).
 // "runs=N": N runs one after the other, each printed, then the median one
 // (by elapsed time) against evtxexport: single short runs stray on a busy
-// machine.
+// machine. "process": each run is the built vzrmaud as a timer starts it
+// (`vzrmaud -c -rf DIR` without a display, on a store an earlier run left),
+// timed from its start to its exit status; without it the run is made in
+// the measuring process, which leaves out the program's start-up and end.
 //
-//   build/release/bench/bench_report_run [EVENTS [dense] [classic] [stitched] [runs=N]]
+//   build/release/bench/bench_report_run [EVENTS [dense] [classic] [stitched] [process] [runs=N]]
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -48,12 +51,14 @@ int main(int argc, char** argv) {
     bool dense = false;
     bool classic = false;
     bool stitched = false;
+    bool process = false;
     std::size_t runs = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         dense = dense || arg == "dense";
         classic = classic || arg == "classic";
         stitched = stitched || arg == "stitched";
+        process = process || arg == "process";
         if (arg.starts_with("runs=")) {
             runs = static_cast<std::size_t>(
                 std::max(1, std::atoi(arg.c_str() + 5)));  // 1 if no number
@@ -70,7 +75,34 @@ int main(int argc, char** argv) {
     const std::filesystem::path reports = store / "reports";
     setenv("VZRM_SECURITY_LOG", log.c_str(), 1);
 
+    const auto rowsOf = [](const std::filesystem::path& report) {
+        std::ifstream lines(report);
+        double count = 0;
+        for (std::string line; std::getline(lines, line);) {
+            ++count;
+        }
+        // A run without rows deletes its report.
+        return lines.is_open() ? count - 6 : 0;
+    };
+    const auto runProgram = [&]() -> std::vector<double> {
+        if (!bench::InstallStore(store) || !bench::InstallProgram(store, VZRMAUD_PATH)) {
+            return {};
+        }
+        bench::ChildFigures program;
+        const double seconds = bench::RunProgram(VZRMAUD_PATH, store, reports, &program);
+        std::filesystem::path report;
+        for (const auto& entry : std::filesystem::directory_iterator(reports)) {
+            if (entry.path().extension() == ".csv") {
+                report = entry.path();
+            }
+        }
+        return {seconds, rowsOf(report), seconds >= 0 ? 1.0 : 0.0, program.cpuSeconds,
+                program.peakMiB};
+    };
     const auto work = [&]() -> std::vector<double> {
+        if (process) {
+            return runProgram();
+        }
         if (!bench::InstallStore(store)) {
             return {};
         }
@@ -89,24 +121,24 @@ int main(int argc, char** argv) {
         host.RunUntilDone(run);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-        std::ifstream report(run.ReportPath());
-        double lines = 0;
-        for (std::string line; std::getline(report, line);) {
-            ++lines;
-        }
-        // A run without rows deletes its report.
-        return {seconds, report.is_open() ? lines - 6 : 0,
+        return {seconds, rowsOf(run.ReportPath()),
                 host.CloseRequested() && applicationLog.events == 0 ? 1.0 : 0.0};
     };
-    const char* what = classic ? "classic report run" : "report run";
+    const char* what = process ? (classic ? "classic vzrmaud process" : "vzrmaud process")
+                               : (classic ? "classic report run" : "report run");
     std::vector<bench::ChildFigures> all(runs);
     for (bench::ChildFigures& figures : all) {
         // Each run on a store of its own: the last run's stored dates would leave no period.
         bench::PrepareStoreFolder("report-run-store");
         std::filesystem::create_directories(reports);
-        if (!bench::MeasureInChild(work, 3, figures) || figures.values[2] != 1) {
+        if (!bench::MeasureInChild(work, process ? 5 : 3, figures) || figures.values[2] != 1) {
             std::cerr << "the run did not complete\n";
             return 1;
+        }
+        if (process) {
+            // The program's own figures, not those of the child that set its store up.
+            figures.cpuSeconds = figures.values[3];
+            figures.peakMiB = figures.values[4];
         }
         if (runs > 1) {
             bench::PrintFigures(what, "rows", logEvents, figures, {});
