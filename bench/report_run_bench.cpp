@@ -10,6 +10,7 @@
 // (`vzrmaud -c -rf DIR` without a display, on a store an earlier run left),
 // timed from its start to its exit status; without it the run is made in
 // the measuring process, which leaves out the program's start-up and end.
+// VZRM_BENCH_PROGRAM=PATH runs another build's vzrmaud instead of this one's.
 //
 //   build/release/bench/bench_report_run [EVENTS [dense] [classic] [stitched] [process] [runs=N]]
 #include <algorithm>
@@ -84,20 +85,23 @@ int main(int argc, char** argv) {
         // A run without rows deletes its report.
         return lines.is_open() ? count - 6 : 0;
     };
+    // Another build's vzrmaud for a comparison: VZRM_BENCH_PROGRAM=PATH.
+    const char* given = std::getenv("VZRM_BENCH_PROGRAM");
+    const std::string program = given != nullptr && *given != '\0' ? given : VZRMAUD_PATH;
     const auto runProgram = [&]() -> std::vector<double> {
-        if (!bench::InstallStore(store) || !bench::InstallProgram(store, VZRMAUD_PATH)) {
+        if (!bench::InstallStore(store) || !bench::InstallProgram(store, program)) {
             return {};
         }
-        bench::ChildFigures program;
-        const double seconds = bench::RunProgram(VZRMAUD_PATH, store, reports, &program);
+        bench::ChildFigures figures;
+        const double seconds = bench::RunProgram(program, store, reports, &figures);
         std::filesystem::path report;
         for (const auto& entry : std::filesystem::directory_iterator(reports)) {
             if (entry.path().extension() == ".csv") {
                 report = entry.path();
             }
         }
-        return {seconds, rowsOf(report), seconds >= 0 ? 1.0 : 0.0, program.cpuSeconds,
-                program.peakMiB};
+        return {seconds, rowsOf(report), seconds >= 0 ? 1.0 : 0.0, figures.cpuSeconds,
+                figures.peakMiB};
     };
     const auto work = [&]() -> std::vector<double> {
         if (process) {
