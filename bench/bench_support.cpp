@@ -1,5 +1,6 @@
 #include "bench_support.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,7 +156,8 @@ bool InstallStore(const std::filesystem::path& folder) {
            formats::ApplyRegFile(changes, error) == 0;
 }
 
-bool InstallProgram(const std::filesystem::path& folder, const std::string& program) {
+bool InstallProgram(const std::filesystem::path& folder, const std::string& program,
+                    const std::filesystem::path& reports) {
     std::ifstream in(std::string(VZRM_SOURCE_DIR) + "/resources/install/installation.reg.in",
                      std::ios::binary);
     std::string reg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -180,9 +182,8 @@ bool InstallProgram(const std::filesystem::path& folder, const std::string& prog
     std::filesystem::create_directories(global);
     std::ofstream(global / "Quorvix_ZRMAU_MutexGlobal.lock").close();
     // A run on a log that cannot be opened fails, after writing the options
-    // and before storing dates: the store of a timer's earlier runs.
-    const std::filesystem::path reports = folder / "warm-up";
-    std::filesystem::create_directories(reports);
+    // (the same reports folder) and before storing dates: the store of a
+    // timer's earlier runs.
     const char* log = std::getenv("VZRM_SECURITY_LOG");
     const std::string kept = log != nullptr ? log : "";
     setenv("VZRM_SECURITY_LOG", (folder / "no-such.evtx").c_str(), 1);
@@ -201,6 +202,10 @@ double RunProgram(const std::string& program, const std::filesystem::path& folde
     const auto began = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) {
+        // As from a timer: no terminal to draw the progress on.
+        const int nowhere = open("/dev/null", O_WRONLY);
+        dup2(nowhere, STDOUT_FILENO);
+        dup2(nowhere, STDERR_FILENO);
         execl(program.c_str(), program.c_str(), "-c", "-rf", folderArgument.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);

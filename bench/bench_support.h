@@ -53,14 +53,17 @@ double EvtxexportSeconds(const std::string& log);
 void PrintFigures(const char* what, const char* items, std::size_t events,
                   const ChildFigures& figures, const std::string& log);
 
-// What a timer's run of the installed program finds besides that: the
-// installation record of `program`, the machine-wide lock, and the options an
-// earlier run left, without dates (call after InstallStore, in the child).
-bool InstallProgram(const std::filesystem::path& folder, const std::string& program);
+// What a timer's run of the installed program into `reports` finds besides
+// that: the installation record of `program`, the machine-wide lock, and the
+// options an earlier run left, without dates (after InstallStore, in the child).
+bool InstallProgram(const std::filesystem::path& folder, const std::string& program,
+                    const std::filesystem::path& reports);
 
-// One whole `program -c -rf reports` process without a display, on the store
-// in `folder`: its elapsed seconds, or -1 when it did not complete; its
-// processor time and peak resident memory into `figures` when given.
+// One whole `program -c -rf reports` process without a display or terminal,
+// on the store in `folder`: its elapsed seconds, or -1 when it did not
+// complete; its processor time and peak resident memory into `figures` when
+// given. Linux keeps the forking process's resident size over the exec in
+// that peak: the benchmark's child is about 5 MiB then, below every run's own.
 double RunProgram(const std::string& program, const std::filesystem::path& folder,
                   const std::filesystem::path& reports, ChildFigures* figures = nullptr);
 

@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     const char* given = std::getenv("VZRM_BENCH_PROGRAM");
     const std::string program = given != nullptr && *given != '\0' ? given : VZRMAUD_PATH;
     const auto runProgram = [&]() -> std::vector<double> {
-        if (!bench::InstallStore(store) || !bench::InstallProgram(store, program)) {
+        if (!bench::InstallStore(store) || !bench::InstallProgram(store, program, reports)) {
             return {};
         }
         bench::ChildFigures figures;

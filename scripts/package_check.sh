@@ -30,6 +30,10 @@ apt-get install -y -qq "$deb" >/dev/null
 files=$(mktemp -d)
 trap 'rm -rf "$files"' EXIT
 dpkg -L vzrmaud >"$files/list"
+grep -qx /usr/libexec/vzrmaud-window "$files/list" || die "the window's program is not in the package"
+if ldd /usr/bin/vzrmaud | grep -q libQt; then
+  die "vzrmaud loads Qt: an unattended start would spend most of its time on it"
+fi
 stat -c '%U %a %n' /var/lib/vzrmaud /var/lib/vzrmaud/HKLM.db /var/lib/vzrmaud/locks \
   /var/lib/vzrmaud/locks/Quorvix_ZRMAU_MutexGlobal.lock
 vzrmreg query 'HKLM\Software\Quorvix\VelmoraZRMAuditor' /s

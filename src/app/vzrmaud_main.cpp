@@ -14,13 +14,20 @@
 #include "app/main_app.h"
 #include "platform/posix/posix_services.h"
 #include "platform/posix/sibling_program.h"
+#include "report/event_log_writer.h"
 
 int main(int argc, char** argv) {
     if (!vzrm::IsNonInteractiveSession()) {
         const int error = vzrm::platform::posix::ExecSiblingProgram(VZRM_WINDOW_PROGRAM, argv);
-        std::cerr << "vzrmaud: the window's program "
-                  << vzrm::platform::posix::SiblingProgramPath(VZRM_WINDOW_PROGRAM)
-                  << " could not be started: " << std::strerror(error) << "\n";
+        vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
+        // Started from a menu, nobody sees standard error: the journal keeps it too.
+        const std::string text = "The window's program " +
+                                 vzrm::platform::posix::SiblingProgramPath(VZRM_WINDOW_PROGRAM) +
+                                 " could not be started: " + std::strerror(error);
+        std::cerr << "vzrmaud: " << text << "\n";
+        vzrm::CEventLogWriter log;
+        log.Open(vzrm::kEventSource);
+        log.Report(vzrm::kErrorRecordEventId, {text});
         return vzrm::EXIT_REFUSED;
     }
     vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());

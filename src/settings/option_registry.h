@@ -23,7 +23,9 @@ std::vector<std::uint8_t> FrameItem(const COptItem& item, std::uint8_t flag);
 std::int32_t ReadFrame(std::span<const std::uint8_t> bytes, COptItem& item);
 
 // Writes the pack as (parent, subkey) in one transaction: the previous
-// content stays whole when anything fails. 0 or a Windows error code.
+// content stays whole when anything fails. 0 or a Windows error code. A
+// store that holds the pack already is left untouched (0, even where it
+// could not be written).
 std::int32_t WritePack(const COptPack& pack, platform::HKEY parent, const std::string& subkey);
 // Reads (parent, subkey) into the pack; after a successful read the pack
 // compares names without regard to case. 0 or a Windows error code (2: absent).

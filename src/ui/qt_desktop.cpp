@@ -14,6 +14,9 @@ CQtDesktop::~CQtDesktop() = default;
 
 void CQtDesktop::EnsureApplication() {
     if (QCoreApplication::instance() == nullptr) {
+        // The program's file is vzrmaud-window; the desktop knows it as
+        // vzrmaud (Wayland matches windows to vzrmaud.desktop by this name).
+        QGuiApplication::setDesktopFileName("vzrmaud");
         application_ = std::make_unique<QApplication>(argc_, argv_);
     }
 }

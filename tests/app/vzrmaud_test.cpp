@@ -214,16 +214,40 @@ TEST_F(Vzrmaud, OnlyADesktopStartRunsTheWindowsProgram) {
         std::filesystem::copy_file(VZRMAUD_PATH, dir.File("bin/vzrmaud"));
         const test::CommandResult alone = Run(dir.File("bin/vzrmaud"), "", desktop.Name());
         EXPECT_EQ(alone.status, 3);
-        EXPECT_NE(
-            alone.output.find("the window's program " + dir.File("libexec/vzrmaud/vzrmaud-window") +
-                              " could not be started: No such file or directory"),
-            std::string::npos)
-            << alone.output;
+        const std::string missing = "The window's program " + dir.File("libexec/vzrmaud-window") +
+                                    " could not be started: No such file or directory";
+        EXPECT_NE(alone.output.find(missing), std::string::npos) << alone.output;
+        EXPECT_NE(ReadText(ApplicationLog()).find(missing), std::string::npos)
+            << "a start from a menu has no terminal";
         EXPECT_FALSE(running.TakeShowRequest().has_value());
         // Without a desktop the copy runs unattended and needs no window.
         EXPECT_EQ(Run(dir.File("bin/vzrmaud") + " -c -rf '" + reports + "'").status, 0);
     }
     unsetenv("VZRM_LOCK_DIR");
+}
+
+// Installed, the window's program finds the message files where vzrmaud
+// does: without SystemRoot the installation record's %SystemRoot% is the
+// program's data folder, share/vzrmaud beside its own folder.
+TEST_F(Vzrmaud, InstalledTheWindowsProgramFindsTheProgramsData) {
+    const std::filesystem::path build =
+        std::filesystem::path(VZRMAUD_PATH).parent_path().parent_path();
+    const std::string prefix = dir.File("prefix");
+    const test::CommandResult installed =
+        test::RunCommand("cmake --install '" + build.string() + "' --prefix '" + prefix +
+                         "' --component program 2>&1");
+    ASSERT_EQ(installed.status, 0) << installed.output;
+    Install();
+    {
+        LiveDisplay desktop;
+        const test::CommandResult run =
+            Run("env -u SystemRoot QT_QPA_PLATFORM=offscreen timeout 60 '" + prefix +
+                    "/bin/vzrmaud' -c -rf '" + reports + "'",
+                "", desktop.Name());
+        ASSERT_EQ(run.status, 0) << run.output;
+    }
+    // A run that found no message files reports nothing and still moves the dates.
+    EXPECT_EQ(ReportFiles().size(), 1u) << Summary();
 }
 
 TEST_F(Vzrmaud, OnATerminalTheRunShowsHowFarTheReadIs) {
