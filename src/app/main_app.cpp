@@ -1,5 +1,6 @@
 #include "app/main_app.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -15,6 +16,7 @@
 #include "platform/posix/instance_channel.h"
 #include "platform/posix/interrupt_signals.h"
 #include "platform/posix/posix_folders.h"
+#include "platform/posix/posix_services.h"
 #include "platform/posix/store_location.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
@@ -37,6 +39,11 @@ constexpr char kUsage[] =
     "  logs archived beside the live one; see README.md.\n";
 
 }  // namespace
+
+void PrepareProcess() {
+    platform::SetDefaultServices(platform::posix::DefaultServices());
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 bool IsNonInteractiveSession() {
     return !platform::posix::IsDisplayReachable();

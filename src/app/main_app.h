@@ -65,6 +65,11 @@ class CMainApp {
     CEventLogWriter log_;
 };
 
+// What both programs do first: the Linux services in force, and a write past
+// the file size limit failing (and reported) instead of ending the process
+// with the report half written.
+void PrepareProcess();
+
 // No desktop to reach: started by cron, a timer or a service, or with a
 // DISPLAY left over from a session that has ended.
 bool IsNonInteractiveSession();

@@ -5,21 +5,18 @@
 // Without a desktop (cron, the timer) the run is made here, and Qt is never
 // loaded: loading it would cost an unattended start most of its time. With a
 // desktop, the window's program takes over this process.
-#include <csignal>
 #include <cstring>
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "app/main_app.h"
-#include "platform/posix/posix_services.h"
 #include "platform/posix/sibling_program.h"
 #include "report/event_log_writer.h"
 
 int main(int argc, char** argv) {
     if (!vzrm::IsNonInteractiveSession()) {
         const int error = vzrm::platform::posix::ExecSiblingProgram(VZRM_WINDOW_PROGRAM, argv);
-        vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
+        vzrm::PrepareProcess();
         // Started from a menu, nobody sees standard error: the journal keeps it too.
         const std::string text = "The window's program " +
                                  vzrm::platform::posix::SiblingProgramPath(VZRM_WINDOW_PROGRAM) +
@@ -30,11 +27,7 @@ int main(int argc, char** argv) {
         log.Report(vzrm::kErrorRecordEventId, {text});
         return vzrm::EXIT_REFUSED;
     }
-    vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
-    // A write past the file size limit fails (and is reported) instead of
-    // ending the process with the report half written.
-    std::signal(SIGXFSZ, SIG_IGN);
-    const std::vector<std::string> args(argv, argv + argc);
+    vzrm::PrepareProcess();
     vzrm::CMainApp app(nullptr);
-    return app.Run(args);
+    return app.Run({argv, argv + argc});
 }

@@ -1,7 +1,6 @@
 #include "platform/posix/message_files.h"
 
 #include <dirent.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include "base/case_fold.h"
 #include "formats/message_table.h"
 #include "platform/error_codes.h"
+#include "platform/posix/sibling_program.h"
 
 namespace vzrm::platform {
 
@@ -23,13 +23,8 @@ std::string DataFolder() {
     if (const char* dir = std::getenv("VZRM_DATA_DIR"); dir && *dir) {
         return dir;
     }
-    char exe[4096];
-    const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (length <= 0) {
-        return "/usr/share/vzrmaud";
-    }
-    const std::filesystem::path program(std::string(exe, static_cast<std::size_t>(length)));
-    return (program.parent_path().parent_path() / "share" / "vzrmaud").string();
+    const std::string beside = posix::SiblingProgramPath("../share/vzrmaud");
+    return beside.empty() ? "/usr/share/vzrmaud" : beside;
 }
 
 // The entry of `folder` named `name` without regard to case; empty when none.
