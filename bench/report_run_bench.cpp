@@ -10,6 +10,10 @@
 // (`vzrmaud -c -rf DIR` without a display, on a store an earlier run left),
 // timed from its start to its exit status; without it the run is made in
 // the measuring process, which leaves out the program's start-up and end.
+// Each process run is followed by one on an empty log of the same kind: what
+// a run costs without events (start, store, locks, summary, dates). The last
+// line gives its median and the cost per event above it, the figure that
+// shows whether the cost grows linearly with the log.
 // VZRM_BENCH_PROGRAM=PATH runs another build's vzrmaud instead of this one's.
 //
 //   build/release/bench/bench_report_run [EVENTS [dense] [classic] [stitched] [process] [runs=N]]
@@ -72,9 +76,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::size_t logEvents = stitched ? bench::CountEvents(log) : events;
+    const std::string emptyLog = bench::GeneratedLog(0, 1, classic, dense);
     const std::filesystem::path store = bench::PrepareStoreFolder("report-run-store");
     const std::filesystem::path reports = store / "reports";
-    setenv("VZRM_SECURITY_LOG", log.c_str(), 1);
 
     const auto rowsOf = [](const std::filesystem::path& report) {
         std::ifstream lines(report);
@@ -130,20 +134,30 @@ int main(int argc, char** argv) {
     };
     const char* what = process ? (classic ? "classic vzrmaud process" : "vzrmaud process")
                                : (classic ? "classic report run" : "report run");
-    std::vector<bench::ChildFigures> all(runs);
-    for (bench::ChildFigures& figures : all) {
-        // Each run on a store of its own: the last run's stored dates would leave no period.
+    // Each run on a store of its own: the last run's stored dates would leave no period.
+    const auto measure = [&](const std::string& runLog, bench::ChildFigures& figures) {
+        setenv("VZRM_SECURITY_LOG", runLog.c_str(), 1);
         bench::PrepareStoreFolder("report-run-store");
         std::filesystem::create_directories(reports);
         if (!bench::MeasureInChild(work, process ? 5 : 3, figures) || figures.values[2] != 1) {
-            std::cerr << "the run did not complete\n";
-            return 1;
+            return false;
         }
         if (process) {
             // The program's own figures, not those of the child that set its store up.
             figures.cpuSeconds = figures.values[3];
             figures.peakMiB = figures.values[4];
         }
+        return true;
+    };
+    std::vector<bench::ChildFigures> all(runs);
+    std::vector<double> emptySeconds;
+    for (bench::ChildFigures& figures : all) {
+        bench::ChildFigures empty;
+        if (!measure(log, figures) || (process && !measure(emptyLog, empty))) {
+            std::cerr << "the run did not complete\n";
+            return 1;
+        }
+        emptySeconds.push_back(empty.values.empty() ? 0 : empty.values[0]);
         if (runs > 1) {
             bench::PrintFigures(what, "rows", logEvents, figures, {});
         }
@@ -154,5 +168,11 @@ int main(int argc, char** argv) {
         std::printf("median of %zu runs:\n", runs);
     }
     bench::PrintFigures(what, "rows", logEvents, all[runs / 2], classic ? std::string() : log);
+    if (process) {
+        std::sort(emptySeconds.begin(), emptySeconds.end());
+        const double fixed = emptySeconds[runs / 2];
+        std::printf("a run on an empty log: %.1f ms; above it: %.0f ns/event\n", fixed * 1e3,
+                    (all[runs / 2].values[0] - fixed) * 1e9 / static_cast<double>(logEvents));
+    }
     return 0;
 }

@@ -201,6 +201,24 @@ struct SqliteRegistry::Hive {
     std::int32_t Exec(const char* sql) {
         return ErrorOf(sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
     }
+
+    // Runs `read`, several statements, in one read transaction unless one is
+    // open: on their own each would take and drop the file's locks again.
+    std::int32_t ReadTogether(const std::function<std::int32_t()>& read) {
+        if (depth > 0) {
+            return read();
+        }
+        if (const std::int32_t error = Exec("BEGIN")) {
+            return error;
+        }
+        ++depth;
+        const std::int32_t result = read();
+        --depth;
+        if (Exec("COMMIT") != kErrorSuccess) {
+            Exec("ROLLBACK");
+        }
+        return result;
+    }
 };
 
 namespace {
@@ -354,7 +372,8 @@ std::int32_t SqliteRegistry::OpenKey(HKEY parent, const std::string& subkey, std
     }
     const std::lock_guard hive(ref.hive->lock);
     std::int64_t id = 0;
-    if (const std::int32_t error = Walk(ref, subkey, false, id, nullptr)) {
+    if (const std::int32_t error =
+            ref.hive->ReadTogether([&] { return Walk(ref, subkey, false, id, nullptr); })) {
         return error;
     }
     if (Writes(access) && ref.hive->readOnly) {
