@@ -14,9 +14,15 @@
 // a run costs without events (start, store, locks, summary, dates). The last
 // line gives its median and the cost per event above it, the figure that
 // shows whether the cost grows linearly with the log.
+// "pairs=N": the ratio to evtxexport from N of its runs, each between two of
+// ours, instead of one run after ours: a machine whose speed swings over a
+// minute gives a ratio only for runs made side by side. Prints each pair's
+// ratio (evtxexport's time against the mean of the runs either side) and
+// their median.
 // VZRM_BENCH_PROGRAM=PATH runs another build's vzrmaud instead of this one's.
 //
-//   build/release/bench/bench_report_run [EVENTS [dense] [classic] [stitched] [process] [runs=N]]
+//   build/release/bench/bench_report_run [EVENTS [dense] [classic] [stitched] [process]
+//                                         [runs=N] [pairs=N]]
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -58,6 +64,7 @@ int main(int argc, char** argv) {
     bool stitched = false;
     bool process = false;
     std::size_t runs = 1;
+    std::size_t pairs = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         dense = dense || arg == "dense";
@@ -67,6 +74,9 @@ int main(int argc, char** argv) {
         if (arg.starts_with("runs=")) {
             runs = static_cast<std::size_t>(
                 std::max(1, std::atoi(arg.c_str() + 5)));  // 1 if no number
+        }
+        if (arg.starts_with("pairs=")) {
+            pairs = static_cast<std::size_t>(std::max(0, std::atoi(arg.c_str() + 6)));
         }
     }
     const std::string log =
@@ -167,7 +177,35 @@ int main(int argc, char** argv) {
     if (runs > 1) {
         std::printf("median of %zu runs:\n", runs);
     }
-    bench::PrintFigures(what, "rows", logEvents, all[runs / 2], classic ? std::string() : log);
+    const std::string compared = classic || pairs > 0 ? std::string() : log;
+    bench::PrintFigures(what, "rows", logEvents, all[runs / 2], compared);
+    if (pairs > 0 && !classic) {
+        std::vector<double> ratios;
+        bench::ChildFigures before;
+        if (!measure(log, before)) {
+            std::cerr << "the run did not complete\n";
+            return 1;
+        }
+        for (std::size_t i = 0; i < pairs; ++i) {
+            const double theirs = bench::EvtxexportSeconds(log);
+            bench::ChildFigures after;
+            if (theirs <= 0 || !measure(log, after)) {
+                break;
+            }
+            const double ours = (before.values[0] + after.values[0]) / 2;
+            ratios.push_back(theirs / ours);
+            std::printf("evtxexport %.2f s between runs of %.3f and %.3f s: ratio %.1fx\n", theirs,
+                        before.values[0], after.values[0], ratios.back());
+            before = after;
+        }
+        if (!ratios.empty()) {
+            std::sort(ratios.begin(), ratios.end());
+            const std::size_t n = ratios.size();
+            const double median = n % 2 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
+            std::printf("median ratio of %zu pairs: %.1fx (%.1f-%.1fx)\n", n, median,
+                        ratios.front(), ratios.back());
+        }
+    }
     if (process) {
         std::sort(emptySeconds.begin(), emptySeconds.end());
         const double fixed = emptySeconds[runs / 2];

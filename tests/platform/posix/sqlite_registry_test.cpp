@@ -127,6 +127,41 @@ TEST_F(SqliteRegistryTest, FailedTransactionLeavesThePreviousContent) {
     EXPECT_EQ(value, 7u);
 }
 
+// A key's path is read in one transaction of its own: it must end whether the
+// key is found or not, and inside a write it must become part of that write.
+TEST_F(SqliteRegistryTest, OpeningKeysLeavesNoTransactionBehind) {
+    auto reader = Open();
+    auto writer = Open();  // another connection, as another process has
+    HKEY key = 0;
+    for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        ASSERT_EQ(writer->CreateKey(root, "Software\\Quorvix\\App", KEY_ALL_ACCESS, key), 0);
+        writer->CloseKey(key);
+        ASSERT_EQ(reader->OpenKey(root, "Software\\Quorvix\\App", KEY_READ, key), 0);
+        reader->CloseKey(key);
+        EXPECT_EQ(reader->OpenKey(root, "Software\\Quorvix\\None\\Deeper", KEY_READ, key),
+                  kErrorFileNotFound);
+        // A read left open would hold the file's lock: this write would wait and fail.
+        ASSERT_EQ(writer->CreateKey(root, "Software\\Quorvix\\App", KEY_ALL_ACCESS, key), 0);
+        EXPECT_EQ(SetDword(*writer, key, "Written", 1), 0);
+        writer->CloseKey(key);
+        // And the reader's own next write starts a transaction of its own.
+        EXPECT_EQ(reader->Transaction(root, [&] { return reader->DeleteTree(root, "Software"); }),
+                  0);
+    }
+
+    // Opened inside a write that fails, a key's path is rolled back with it.
+    const std::int32_t failed = reader->Transaction(HKEY_CURRENT_USER, [&] {
+        HKEY made = 0;
+        EXPECT_EQ(reader->CreateKey(HKEY_CURRENT_USER, "Kept\\Not", KEY_ALL_ACCESS, made), 0);
+        reader->CloseKey(made);
+        EXPECT_EQ(reader->OpenKey(HKEY_CURRENT_USER, "Kept\\Not", KEY_READ, made), 0);
+        reader->CloseKey(made);
+        return kErrorDiskFull;
+    });
+    EXPECT_EQ(failed, kErrorDiskFull);
+    EXPECT_EQ(writer->OpenKey(HKEY_CURRENT_USER, "Kept", KEY_READ, key), kErrorFileNotFound);
+}
+
 TEST_F(SqliteRegistryTest, ReadOnlyHiveAnswersWritesWithAccessDenied) {
     {
         auto registry = Open();
