@@ -138,7 +138,7 @@ bool InstallStore(const std::filesystem::path& folder) {
     static platform::posix::SqliteRegistry* registry = new platform::posix::SqliteRegistry(
         {(folder / "HKLM.db").string(), (folder / "HKCU.db").string()});
     platform::InstallServices({nullptr, nullptr, nullptr, registry});
-    const std::string reg =
+    std::string reg =
         "Windows Registry Editor Version 5.00\r\n"
         "[HKEY_LOCAL_"
         "MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Publishers\\{54849625-"
@@ -150,6 +150,19 @@ bool InstallStore(const std::filesystem::path& folder) {
         "\r\n"
         "\"EventMessageFile\"=\"%SystemRoot%\\\\system32\\\\security.mc\"\r\n"
         "\"ParameterMessageFile\"=\"%SystemRoot%\\\\system32\\\\parameters.mc\"\r\n";
+    // VZRM_BENCH_PUBLISHERS=N: N more publishers, as a store with the
+    // publishers of a Windows machine (about a thousand) has; their keys come
+    // before the Security auditing one's.
+    const char* publishers = std::getenv("VZRM_BENCH_PUBLISHERS");
+    const long more = publishers != nullptr ? std::atol(publishers) : 0;
+    for (long i = 0; i < more; ++i) {
+        char key[256];
+        std::snprintf(key, sizeof key,
+                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\"
+                      "Publishers\\{00000000-0000-0000-0000-%012ld}]\r\n@=\"Provider-%ld\"\r\n",
+                      i, i);
+        reg += key;
+    }
     std::vector<formats::REG_FILE_CHANGE> changes;
     std::string error;
     return formats::ParseRegFile({reg.begin(), reg.end()}, changes, error) &&

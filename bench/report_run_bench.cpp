@@ -19,7 +19,8 @@
 // minute gives a ratio only for runs made side by side. Prints each pair's
 // ratio (evtxexport's time against the mean of the runs either side) and
 // their median.
-// VZRM_BENCH_PROGRAM=PATH runs another build's vzrmaud instead of this one's.
+// VZRM_BENCH_PROGRAM=PATH runs another build's vzrmaud instead of this one's;
+// VZRM_BENCH_PUBLISHERS=N registers N more publishers in each run's store.
 //
 //   build/release/bench/bench_report_run [EVENTS [dense] [classic] [stitched] [process]
 //                                         [runs=N] [pairs=N]]

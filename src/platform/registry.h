@@ -119,6 +119,13 @@ class IRegistry {
     // non-zero (or the process dies) nothing of it is stored.
     [[nodiscard]] virtual std::int32_t Transaction(HKEY key,
                                                    const std::function<std::int32_t()>& change) = 0;
+    // Runs `read`, many reads of the hive of `key`, as one: they see the
+    // hive as it was at their start, and a store that locks per read locks
+    // once. Writes do not belong in it.
+    [[nodiscard]] virtual std::int32_t ReadTogether(HKEY /*key*/,
+                                                    const std::function<std::int32_t()>& read) {
+        return read();
+    }
 };
 
 }  // namespace vzrm::platform

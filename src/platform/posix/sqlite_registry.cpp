@@ -138,6 +138,18 @@ struct SqliteRegistry::Hive {
     std::int32_t openError = -1;  // -1: not tried yet
     std::recursive_mutex lock;
     int depth = 0;  // nesting of Transaction
+    // Where each handle's enumeration of subkeys stopped: the next index goes
+    // on from the last name instead of counting all the names before it
+    // again, which made listing a key's subkeys quadratic. Only while the
+    // hive is as it was: `changes` (this connection's) and `version` (other
+    // connections' commits) tell.
+    struct KeyCursor {
+        std::uint32_t index = 0;
+        std::string fold;
+        std::int64_t changes = 0;
+        std::int64_t version = 0;
+    };
+    std::unordered_map<HKEY, KeyCursor> keyCursors;
     // Prepared statements by their SQL (the texts are literals), and whether
     // one is in use; a statement asked for while in use is prepared apart.
     std::unordered_map<const char*, std::pair<sqlite3_stmt*, bool>> statements;
@@ -387,8 +399,19 @@ std::int32_t SqliteRegistry::OpenKey(HKEY parent, const std::string& subkey, std
 }
 
 std::int32_t SqliteRegistry::CloseKey(HKEY key) {
-    const std::lock_guard guard(handlesLock_);
-    return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
+    Hive* hive = nullptr;
+    {
+        const std::lock_guard guard(handlesLock_);
+        const auto it = handles_.find(key);
+        if (it == handles_.end()) {
+            return kErrorInvalidHandle;
+        }
+        hive = it->second.hive;
+        handles_.erase(it);
+    }
+    const std::lock_guard guard(hive->lock);
+    hive->keyCursors.erase(key);
+    return kErrorSuccess;
 }
 
 std::int32_t SqliteRegistry::QueryValue(HKEY key, const std::string& name, std::uint32_t* type,
@@ -470,16 +493,37 @@ std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string&
     if (const std::int32_t error = Resolve(key, ref)) {
         return error;
     }
-    const std::lock_guard hive(ref.hive->lock);
-    Statement query(*ref.hive,
-                    "SELECT name FROM keys WHERE parent=? ORDER BY fold LIMIT 1 OFFSET ?");
-    query.Bind(1, ref.id).Bind(2, index);
-    const int step = query.Step();
-    if (step != SQLITE_ROW) {
-        return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
-    }
-    name = query.Text(0);
-    return kErrorSuccess;
+    Hive& hive = *ref.hive;
+    const std::lock_guard guard(hive.lock);
+    return hive.ReadTogether([&] {
+        Statement version(hive, "PRAGMA data_version");
+        if (version.Step() != SQLITE_ROW) {
+            return ErrorOf(version.Code());
+        }
+        const Hive::KeyCursor now{index, {}, sqlite3_total_changes64(hive.db), version.Int(0)};
+        Hive::KeyCursor& cursor = hive.keyCursors[key];
+        const bool follows = index > 0 && cursor.index == index - 1 &&
+                             cursor.changes == now.changes && cursor.version == now.version;
+        Statement query(hive, follows ? "SELECT name, fold FROM keys WHERE parent=? AND fold>?"
+                                        " ORDER BY fold LIMIT 1"
+                                      : "SELECT name, fold FROM keys WHERE parent=?"
+                                        " ORDER BY fold LIMIT 1 OFFSET ?");
+        query.Bind(1, ref.id);
+        if (follows) {
+            query.Bind(2, cursor.fold);
+        } else {
+            query.Bind(2, index);
+        }
+        const int step = query.Step();
+        if (step != SQLITE_ROW) {
+            hive.keyCursors.erase(key);
+            return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
+        }
+        name = query.Text(0);
+        cursor = now;
+        cursor.fold = query.Text(1);
+        return kErrorSuccess;
+    });
 }
 
 std::int32_t SqliteRegistry::EnumValue(HKEY key, std::uint32_t index, std::string& name,
@@ -564,6 +608,15 @@ std::int32_t SqliteRegistry::Transaction(HKEY key, const std::function<std::int3
         return error;
     }
     return kErrorSuccess;
+}
+
+std::int32_t SqliteRegistry::ReadTogether(HKEY key, const std::function<std::int32_t()>& read) {
+    KeyRef ref;
+    if (const std::int32_t error = Resolve(key, ref)) {
+        return error;
+    }
+    const std::lock_guard guard(ref.hive->lock);
+    return ref.hive->ReadTogether(read);
 }
 
 }  // namespace vzrm::platform::posix

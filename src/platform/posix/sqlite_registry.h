@@ -54,6 +54,7 @@ class SqliteRegistry final : public IRegistry {
     std::int32_t DeleteKey(HKEY parent, const std::string& subkey) override;
     std::int32_t DeleteTree(HKEY parent, const std::string& subkey) override;
     std::int32_t Transaction(HKEY key, const std::function<std::int32_t()>& change) override;
+    std::int32_t ReadTogether(HKEY key, const std::function<std::int32_t()>& read) override;
 
     struct Hive;
 

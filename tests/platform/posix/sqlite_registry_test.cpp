@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -160,6 +161,86 @@ TEST_F(SqliteRegistryTest, OpeningKeysLeavesNoTransactionBehind) {
     });
     EXPECT_EQ(failed, kErrorDiskFull);
     EXPECT_EQ(writer->OpenKey(HKEY_CURRENT_USER, "Kept", KEY_READ, key), kErrorFileNotFound);
+}
+
+// Each index continues from the last name given for that handle, so a long
+// list of subkeys is read once, not once per name; whenever the hive changed
+// in between, by this connection or another, an index is what it would be
+// counted from the first name.
+TEST_F(SqliteRegistryTest, EnumeratingSubkeysFollowsChangesInBetween) {
+    auto registry = Open();
+    auto other = Open();  // another connection, as another process has
+    HKEY key = 0;
+    ASSERT_EQ(registry->CreateKey(HKEY_LOCAL_MACHINE, "List", KEY_ALL_ACCESS, key), 0);
+    const auto add = [](IRegistry& r, HKEY parent, const std::string& name) {
+        HKEY child = 0;
+        ASSERT_EQ(r.CreateKey(parent, name, KEY_ALL_ACCESS, child), 0);
+        r.CloseKey(child);
+    };
+    for (int i = 0; i < 300; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "k%03d", i);
+        add(*registry, key, name);
+    }
+    const auto nameAt = [&](HKEY at, std::uint32_t index) {
+        std::string name;
+        return at && registry->EnumKey(at, index, name) == 0 ? name : std::string("-");
+    };
+    std::vector<std::string> all;
+    for (std::uint32_t i = 0; nameAt(key, i) != "-"; ++i) {
+        all.push_back(nameAt(key, i));
+    }
+    ASSERT_EQ(all.size(), 300u);
+    EXPECT_EQ(all[0], "k000");
+    EXPECT_EQ(all[299], "k299");
+
+    EXPECT_EQ(nameAt(key, 10), "k010");
+    add(*other, HKEY_LOCAL_MACHINE, "List\\a-first");  // another process's key before the rest
+    EXPECT_EQ(nameAt(key, 11), "k010");                // counted again: the old 10th is the 11th
+    EXPECT_EQ(nameAt(key, 12), "k011");
+    EXPECT_EQ(registry->DeleteKey(key, "k000"), 0);  // this connection's change
+    EXPECT_EQ(nameAt(key, 13), "k013");
+    // Two handles of one key go on each from their own place.
+    HKEY second = 0;
+    ASSERT_EQ(registry->OpenKey(HKEY_LOCAL_MACHINE, "List", KEY_READ, second), 0);
+    EXPECT_EQ(nameAt(second, 0), "a-first");
+    EXPECT_EQ(nameAt(key, 14), "k014");
+    EXPECT_EQ(nameAt(second, 1), "k001");
+    EXPECT_EQ(nameAt(key, 300), "-");
+    EXPECT_EQ(nameAt(key, 299), "k299");
+    registry->CloseKey(second);
+    registry->CloseKey(key);
+}
+
+TEST_F(SqliteRegistryTest, ReadsTakenTogetherSeeTheHiveAsItWasAtTheirStart) {
+    auto reader = Open();
+    auto writer = Open();  // another connection, as another process has
+    HKEY key = 0;
+    ASSERT_EQ(writer->CreateKey(HKEY_CURRENT_USER, "App", KEY_ALL_ACCESS, key), 0);
+    ASSERT_EQ(SetDword(*writer, key, "Count", 1), 0);
+    const auto count = [&] {
+        HKEY read = 0;
+        std::uint32_t value = 0;
+        std::uint32_t size = 4;
+        if (reader->OpenKey(HKEY_CURRENT_USER, "App", KEY_READ, read) == 0) {
+            static_cast<void>(reader->QueryValue(read, "Count", nullptr,
+                                                 reinterpret_cast<std::uint8_t*>(&value), size));
+            reader->CloseKey(read);
+        }
+        return value;
+    };
+    std::vector<std::uint32_t> seen;
+    ASSERT_EQ(reader->ReadTogether(HKEY_CURRENT_USER,
+                                   [&] {
+                                       seen.push_back(count());
+                                       EXPECT_EQ(SetDword(*writer, key, "Count", 2), 0);
+                                       seen.push_back(count());
+                                       return kErrorSuccess;
+                                   }),
+              0);
+    seen.push_back(count());
+    EXPECT_EQ(seen, (std::vector<std::uint32_t>{1, 1, 2}));
+    writer->CloseKey(key);
 }
 
 TEST_F(SqliteRegistryTest, ReadOnlyHiveAnswersWritesWithAccessDenied) {

@@ -384,30 +384,37 @@ std::int32_t FileModernEventLog::OpenPublisherMetadata(const std::string& publis
     }
     auto found = std::make_unique<Publisher>();
     bool registered = false;
-    std::string guid;
-    for (std::uint32_t i = 0;
-         !registered && Registry().EnumKey(publishers, i, guid) == kErrorSuccess; ++i) {
-        HKEY key = 0;
-        if (Registry().OpenKey(publishers, guid, KEY_QUERY_VALUE, key) != kErrorSuccess) {
-            continue;
-        }
-        if (EqualNoCase(TextValue(key, ""), publisher)) {
-            registered = true;
-            const std::string messages = TextValue(key, "MessageFileName");
-            const std::string parameters = TextValue(key, "ParameterFileName");
-            // A file that does not load leaves its events without their texts.
-            if (!messages.empty()) {
-                static_cast<void>(
-                    MessageFiles().Load(ExpandEnvironmentText(messages), found->messages));
+    std::string messages;
+    std::string parameters;
+    // The publishers are keys named by their GUIDs: the one named is looked
+    // for among all of them (a store with a Windows machine's has a thousand),
+    // in one read of the store.
+    static_cast<void>(Registry().ReadTogether(publishers, [&] {
+        std::string guid;
+        for (std::uint32_t i = 0;
+             !registered && Registry().EnumKey(publishers, i, guid) == kErrorSuccess; ++i) {
+            HKEY key = 0;
+            if (Registry().OpenKey(publishers, guid, KEY_QUERY_VALUE, key) != kErrorSuccess) {
+                continue;
             }
-            if (!parameters.empty()) {
-                static_cast<void>(
-                    MessageFiles().Load(ExpandEnvironmentText(parameters), found->parameters));
+            if (EqualNoCase(TextValue(key, ""), publisher)) {
+                registered = true;
+                messages = TextValue(key, "MessageFileName");
+                parameters = TextValue(key, "ParameterFileName");
             }
+            Registry().CloseKey(key);
         }
-        Registry().CloseKey(key);
-    }
+        return kErrorSuccess;
+    }));
     Registry().CloseKey(publishers);
+    // A file that does not load leaves its events without their texts.
+    if (!messages.empty()) {
+        static_cast<void>(MessageFiles().Load(ExpandEnvironmentText(messages), found->messages));
+    }
+    if (!parameters.empty()) {
+        static_cast<void>(
+            MessageFiles().Load(ExpandEnvironmentText(parameters), found->parameters));
+    }
     if (!registered) {
         return kErrorEvtPublisherNotFound;
     }
