@@ -1,7 +1,9 @@
 // Items handed in order to a thread of their own, in batches that go back
 // and forth between the two threads: an item keeps its buffers from one use
-// to the next. Without a second thread (it could not be started) the batches
-// are handled in place.
+// to the next. The thread starts when a second batch begins: items finished
+// before that are handled in place, which spares a small run a thread's
+// start. Without a second thread (it could not be started) the batches are
+// handled in place.
 #pragma once
 
 #include <atomic>
@@ -24,13 +26,7 @@ class CBatchPipeline {
     using Sink = std::function<void(Item&)>;
 
     // `sink` is called for every item, in the order they were added.
-    explicit CBatchPipeline(Sink sink) : sink_(std::move(sink)) {
-        try {
-            thread_ = std::thread([this] { Consume(); });
-        } catch (const std::system_error&) {
-            // No second thread: the batches are handled in place.
-        }
-    }
+    explicit CBatchPipeline(Sink sink) : sink_(std::move(sink)) {}
     // Waits for the items added so far; never throws.
     ~CBatchPipeline() {
         try {
@@ -65,10 +61,11 @@ class CBatchPipeline {
     // Hands on the items added so far and waits until the sink has had them;
     // rethrows what the sink threw (the items after that one are dropped).
     void Finish() {
-        HandOn();
         if (!thread_.joinable()) {
+            DrainInPlace();  // less than a batch so far: not worth a thread
             return;
         }
+        HandOn();
         std::unique_lock lock(lock_);
         changed_.wait(lock, [this] { return full_.empty() && !working_; });
         if (failure_) {
@@ -80,8 +77,9 @@ class CBatchPipeline {
         const std::lock_guard lock(lock_);
         return failure_ != nullptr;
     }
-    // Whether the sink runs on a thread of its own.
-    bool Threaded() const { return thread_.joinable(); }
+    // Whether the sink runs on a thread of its own: from the first full
+    // batch on, unless that thread cannot be started.
+    bool Threaded() const { return !inPlace_; }
     // Batches handed on that the sink's thread has not begun: while it falls
     // behind, the adding thread can take on some of its work.
     std::size_t Waiting() const { return waiting_.load(std::memory_order_relaxed); }
@@ -101,10 +99,15 @@ class CBatchPipeline {
         if (filling_.count == 0) {
             return;
         }
+        if (!thread_.joinable() && !inPlace_) {
+            try {
+                thread_ = std::thread([this] { Consume(); });
+            } catch (const std::system_error&) {
+                inPlace_ = true;  // no second thread: the batches are handled in place
+            }
+        }
         if (!thread_.joinable()) {
-            const std::size_t count = filling_.count;
-            filling_.count = 0;  // spent even when the sink throws
-            Drain(filling_, count);
+            DrainInPlace();
             return;
         }
         std::unique_lock lock(lock_);
@@ -153,6 +156,12 @@ class CBatchPipeline {
         }
     }
 
+    void DrainInPlace() {
+        const std::size_t count = filling_.count;
+        filling_.count = 0;  // spent even when the sink throws
+        Drain(filling_, count);
+    }
+
     void Drain(Batch& batch, std::size_t count) {
         for (std::size_t i = 0; i < count; ++i) {
             sink_(batch.items[i]);
@@ -168,6 +177,7 @@ class CBatchPipeline {
     std::atomic<std::size_t> waiting_ = 0;  // full_.size(), read without the lock
     bool working_ = false;                  // the sink thread has a batch in hand
     bool closing_ = false;
+    bool inPlace_ = false;  // the thread could not be started (the adding thread's)
     std::exception_ptr failure_;
     std::thread thread_;
 };
