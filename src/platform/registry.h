@@ -121,7 +121,7 @@ class IRegistry {
                                                    const std::function<std::int32_t()>& change) = 0;
     // Runs `read`, many reads of the hive of `key`, as one: they see the
     // hive as it was at their start, and a store that locks per read locks
-    // once. Writes do not belong in it.
+    // once. Writes to that hive meanwhile are refused (1).
     [[nodiscard]] virtual std::int32_t ReadTogether(HKEY /*key*/,
                                                     const std::function<std::int32_t()>& read) {
         return read();

@@ -137,19 +137,8 @@ struct SqliteRegistry::Hive {
     bool readOnly = false;
     std::int32_t openError = -1;  // -1: not tried yet
     std::recursive_mutex lock;
-    int depth = 0;  // nesting of Transaction
-    // Where each handle's enumeration of subkeys stopped: the next index goes
-    // on from the last name instead of counting all the names before it
-    // again, which made listing a key's subkeys quadratic. Only while the
-    // hive is as it was: `changes` (this connection's) and `version` (other
-    // connections' commits) tell.
-    struct KeyCursor {
-        std::uint32_t index = 0;
-        std::string fold;
-        std::int64_t changes = 0;
-        std::int64_t version = 0;
-    };
-    std::unordered_map<HKEY, KeyCursor> keyCursors;
+    int depth = 0;      // nesting of Transaction
+    int readDepth = 0;  // nesting of ReadTogether outside a Transaction
     // Prepared statements by their SQL (the texts are literals), and whether
     // one is in use; a statement asked for while in use is prepared apart.
     std::unordered_map<const char*, std::pair<sqlite3_stmt*, bool>> statements;
@@ -216,21 +205,33 @@ struct SqliteRegistry::Hive {
 
     // Runs `read`, several statements, in one read transaction unless one is
     // open: on their own each would take and drop the file's locks again.
+    // The hive refuses writes meanwhile (see Reading()).
     std::int32_t ReadTogether(const std::function<std::int32_t()>& read) {
-        if (depth > 0) {
+        if (depth > 0 || readDepth > 0) {
             return read();
         }
         if (const std::int32_t error = Exec("BEGIN")) {
             return error;
         }
-        ++depth;
-        const std::int32_t result = read();
-        --depth;
-        if (Exec("COMMIT") != kErrorSuccess) {
-            Exec("ROLLBACK");
-        }
-        return result;
+        // Ended however `read` ends, a throw included: a transaction left
+        // open would hold the file's lock and swallow later writes.
+        struct End {
+            Hive& hive;
+            ~End() {
+                --hive.readDepth;
+                if (hive.Exec("COMMIT") != kErrorSuccess) {
+                    hive.Exec("ROLLBACK");
+                }
+            }
+        };
+        ++readDepth;
+        const End end{*this};
+        return read();
     }
+    // A write here would be part of reads taken together: stored by their
+    // end whatever became of it, or refused as busy by a snapshot that
+    // another process's commit made old.
+    bool Reading() const { return readDepth > 0; }
 };
 
 namespace {
@@ -399,19 +400,9 @@ std::int32_t SqliteRegistry::OpenKey(HKEY parent, const std::string& subkey, std
 }
 
 std::int32_t SqliteRegistry::CloseKey(HKEY key) {
-    Hive* hive = nullptr;
-    {
-        const std::lock_guard guard(handlesLock_);
-        const auto it = handles_.find(key);
-        if (it == handles_.end()) {
-            return kErrorInvalidHandle;
-        }
-        hive = it->second.hive;
-        handles_.erase(it);
-    }
-    const std::lock_guard guard(hive->lock);
-    hive->keyCursors.erase(key);
-    return kErrorSuccess;
+    const std::lock_guard guard(handlesLock_);
+    keyCursors_.erase(key);
+    return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
 }
 
 std::int32_t SqliteRegistry::QueryValue(HKEY key, const std::string& name, std::uint32_t* type,
@@ -458,6 +449,9 @@ std::int32_t SqliteRegistry::SetValue(HKEY key, const std::string& name, std::ui
         return kErrorInvalidParameter;
     }
     const std::lock_guard hive(ref.hive->lock);
+    if (ref.hive->Reading()) {
+        return kErrorInvalidFunction;
+    }
     // An upsert keeps the value's place in the enumeration order.
     Statement upsert(*ref.hive,
                      "INSERT INTO vals(key, name, fold, type, data) VALUES (?, ?, ?, ?, ?)"
@@ -480,6 +474,9 @@ std::int32_t SqliteRegistry::DeleteValue(HKEY key, const std::string& name) {
         return kErrorAccessDenied;
     }
     const std::lock_guard hive(ref.hive->lock);
+    if (ref.hive->Reading()) {
+        return kErrorInvalidFunction;
+    }
     Statement erase(*ref.hive, "DELETE FROM vals WHERE key=? AND fold=?");
     erase.Bind(1, ref.id).Bind(2, FoldCase(name));
     if (const int step = erase.Step(); step != SQLITE_DONE) {
@@ -500,28 +497,38 @@ std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string&
         if (version.Step() != SQLITE_ROW) {
             return ErrorOf(version.Code());
         }
-        const Hive::KeyCursor now{index, {}, sqlite3_total_changes64(hive.db), version.Int(0)};
-        Hive::KeyCursor& cursor = hive.keyCursors[key];
-        const bool follows = index > 0 && cursor.index == index - 1 &&
-                             cursor.changes == now.changes && cursor.version == now.version;
+        KeyCursor now{&hive, index, {}, sqlite3_total_changes64(hive.db), version.Int(0)};
+        KeyCursor last;
+        {
+            const std::lock_guard handles(handlesLock_);
+            if (const auto it = keyCursors_.find(key); it != keyCursors_.end()) {
+                last = it->second;
+            }
+        }
+        const bool follows = last.hive == &hive && index > 0 && last.index == index - 1 &&
+                             last.changes == now.changes && last.version == now.version;
         Statement query(hive, follows ? "SELECT name, fold FROM keys WHERE parent=? AND fold>?"
                                         " ORDER BY fold LIMIT 1"
                                       : "SELECT name, fold FROM keys WHERE parent=?"
                                         " ORDER BY fold LIMIT 1 OFFSET ?");
         query.Bind(1, ref.id);
         if (follows) {
-            query.Bind(2, cursor.fold);
+            query.Bind(2, last.fold);
         } else {
             query.Bind(2, index);
         }
         const int step = query.Step();
+        const std::lock_guard handles(handlesLock_);
         if (step != SQLITE_ROW) {
-            hive.keyCursors.erase(key);
+            keyCursors_.erase(key);
             return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
         }
         name = query.Text(0);
-        cursor = now;
-        cursor.fold = query.Text(1);
+        // A handle closed meanwhile keeps no cursor.
+        if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || handles_.contains(key)) {
+            now.fold = query.Text(1);
+            keyCursors_[key] = std::move(now);
+        }
         return kErrorSuccess;
     });
 }
@@ -561,6 +568,9 @@ std::int32_t SqliteRegistry::Delete(HKEY parent, const std::string& subkey, bool
         return error;
     }
     const std::lock_guard hive(ref.hive->lock);
+    if (ref.hive->Reading()) {
+        return kErrorInvalidFunction;
+    }
     std::int64_t id = 0;
     if (const std::int32_t error = Walk(ref, subkey, false, id, nullptr)) {
         return error;
@@ -587,27 +597,45 @@ std::int32_t SqliteRegistry::Transaction(HKEY key, const std::function<std::int3
     }
     Hive& hive = *ref.hive;
     const std::lock_guard guard(hive.lock);
+    if (hive.Reading()) {
+        return kErrorInvalidFunction;
+    }
+    struct Nested {
+        int& depth;
+        explicit Nested(int& counter) : depth(++counter) {}
+        ~Nested() { --depth; }
+    };
     if (hive.readOnly || hive.depth > 0) {
-        ++hive.depth;
-        const std::int32_t result = change();
-        --hive.depth;
-        return result;
+        const Nested nested(hive.depth);
+        return change();
     }
     if (const std::int32_t error = hive.Exec("BEGIN IMMEDIATE")) {
         return error;
     }
-    ++hive.depth;
-    const std::int32_t result = change();
-    --hive.depth;
+    std::int32_t result = kErrorSuccess;
+    try {
+        const Nested nested(hive.depth);
+        result = change();
+    } catch (...) {
+        RollBack(hive);
+        throw;
+    }
     if (result != kErrorSuccess) {
-        hive.Exec("ROLLBACK");
+        RollBack(hive);
         return result;
     }
     if (const std::int32_t error = hive.Exec("COMMIT")) {
-        hive.Exec("ROLLBACK");
+        RollBack(hive);
         return error;
     }
     return kErrorSuccess;
+}
+
+void SqliteRegistry::RollBack(Hive& hive) {
+    hive.Exec("ROLLBACK");
+    // What the cursors went on from may be gone with the changes.
+    const std::lock_guard handles(handlesLock_);
+    std::erase_if(keyCursors_, [&](const auto& entry) { return entry.second.hive == &hive; });
 }
 
 std::int32_t SqliteRegistry::ReadTogether(HKEY key, const std::function<std::int32_t()>& read) {

@@ -64,7 +64,20 @@ class SqliteRegistry final : public IRegistry {
         std::int64_t id = 0;
         std::uint32_t access = 0;
     };
+    // Where a handle's enumeration of subkeys stopped: the next index goes on
+    // from the last name instead of counting all the names before it again,
+    // which made listing a key's subkeys quadratic. Only while the hive is as
+    // it was: `changes` (this connection's) and `version` (other connections'
+    // commits) tell, and a rollback forgets the hive's cursors.
+    struct KeyCursor {
+        const Hive* hive = nullptr;  // none yet
+        std::uint32_t index = 0;
+        std::string fold;
+        std::int64_t changes = 0;
+        std::int64_t version = 0;
+    };
     std::int32_t Resolve(HKEY key, KeyRef& ref);
+    void RollBack(Hive& hive);
     std::int32_t Delete(HKEY parent, const std::string& subkey, bool withSubkeys);
     std::int32_t Walk(const KeyRef& from, const std::string& subkey, bool create, std::int64_t& id,
                       bool* created);
@@ -73,6 +86,7 @@ class SqliteRegistry final : public IRegistry {
     std::unique_ptr<Hive> user_;
     std::mutex handlesLock_;
     std::unordered_map<HKEY, KeyRef> handles_;
+    std::unordered_map<HKEY, KeyCursor> keyCursors_;  // under handlesLock_
     HKEY nextHandle_ = 0x1000;
 };
 

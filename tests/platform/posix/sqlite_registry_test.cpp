@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 
 #include "platform/error_codes.h"
 #include "support/temp_dir.h"
@@ -241,6 +242,72 @@ TEST_F(SqliteRegistryTest, ReadsTakenTogetherSeeTheHiveAsItWasAtTheirStart) {
     seen.push_back(count());
     EXPECT_EQ(seen, (std::vector<std::uint32_t>{1, 1, 2}));
     writer->CloseKey(key);
+}
+
+// Reads taken together hold no write: one would be stored by their end
+// whatever became of it. A throw ends them and a write transaction alike,
+// and a rollback leaves no enumeration going on from a name it took back.
+TEST_F(SqliteRegistryTest, ReadsTogetherWritesAndRollbacksLeaveTheHiveSound) {
+    auto registry = Open();
+    auto other = Open();  // another connection, as another process has
+    HKEY key = 0;
+    ASSERT_EQ(registry->CreateKey(HKEY_CURRENT_USER, "App", KEY_ALL_ACCESS, key), 0);
+    for (const char* name : {"b", "c", "d"}) {
+        HKEY child = 0;
+        ASSERT_EQ(registry->CreateKey(key, name, KEY_ALL_ACCESS, child), 0);
+        registry->CloseKey(child);
+    }
+    const auto nameAt = [&](std::uint32_t index) {
+        std::string name;
+        return registry->EnumKey(key, index, name) == 0 ? name : std::string("-");
+    };
+    const auto stored = [&](const char* name) {
+        std::uint32_t size = 0;
+        HKEY app = 0;
+        const bool found = other->OpenKey(HKEY_CURRENT_USER, "App", KEY_READ, app) == 0 &&
+                           other->QueryValue(app, name, nullptr, nullptr, size) == 0;
+        other->CloseKey(app);
+        return found;
+    };
+
+    const auto writesAmongReads = [&] {
+        EXPECT_EQ(SetDword(*registry, key, "Direct", 1), kErrorInvalidFunction);
+        const auto partial = [&] { return SetDword(*registry, key, "Partial", 1); };
+        EXPECT_EQ(registry->Transaction(HKEY_CURRENT_USER, partial), kErrorInvalidFunction);
+        EXPECT_EQ(registry->DeleteTree(key, "b"), kErrorInvalidFunction);
+        return nameAt(0) == "b" ? kErrorSuccess : kErrorDiskFull;
+    };
+    EXPECT_EQ(registry->ReadTogether(HKEY_CURRENT_USER, writesAmongReads), 0);
+    EXPECT_FALSE(stored("Direct"));
+    EXPECT_FALSE(stored("Partial"));
+
+    // Taken back: the enumeration counts again from the first name.
+    const auto enumerateAndFail = [&] {
+        EXPECT_EQ(registry->DeleteKey(key, "b"), 0);
+        EXPECT_EQ(nameAt(0), "c");
+        return kErrorDiskFull;
+    };
+    EXPECT_EQ(registry->Transaction(HKEY_CURRENT_USER, enumerateAndFail), kErrorDiskFull);
+    EXPECT_EQ(nameAt(1), "c");
+
+    // Thrown out of: the next write is a transaction of its own, seen by others.
+    const auto readAndThrow = [&]() -> std::int32_t { throw std::runtime_error("read"); };
+    const auto writeAndThrow = [&]() -> std::int32_t {
+        EXPECT_EQ(SetDword(*registry, key, "Gone", 1), 0);
+        throw std::runtime_error("write");
+    };
+    EXPECT_THROW(static_cast<void>(registry->ReadTogether(HKEY_CURRENT_USER, readAndThrow)),
+                 std::runtime_error);
+    EXPECT_THROW(static_cast<void>(registry->Transaction(HKEY_CURRENT_USER, writeAndThrow)),
+                 std::runtime_error);
+    EXPECT_FALSE(stored("Gone"));
+    EXPECT_EQ(SetDword(*registry, key, "After", 1), 0);
+    EXPECT_TRUE(stored("After"));
+    HKEY app = 0;
+    ASSERT_EQ(other->OpenKey(HKEY_CURRENT_USER, "App", KEY_ALL_ACCESS, app), 0);
+    EXPECT_EQ(SetDword(*other, app, "Theirs", 1), 0);
+    other->CloseKey(app);
+    registry->CloseKey(key);
 }
 
 TEST_F(SqliteRegistryTest, ReadOnlyHiveAnswersWritesWithAccessDenied) {
