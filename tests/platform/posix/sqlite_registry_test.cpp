@@ -35,6 +35,13 @@ class SqliteRegistryTest : public ::testing::Test {
         return r.SetValue(key, name, REG_SZ, reinterpret_cast<const std::uint8_t*>(text.c_str()),
                           static_cast<std::uint32_t>(text.size() + 1));
     }
+    static void AddSubkeys(IRegistry& r, HKEY parent, std::initializer_list<std::string> names) {
+        for (const std::string& name : names) {
+            HKEY child = 0;
+            ASSERT_EQ(r.CreateKey(parent, name, KEY_ALL_ACCESS, child), 0);
+            r.CloseKey(child);
+        }
+    }
     test::TempDir dir;
 };
 
@@ -78,11 +85,7 @@ TEST_F(SqliteRegistryTest, EnumerationOrderAndDeletion) {
     auto registry = Open();
     HKEY key = 0;
     ASSERT_EQ(registry->CreateKey(HKEY_CURRENT_USER, "App", KEY_ALL_ACCESS, key), 0);
-    for (const char* sub : {"beta", "Alpha", "gamma"}) {
-        HKEY child = 0;
-        ASSERT_EQ(registry->CreateKey(key, sub, KEY_ALL_ACCESS, child), 0);
-        registry->CloseKey(child);
-    }
+    AddSubkeys(*registry, key, {"beta", "Alpha", "gamma"});
     ASSERT_EQ(SetDword(*registry, key, "Zed", 1), 0);
     ASSERT_EQ(SetDword(*registry, key, "Ann", 2), 0);
     ASSERT_EQ(SetDword(*registry, key, "zed", 3), 0);  // updates in place, keeps its name's case
@@ -173,15 +176,10 @@ TEST_F(SqliteRegistryTest, EnumeratingSubkeysFollowsChangesInBetween) {
     auto other = Open();  // another connection, as another process has
     HKEY key = 0;
     ASSERT_EQ(registry->CreateKey(HKEY_LOCAL_MACHINE, "List", KEY_ALL_ACCESS, key), 0);
-    const auto add = [](IRegistry& r, HKEY parent, const std::string& name) {
-        HKEY child = 0;
-        ASSERT_EQ(r.CreateKey(parent, name, KEY_ALL_ACCESS, child), 0);
-        r.CloseKey(child);
-    };
     for (int i = 0; i < 300; ++i) {
         char name[8];
         std::snprintf(name, sizeof name, "k%03d", i);
-        add(*registry, key, name);
+        AddSubkeys(*registry, key, {name});
     }
     const auto nameAt = [&](HKEY at, std::uint32_t index) {
         std::string name;
@@ -196,8 +194,9 @@ TEST_F(SqliteRegistryTest, EnumeratingSubkeysFollowsChangesInBetween) {
     EXPECT_EQ(all[299], "k299");
 
     EXPECT_EQ(nameAt(key, 10), "k010");
-    add(*other, HKEY_LOCAL_MACHINE, "List\\a-first");  // another process's key before the rest
-    EXPECT_EQ(nameAt(key, 11), "k010");                // counted again: the old 10th is the 11th
+    AddSubkeys(*other, HKEY_LOCAL_MACHINE,
+               {"List\\a-first"});       // another process's, before the rest
+    EXPECT_EQ(nameAt(key, 11), "k010");  // counted again: the old 10th is the 11th
     EXPECT_EQ(nameAt(key, 12), "k011");
     EXPECT_EQ(registry->DeleteKey(key, "k000"), 0);  // this connection's change
     EXPECT_EQ(nameAt(key, 13), "k013");
@@ -213,50 +212,16 @@ TEST_F(SqliteRegistryTest, EnumeratingSubkeysFollowsChangesInBetween) {
     registry->CloseKey(key);
 }
 
-TEST_F(SqliteRegistryTest, ReadsTakenTogetherSeeTheHiveAsItWasAtTheirStart) {
-    auto reader = Open();
-    auto writer = Open();  // another connection, as another process has
-    HKEY key = 0;
-    ASSERT_EQ(writer->CreateKey(HKEY_CURRENT_USER, "App", KEY_ALL_ACCESS, key), 0);
-    ASSERT_EQ(SetDword(*writer, key, "Count", 1), 0);
-    const auto count = [&] {
-        HKEY read = 0;
-        std::uint32_t value = 0;
-        std::uint32_t size = 4;
-        if (reader->OpenKey(HKEY_CURRENT_USER, "App", KEY_READ, read) == 0) {
-            static_cast<void>(reader->QueryValue(read, "Count", nullptr,
-                                                 reinterpret_cast<std::uint8_t*>(&value), size));
-            reader->CloseKey(read);
-        }
-        return value;
-    };
-    std::vector<std::uint32_t> seen;
-    ASSERT_EQ(reader->ReadTogether(HKEY_CURRENT_USER,
-                                   [&] {
-                                       seen.push_back(count());
-                                       EXPECT_EQ(SetDword(*writer, key, "Count", 2), 0);
-                                       seen.push_back(count());
-                                       return kErrorSuccess;
-                                   }),
-              0);
-    seen.push_back(count());
-    EXPECT_EQ(seen, (std::vector<std::uint32_t>{1, 1, 2}));
-    writer->CloseKey(key);
-}
-
-// Reads taken together hold no write: one would be stored by their end
-// whatever became of it. A throw ends them and a write transaction alike,
-// and a rollback leaves no enumeration going on from a name it took back.
+// Reads taken together see the hive as it was at their start, and hold no
+// write: one would be stored by their end whatever became of it. A throw
+// ends them and a write transaction alike, and a rollback leaves no
+// enumeration going on from a name it took back.
 TEST_F(SqliteRegistryTest, ReadsTogetherWritesAndRollbacksLeaveTheHiveSound) {
     auto registry = Open();
     auto other = Open();  // another connection, as another process has
     HKEY key = 0;
     ASSERT_EQ(registry->CreateKey(HKEY_CURRENT_USER, "App", KEY_ALL_ACCESS, key), 0);
-    for (const char* name : {"b", "c", "d"}) {
-        HKEY child = 0;
-        ASSERT_EQ(registry->CreateKey(key, name, KEY_ALL_ACCESS, child), 0);
-        registry->CloseKey(child);
-    }
+    AddSubkeys(*registry, key, {"b", "c", "d"});
     const auto nameAt = [&](std::uint32_t index) {
         std::string name;
         return registry->EnumKey(key, index, name) == 0 ? name : std::string("-");
@@ -270,7 +235,21 @@ TEST_F(SqliteRegistryTest, ReadsTogetherWritesAndRollbacksLeaveTheHiveSound) {
         return found;
     };
 
+    const auto count = [&] {
+        std::uint32_t value = 0;
+        std::uint32_t size = 4;
+        static_cast<void>(registry->QueryValue(key, "Count", nullptr,
+                                               reinterpret_cast<std::uint8_t*>(&value), size));
+        return value;
+    };
+    HKEY theirs = 0;
+    ASSERT_EQ(other->OpenKey(HKEY_CURRENT_USER, "App", KEY_ALL_ACCESS, theirs), 0);
+    ASSERT_EQ(SetDword(*other, theirs, "Count", 1), 0);
+    std::vector<std::uint32_t> counts;
     const auto writesAmongReads = [&] {
+        counts.push_back(count());
+        EXPECT_EQ(SetDword(*other, theirs, "Count", 2), 0);  // committed, not seen yet
+        counts.push_back(count());
         EXPECT_EQ(SetDword(*registry, key, "Direct", 1), kErrorInvalidFunction);
         const auto partial = [&] { return SetDword(*registry, key, "Partial", 1); };
         EXPECT_EQ(registry->Transaction(HKEY_CURRENT_USER, partial), kErrorInvalidFunction);
@@ -278,6 +257,8 @@ TEST_F(SqliteRegistryTest, ReadsTogetherWritesAndRollbacksLeaveTheHiveSound) {
         return nameAt(0) == "b" ? kErrorSuccess : kErrorDiskFull;
     };
     EXPECT_EQ(registry->ReadTogether(HKEY_CURRENT_USER, writesAmongReads), 0);
+    counts.push_back(count());
+    EXPECT_EQ(counts, (std::vector<std::uint32_t>{1, 1, 2}));
     EXPECT_FALSE(stored("Direct"));
     EXPECT_FALSE(stored("Partial"));
 
@@ -303,10 +284,8 @@ TEST_F(SqliteRegistryTest, ReadsTogetherWritesAndRollbacksLeaveTheHiveSound) {
     EXPECT_FALSE(stored("Gone"));
     EXPECT_EQ(SetDword(*registry, key, "After", 1), 0);
     EXPECT_TRUE(stored("After"));
-    HKEY app = 0;
-    ASSERT_EQ(other->OpenKey(HKEY_CURRENT_USER, "App", KEY_ALL_ACCESS, app), 0);
-    EXPECT_EQ(SetDword(*other, app, "Theirs", 1), 0);
-    other->CloseKey(app);
+    EXPECT_EQ(SetDword(*other, theirs, "Theirs", 1), 0);
+    other->CloseKey(theirs);
     registry->CloseKey(key);
 }
 
