@@ -62,7 +62,7 @@ class CBatchPipeline {
     // rethrows what the sink threw (the items after that one are dropped).
     void Finish() {
         if (!thread_.joinable()) {
-            DrainInPlace();  // less than a batch so far: not worth a thread
+            DrainInPlace();  // a batch or fewer so far: not worth a thread
             return;
         }
         HandOn();
@@ -77,8 +77,8 @@ class CBatchPipeline {
         const std::lock_guard lock(lock_);
         return failure_ != nullptr;
     }
-    // Whether the sink runs on a thread of its own: from the first full
-    // batch on, unless that thread cannot be started.
+    // Whether the sink runs on a thread of its own: once a second batch
+    // begins, unless that thread cannot be started.
     bool Threaded() const { return !inPlace_; }
     // Batches handed on that the sink's thread has not begun: while it falls
     // behind, the adding thread can take on some of its work.

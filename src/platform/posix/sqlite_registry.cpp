@@ -385,8 +385,10 @@ std::int32_t SqliteRegistry::OpenKey(HKEY parent, const std::string& subkey, std
     }
     const std::lock_guard hive(ref.hive->lock);
     std::int64_t id = 0;
-    if (const std::int32_t error =
-            ref.hive->ReadTogether([&] { return Walk(ref, subkey, false, id, nullptr); })) {
+    // A path of several names in one read; one name is one read already.
+    const auto walk = [&] { return Walk(ref, subkey, false, id, nullptr); };
+    const bool several = subkey.find('\\') != std::string::npos;
+    if (const std::int32_t error = several ? ref.hive->ReadTogether(walk) : walk()) {
         return error;
     }
     if (Writes(access) && ref.hive->readOnly) {
