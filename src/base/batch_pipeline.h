@@ -20,7 +20,9 @@
 
 namespace vzrm {
 
-template <typename Item>
+// `kBatchItems` items per batch: enough that handing one over costs little per
+// item, few enough that the batches in flight take little memory.
+template <typename Item, std::size_t kBatchItems = 256>
 class CBatchPipeline {
   public:
     using Sink = std::function<void(Item&)>;
@@ -73,10 +75,7 @@ class CBatchPipeline {
         }
     }
     // True once the sink threw: the adding can stop early.
-    bool Failed() const {
-        const std::lock_guard lock(lock_);
-        return failure_ != nullptr;
-    }
+    bool Failed() const { return failed_.load(std::memory_order_relaxed); }
     // Whether the sink runs on a thread of its own: once a second batch
     // begins, unless that thread cannot be started.
     bool Threaded() const { return !inPlace_; }
@@ -85,9 +84,6 @@ class CBatchPipeline {
     std::size_t Waiting() const { return waiting_.load(std::memory_order_relaxed); }
 
   private:
-    // Enough items per batch that handing one over costs little per item; few
-    // batches in flight, so that the items waiting take little memory.
-    static constexpr std::size_t kBatchItems = 256;
     static constexpr std::size_t kBatchesInFlight = 4;
 
     struct Batch {
@@ -149,6 +145,7 @@ class CBatchPipeline {
             lock.lock();
             if (failed) {
                 failure_ = failed;
+                failed_.store(true, std::memory_order_relaxed);
             }
             empty_.push_back(std::move(batch));
             working_ = false;
@@ -179,6 +176,7 @@ class CBatchPipeline {
     bool closing_ = false;
     bool inPlace_ = false;  // the thread could not be started (the adding thread's)
     std::exception_ptr failure_;
+    std::atomic<bool> failed_ = false;  // failure_ is set; read without the lock
     std::thread thread_;
 };
 

@@ -85,38 +85,56 @@ const char* CZrmAuditProc::AppendColumnHead() {
 
 CZrmAuditProc::Outcome CZrmAuditProc::AppendRows(const CSecurityLogReader& reader) {
     // Row by row from the reader's compact records: the rows are never all
-    // held as texts at once. The lines are written on a thread of their own
-    // while the next ones are made: making a line takes about as long as
-    // writing it.
+    // held as texts at once. They are written in runs of whole lines, one
+    // write call each (a call per line cost more than making the line), on a
+    // thread of their own while the next ones are made.
+    struct Rows {
+        std::string lines;
+        std::uint32_t count = 0;
+    };
+    constexpr std::size_t kRowsBytes = 64 * 1024;
     std::atomic<Outcome> outcome = Outcome::complete;
-    CBatchPipeline<std::string> lines([&](const std::string& line) {
+    CBatchPipeline<Rows, 1> writes([&](const Rows& rows) {
         if (outcome != Outcome::complete) {
-            return;  // no line after a failed one, or after the stop
+            return;  // nothing after a failed write, or after the stop
         }
         if (IsStopRequested()) {
             outcome = Outcome::interrupted;
-        } else if (!target_.AppendToReport(line)) {
+        } else if (!target_.AppendToReport(rows.lines)) {
             g_errorInfo.AddErrPoint("WPDJPWYYPTFMHUM");
             outcome = Outcome::failed;
         } else {
-            ++rowCount_;
+            rowCount_ += rows.count;
         }
     });
-    CReportRowWriter rows(listSeparator_);
+    CReportRowWriter rowWriter(listSeparator_);
+    Rows* filling = nullptr;
     try {
         reader.VisitRecords([&](const AUDIT_RECORD& record) {
-            if (outcome != Outcome::complete || lines.Failed()) {
+            if (outcome != Outcome::complete || writes.Failed()) {
                 return false;
             }
-            lines.Place() = rows.Line(record);
-            lines.Add();
+            if (filling == nullptr) {
+                filling = &writes.Place();
+                filling->lines.clear();
+                filling->count = 0;
+            }
+            filling->lines += rowWriter.Line(record);
+            ++filling->count;
+            if (filling->lines.size() >= kRowsBytes) {
+                writes.Add();
+                filling = nullptr;
+            }
             return true;
         });
     } catch (...) {
-        outcome = Outcome::failed;  // the lines on their way are not written
+        outcome = Outcome::failed;  // the rows on their way are not written
         throw;
     }
-    lines.Finish();
+    if (filling != nullptr) {
+        writes.Add();
+    }
+    writes.Finish();
     if (outcome != Outcome::complete) {
         return outcome.load();
     }

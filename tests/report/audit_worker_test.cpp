@@ -35,6 +35,7 @@ class MemoryReport : public IAuditReportTarget {
             onRow();
         }
         report += text;
+        writes.push_back(text);
         return true;
     }
     CLocalDateTime RunStart() const override {
@@ -48,9 +49,16 @@ class MemoryReport : public IAuditReportTarget {
         std::lock_guard lock(mutex);
         return report;
     }
+    // Empty again, for another run.
+    void Clear() {
+        report.clear();
+        writes.clear();
+        appends = 0;
+    }
 
     std::mutex mutex;
     std::string report;
+    std::vector<std::string> writes;  // each append that succeeded
     int appends = 0;
     int failAt = -1;
     std::function<void()> onRow;
@@ -82,10 +90,6 @@ const char kRows[] =
     "Files\\Rec\\;pramvoxe.exe;\r\n"
     "2026.03.14;08:05:37;RECPC;operator;D:\\Records\\;old.zrm;Delete;C:\\Program "
     "Files\\Rec\\;pramvoxe.exe;\r\n";
-std::string FirstRow() {
-    const std::string rows = kRows;
-    return rows.substr(0, rows.find("\r\n") + 2);
-}
 const char kStop[] = "Stop of processing: 14.03.2026 09:05:33\r\n";
 
 class AuditWorker : public ::testing::Test {
@@ -190,34 +194,34 @@ TEST_F(AuditWorker, AnEmptyPeriodGivesTheFrameOnly) {
 }
 
 TEST_F(AuditWorker, FailuresChainTheirPointsAndKeepTheStopLine) {
-    report.failAt = 5;  // the second row
+    report.failAt = 4;  // the rows, after the head's four appends
     std::vector<RunMessage> posted = RunOver(kScenario);
     EXPECT_EQ(g_errorInfo.GetPoints(), "BEHTYXDEMCYVUSO:WPDJPWYYPTFMHUM:HJEWDLQRWPPPJMO");
-    EXPECT_EQ(report.Text(), std::string(kHead) + FirstRow() + kStop);
+    EXPECT_EQ(report.Text(), std::string(kHead) + kStop);
     ASSERT_EQ(posted.size(), 3u);
-    EXPECT_THAT(posted[0], IsMessage(WM_AUDIT_COUNT, 1, 0));
+    EXPECT_THAT(posted[0], IsMessage(WM_AUDIT_COUNT, 0, 0));
     EXPECT_THAT(posted[2], IsMessage(WM_AUDIT_DONE, -1, 0));
 
     // Without the start line there is no stop line either.
-    report.report.clear();
-    report.appends = 0;
+    report.Clear();
     report.failAt = 0;
     posted = RunOver(kScenario);
     EXPECT_EQ(g_errorInfo.GetPoints(), "BEHTYXDEMCYVUSO:PZPXMBCHAPCLQMW:HJEWDLQRWPPPJMO");
     EXPECT_EQ(report.Text(), "");
     EXPECT_THAT(posted.back(), IsMessage(WM_AUDIT_DONE, -1, 0));
 
-    // A failing stop line fails a run that was complete.
-    report.report.clear();
-    report.appends = 0;
-    report.failAt = 8;
+    // A failing stop line fails a run that was complete (the head, the rows,
+    // the empty line, the stop line).
+    report.Clear();
+    report.failAt = 6;
     posted = RunOver(kScenario);
     EXPECT_EQ(g_errorInfo.GetPoints(), "BEHTYXDEMCYVUSO:SUUKZBPVCCJIFRB:HJEWDLQRWPPPJMO");
     EXPECT_THAT(posted.back(), IsMessage(WM_AUDIT_DONE, -1, 0));
 }
 
-TEST_F(AuditWorker, AFailedRowAfterManyEndsTheRowsThere) {
-    // Rows enough for several batches on their way to the writing thread.
+// 1,400 rows (a created file's and its close for each of 700), enough for
+// several writes of rows.
+std::string ManyRows() {
     std::string scenario;
     for (int i = 0; i < 700; ++i) {
         const std::string handle = "\"handle\":\"0x" + std::to_string(1000 + 4 * i) + "\"";
@@ -229,24 +233,44 @@ TEST_F(AuditWorker, AFailedRowAfterManyEndsTheRowsThere) {
                     R"(,"mask":2})" + "\n" + R"({"id":4658,"time":"2026-03-14T08:05:34Z",)" +
                     handle + "}\n";
     }
+    return scenario;
+}
+
+std::size_t LinesIn(const std::string& text) {
+    std::size_t lines = 0;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+         at = text.find("\r\n", at + 2)) {
+        ++lines;
+    }
+    return lines;
+}
+
+TEST_F(AuditWorker, RowsGoOutInWritesOfWholeLinesAndAFailedWriteEndsThemThere) {
+    const std::string scenario = ManyRows();
     RunOver(scenario);
     const std::string whole = report.Text();
-    const std::size_t head = std::string(kHead).size();
-    std::size_t end = head;
-    for (int row = 0; row < 600; ++row) {
-        end = whole.find("\r\n", end) + 2;
-    }
     ASSERT_NE(whole.find("case699.zrm"), std::string::npos);
+    // The head's four appends, the rows, the empty line, the stop line.
+    const std::vector<std::string> writes = report.writes;
+    ASSERT_GE(writes.size(), 4u + 3u + 2u) << "rows enough for three writes";
+    EXPECT_LT(writes.size(), 4u + 1400u / 100 + 2u) << "a write call per row or so";
+    std::string rows;
+    for (std::size_t i = 4; i + 2 < writes.size(); ++i) {
+        EXPECT_TRUE(writes[i].ends_with("\r\n")) << "write " << i << " ends within a row";
+        rows += writes[i];
+    }
+    EXPECT_EQ(LinesIn(rows), 1400u);
 
-    report.report.clear();
-    report.appends = 0;
-    report.failAt = 4 + 600;  // after the head's four appends, the row numbered 600
+    // The second write of rows fails: the first one's rows stay, and are counted.
+    report.Clear();
+    report.failAt = 4 + 1;
     g_errorInfo.Clear();
     const std::vector<RunMessage> posted = RunOver(scenario);
     EXPECT_EQ(g_errorInfo.GetPoints(), "BEHTYXDEMCYVUSO:WPDJPWYYPTFMHUM:HJEWDLQRWPPPJMO");
-    EXPECT_EQ(report.Text(), whole.substr(0, end) + kStop);
+    EXPECT_EQ(report.Text(), std::string(kHead) + writes[4] + kStop);
     ASSERT_FALSE(posted.empty());
-    EXPECT_THAT(posted[0], IsMessage(WM_AUDIT_COUNT, 600, 0));
+    EXPECT_THAT(posted[0],
+                IsMessage(WM_AUDIT_COUNT, static_cast<std::int64_t>(LinesIn(writes[4])), 0));
     EXPECT_THAT(posted.back(), IsMessage(WM_AUDIT_DONE, -1, 0));
 }
 
@@ -260,11 +284,13 @@ TEST_F(AuditWorker, AnUnreadableLogFailsTheRunAfterTheHeader) {
     EXPECT_THAT(posted[2], IsMessage(WM_AUDIT_DONE, -1, 0));
 }
 
-TEST_F(AuditWorker, AnInterruptionDuringTheRowsStopsWithinOneRow) {
+TEST_F(AuditWorker, AnInterruptionDuringTheRowsStopsBeforeTheNextWrite) {
     report.onRow = [] { g_bStopRequested = true; };
-    const std::vector<RunMessage> posted = RunOver(kScenario);
-    // One row, then the stop line with no empty line between.
-    EXPECT_EQ(report.Text(), std::string(kHead) + FirstRow() + kStop);
+    const std::vector<RunMessage> posted = RunOver(ManyRows());
+    // The rows of the first write, then the stop line with no empty line between.
+    ASSERT_GE(report.writes.size(), 5u);
+    EXPECT_LT(LinesIn(report.writes[4]), 1400u);
+    EXPECT_EQ(report.Text(), std::string(kHead) + report.writes[4] + kStop);
     ASSERT_EQ(posted.size(), 1u);
     EXPECT_THAT(posted[0], IsMessage(WM_AUDIT_DONE, 0, 0));
 }
