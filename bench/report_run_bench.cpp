@@ -149,6 +149,7 @@ int main(int argc, char** argv) {
     const auto measure = [&](const std::string& runLog, bench::ChildFigures& figures) {
         setenv("VZRM_SECURITY_LOG", runLog.c_str(), 1);
         bench::PrepareStoreFolder("report-run-store");
+        bench::ReadIntoPageCache(runLog);
         std::filesystem::create_directories(reports);
         if (!bench::MeasureInChild(work, process ? 5 : 3, figures) || figures.values[2] != 1) {
             return false;
