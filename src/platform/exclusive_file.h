@@ -32,6 +32,7 @@ class ExclusiveFile {
 
   private:
     int handle_ = -1;
+    std::uint64_t notWrittenBack_ = 0;  // bytes appended since writeback was last started
 };
 
 }  // namespace vzrm::platform
