@@ -117,6 +117,7 @@ CZrmAuditProc::Outcome CZrmAuditProc::AppendRows(const CSecurityLogReader& reade
             if (filling == nullptr) {
                 filling = &writes.Place();
                 filling->lines.clear();
+                filling->lines.reserve(kRowsBytes + 4096);  // a run's last line, mostly
                 filling->count = 0;
             }
             filling->lines += rowWriter.Line(record);

@@ -324,6 +324,35 @@ TEST_F(AuditWorker, AnOpenQuestionHoldsTheRowsBack) {
     EXPECT_EQ(report.Text(), std::string(kHead) + kStop);
 }
 
+TEST_F(AuditWorker, AQuestionOpenedDuringTheRowsHoldsTheNextWriteBack) {
+    test::WriteEvtx(store.Dir().File("Security.evtx"), ManyRows());
+    test::ScopedEnv log("VZRM_SECURITY_LOG", store.Dir().File("Security.evtx").c_str());
+    std::atomic<int> rowWrites{0};
+    report.onRow = [&] {
+        if (rowWrites++ == 0) {
+            g_bQuestionShown = true;  // the user asks to interrupt during the first write
+        }
+    };
+    CRunMessageQueue queue;
+    std::thread worker;
+    auto proc = std::make_unique<CZrmAuditProc>(report, queue);
+    proc->SetPeriod({}, CLocalDateTime::FromFields(2026, 3, 14, 9, 5, 31));
+    ASSERT_TRUE(StartAuditWorker(std::move(proc), worker));
+    ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return rowWrites.load() >= 1; }));
+    EXPECT_FALSE(Within(std::chrono::milliseconds(400), [&] { return rowWrites.load() > 1; }))
+        << "rows written while asking";
+    g_bStopRequested = true;  // the answer Yes
+    g_bQuestionShown = false;
+    RunMessage last = queue.Wait();
+    while (last.message == WM_AUDIT_PROGRESS) {
+        last = queue.Wait();
+    }
+    EXPECT_THAT(last, IsMessage(WM_AUDIT_DONE, 0, 0));
+    worker.join();
+    ASSERT_GE(report.writes.size(), 5u);
+    EXPECT_EQ(report.Text(), std::string(kHead) + report.writes[4] + kStop);
+}
+
 TEST(AuditWorkerSeparator, TheLocaleGivesTheSeparatorAndEmptyMeansSemicolon) {
     test::FakeLocale locale;
     locale.listSeparator = "";
