@@ -10,9 +10,9 @@
 #include <cstdlib>
 
 #include <fstream>
-#include <vector>
 #include <iostream>
 #include <iterator>
+#include <vector>
 
 #include "formats/reg_file.h"
 #include "platform/posix/eventlog/file_modern_log.h"

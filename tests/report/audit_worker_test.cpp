@@ -295,6 +295,17 @@ TEST_F(AuditWorker, AnInterruptionDuringTheRowsStopsBeforeTheNextWrite) {
     EXPECT_THAT(posted[0], IsMessage(WM_AUDIT_DONE, 0, 0));
 }
 
+// The answer Yes to the open question; the worker's next message that is not progress.
+RunMessage AnswerYes(CRunMessageQueue& queue) {
+    g_bStopRequested = true;
+    g_bQuestionShown = false;
+    RunMessage last = queue.Wait();
+    while (last.message == WM_AUDIT_PROGRESS) {
+        last = queue.Wait();
+    }
+    return last;
+}
+
 TEST_F(AuditWorker, AnOpenQuestionHoldsTheRowsBack) {
     test::WriteEvtx(store.Dir().File("Security.evtx"), kScenario);
     test::ScopedEnv log("VZRM_SECURITY_LOG", store.Dir().File("Security.evtx").c_str());
@@ -313,13 +324,7 @@ TEST_F(AuditWorker, AnOpenQuestionHoldsTheRowsBack) {
         early = queue.TryTake();
     }
     EXPECT_FALSE(early.has_value());
-    g_bStopRequested = true;  // the answer Yes
-    g_bQuestionShown = false;
-    RunMessage last = queue.Wait();
-    while (last.message == WM_AUDIT_PROGRESS) {
-        last = queue.Wait();
-    }
-    EXPECT_THAT(last, IsMessage(WM_AUDIT_DONE, 0, 0));
+    EXPECT_THAT(AnswerYes(queue), IsMessage(WM_AUDIT_DONE, 0, 0));
     worker.join();
     EXPECT_EQ(report.Text(), std::string(kHead) + kStop);
 }
@@ -341,13 +346,7 @@ TEST_F(AuditWorker, AQuestionOpenedDuringTheRowsHoldsTheNextWriteBack) {
     ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return rowWrites.load() >= 1; }));
     EXPECT_FALSE(Within(std::chrono::milliseconds(400), [&] { return rowWrites.load() > 1; }))
         << "rows written while asking";
-    g_bStopRequested = true;  // the answer Yes
-    g_bQuestionShown = false;
-    RunMessage last = queue.Wait();
-    while (last.message == WM_AUDIT_PROGRESS) {
-        last = queue.Wait();
-    }
-    EXPECT_THAT(last, IsMessage(WM_AUDIT_DONE, 0, 0));
+    EXPECT_THAT(AnswerYes(queue), IsMessage(WM_AUDIT_DONE, 0, 0));
     worker.join();
     ASSERT_GE(report.writes.size(), 5u);
     EXPECT_EQ(report.Text(), std::string(kHead) + report.writes[4] + kStop);
