@@ -100,6 +100,7 @@ std::int32_t ExclusiveFile::Close() {
         error = posix::WindowsErrorFromErrno(errno);
     }
     handle_ = -1;
+    notWrittenBack_ = 0;  // the next file opened starts its own count
     return error;
 }
 
