@@ -440,6 +440,37 @@ TEST_F(Reader, EventsOfSixtyPublishersGiveTheRecordsOfOne) {
     EXPECT_EQ(Read(store.Dir().File("Many.evtx")), expected);
 }
 
+// The pipeline's thread opens the publisher the reading thread has open: it
+// takes that handle's registration instead of searching the store again, so
+// a read sees one registration; once both are closed, the store is read anew.
+TEST_F(Reader, AnOpenPublisherLendsItsRegistrationToTheNextOpen) {
+    RegisterPublishers(2);
+    EVT_HANDLE reading = 0;
+    ASSERT_EQ(ModernEventLog().OpenPublisherMetadata("Provider-1", reading), 0);
+    ASSERT_EQ(Registry().DeleteKey(HKEY_LOCAL_MACHINE, std::string(kPublishersKey) + "\\{1}"), 0);
+    EVT_HANDLE sink = 0;
+    ASSERT_EQ(ModernEventLog().OpenPublisherMetadata("PROVIDER-1", sink), 0);
+    EXPECT_NE(sink, reading);
+    // Each handle formats on its own, with the same message file.
+    const std::string_view labels[] = {kLabelObjectName};
+    const std::vector<std::uint8_t> object = {'D', 0, ':', 0};
+    std::vector<EVT_INSERT> inserts(13, EVT_INSERT{EvtVarTypeString, {}});
+    inserts[6].bytes = object;
+    for (const EVT_HANDLE handle : {reading, sink}) {
+        std::string value;
+        ASSERT_EQ(ModernEventLog().FormatInsertFields(handle, 4663, inserts, labels, {&value, 1}),
+                  0);
+        EXPECT_EQ(value, "D:");
+    }
+    EXPECT_EQ(ModernEventLog().Close(reading), 0);
+    EXPECT_EQ(ModernEventLog().Close(sink), 0);
+    EVT_HANDLE again = 0;
+    EXPECT_EQ(ModernEventLog().OpenPublisherMetadata("Provider-1", again),
+              kErrorEvtPublisherNotFound);
+    EXPECT_EQ(ModernEventLog().OpenPublisherMetadata("Provider-0", again), 0);
+    ModernEventLog().Close(again);
+}
+
 TEST_F(Reader, TheFiftyFirstPublisherClosesTheFirst) {
     RegisterPublishers(51);
     EVT_HANDLE first = 0;

@@ -374,18 +374,27 @@ std::int32_t FileModernEventLog::EventData(EVT_HANDLE event, std::vector<EVT_DAT
     return kErrorSuccess;
 }
 
-std::int32_t FileModernEventLog::OpenPublisherMetadata(const std::string& publisher,
-                                                       EVT_HANDLE& metadata) {
-    metadata = 0;
+bool FileModernEventLog::RegistrationOfOpen(Publisher& publisher) {
+    const std::lock_guard guard(publishersLock_);
+    const auto* open = As<Publisher>(publishers_.FindIf([&publisher](const Object& object) {
+        return object.kind == Publisher::kKind &&
+               EqualNoCase(static_cast<const Publisher&>(object).name, publisher.name);
+    }));
+    if (open == nullptr) {
+        return false;
+    }
+    publisher.messageFile = open->messageFile;
+    publisher.parameterFile = open->parameterFile;
+    return true;
+}
+
+bool FileModernEventLog::ReadRegistration(Publisher& publisher) {
     HKEY publishers = 0;
     if (Registry().OpenKey(HKEY_LOCAL_MACHINE, kPublishersKey, KEY_READ, publishers) !=
         kErrorSuccess) {
-        return kErrorEvtPublisherNotFound;
+        return false;
     }
-    auto found = std::make_unique<Publisher>();
     bool registered = false;
-    std::string messages;
-    std::string parameters;
     // The publishers are keys named by their GUIDs: the one named is looked
     // for among all of them (a store with a Windows machine's has a thousand),
     // in one read of the store.
@@ -397,26 +406,38 @@ std::int32_t FileModernEventLog::OpenPublisherMetadata(const std::string& publis
             if (Registry().OpenKey(publishers, guid, KEY_QUERY_VALUE, key) != kErrorSuccess) {
                 continue;
             }
-            if (EqualNoCase(TextValue(key, ""), publisher)) {
+            if (EqualNoCase(TextValue(key, ""), publisher.name)) {
                 registered = true;
-                messages = TextValue(key, "MessageFileName");
-                parameters = TextValue(key, "ParameterFileName");
+                publisher.messageFile = TextValue(key, "MessageFileName");
+                publisher.parameterFile = TextValue(key, "ParameterFileName");
             }
             Registry().CloseKey(key);
         }
         return kErrorSuccess;
     }));
     Registry().CloseKey(publishers);
-    // A file that does not load leaves its events without their texts.
-    if (!messages.empty()) {
-        static_cast<void>(MessageFiles().Load(ExpandEnvironmentText(messages), found->messages));
-    }
-    if (!parameters.empty()) {
-        static_cast<void>(
-            MessageFiles().Load(ExpandEnvironmentText(parameters), found->parameters));
-    }
-    if (!registered) {
+    return registered;
+}
+
+std::int32_t FileModernEventLog::OpenPublisherMetadata(const std::string& publisher,
+                                                       EVT_HANDLE& metadata) {
+    metadata = 0;
+    auto found = std::make_unique<Publisher>();
+    found->name = publisher;
+    // A second thread's handle takes the registration of the first one's
+    // rather than search the store again (milliseconds with a thousand
+    // publishers); a read sees one registration throughout.
+    if (!RegistrationOfOpen(*found) && !ReadRegistration(*found)) {
         return kErrorEvtPublisherNotFound;
+    }
+    // A file that does not load leaves its events without their texts.
+    if (!found->messageFile.empty()) {
+        static_cast<void>(
+            MessageFiles().Load(ExpandEnvironmentText(found->messageFile), found->messages));
+    }
+    if (!found->parameterFile.empty()) {
+        static_cast<void>(
+            MessageFiles().Load(ExpandEnvironmentText(found->parameterFile), found->parameters));
     }
     if (found->messages == 0) {
         return kErrorModNotFound;

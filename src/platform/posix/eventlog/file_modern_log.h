@@ -11,6 +11,8 @@
 
 namespace vzrm::platform::posix {
 
+struct Publisher;
+
 class FileModernEventLog final : public IModernEventLog {
   public:
     FileModernEventLog();
@@ -47,6 +49,10 @@ class FileModernEventLog final : public IModernEventLog {
     template <typename T>
     T* Find(EVT_HANDLE handle);
     EVT_HANDLE Add(std::unique_ptr<Object> object);
+    // Fill in `publisher`'s message files from an open handle of the same
+    // name, or else from the store; false when neither has it.
+    bool RegistrationOfOpen(Publisher& publisher);
+    bool ReadRegistration(Publisher& publisher);
 
     // The log's objects are used under lock_. A table of handles is read
     // under lock_ or its own lock, grows under both (its own taken last),

@@ -40,6 +40,17 @@ class HandleTable {
         return slot == nullptr ? nullptr : slot->object.get();
     }
 
+    // The first open object for which `match` is true; null when none is.
+    template <typename Match>
+    Object* FindIf(Match match) const {
+        for (const Slot& slot : slots_) {
+            if (slot.object && match(*slot.object)) {
+                return slot.object.get();
+            }
+        }
+        return nullptr;
+    }
+
     // The object, no longer in the table; null for a handle that names none.
     std::unique_ptr<Object> Remove(EVT_HANDLE handle) {
         Slot* slot = const_cast<Slot*>(SlotOf(handle));

@@ -58,6 +58,10 @@ struct Publisher final : FileModernEventLog::Object {
     static constexpr Kind kKind = Kind::publisher;
     Publisher() : Object(kKind) {}
     ~Publisher() override;
+    // The name it was opened by and its message files as the store names them.
+    std::string name;
+    std::string messageFile;
+    std::string parameterFile;
     HMODULE messages = 0;
     HMODULE parameters = 0;
     // What the message files give, looked up once per publisher: templates by
