@@ -471,6 +471,21 @@ TEST_F(Reader, AnOpenPublisherLendsItsRegistrationToTheNextOpen) {
     ModernEventLog().Close(again);
 }
 
+// A registered text longer than most is read whole.
+TEST_F(Reader, APublisherWithALongMessageFilePathFormats) {
+    const std::string folder(250, 'm');
+    const std::filesystem::path system = store.Dir().Path() / "Windows" / "system32";
+    std::filesystem::create_directories(system / folder);
+    std::filesystem::copy_file(system / "auditing.mc", system / folder / "auditing.mc");
+    const std::string key = std::string(kPublishersKey) + "\\{long}";
+    test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "", "Provider-long");
+    test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "MessageFileName",
+                          "%SystemRoot%\\system32\\" + folder + "\\auditing.mc");
+    EVT_HANDLE metadata = 0;
+    ASSERT_EQ(ModernEventLog().OpenPublisherMetadata("Provider-long", metadata), 0);
+    ModernEventLog().Close(metadata);
+}
+
 TEST_F(Reader, TheFiftyFirstPublisherClosesTheFirst) {
     RegisterPublishers(51);
     EVT_HANDLE first = 0;

@@ -3,6 +3,7 @@
 #include "platform/posix/eventlog/log_file_bytes.h"
 #include "platform/posix/eventlog/modern_log_objects.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -47,17 +48,24 @@ struct RenderContext final : FileModernEventLog::Object {
 
 // A text value of an opened key ("" for the default value); empty when absent.
 std::string TextValue(HKEY key, const std::string& name) {
+    // Room for most texts, so that one read of the store gives them: a
+    // publisher's search reads a thousand.
+    std::string text(256, '\0');
     std::uint32_t type = 0;
-    std::uint32_t size = 0;
-    if (Registry().QueryValue(key, name, &type, nullptr, size) != kErrorSuccess ||
-        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    auto size = static_cast<std::uint32_t>(text.size());
+    const auto query = [&] {
+        return Registry().QueryValue(key, name, &type, reinterpret_cast<std::uint8_t*>(text.data()),
+                                     size);
+    };
+    std::int32_t error = query();
+    if (error == kErrorMoreData) {
+        text.resize(size);
+        error = query();
+    }
+    if (error != kErrorSuccess || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return {};
     }
-    std::string text(size, '\0');
-    if (Registry().QueryValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(text.data()),
-                              size) != kErrorSuccess) {
-        return {};
-    }
+    text.resize(std::min<std::size_t>(size, text.size()));
     return text.substr(0, text.find('\0'));
 }
 
