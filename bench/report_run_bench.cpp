@@ -19,11 +19,17 @@
 // minute gives a ratio only for runs made side by side. Prints each pair's
 // ratio (evtxexport's time against the mean of the runs either side) and
 // their median.
+// "sizes": whether the cost per event stays flat from 10^4 to 10^6 events.
+// Each of `runs` rounds makes one process run at each size, each beside one
+// on an empty log, so that a machine whose speed swings meets every size
+// alike; then per size the medians: the whole run, the cost per event above
+// the empty run, and the cost per event added from the size before.
 // VZRM_BENCH_PROGRAM=PATH runs another build's vzrmaud instead of this one's;
 // VZRM_BENCH_PUBLISHERS=N registers N more publishers in each run's store.
 //
 //   build/release/bench/bench_report_run [EVENTS [dense] [classic] [stitched] [process]
 //                                         [runs=N] [pairs=N]]
+//   build/release/bench/bench_report_run sizes [dense] [classic] [runs=N]
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -31,6 +37,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
+#include <vector>
 
 #include "bench_support.h"
 #include "platform/posix/posix_services.h"
@@ -64,6 +72,7 @@ int main(int argc, char** argv) {
     bool classic = false;
     bool stitched = false;
     bool process = false;
+    bool sizes = false;
     std::size_t runs = 1;
     std::size_t pairs = 0;
     for (int i = 1; i < argc; ++i) {
@@ -72,6 +81,7 @@ int main(int argc, char** argv) {
         classic = classic || arg == "classic";
         stitched = stitched || arg == "stitched";
         process = process || arg == "process";
+        sizes = sizes || arg == "sizes";
         if (arg.starts_with("runs=")) {
             runs = static_cast<std::size_t>(
                 std::max(1, std::atoi(arg.c_str() + 5)));  // 1 if no number
@@ -80,6 +90,7 @@ int main(int argc, char** argv) {
             pairs = static_cast<std::size_t>(std::max(0, std::atoi(arg.c_str() + 6)));
         }
     }
+    process = process || sizes;
     const std::string log =
         stitched ? bench::StitchedLog() : bench::GeneratedLog(events, 1, classic, dense);
     if (log.empty()) {
@@ -161,6 +172,57 @@ int main(int argc, char** argv) {
         }
         return true;
     };
+    if (sizes) {
+        constexpr std::size_t kSizes[] = {10000, 100000, 1000000};
+        constexpr std::size_t kCount = std::size(kSizes);
+        std::vector<std::string> logs;
+        for (const std::size_t size : kSizes) {
+            logs.push_back(bench::GeneratedLog(size, 1, classic, dense));
+        }
+        // Per size: the whole runs and the runs on the empty log beside them.
+        std::vector<std::vector<double>> whole(kCount);
+        std::vector<std::vector<double>> above(kCount);
+        for (std::size_t round = 0; round < runs; ++round) {
+            for (std::size_t i = 0; i < kCount; ++i) {
+                bench::ChildFigures figures;
+                bench::ChildFigures empty;
+                if (!measure(logs[i], figures) || !measure(emptyLog, empty)) {
+                    std::cerr << "the run did not complete\n";
+                    return 1;
+                }
+                whole[i].push_back(figures.values[0]);
+                above[i].push_back(figures.values[0] - empty.values[0]);
+            }
+            std::printf("round %zu:", round + 1);
+            for (std::size_t i = 0; i < kCount; ++i) {
+                std::printf(" %zu events %.1f ms (%.0f ns/event above the empty run);", kSizes[i],
+                            whole[i].back() * 1e3,
+                            above[i].back() * 1e9 / static_cast<double>(kSizes[i]));
+            }
+            std::printf("\n");
+        }
+        const auto median = [](std::vector<double> values) {
+            std::sort(values.begin(), values.end());
+            const std::size_t n = values.size();
+            return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+        };
+        std::printf("medians of %zu rounds%s:\n", runs, dense ? ", dense" : "");
+        std::vector<double> perEvent;
+        for (std::size_t i = 0; i < kCount; ++i) {
+            perEvent.push_back(median(above[i]) * 1e9 / static_cast<double>(kSizes[i]));
+            std::printf("%8zu events: whole run %.1f ms, %.0f ns/event above the empty run",
+                        kSizes[i], median(whole[i]) * 1e3, perEvent.back());
+            if (i > 0) {
+                const double added = (median(whole[i]) - median(whole[i - 1])) * 1e9 /
+                                     static_cast<double>(kSizes[i] - kSizes[i - 1]);
+                std::printf(", %.0f ns for each event from %zu", added, kSizes[i - 1]);
+            }
+            std::printf("\n");
+        }
+        const auto [low, high] = std::minmax_element(perEvent.begin(), perEvent.end());
+        std::printf("largest / smallest cost per event above the empty run: %.2fx\n", *high / *low);
+        return 0;
+    }
     std::vector<bench::ChildFigures> all(runs);
     std::vector<double> emptySeconds;
     for (bench::ChildFigures& figures : all) {
