@@ -441,24 +441,25 @@ TEST_F(Reader, EventsOfSixtyPublishersGiveTheRecordsOfOne) {
 }
 
 // The pipeline's thread opens the publisher the reading thread has open: it
-// takes that handle's registration instead of searching the store again, so
-// a read sees one registration; once both are closed, the store is read anew.
+// takes that handle's registration instead of searching the store again;
+// once both are closed, the store is read anew.
 TEST_F(Reader, AnOpenPublisherLendsItsRegistrationToTheNextOpen) {
     RegisterPublishers(2);
     EVT_HANDLE reading = 0;
     ASSERT_EQ(ModernEventLog().OpenPublisherMetadata("Provider-1", reading), 0);
-    ASSERT_EQ(Registry().DeleteKey(HKEY_LOCAL_MACHINE, std::string(kPublishersKey) + "\\{1}"), 0);
+    EXPECT_EQ(Registry().DeleteKey(HKEY_LOCAL_MACHINE, std::string(kPublishersKey) + "\\{1}"), 0);
     EVT_HANDLE sink = 0;
-    ASSERT_EQ(ModernEventLog().OpenPublisherMetadata("PROVIDER-1", sink), 0);
+    EXPECT_EQ(ModernEventLog().OpenPublisherMetadata("PROVIDER-1", sink), 0);
     EXPECT_NE(sink, reading);
-    // Each handle formats on its own, with the same message file.
+    // Each handle formats on its own, with the same message file. (Checks
+    // go on after a failure: a handle left open would lend to later tests.)
     const std::string_view labels[] = {kLabelObjectName};
     const std::vector<std::uint8_t> object = {'D', 0, ':', 0};
     std::vector<EVT_INSERT> inserts(13, EVT_INSERT{EvtVarTypeString, {}});
     inserts[6].bytes = object;
     for (const EVT_HANDLE handle : {reading, sink}) {
         std::string value;
-        ASSERT_EQ(ModernEventLog().FormatInsertFields(handle, 4663, inserts, labels, {&value, 1}),
+        EXPECT_EQ(ModernEventLog().FormatInsertFields(handle, 4663, inserts, labels, {&value, 1}),
                   0);
         EXPECT_EQ(value, "D:");
     }
@@ -471,19 +472,26 @@ TEST_F(Reader, AnOpenPublisherLendsItsRegistrationToTheNextOpen) {
     ModernEventLog().Close(again);
 }
 
-// A registered text longer than most is read whole.
-TEST_F(Reader, APublisherWithALongMessageFilePathFormats) {
-    const std::string folder(250, 'm');
+// Registered texts (with their stored zero) of 255, 256 and 257 bytes,
+// either side of the first read's room, are read whole: the publisher's
+// name and its message file's path.
+TEST_F(Reader, RegisteredTextsEitherSideOfTheReadRoomAreReadWhole) {
     const std::filesystem::path system = store.Dir().Path() / "Windows" / "system32";
-    std::filesystem::create_directories(system / folder);
-    std::filesystem::copy_file(system / "auditing.mc", system / folder / "auditing.mc");
-    const std::string key = std::string(kPublishersKey) + "\\{long}";
-    test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "", "Provider-long");
-    test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "MessageFileName",
-                          "%SystemRoot%\\system32\\" + folder + "\\auditing.mc");
-    EVT_HANDLE metadata = 0;
-    ASSERT_EQ(ModernEventLog().OpenPublisherMetadata("Provider-long", metadata), 0);
-    ModernEventLog().Close(metadata);
+    const std::string head = "%SystemRoot%\\system32\\";
+    const std::string tail = "\\auditing.mc";
+    for (const std::size_t bytes : {255u, 256u, 257u}) {
+        SCOPED_TRACE(bytes);
+        const std::string folder(bytes - 1 - head.size() - tail.size(), 'f');
+        std::filesystem::create_directories(system / folder);
+        std::filesystem::copy_file(system / "auditing.mc", system / folder / "auditing.mc");
+        const std::string name = "P" + std::string(bytes - 2, 'n');
+        const std::string key = std::string(kPublishersKey) + "\\{" + std::to_string(bytes) + "}";
+        test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "", name);
+        test::SetRegistryText(HKEY_LOCAL_MACHINE, key, "MessageFileName", head + folder + tail);
+        EVT_HANDLE metadata = 0;
+        EXPECT_EQ(ModernEventLog().OpenPublisherMetadata(name, metadata), 0);
+        ModernEventLog().Close(metadata);
+    }
 }
 
 TEST_F(Reader, TheFiftyFirstPublisherClosesTheFirst) {

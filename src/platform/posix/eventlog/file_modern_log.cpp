@@ -434,7 +434,7 @@ std::int32_t FileModernEventLog::OpenPublisherMetadata(const std::string& publis
     found->name = publisher;
     // A second thread's handle takes the registration of the first one's
     // rather than search the store again (milliseconds with a thousand
-    // publishers); a read sees one registration throughout.
+    // publishers): while a handle is open, its name has one registration.
     if (!RegistrationOfOpen(*found) && !ReadRegistration(*found)) {
         return kErrorEvtPublisherNotFound;
     }

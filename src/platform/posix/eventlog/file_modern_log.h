@@ -58,7 +58,9 @@ class FileModernEventLog final : public IModernEventLog {
     // under lock_ or its own lock, grows under both (its own taken last),
     // and loses a handle under its own alone (Close). Publishers have a
     // table of their own: threads that format while another reads take
-    // only its lock. Lines of their own: taking one does not slow another.
+    // only its lock. A publisher's name and message files never change once
+    // it is in the table, so they are read under the table's lock alone.
+    // Lines of their own: taking one does not slow another.
     alignas(64) std::mutex lock_;
     alignas(64) std::mutex tableLock_;
     alignas(64) HandleTable<Object> objects_;
