@@ -49,6 +49,9 @@ bool MeasureInChild(const std::function<std::vector<double>()>& work, std::size_
 // machine pages out files left unread for a minute.
 void ReadIntoPageCache(const std::string& path);
 
+// The median of `values` (the mean of the middle two when their count is even).
+double Median(std::vector<double> values);
+
 // evtxexport's time over the file (read into the page cache first), or 0 when
 // it is not installed.
 double EvtxexportSeconds(const std::string& log);

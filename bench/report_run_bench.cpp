@@ -205,20 +205,15 @@ int main(int argc, char** argv) {
             }
             std::printf("\n");
         }
-        const auto median = [](std::vector<double> values) {
-            std::sort(values.begin(), values.end());
-            const std::size_t n = values.size();
-            return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-        };
         std::printf("medians of %zu rounds%s:\n", runs, dense ? ", dense" : "");
         std::vector<double> perEvent;
         for (std::size_t i = 0; i < kCount; ++i) {
-            perEvent.push_back(median(above[i]) * 1e9 / static_cast<double>(kSizes[i]));
+            perEvent.push_back(bench::Median(above[i]) * 1e9 / static_cast<double>(kSizes[i]));
             std::printf(
                 "%8zu events, %.0f rows: whole run %.1f ms, %.0f ns/event above the empty run",
-                kSizes[i], rows[i], median(whole[i]) * 1e3, perEvent.back());
+                kSizes[i], rows[i], bench::Median(whole[i]) * 1e3, perEvent.back());
             if (i > 0) {
-                const double added = (median(whole[i]) - median(whole[i - 1])) * 1e9 /
+                const double added = (bench::Median(whole[i]) - bench::Median(whole[i - 1])) * 1e9 /
                                      static_cast<double>(kSizes[i] - kSizes[i - 1]);
                 std::printf(", %.0f ns for each event from %zu", added, kSizes[i - 1]);
             }
@@ -268,11 +263,9 @@ int main(int argc, char** argv) {
             before = after;
         }
         if (!ratios.empty()) {
-            std::sort(ratios.begin(), ratios.end());
-            const std::size_t n = ratios.size();
-            const double median = n % 2 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
-            std::printf("median ratio of %zu pairs: %.1fx (%.1f-%.1fx)\n", n, median,
-                        ratios.front(), ratios.back());
+            const auto [low, high] = std::minmax_element(ratios.begin(), ratios.end());
+            std::printf("median ratio of %zu pairs: %.1fx (%.1f-%.1fx)\n", ratios.size(),
+                        bench::Median(ratios), *low, *high);
         }
     }
     if (process) {

@@ -65,8 +65,8 @@ std::string TextValue(HKEY key, const std::string& name) {
     if (error != kErrorSuccess || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return {};
     }
-    text.resize(std::min<std::size_t>(size, text.size()));
-    return text.substr(0, text.find('\0'));
+    text.resize(std::min({std::size_t{size}, text.size(), text.find('\0')}));
+    return text;
 }
 
 // As many closed events as a read asks for at once are kept for reuse.
