@@ -8,6 +8,8 @@
 //                        binary values in upper-case hex (classic logs: 1=, 2=,
 //                        ..., and Binary= for the record's data); or one JSON
 //                        object per event
+//   vzrmlog damage FILE [--format tsv|json]
+//                        every damaged place: chunk, offset, record, reason
 //   vzrmlog records FILE [--from "YYYY-MM-DD HH:MM:SS"] [--to ...] [--ext .EXT]
 //                        [--format tsv|csv|json]
 //                        the reader's final records of the period (local times;
@@ -27,6 +29,7 @@
 #include <memory>
 #include <string>
 
+#include "app/damage_command.h"
 #include "app/dump_line.h"
 #include "app/folder_list_command.h"
 #include "app/terminal_progress.h"
@@ -63,6 +66,7 @@ void Emit(const std::string& line) {
 constexpr char kUsage[] =
     "usage: vzrmlog info FILE\n"
     "       vzrmlog dump FILE [--format tsv|json]\n"
+    "       vzrmlog damage FILE [--format tsv|json]\n"
     "       vzrmlog records FILE [--from \"YYYY-MM-DD HH:MM:SS\"] [--to ...] [--ext .EXT]\n"
     "                            [--format tsv|csv|json]\n"
     "       vzrmlog folders [--output FILE] [FOLDER...]\n"
@@ -375,10 +379,11 @@ int main(int argc, char** argv) {
         return Records(argc, argv);
     }
     bool json = false;
-    if (argc == 5 && first == "dump" && std::string(argv[3]) == "--format") {
+    if (argc == 5 && (first == "dump" || first == "damage") && std::string(argv[3]) == "--format") {
         vzrm::RecordFormat format = vzrm::RecordFormat::tsv;
         if (!vzrm::ParseRecordFormat(argv[4], format) || format == vzrm::RecordFormat::csv) {
-            std::cerr << "vzrmlog: " << argv[4] << ": the format of dump is tsv or json\n";
+            std::cerr << "vzrmlog: " << argv[4] << ": the format of " << first
+                      << " is tsv or json\n";
             return 2;
         }
         json = format == vzrm::RecordFormat::json;
@@ -386,6 +391,22 @@ int main(int argc, char** argv) {
         return Usage();
     }
     const std::string path = argv[2];
+    if (first == "damage") {
+        vzrm::DamageListing listing;
+        const std::int32_t error = vzrm::FindDamage(path, listing, Progress);
+        EndProgress();
+        if (error == kErrorInvalidData) {
+            std::cerr << "vzrmlog: " << path
+                      << ": not an event log (neither EVTX nor the classic format)\n";
+            return 1;
+        }
+        if (error != 0) {
+            std::cerr << "vzrmlog: " << path << ": read failed (error " << error << ")\n";
+            return 1;
+        }
+        vzrm::PrintDamage(path, listing, json, std::cout, std::cerr);
+        return std::cout.flush() ? 0 : 1;
+    }
     if (first != "info" && first != "dump") {
         return Usage();
     }

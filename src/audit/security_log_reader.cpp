@@ -392,13 +392,14 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
 }
 
 // Archives and the live log are read in one run: their damage adds up, and
-// the warning names the first damaged file.
+// the warning names the first damaged file and its first damaged place.
 void CSecurityLogReader::AddDamage(const platform::LogReadDamage& file) {
     if (!file.Any()) {
         return;
     }
     if (!damage_.Any()) {
         damage_.path = file.path;
+        damage_.firstPlace = file.firstPlace;
     }
     damage_.unreadableRecords += file.unreadableRecords;
     damage_.damagedChunks += file.damagedChunks;

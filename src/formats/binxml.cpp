@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/wide_text.h"
+#include "formats/binxml_value_text.h"
 #include "formats/byte_reader.h"
 
 namespace vzrm::formats {
@@ -63,7 +64,7 @@ class TemplateParser {
         shape->elements.reserve(kElementsReserved);
         SkipFragmentHeader();
         if (Base(in_.Peek<std::uint8_t>()) != kTokenOpenStart) {
-            throw MalformedInput("fragment without a root element");
+            throw MalformedInput("fragment without a root element", in_.Position());
         }
         ParseElement(0);
         if (in_.Remaining() > 0 && in_.Peek<std::uint8_t>() == 0) {
@@ -101,7 +102,7 @@ class TemplateParser {
 
     void Charge(std::size_t bytes) {
         if (!cache_.Charge(bytes)) {
-            throw MalformedInput("templates larger than a chunk can hold");
+            throw MalformedInput("templates larger than a chunk can hold", in_.Position());
         }
     }
 
@@ -123,7 +124,7 @@ class TemplateParser {
         if (offset == here) {
             in_.Seek(at.Position() + 2);  // and the terminating zero
         } else if (offset > here) {
-            throw MalformedInput("name after its use");
+            throw MalformedInput("name after its use", here);
         }
         NoteName(here - 4, offset, text - 2, 2u + 2u * units);
         return name;
@@ -173,14 +174,14 @@ class TemplateParser {
             shortHeaders_ = true;
             in_.Skip(4);
         } else {
-            throw MalformedInput("element header");
+            throw MalformedInput("element header", p);
         }
         return in_.Read<std::uint32_t>();
     }
 
     std::uint16_t ParseElement(int depth) {
         if (depth > kMaxDepth || shape_->elements.size() >= kMaxElements) {
-            throw MalformedInput("elements nested too deep or too many");
+            throw MalformedInput("elements nested too deep or too many", in_.Position());
         }
         const std::uint8_t token = in_.Read<std::uint8_t>();
         const auto index = static_cast<std::uint16_t>(shape_->elements.size());
@@ -221,7 +222,7 @@ class TemplateParser {
             return;
         }
         if (close != kTokenCloseStart) {
-            throw MalformedInput("element not closed");
+            throw MalformedInput("element not closed", in_.Position() - 1);
         }
         // Read into a buffer kept from one element to the next, then copied
         // at its size: growing each element's own list took most of a
@@ -236,7 +237,7 @@ class TemplateParser {
         }
         KeepPieces(content, shape_->elements[index].content);
         if (Base(in_.Read<std::uint8_t>()) != kTokenEndElement) {
-            throw MalformedInput("element without end");
+            throw MalformedInput("element without end", in_.Position() - 1);
         }
     }
 
@@ -288,7 +289,7 @@ class TemplateParser {
     BxValue ReadInlineValue() {
         const auto type = in_.Read<std::uint8_t>();
         if (type != kBxString) {
-            throw MalformedInput("inline value that is not text");
+            throw MalformedInput("inline value that is not text", in_.Position() - 1);
         }
         return ReadUtf16Counted();
     }
@@ -423,9 +424,21 @@ bool KnownValueType(std::uint8_t type) {
     return base <= kBxHexInt64 || (type == kBxBinXml);
 }
 
-// A SID whose bytes end before the sub-authorities it counts.
-bool SidCutShort(const BxValue& value) {
-    return value.type == kBxSid && (value.size < 8 || value.size < 8u + 4u * value.data[1]);
+// A value whose size its type does not have: a SID whose bytes end before
+// or go on after the sub-authorities it counts, a pointer of no pointer's
+// size, a null with bytes. It is read as far as it makes sense (a null as
+// null, a SID with the bytes it needs).
+bool ValueDamaged(const BxValue& value) {
+    switch (value.type) {
+        case kBxSizeT:
+            return !SizeTWellSized(value);
+        case kBxNull:
+            return value.size != 0;
+        case kBxSid:
+            return value.size < 8 || value.size != 8u + 4u * value.data[1];
+        default:
+            return false;
+    }
 }
 
 // The substitution values at `at`: false when there are none that make sense.
@@ -457,7 +470,7 @@ bool ReadValues(std::span<const std::uint8_t> bytes, std::size_t at, BxDocument&
             cut = true;
         }
         value.data = in.Take(value.size);
-        cut = cut || SidCutShort(value);
+        cut = cut || ValueDamaged(value);
     }
     document.repaired = document.repaired || cut;
     return true;
@@ -532,7 +545,7 @@ void ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin, std
         return;
     }
     if (token != kTokenTemplateInstance) {
-        throw MalformedInput("fragment is neither element nor template instance");
+        throw MalformedInput("fragment is neither element nor template instance", in.Position());
     }
     in.Skip(2);  // token, unknown byte
     in.Skip(4);  // template identifier
@@ -546,7 +559,7 @@ void ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin, std
         const std::size_t size = header.Read<std::uint32_t>();
         values = header.Position() + size;
     } else if (definition > after) {
-        throw MalformedInput("template defined after its use");
+        throw MalformedInput("template defined after its use", after - 4);
     }
     document.shape = TemplateAt(chunk, definition, cache);
     document.repaired = document.shape->cutShort;
@@ -555,7 +568,7 @@ void ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin, std
         const std::size_t parsedEnd = definition + 24 + document.shape->parsedSize;
         if (definition != after || values == parsedEnd ||
             !ReadValues(chunk.first(end), parsedEnd, document)) {
-            throw MalformedInput("substitution values");
+            throw MalformedInput("substitution values", values);
         }
         document.repaired = true;
     }

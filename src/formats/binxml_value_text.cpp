@@ -86,14 +86,19 @@ namespace {
 
 void AppendSidText(const std::uint8_t* data, std::size_t size, bool asFarAsItGoes,
                    std::string& out) {
-    if (size < 8 || data[0] != 1 || (size < 8u + 4u * data[1] && !asFarAsItGoes)) {
+    // Only revision 1 names an account; for display, any revision is shown
+    // as it is (a zeroed SID reads "S-0-0").
+    if (size < 8 || (data[0] != 1 && !asFarAsItGoes) ||
+        (size < 8u + 4u * data[1] && !asFarAsItGoes)) {
         return;
     }
     std::uint64_t authority = 0;
     for (int i = 2; i < 8; ++i) {
         authority = authority << 8 | data[i];
     }
-    out += "S-1-";
+    out += "S-";
+    AppendDecimal(data[0], out);
+    out += '-';
     AppendDecimal(authority, out);
     const std::size_t count = std::min<std::size_t>(data[1], (size - 8) / 4);
     for (std::size_t i = 0; i < count; ++i) {
@@ -184,7 +189,19 @@ std::vector<BxValue> ArrayElements(const BxValue& value) {
     return elements;
 }
 
+bool SizeTWellSized(const BxValue& value) {
+    return value.type == kBxSizeT && (value.size == 4 || value.size == 8);
+}
+
 std::optional<std::uint64_t> BxValueNumber(const BxValue& value) {
+    if (value.type == kBxSizeT) {
+        // Pointer-sized: 4 bytes on a 32-bit system, 8 on a 64-bit one.
+        if (!SizeTWellSized(value) || value.data == nullptr) {
+            return std::nullopt;
+        }
+        return value.size == 4 ? LoadLe<std::uint32_t>(value.data)
+                               : LoadLe<std::uint64_t>(value.data);
+    }
     const std::size_t size = FixedSize(value.type);
     if (size == 0 || value.size < size || value.type == kBxReal32 || value.type == kBxReal64 ||
         value.type == kBxGuid || value.type == kBxSysTime) {
@@ -267,10 +284,12 @@ int BxValueTextFirstByte(const BxValue& value) {
             case kBxHexInt32:
             case kBxHexInt64:
                 return '0';
+            case kBxSizeT:
+                return SizeTWellSized(value) ? '0' : -1;
             case kBxGuid:
                 return '{';
             case kBxSid:
-                return value.size >= 8 && value.data[0] == 1 ? 'S' : -1;
+                return value.size >= 8 ? 'S' : -1;
             default:
                 break;
         }
@@ -319,8 +338,15 @@ void AppendBxValueText(const BxValue& value, std::string& out) {
         case kBxUInt16:
         case kBxUInt32:
         case kBxUInt64:
-        case kBxSizeT:
             AppendDecimal(BxValueNumber(value).value_or(0), out);
+            return;
+        case kBxSizeT:
+            // Windows shows a pointer in hexadecimal, as it shows a HexInt64;
+            // a size that is no pointer's has no number to show.
+            if (SizeTWellSized(value)) {
+                out += "0x";
+                AppendNumber(*BxValueNumber(value), 16, out);
+            }
             return;
         case kBxHexInt32:
         case kBxHexInt64:

@@ -19,7 +19,8 @@ std::string SidText(const std::uint8_t* data, std::size_t size, bool asFarAsItGo
 bool SidFromText(std::string_view text, std::vector<std::uint8_t>& sid);
 // ISO 8601 UTC with seven fraction digits: "2026-03-14T08:05:33.2500000Z".
 std::string FileTimeText(std::uint64_t fileTime);
-// The value as text: strings converted, numbers in decimal, hex types as 0x...,
+// The value as text: strings converted, numbers in decimal, hex types and
+// pointers (SizeT) as 0x...,
 // times in ISO 8601, SIDs and GUIDs in their usual forms, binary as hex digits.
 std::string BxValueText(const BxValue& value);
 // BxValueText appended to `out`: no allocation once `out` has grown.
@@ -31,6 +32,9 @@ int BxValueTextFirstByte(const BxValue& value);
 // by their size); a value that is no array is its only element.
 std::vector<BxValue> ArrayElements(const BxValue& value);
 // Integers of any width (and hex types) as unsigned 64-bit; nullopt otherwise.
+// A pointer-sized value (SizeT) is a number only at 4 or 8 bytes.
 std::optional<std::uint64_t> BxValueNumber(const BxValue& value);
+// A SizeT value of a pointer's size (4 or 8 bytes); any other size is damage.
+bool SizeTWellSized(const BxValue& value);
 
 }  // namespace vzrm::formats

@@ -11,7 +11,13 @@ namespace vzrm::formats {
 // Thrown when input ends early or holds an impossible value; caught where a
 // damaged record or chunk is skipped and counted.
 struct MalformedInput : std::runtime_error {
+    static constexpr std::size_t kNowhere = static_cast<std::size_t>(-1);
+
     using std::runtime_error::runtime_error;
+    MalformedInput(const char* what, std::size_t where) : std::runtime_error(what), at(where) {}
+
+    // Where in the bytes read it was found (a chunk's, for binary XML), when known.
+    std::size_t at = kNowhere;
 };
 
 // Input that ends before what it declares (the rest of it may still be sound).
@@ -41,7 +47,7 @@ class ByteReader {
 
     void Need(std::size_t count) const {
         if (count > Remaining()) {
-            throw TruncatedInput("truncated");
+            throw TruncatedInput("data cut short", bytes_.size());
         }
     }
     template <typename T>
@@ -65,7 +71,7 @@ class ByteReader {
     void Skip(std::size_t count) { Take(count); }
     void Seek(std::size_t position) {
         if (position > bytes_.size()) {
-            throw MalformedInput("seek beyond the end");
+            throw MalformedInput("seek beyond the end", position_);
         }
         position_ = position;
     }

@@ -94,6 +94,7 @@ std::int32_t EvtFile::Index() {
     header_ = {};
     records_.clear();
     damaged_ = 0;
+    places_ = {};
     // The smallest log is an empty one: the header and the end-of-file record.
     std::uint8_t h[kEvtHeaderSize];
     if (bytes_.Size() < kEvtHeaderSize + kEndRecordSize) {
@@ -200,6 +201,7 @@ std::int32_t EvtFile::Walk(std::uint32_t begin, std::uint32_t end) {
         }
         if (!inDamage) {
             ++damaged_;
+            places_.Add({DamagePlace::Kind::recordPlace, at, -1, 0, "no sound record here"});
             inDamage = true;
         }
         walked += 4;

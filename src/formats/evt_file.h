@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/damage_place.h"
 #include "formats/file_bytes.h"
 #include "formats/windowed_bytes.h"
 
@@ -59,6 +60,8 @@ class EvtFile {
     // The records from the oldest to the newest.
     const std::vector<EvtRecordPlace>& Records() const { return records_; }
     std::size_t DamagedPlaces() const { return damaged_; }
+    // Where each of them begins.
+    const DamagePlaces& Places() const { return places_; }
     // No end-of-file record: the buffer's end was cut off.
     bool TruncatedTail() const { return !header_.endRecordFound; }
     // The file's path; empty for attached bytes.
@@ -84,6 +87,7 @@ class EvtFile {
     EvtFileHeader header_;
     std::vector<EvtRecordPlace> records_;
     std::size_t damaged_ = 0;
+    DamagePlaces places_;
 };
 
 }  // namespace vzrm::formats

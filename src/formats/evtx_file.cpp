@@ -22,30 +22,50 @@ bool ChunkHeaderChecksumOk(const std::uint8_t* chunk) {
     return crc == LoadLe<std::uint32_t>(chunk + 0x7C);
 }
 
-// A record that starts at `offset` and ends before `limit`, or size 0.
-std::uint32_t RecordSizeAt(const std::uint8_t* chunk, std::uint32_t offset, std::uint32_t limit) {
-    if (offset + kEvtxRecordHeaderSize + 4 > limit ||
-        LoadLe<std::uint32_t>(chunk + offset) != kRecordSignature) {
+// A record that starts at `offset` and ends before `limit`: its size, or 0
+// with what is wrong in `problem`.
+std::uint32_t RecordSizeAt(const std::uint8_t* chunk, std::uint32_t offset, std::uint32_t limit,
+                           const char*& problem) {
+    if (offset + kEvtxRecordHeaderSize + 4 > limit) {
+        problem = "record header beyond the records' end";
+        return 0;
+    }
+    if (LoadLe<std::uint32_t>(chunk + offset) != kRecordSignature) {
+        problem = "no record signature";
         return 0;
     }
     const auto size = LoadLe<std::uint32_t>(chunk + offset + 4);
-    if (size < kEvtxRecordHeaderSize + 4 || size > limit - offset ||
-        LoadLe<std::uint32_t>(chunk + offset + size - 4) != size) {
+    if (size < kEvtxRecordHeaderSize + 4) {
+        problem = "record size too small";
+        return 0;
+    }
+    if (size > limit - offset) {
+        problem = "record size beyond the chunk";
+        return 0;
+    }
+    if (LoadLe<std::uint32_t>(chunk + offset + size - 4) != size) {
+        problem = "record size and its copy differ";
         return 0;
     }
     return size;
 }
 
-// Calls found(offset, size) for each readable record; returns the number of
-// damaged places, each skipped by resynchronising at the next plausible record
-// (records are 8-byte aligned).
-template <typename Found>
-std::size_t WalkRecords(const std::uint8_t* c, std::uint32_t limit, Found&& found) {
-    std::size_t damaged = 0;
+std::uint32_t RecordSizeAt(const std::uint8_t* chunk, std::uint32_t offset, std::uint32_t limit) {
+    const char* problem = nullptr;
+    return RecordSizeAt(chunk, offset, limit, problem);
+}
+
+// Calls found(offset, size) for each readable record and damaged(offset,
+// problem, record number or 0) for each damaged place, which is skipped by
+// resynchronising at the next plausible record (records are 8-byte aligned).
+template <typename Found, typename Damaged>
+void WalkRecords(const std::uint8_t* c, std::uint32_t limit, Found&& found, Damaged&& damaged) {
     for (std::uint32_t at = kEvtxChunkHeaderSize; at + kEvtxRecordHeaderSize <= limit;) {
-        const std::uint32_t size = RecordSizeAt(c, at, limit);
+        const char* problem = nullptr;
+        const std::uint32_t size = RecordSizeAt(c, at, limit, problem);
         if (size == 0) {
-            ++damaged;
+            const bool signed_ = LoadLe<std::uint32_t>(c + at) == kRecordSignature;
+            damaged(at, problem, signed_ ? LoadLe<std::uint64_t>(c + at + 8) : 0);
             std::uint32_t next = (at + 8) & ~7u;
             while (next + kEvtxRecordHeaderSize <= limit && RecordSizeAt(c, next, limit) == 0) {
                 next += 8;
@@ -56,7 +76,6 @@ std::size_t WalkRecords(const std::uint8_t* c, std::uint32_t limit, Found&& foun
         found(at, size);
         at += size;
     }
-    return damaged;
 }
 
 }  // namespace
@@ -140,11 +159,21 @@ EvtxChunk ChunkFields(const std::uint8_t* c, std::size_t at, std::size_t availab
 
 }  // namespace
 
+void EvtxFile::NoteTruncatedTail() {
+    if (!truncatedTail_) {
+        truncatedTail_ = true;
+        // Placed where the bytes are missing: at the file's end.
+        indexDamage_.Add(
+            {DamagePlace::Kind::tail, size_, -1, 0, "the file ends before its log does"});
+    }
+}
+
 std::int32_t EvtxFile::Index() {
     header_ = {};
     chunks_.clear();
     damagedBlocks_ = 0;
     truncatedTail_ = false;
+    indexDamage_ = {};
     std::uint8_t h[0x80];
     if (size_ < sizeof h) {
         return kErrorInvalidData;
@@ -160,30 +189,41 @@ std::int32_t EvtxFile::Index() {
     std::uint8_t c[kEvtxChunkHeaderSize];
     for (std::size_t at = kEvtxFileHeaderSize; at < size_; at += kEvtxChunkSize) {
         const std::size_t available = std::min(kEvtxChunkSize, size_ - at);
-        if (available < kEvtxChunkSize) {
-            truncatedTail_ = true;  // the last chunk is cut short
-        }
-        if (available < kEvtxChunkHeaderSize) {
-            break;
-        }
-        if (const std::int32_t error = ReadAt(at, c)) {
+        const std::span<std::uint8_t> head(c, std::min(available, sizeof c));
+        if (const std::int32_t error = ReadAt(at, head)) {
             return error;
         }
-        if (std::memcmp(c, kChunkSignature, sizeof kChunkSignature) != 0) {
-            // Unused space is zeros; anything else is a chunk that lost its header.
+        if (head.size() < sizeof kChunkSignature ||
+            std::memcmp(c, kChunkSignature, sizeof kChunkSignature) != 0) {
+            // Unused space is zeros, however short the file leaves it; anything
+            // else is a chunk that lost its header, or the start of one cut off.
             bool used = false;
-            if (const std::int32_t error = BlockUsed(at, available, c, used)) {
+            if (const std::int32_t error = BlockUsed(at, available, head, used)) {
                 return error;
             }
-            damagedBlocks_ += used ? 1 : 0;
+            if (used) {
+                ++damagedBlocks_;
+                indexDamage_.Add({DamagePlace::Kind::block, at, EvtxChunkNumber(at), 0,
+                                  "block without chunk signature, not unused"});
+            }
+            if (used && available < kEvtxChunkSize) {
+                NoteTruncatedTail();
+            }
             continue;
+        }
+        if (available < kEvtxChunkHeaderSize) {
+            NoteTruncatedTail();
+            break;
+        }
+        if (available < kEvtxChunkSize) {
+            NoteTruncatedTail();  // the last chunk is cut short
         }
         chunks_.push_back(ChunkFields(c, at, available));
     }
     // Headers of dirty logs count too few chunks, never too many: a file
     // shorter than its header's count lost its end.
     if (size_ < kEvtxFileHeaderSize + std::size_t{header_.chunkCount} * kEvtxChunkSize) {
-        truncatedTail_ = true;
+        NoteTruncatedTail();
     }
     std::stable_sort(chunks_.begin(), chunks_.end(), [](const EvtxChunk& a, const EvtxChunk& b) {
         return a.firstRecordId < b.firstRecordId;
@@ -205,6 +245,7 @@ std::int32_t EvtxFile::ChunkBytes(std::uint32_t index, EvtxChunkBuffer& buffer,
 
 EvtxDamage EvtxFile::Damage() const {
     EvtxDamage damage;
+    damage.places = indexDamage_;
     EvtxChunkBuffer buffer;
     for (std::uint32_t i = 0; i < chunks_.size(); ++i) {
         const EvtxChunk& chunk = chunks_[i];
@@ -213,31 +254,48 @@ EvtxDamage EvtxFile::Damage() const {
             break;
         }
         const std::uint8_t* c = bytes.data();
-        damage.chunksBadHeader += chunk.headerChecksumOk ? 0 : 1;
+        const std::int64_t number = EvtxChunkNumber(chunk.fileOffset);
+        if (!chunk.headerChecksumOk) {
+            ++damage.chunksBadHeader;
+            damage.places.Add({DamagePlace::Kind::chunkHeader, chunk.fileOffset, number, 0,
+                               "chunk header checksum"});
+        }
         const std::uint32_t end = chunk.RecordsEnd();
         const bool dataOk = end == chunk.freeSpaceOffset &&
                             Crc32(c + kEvtxChunkHeaderSize, end - kEvtxChunkHeaderSize) ==
                                 LoadLe<std::uint32_t>(c + 0x34);
-        damage.chunksBadData += dataOk ? 0 : 1;
-        damage.recordsDamaged += WalkRecords(c, end, [](auto, auto) {});
+        if (!dataOk) {
+            ++damage.chunksBadData;
+            damage.places.Add({DamagePlace::Kind::chunkRecords,
+                               chunk.fileOffset + kEvtxChunkHeaderSize, number, 0,
+                               "records checksum"});
+        }
+        const std::size_t before = damage.places.Count();
+        ChunkRecords(i, bytes, &damage.places);
+        damage.recordsDamaged += damage.places.Count() - before;
     }
     return damage;
 }
 
 std::vector<EvtxRecord> EvtxFile::ChunkRecords(std::uint32_t index,
                                                std::span<const std::uint8_t> bytes,
-                                               std::size_t* damaged) const {
+                                               DamagePlaces* damaged) const {
     std::vector<EvtxRecord> records;
     const std::uint8_t* c = bytes.data();
-    const auto end =
-        std::min(chunks_[index].RecordsEnd(), static_cast<std::uint32_t>(bytes.size()));
-    const std::size_t places = WalkRecords(c, end, [&](std::uint32_t at, std::uint32_t size) {
-        records.push_back({index, at, size, LoadLe<std::uint64_t>(c + at + 8),
-                           LoadLe<std::uint64_t>(c + at + 16)});
-    });
-    if (damaged != nullptr) {
-        *damaged += places;
-    }
+    const EvtxChunk& chunk = chunks_[index];
+    const auto end = std::min(chunk.RecordsEnd(), static_cast<std::uint32_t>(bytes.size()));
+    WalkRecords(
+        c, end,
+        [&](std::uint32_t at, std::uint32_t size) {
+            records.push_back({index, at, size, LoadLe<std::uint64_t>(c + at + 8),
+                               LoadLe<std::uint64_t>(c + at + 16)});
+        },
+        [&](std::uint32_t at, const char* problem, std::uint64_t record) {
+            if (damaged != nullptr) {
+                damaged->Add({DamagePlace::Kind::recordPlace, chunk.fileOffset + at,
+                              EvtxChunkNumber(chunk.fileOffset), record, problem});
+            }
+        });
     return records;
 }
 

@@ -4,8 +4,9 @@
 // that carries the chunk signature is a chunk, whatever the header says, and
 // chunks are visited in the order of their record numbers. Records are read
 // only up to a chunk's free-space offset, so slack space (left-over records
-// Windows never returns) is not part of the log. Damage is counted, never fatal;
-// a partial last chunk gives the complete records it holds. A file opened by
+// Windows never returns) is not part of the log. Damage is counted, with its
+// place, never fatal; a partial last chunk gives the complete records it
+// holds, and zeros at the end (however short the last block) are unused space. A file opened by
 // path is read chunk by chunk with pread, so a file that shrinks or changes
 // meanwhile gives error 1503 instead of a fault.
 #pragma once
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/damage_place.h"
 #include "formats/file_bytes.h"
 
 namespace vzrm::formats {
@@ -44,6 +46,12 @@ struct UnclearedAllocator : std::allocator<T> {
 };
 
 using EvtxChunkBuffer = std::vector<std::uint8_t, UnclearedAllocator<std::uint8_t>>;
+
+// The number of the chunk (or block) at `fileOffset`, counted from the first
+// block after the file header, as other readers number them.
+inline std::int64_t EvtxChunkNumber(std::size_t fileOffset) {
+    return static_cast<std::int64_t>((fileOffset - kEvtxFileHeaderSize) / kEvtxChunkSize);
+}
 
 struct EvtxFileHeader {
     std::uint64_t firstChunk = 0;
@@ -84,6 +92,8 @@ struct EvtxDamage {
     std::size_t chunksBadData = 0;    // records checksum wrong (records still read)
     std::size_t recordsDamaged = 0;   // places where a record could not be read
     std::int32_t error = 0;           // 1503 when the file changed while it was read
+    // Each of the above, and blocks and tail of the file, with its place.
+    DamagePlaces places;
 };
 
 class EvtxFile {
@@ -107,6 +117,8 @@ class EvtxFile {
     std::size_t DamagedBlocks() const { return damagedBlocks_; }
     // The file ends inside a chunk, or before the chunks its header counts.
     bool TruncatedTail() const { return truncatedTail_; }
+    // The places of the damaged blocks and of a cut tail.
+    const DamagePlaces& IndexDamage() const { return indexDamage_; }
     // Damage: checksums of the records and places where no record could be
     // read. Reading never needs it (damaged places are skipped as they come),
     // so it costs a pass over the file only when asked for.
@@ -119,10 +131,11 @@ class EvtxFile {
     // The records of a chunk's bytes, in the chunk's order; damaged places
     // skipped and added to `damaged` when given.
     std::vector<EvtxRecord> ChunkRecords(std::uint32_t chunk, std::span<const std::uint8_t> bytes,
-                                         std::size_t* damaged = nullptr) const;
+                                         DamagePlaces* damaged = nullptr) const;
 
   private:
     std::int32_t Index();
+    void NoteTruncatedTail();
     std::int32_t ReadAt(std::size_t offset, std::span<std::uint8_t> out) const;
     // Whether a block without the chunk signature holds anything but zeros.
     std::int32_t BlockUsed(std::size_t at, std::size_t available,
@@ -136,6 +149,7 @@ class EvtxFile {
     std::vector<EvtxChunk> chunks_;
     std::size_t damagedBlocks_ = 0;
     bool truncatedTail_ = false;
+    DamagePlaces indexDamage_;  // blocks and the tail, found by Index
 };
 
 }  // namespace vzrm::formats

@@ -27,7 +27,9 @@ bool EvtxReader::Next(EvtxEvent& event) {
             if ((error_ = file_->ChunkBytes(chunk->index, chunk->owned, chunk->bytes)) != 0) {
                 break;
             }
-            chunk->records = file_->ChunkRecords(chunk->index, chunk->bytes, &damagedPlaces_);
+            const std::size_t before = places_.Count();
+            chunk->records = file_->ChunkRecords(chunk->index, chunk->bytes, &places_);
+            damagedPlaces_ += places_.Count() - before;
             chunk_ = std::move(chunk);
             nextRecord_ = 0;
             continue;
@@ -41,8 +43,12 @@ bool EvtxReader::Next(EvtxEvent& event) {
             event.chunk = chunk_;
             event.record = record;
             return true;
-        } catch (const MalformedInput&) {
+        } catch (const MalformedInput& error) {
             ++skipped_;
+            const std::size_t chunkAt = file_->Chunks()[record.chunk].fileOffset;
+            const std::size_t at = error.at != MalformedInput::kNowhere ? error.at : record.offset;
+            places_.Add({DamagePlace::Kind::recordContent, chunkAt + at, EvtxChunkNumber(chunkAt),
+                         record.recordId, error.what()});
         }
     }
     event.chunk.reset();

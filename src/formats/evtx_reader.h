@@ -52,6 +52,8 @@ class EvtxReader {
     std::size_t DamagedPlaces() const { return damagedPlaces_; }
     // Records read with values their binary XML cut short.
     std::size_t RepairedRecords() const { return repaired_; }
+    // The damaged places and unreadable records met so far, with their places.
+    const DamagePlaces& Places() const { return places_; }
     // How far the read has come, in bytes of the file: the chunks done and
     // the share of the current chunk's records read. Chunks go in record
     // order, not file order, so this measures the amount read rather than a
@@ -68,6 +70,7 @@ class EvtxReader {
     std::size_t skipped_ = 0;
     std::size_t damagedPlaces_ = 0;
     std::size_t repaired_ = 0;
+    DamagePlaces places_;
     std::int32_t error_ = 0;
 };
 

@@ -41,6 +41,7 @@ struct LogReadDamage {
     std::size_t damagedChunks = 0;      // chunks (EVTX) whose header is damaged
     std::size_t repairedRecords = 0;    // records read with values cut short
     bool truncatedTail = false;         // the file ends before the log does
+    std::string firstPlace;             // where the first damage lies, and what it is
 
     bool Any() const {
         return unreadableRecords != 0 || damagedChunks != 0 || repairedRecords != 0 ||

@@ -10,10 +10,14 @@ std::string LogDamageText(const platform::LogReadDamage& damage) {
     if (!damage.Any()) {
         return {};
     }
-    return FormatResource(58440, damage.path, static_cast<std::uint32_t>(damage.unreadableRecords),
-                          static_cast<std::uint32_t>(damage.damagedChunks),
-                          static_cast<std::uint32_t>(damage.repairedRecords),
-                          damage.truncatedTail ? "yes" : "no");
+    std::string text = FormatResource(
+        58440, damage.path, static_cast<std::uint32_t>(damage.unreadableRecords),
+        static_cast<std::uint32_t>(damage.damagedChunks),
+        static_cast<std::uint32_t>(damage.repairedRecords), damage.truncatedTail ? "yes" : "no");
+    if (!damage.firstPlace.empty()) {
+        text += "\r\n" + FormatResource(58441, damage.firstPlace);
+    }
+    return text;
 }
 
 }  // namespace vzrm

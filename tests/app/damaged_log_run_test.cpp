@@ -217,6 +217,18 @@ TEST_F(DamagedLogRun, ADamagedLogIsReportedAsFarAsItReadsWithOneWarning) {
     EXPECT_NE(application.find("The Security log file " + log + " is damaged"), std::string::npos)
         << application;
     EXPECT_NE(application.find("Truncated: yes"), std::string::npos) << application;
+    // The first damaged place is named, as `vzrmlog damage` lists it.
+    std::smatch first;
+    ASSERT_TRUE(
+        std::regex_search(application, first,
+                          std::regex("First damaged place: chunk (\\d+), offset 0x([0-9a-f]+)"
+                                     "(, record \\d+)?: [a-z]")))
+        << application;
+    const test::CommandResult damage =
+        test::RunCommand(std::string(VZRMLOG_PATH) + " damage '" + log + "'");
+    EXPECT_NE(damage.output.find(first[1].str() + "\t0x" + first[2].str() + "\t"),
+              std::string::npos)
+        << damage.output;
     // One warning, and the summary as always.
     EXPECT_EQ(application.find("is damaged", application.find("is damaged") + 1),
               std::string::npos);

@@ -1,7 +1,8 @@
 // The whole reading path (log file, message texts, accounts, interpretation)
 // over generated logs of many seeds, in both formats, against a recorded
 // digest of the records it gave before the path was made faster. Any change
-// to what the reader gives for these logs shows here, byte for byte.
+// to what the reader gives for these logs shows here, byte for byte; and the
+// same events with pointer-sized handle and process IDs give the same records.
 //
 // After a deliberate change of output, print the new digests with
 // VZRM_PRINT_READ_DIGESTS=1 and record them below.
@@ -82,7 +83,9 @@ std::pair<std::uint32_t, std::uint32_t> EventOf(AUDIT_ACTION action, test::Event
 
 // A scenario from the generator's sequences, with the noise a real log holds:
 // other events, failures, accounts mapped, well known, foreign and missing.
-std::string Scenario(std::uint64_t seed, bool classic) {
+// `pointer`: handle and process IDs as a 32-bit system writes them (SizeT of
+// 4 bytes), or 0 for HexInt64.
+std::string Scenario(std::uint64_t seed, bool classic, int pointer = 0) {
     test::EventGenerator gen(seed);
     std::string scenario;
     for (int round = 0; round < 3; ++round) {
@@ -112,6 +115,9 @@ std::string Scenario(std::uint64_t seed, bool classic) {
             }
             if (gen.Chance(0.03)) {
                 line += ",\"task\":12801";
+            }
+            if (pointer != 0) {
+                line += ",\"pointer\":" + std::to_string(pointer);
             }
             scenario += line + "}\n";
         }
@@ -153,12 +159,12 @@ std::uint64_t Digest(const std::vector<AUDIT_RECORD>& records) {
 
 class ReadingDifferential : public ::testing::Test {
   protected:
-    std::uint64_t ReadDigest(std::uint64_t seed, bool classic) {
+    std::uint64_t ReadDigest(std::uint64_t seed, bool classic, int pointer = 0) {
         const std::string file = store.Dir().File(classic ? "Security.evt" : "Security.evtx");
         if (classic) {
             test::WriteEvt(file, Scenario(seed, true));
         } else {
-            test::WriteEvtx(file, Scenario(seed, false));
+            test::WriteEvtx(file, Scenario(seed, false, pointer));
         }
         test::ScopedEnv log("VZRM_SECURITY_LOG", file.c_str());
         g_errorInfo.Clear();
@@ -189,6 +195,8 @@ TEST_F(ReadingDifferential, BothFormatsGiveTheRecordedRecordsForEverySeed) {
         }
         EXPECT_EQ(modern, recorded.modern);
         EXPECT_EQ(classic, recorded.classic);
+        // The same events from a 32-bit system: the same records.
+        EXPECT_EQ(ReadDigest(recorded.seed, false, 4), recorded.modern);
     }
 }
 

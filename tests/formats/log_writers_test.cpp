@@ -150,12 +150,49 @@ TEST(EvtxWriter, EvtxexportReadsWhatOurReaderReads) {
     EXPECT_NE(r.output.find(": Jörg"), std::string::npos);
 }
 
-TEST(EvtxWriter, EvtxDumpReadsWhatOurReaderReads) {
-    if (!test::HaveProgram("evtx_dump.py")) {
-        GTEST_SKIP() << "evtx_dump.py (python3-evtx) is not installed";
+std::vector<std::pair<std::string, std::string>> Items(const Rendered& event) {
+    std::vector<std::pair<std::string, std::string>> items;
+    for (const EVT_DATA_ITEM& item : event.data) {
+        items.emplace_back(item.name, item.text);
     }
+    return items;
+}
+
+// The scenario with handle and process IDs as 32-bit Windows writes them.
+std::string PointerSized(std::string scenario, int width) {
+    const std::string field = ",\"pointer\":" + std::to_string(width);
+    for (std::size_t at = 0; (at = scenario.find("}\n", at)) != std::string::npos;
+         at += field.size() + 2) {
+        scenario.insert(at, field);
+    }
+    return scenario;
+}
+
+TEST(EvtxWriter, PointerSizedHandlesReadAsTheSameNumbers) {
     test::TempDir dir;
-    test::WriteEvtx(dir.File("s.evtx"), kScenario);
+    test::WriteEvtx(dir.File("hex.evtx"), kScenario);
+    const std::vector<Rendered> hex = ReadModern(dir.File("hex.evtx"));
+    for (const int width : {4, 8}) {
+        SCOPED_TRACE(width);
+        test::WriteEvtx(dir.File("p.evtx"), PointerSized(kScenario, width));
+        const std::vector<Rendered> pointer = ReadModern(dir.File("p.evtx"));
+        ASSERT_EQ(pointer.size(), hex.size());
+        for (std::size_t i = 0; i < hex.size(); ++i) {
+            EXPECT_EQ(Items(pointer[i]), Items(hex[i])) << "event " << i;
+        }
+        EXPECT_EQ(DataValue(pointer[0], "HandleId"), "0x1a4");
+        EXPECT_EQ(DataValue(pointer[2], "ProcessId"), "0x420");
+        formats::EvtxFile file;
+        ASSERT_EQ(platform::posix::OpenEvtxFile(file, dir.File("p.evtx")), 0);
+        EXPECT_EQ(file.Damage().places.Count(), 0u);
+    }
+}
+
+// python3-evtx reads the values our reader reads, hex numbers padded (and
+// pointers in decimal), non-ASCII as character references.
+void ExpectEvtxDumpReadsTheSame(const std::string& scenario) {
+    test::TempDir dir;
+    test::WriteEvtx(dir.File("s.evtx"), scenario);
     const std::vector<Rendered> ours = ReadModern(dir.File("s.evtx"));
     const test::CommandResult r =
         test::RunCommand("evtx_dump.py '" + dir.File("s.evtx") + "' 2>&1");
@@ -176,7 +213,7 @@ TEST(EvtxWriter, EvtxDumpReadsWhatOurReaderReads) {
             const auto& [name, text] = theirs[next++];
             EXPECT_EQ(name, item.name);
             if (item.text.starts_with("0x")) {
-                EXPECT_EQ(std::stoull(text, nullptr, 16), std::stoull(item.text, nullptr, 16))
+                EXPECT_EQ(std::stoull(text, nullptr, 0), std::stoull(item.text, nullptr, 16))
                     << name;
             } else if (item.text == "Jörg") {
                 EXPECT_EQ(text, "J&#246;rg");
@@ -188,6 +225,16 @@ TEST(EvtxWriter, EvtxDumpReadsWhatOurReaderReads) {
     EXPECT_EQ(next, theirs.size());
     EXPECT_NE(r.output.find("<TimeCreated SystemTime=\"2026-03-14 08:05:33.250000\">"),
               std::string::npos);
+}
+
+TEST(EvtxWriter, EvtxDumpReadsWhatOurReaderReads) {
+    if (!test::HaveProgram("evtx_dump.py")) {
+        GTEST_SKIP() << "evtx_dump.py (python3-evtx) is not installed";
+    }
+    for (const int width : {0, 4}) {
+        SCOPED_TRACE(width);
+        ExpectEvtxDumpReadsTheSame(width == 0 ? kScenario : PointerSized(kScenario, width));
+    }
 }
 
 TEST(EvtWriter, ClassicLogReadsBackAndAgreesWithEvtexport) {

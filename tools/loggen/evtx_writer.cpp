@@ -24,6 +24,7 @@ enum Type : std::uint8_t {
     kUInt32 = 0x08,
     kUInt64 = 0x0A,
     kGuid = 0x0F,
+    kSizeT = 0x10,
     kFileTime = 0x11,
     kSid = 0x13,
     kHex32 = 0x14,
@@ -44,6 +45,14 @@ Value Number(std::uint8_t type, T value) {
     Value v{type, {}};
     PutLe(v.bytes, value);
     return v;
+}
+
+// A handle or process ID: HexInt64, or SizeT of the event's pointer width.
+Value Pointer(const ScenarioEvent& e, std::uint64_t value) {
+    if (e.pointer == 4) {
+        return Number(kSizeT, static_cast<std::uint32_t>(value));
+    }
+    return Number(e.pointer == 8 ? kSizeT : kHex64, value);
 }
 
 Value Text(const std::string& text) {
@@ -88,7 +97,7 @@ Value ObjectName(const ScenarioEvent& e) {
     return Text(e.object);
 }
 Value Handle(const ScenarioEvent& e) {
-    return Number(kHex64, e.id == 4656 && !e.success ? 0 : e.handle);
+    return Pointer(e, e.id == 4656 && !e.success ? 0 : e.handle);
 }
 Value Transaction(const ScenarioEvent&) {
     return Value{kGuid, std::vector<std::uint8_t>(16, 0)};
@@ -106,7 +115,7 @@ Value Zero(const ScenarioEvent&) {
     return Number(kUInt32, std::uint32_t{0});
 }
 Value Pid(const ScenarioEvent& e) {
-    return Number(kHex64, e.pid);
+    return Pointer(e, e.pid);
 }
 Value Process(const ScenarioEvent& e) {
     return Text(e.process);
@@ -204,7 +213,12 @@ TValue Slot(std::uint16_t index, std::uint8_t type) {
 
 constexpr std::uint16_t kSystemSlots = 14;
 
-TNode TemplateOf(int kind) {
+// Events of one kind with another pointer width need a template of their own.
+int TemplateKey(int kind, std::uint8_t pointer) {
+    return kind * 16 + pointer;
+}
+
+TNode TemplateOf(int kind, std::uint8_t pointer) {
     TNode system{"System", {}, std::nullopt, {}};
     system.children = {
         {"Provider", {{"Name", Slot(0, kString)}, {"Guid", Slot(1, kGuid)}}, std::nullopt, {}},
@@ -228,7 +242,9 @@ TNode TemplateOf(int kind) {
     std::uint16_t slot = kSystemSlots;
     for (const DataField& field : FieldsOf(kind)) {
         // The slot's declared type is the value's: computed from a default event.
-        const std::uint8_t type = field.make(ScenarioEvent{}).type;
+        ScenarioEvent typical;
+        typical.pointer = pointer;
+        const std::uint8_t type = field.make(typical).type;
         data.children.push_back(
             {"Data", {{"Name", TValue{field.name, 0, 0}}}, Slot(slot++, type), {}});
     }
@@ -369,9 +385,11 @@ bool EvtxWriter::TryAppend(const ScenarioEvent& e) {
     PutBytes(r, {0x0F, 0x01, 0x01, 0x00});
     r.push_back(0x0C);
     r.push_back(0x01);
-    const std::uint32_t templateId = 0x56A00000u + static_cast<std::uint32_t>(kind);
+    const int key = TemplateKey(kind, e.pointer);
+    const std::uint32_t templateId =
+        0x56A00000u + static_cast<std::uint32_t>(kind) + (std::uint32_t{e.pointer} << 16);
     PutLe(r, templateId);
-    const auto known = templates_.find(kind);
+    const auto known = templates_.find(key);
     const std::uint32_t definition =
         known != templates_.end() ? known->second : emit.ChunkOffset() + 4;
     PutLe(r, definition);
@@ -384,7 +402,7 @@ bool EvtxWriter::TryAppend(const ScenarioEvent& e) {
         const std::size_t sizeAt = r.size();
         PutLe(r, std::uint32_t{0});
         PutBytes(r, {0x0F, 0x01, 0x01, 0x00});
-        emit.Element(TemplateOf(kind));
+        emit.Element(TemplateOf(kind, e.pointer));
         r.push_back(0x00);  // end of stream
         PatchLe(r, sizeAt, static_cast<std::uint32_t>(r.size() - sizeAt - 4));
     }
@@ -413,7 +431,7 @@ bool EvtxWriter::TryAppend(const ScenarioEvent& e) {
         return false;
     }
     if (known == templates_.end()) {
-        templates_[kind] = definition;
+        templates_[key] = definition;
     }
     std::memcpy(chunk_.data() + free_, r.data(), r.size());
     if (recordsInChunk_++ == 0) {

@@ -37,7 +37,7 @@ class EvtxWriter {
     std::uint64_t firstRecord_ = 0;
     std::uint64_t lastRecord_ = 0;
     std::size_t recordsInChunk_ = 0;
-    std::map<int, std::uint32_t> templates_;  // kind -> definition offset in this chunk
+    std::map<int, std::uint32_t> templates_;  // template key -> definition offset in this chunk
     std::uint64_t chunks_ = 0;
     std::uint64_t highestRecord_ = 0;
     bool finished_ = false;

@@ -273,7 +273,13 @@ std::optional<ScenarioEvent> ScenarioReader::Next() {
                     e.access = TextField(value, "access");
                 else if (key == "task")
                     e.task = static_cast<std::uint16_t>(NumberField(value, "task"));
-                else if (key == "outcome") {
+                else if (key == "pointer") {
+                    const std::uint64_t width = NumberField(value, "pointer");
+                    if (width != 0 && width != 4 && width != 8) {
+                        throw std::runtime_error("pointer must be 0, 4 or 8");
+                    }
+                    e.pointer = static_cast<std::uint8_t>(width);
+                } else if (key == "outcome") {
                     const std::string outcome = TextField(value, "outcome");
                     if (outcome != "success" && outcome != "failure") {
                         throw std::runtime_error("outcome must be \"success\" or \"failure\"");

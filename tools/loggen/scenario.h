@@ -3,6 +3,7 @@
 //   {"id":4663,"time":"2026-03-14T08:05:33.250Z","handle":"0x1a4","object":"D:\\R\\a.zrm","mask":2}
 //
 // Only "id" and "time" are required; every other field has a plausible default.
+// "pointer": 4 writes the handle and process IDs as a 32-bit system does.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,9 @@ struct ScenarioEvent {
     std::string access;  // classic access codes; from the mask when empty
     bool success = true;
     std::uint16_t task = 0;  // 0: the default for the event ID
+    // How handle and process IDs are typed: 0 as HexInt64 (64-bit Windows),
+    // 4 or 8 as a pointer-sized SizeT of that many bytes (4: 32-bit Windows).
+    std::uint8_t pointer = 0;
 };
 
 // Reads one scenario line after another; record numbers continue from the last.

@@ -183,6 +183,9 @@ bool FileClassicEventLog::ReadDamage(EventLogHandle handle, LogReadDamage& damag
     damage.path = file.Path();
     damage.unreadableRecords = file.DamagedPlaces();
     damage.truncatedTail = file.TruncatedTail();
+    if (!file.Places().Kept().empty()) {
+        damage.firstPlace = DamagePlaceText(file.Places().Kept().front());
+    }
     return true;
 }
 

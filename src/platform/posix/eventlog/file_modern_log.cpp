@@ -283,6 +283,16 @@ bool FileModernEventLog::ReadDamage(EVT_HANDLE resultSet, LogReadDamage& damage)
     }
     damage.repairedRecords = set->reader.RepairedRecords();
     damage.truncatedTail = set->file->TruncatedTail();
+    // The first in the file of the places met by the read and by the file's index.
+    const DamagePlace* first = nullptr;
+    for (const DamagePlaces* places : {&set->reader.Places(), &set->file->IndexDamage()}) {
+        for (const DamagePlace& place : places->Kept()) {
+            first = first == nullptr || place.offset < first->offset ? &place : first;
+        }
+    }
+    if (first != nullptr) {
+        damage.firstPlace = DamagePlaceText(*first);
+    }
     return true;
 }
 
