@@ -1,5 +1,6 @@
 #include "formats/binxml.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/wide_text.h"
@@ -196,11 +197,27 @@ class TemplateParser {
             if (!lenient_) {
                 throw;
             }
-            // The definition ends here: every element still open ends with it.
-            shape_->cutShort = true;
-            in_.Seek(in_.Bytes().size());
+            EndDefinitionHere();
+        } catch (const MalformedInput& error) {
+            // Nothing but zeros after it: the record's padding, not more template.
+            if (!lenient_ || !OnlyZerosFrom(error.at)) {
+                throw;
+            }
+            EndDefinitionHere();
         }
         return index;
+    }
+
+    // The definition ends here: every element still open ends with it.
+    void EndDefinitionHere() {
+        shape_->cutShort = true;
+        in_.Seek(in_.Bytes().size());
+    }
+
+    bool OnlyZerosFrom(std::size_t at) const {
+        const std::span<const std::uint8_t> bytes = in_.Bytes();
+        return at < bytes.size() && std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                                bytes.end(), [](std::uint8_t b) { return b == 0; });
     }
 
     void ParseElementBody(std::uint8_t token, std::uint16_t index, int depth) {
@@ -561,11 +578,19 @@ void ParseFragment(std::span<const std::uint8_t> chunk, std::uint32_t begin, std
     } else if (definition > after) {
         throw MalformedInput("template defined after its use", after - 4);
     }
-    document.shape = TemplateAt(chunk, definition, cache);
+    // A definition in this record ends with the record, whatever its size says.
+    document.shape = TemplateAt(definition == after ? chunk.first(end) : chunk, definition, cache);
     document.repaired = document.shape->cutShort;
     if (!ReadValues(chunk.first(end), values, document)) {
         // A definition whose size does not fit: its values follow what it held.
         const std::size_t parsedEnd = definition + 24 + document.shape->parsedSize;
+        if (definition == after && document.shape->cutShort && parsedEnd >= end) {
+            // The record ends inside its own template: the elements read so
+            // far stand, and no value was written.
+            document.values.clear();
+            document.repaired = true;
+            return;
+        }
         if (definition != after || values == parsedEnd ||
             !ReadValues(chunk.first(end), parsedEnd, document)) {
             throw MalformedInput("substitution values", values);

@@ -149,11 +149,14 @@ TEST_F(LogRepairs, ATemplateThatEndsInsideItsElementsKeepsWhatItHolds) {
     const auto cut = static_cast<std::uint32_t>(definition - kChunk + 24 + size / 2);
     BxTemplateCache cache;
     const std::span<const std::uint8_t> chunk(bytes.data() + kChunk, cut);
-    // The record's values are gone with the rest of the chunk; the template
-    // alone, as a later record would meet it, is read in part.
-    EXPECT_THROW(ParseFragment(chunk, kFragment, cut, cache), MalformedInput);
+    // The record's values are gone with the rest of the chunk: it is read
+    // with the elements its template holds and no value.
+    const BxDocument document = ParseFragment(chunk, kFragment, cut, cache);
+    EXPECT_TRUE(document.repaired);
+    EXPECT_TRUE(document.values.empty());
     const auto shape = cache.Find(static_cast<std::uint32_t>(definition - kChunk));
     ASSERT_TRUE(shape);
+    EXPECT_EQ(shape.get(), document.shape.get());
     EXPECT_TRUE(shape->cutShort);
     EXPECT_EQ(shape->elements[0].name, "Event");
     EXPECT_EQ(shape->Locate("Event/System/EventID").kind, BxTarget::Kind::substitution);
@@ -404,6 +407,32 @@ TEST_F(LogRepairs, ATemplateCutShortInsideItsLastElementKeepsWhatItHolds) {
     }
     EXPECT_EQ(read.data[0].back().first, "ResourceAttributes");
     EXPECT_EQ(read.data[0].back().second, "");
+}
+
+TEST_F(LogRepairs, ARecordEndingInsideItsOwnTemplateIsReadWithTheElementsBeforeTheCut) {
+    // The last record of a chunk whose bytes end inside a later element of
+    // the template it defines; the definition's size still says more. What
+    // follows the record in the chunk (zeros here) is not the template's.
+    test::WriteEvtx(dir.File("one.evtx"), R"({"id":4663,"time":"2026-03-14T08:05:33Z"})");
+    const std::vector<std::uint8_t> one = test::ReadBytes(dir.File("one.evtx"));
+    const std::size_t definition = kChunk + kFragment + 4 + 2 + 4 + 4;
+    const auto size = LoadLe<std::uint32_t>(one.data() + definition + 20);
+    const std::u16string name = u"ObjectName";
+    const auto* from = reinterpret_cast<const std::uint8_t*>(name.data());
+    const auto at = std::search(one.begin() + static_cast<long>(definition),
+                                one.begin() + static_cast<long>(definition + 24 + size), from,
+                                from + 2 * name.size());
+    ASSERT_NE(at, one.begin() + static_cast<long>(definition + 24 + size));
+    // Inside the substitution that follows the element's Name attribute.
+    const auto cutAt = static_cast<std::size_t>(at - one.begin()) + 2 * name.size() + 3;
+    const Read read = ReadAll(WithFirstRecordEnd(one, cutAt, {}));
+    ASSERT_EQ(read.data.size(), 1u);
+    EXPECT_EQ(read.skipped, 0u);
+    EXPECT_EQ(read.repaired, 1u);
+    // The Data elements up to the cut, named and without values.
+    ASSERT_EQ(read.data[0].size(), 7u);
+    EXPECT_EQ(read.data[0][0], (std::pair<std::string, std::string>("SubjectUserSid", "")));
+    EXPECT_EQ(read.data[0][6], (std::pair<std::string, std::string>("ObjectName", "")));
 }
 
 TEST(LogRepairsOnSamples, NoRecordIsReadTwice) {
