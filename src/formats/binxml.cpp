@@ -443,14 +443,13 @@ bool KnownValueType(std::uint8_t type) {
 
 // A value whose size its type does not have: a SID whose bytes end before
 // or go on after the sub-authorities it counts, a pointer of no pointer's
-// size, a null with bytes. It is read as far as it makes sense (a null as
-// null, a SID with the bytes it needs).
+// size. It is read as far as it makes sense (a SID with the bytes it needs).
+// A null with bytes is no damage: Windows writes nulls of 2 and 16 bytes
+// where a value is left out; they read as null.
 bool ValueDamaged(const BxValue& value) {
     switch (value.type) {
         case kBxSizeT:
             return !SizeTWellSized(value);
-        case kBxNull:
-            return value.size != 0;
         case kBxSid:
             return value.size < 8 || value.size != 8u + 4u * value.data[1];
         default:

@@ -93,6 +93,9 @@ TEST(DamageCommand, RealSamplesListEveryPlaceInfoCounts) {
     for (const char* extension : {".evtx", ".evt"}) {
         for (const std::string& path : test::SampleFiles(extension)) {
             ExpectListingMatchesInfo(path);
+            // No value of these logs needs repair: nulls of 2 and 16 bytes,
+            // as Windows 11 writes them, are sound.
+            EXPECT_EQ(Info(path)["repaired records"], "0") << path;
         }
     }
 }

@@ -318,8 +318,9 @@ TEST_F(LogRepairs, ALogEndingInZerosShorterThanAChunkIsNotCutShort) {
 
 TEST_F(LogRepairs, ARecordOfZeroedAndNullValuesIsReadWithTheValuesItHas) {
     // One event; its 21 values replaced by what a damaged record held:
-    // nulls of sizes 2, 16 and 15, a zeroed SID of 12 bytes, a zeroed
-    // FILETIME, texts of no characters.
+    // nulls of sizes 2, 16 and 15 (read as nulls), a zeroed SID of 12 bytes
+    // (4 over what it counts: the repair), a zeroed FILETIME, texts of no
+    // characters.
     test::WriteEvtx(dir.File("one.evtx"), R"({"id":4624,"time":"2026-03-14T08:05:33Z"})");
     const std::vector<std::uint8_t> one = test::ReadBytes(dir.File("one.evtx"));
     BxTemplateCache cache;
