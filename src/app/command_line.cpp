@@ -40,6 +40,15 @@ void ReportParameterError(const std::string& name) {
     g_errorInfo.SetError("GRQPGWMYOADVWBB", 0, FormatResource(58391, named), StrgLine(name));
 }
 
+bool AsksForReport(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (IsParameter(arg) && Named(arg.substr(1), "create", "c")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ParseCommandLine(COptProf& options, const std::vector<std::string>& args) {
     bool ok = true;
     const auto fail = [&ok](const std::string& name) {

@@ -14,6 +14,9 @@ class COptProf;
 // text); false when there was one.
 bool ParseCommandLine(COptProf& options, const std::vector<std::string>& args);
 
+// Whether the arguments ask for an unattended report (/create, -c).
+bool AsksForReport(const std::vector<std::string>& args);
+
 // Records a wrong argument; an empty name is left out of the message.
 void ReportParameterError(const std::string& name);
 

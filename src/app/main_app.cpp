@@ -30,15 +30,16 @@ constexpr char kInstanceMutex[] = "Global\\Quorvix_ZRMAU_MutexGlobal";
 constexpr char kWindowClass[] = "Quorvix_ZRMAU_Class";
 constexpr std::int32_t kLauncherShow = 1;  // SW_SHOWNORMAL: a desktop launcher has no other
 constexpr char kSupportAddress[] = "support@quorvix.example";
-constexpr char kUsage[] =
+}  // namespace
+
+const char kUsageText[] =
     "usage: vzrmaud [-c|/create] [-rf|/repfold DIR] [-m|/minimize]\n"
+    "       vzrmaud --help | --version\n"
     "  -c runs one report into DIR and exits with status 0 (completed), 1 (failed),\n"
     "  2 (interrupted) or 3 (refused to start: wrong command line, not installed,\n"
-    "  already running).\n"
+    "  already running). Without -c the program shows its window on the desktop.\n"
     "  The option ReadArchives (REG_DWORD 1 in the store) also reads the Security\n"
-    "  logs archived beside the live one; see README.md.\n";
-
-}  // namespace
+    "  logs archived beside the live one; see vzrmaud(1).\n";
 
 void PrepareProcess() {
     platform::SetDefaultServices(platform::posix::DefaultServices());
@@ -149,7 +150,7 @@ std::optional<int> CMainApp::ReadStartOptions(const std::vector<std::string>& ar
     const std::vector<std::string> parameters(args.begin() + (args.empty() ? 0 : 1), args.end());
     if (!ParseCommandLine(options_, parameters)) {
         ReportStartupError();
-        std::cerr << kUsage;
+        std::cerr << kUsageText;
         return EXIT_REFUSED;
     }
     runAuto_ = options_.GetOptBool("RunAuto");

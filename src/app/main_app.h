@@ -65,6 +65,9 @@ class CMainApp {
     CEventLogWriter log_;
 };
 
+// What `--help` prints, and a wrong command line on standard error.
+extern const char kUsageText[];
+
 // What both programs do first: the Linux services in force, and a write past
 // the file size limit failing (and reported) instead of ending the process
 // with the report half written.

@@ -135,6 +135,39 @@ TEST_F(Vzrmaud, RefusalsAndFailuresGiveTheirStatusAndTheirMessage) {
     EXPECT_TRUE(ReportFiles().empty());
 }
 
+TEST_F(Vzrmaud, HelpVersionAndAStartWithoutDesktopOrReportRunNothing) {
+    Install();
+    for (const char* option : {"--help", "-h", "--version"}) {
+        SCOPED_TRACE(option);
+        const test::CommandResult shown = test::RunCommand(
+            Command(std::string(VZRMAUD_PATH) + " " + option + " 2>'" + dir.File("err") + "'", "",
+                    "", true));
+        EXPECT_EQ(shown.status, 0);
+        EXPECT_NE(shown.output.find(option[2] == 'v' ? "vzrmaud (Velmora ZRM Auditor) 1.0"
+                                                     : "usage: vzrmaud"),
+                  std::string::npos)
+            << shown.output;
+        EXPECT_EQ(shown.output.find("README"), std::string::npos) << shown.output;
+        EXPECT_EQ(ReadText(dir.File("err")), "");
+    }
+    // Over SSH, without -c: a message, status 3, no report and no date stored.
+    for (const char* arguments : {"", "-rf 'REPORTS'", "-m"}) {
+        SCOPED_TRACE(arguments);
+        const test::CommandResult plain =
+            Audit(std::regex_replace(arguments, std::regex("REPORTS"), reports));
+        EXPECT_EQ(plain.status, 3);
+        EXPECT_NE(plain.output.find("no desktop"), std::string::npos) << plain.output;
+        EXPECT_NE(plain.output.find("-c runs an unattended report"), std::string::npos);
+    }
+    EXPECT_TRUE(ReportFiles().empty());
+    EXPECT_FALSE(std::filesystem::exists(reports + "/_ZRMAudit_summary.txt"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("application.log")));
+    EXPECT_EQ(Run(std::string(VZRMREG_PATH) +
+                  " query 'HKCU\\Software\\Quorvix\\VelmoraZRMAuditor\\Profiles\\0\\Options'")
+                  .output.find("LastDateProc"),
+              std::string::npos);
+}
+
 TEST_F(Vzrmaud, ASecondInstanceIsRefused) {
     Install();
     // Another instance holds the machine-wide instance lock.
