@@ -18,7 +18,10 @@ foreach(program vzrmaud vzrmlog vzrmreg)
   add_custom_command(
     OUTPUT ${page}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
-    COMMAND sh -c "'${VZRM_SCDOC}' < '${source}' > '${page}' && gzip -9nf '${page}'"
+    # The man macros turn hyphenation and justification back on at .TH: off
+    # again after it, and no line broken after a hyphen, so that every path,
+    # option and example pastes as it is.
+    COMMAND sh -c "'${VZRM_SCDOC}' < '${source}' | sed '/^\\.TH /a .nh\\n.ad l\\n.cflags 0 -\\\\(hy' > '${page}' && gzip -9nf '${page}'"
     DEPENDS ${source}
     COMMENT "Man page ${program}(1)"
     VERBATIM)

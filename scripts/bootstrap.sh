@@ -9,7 +9,7 @@ packages=(
   tzdata locales python3 libevtx-utils libevt-utils python3-evtx
   qt6-base-dev fonts-dejavu-core
   xvfb xauth librsvg2-bin
-  scdoc dpkg-dev
+  scdoc groff-base dpkg-dev
   ntfs-3g attr
 )
 
