@@ -27,13 +27,16 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/damage_command.h"
 #include "app/dump_line.h"
 #include "app/folder_list_command.h"
 #include "app/terminal_progress.h"
+#include "app/tool_arguments.h"
 #include "app/tool_version.h"
+#include "audit/message_render.h"
 #include "audit/security_log_reader.h"
 #include "base/error_info.h"
 #include "base/wide_text.h"
@@ -70,7 +73,8 @@ constexpr char kUsage[] =
     "       vzrmlog records FILE [--from \"YYYY-MM-DD HH:MM:SS\"] [--to ...] [--ext .EXT]\n"
     "                            [--format tsv|csv|json]\n"
     "       vzrmlog folders [--output FILE] [FOLDER...]\n"
-    "       vzrmlog --help | --version\n";
+    "       vzrmlog --help | --version\n"
+    "Options may come before or after FILE. See vzrmlog(1).\n";
 
 int Usage() {
     std::cerr << kUsage;
@@ -102,18 +106,26 @@ bool ParseLocal(const std::string& text, vzrm::CLocalDateTime& out) {
     return out.IsValid();
 }
 
-int Records(int argc, char** argv) {
-    const std::string path = argv[2];
+// Whether the store registers message files for the log's Security events.
+bool HasSecurityMessages(const std::string& path) {
+    if (DetectLogFormat(path) == LogFormat::classic) {
+        return vzrm::ReadEventSourceFiles("Security", "Security").found;
+    }
+    FileModernEventLog log;
+    EVT_HANDLE metadata = 0;
+    if (log.OpenPublisherMetadata("Microsoft-Windows-Security-Auditing", metadata) != 0) {
+        return false;
+    }
+    log.Close(metadata);
+    return true;
+}
+
+int Records(const std::string& path, const std::map<std::string, std::string>& options) {
     vzrm::CLocalDateTime from;
     vzrm::CLocalDateTime to;
     std::string extension = ".zrm";
     vzrm::RecordFormat format = vzrm::RecordFormat::tsv;
-    for (int i = 3; i < argc; i += 2) {
-        const std::string option = argv[i];
-        if (i + 1 >= argc) {
-            return Usage();
-        }
-        const std::string value = argv[i + 1];
+    for (const auto& [option, value] : options) {
         if ((option == "--from" && !ParseLocal(value, from)) ||
             (option == "--to" && !ParseLocal(value, to))) {
             std::cerr << "vzrmlog: " << value
@@ -126,16 +138,15 @@ int Records(int argc, char** argv) {
         }
         if (option == "--ext") {
             extension = value;
-        } else if (option != "--from" && option != "--to" && option != "--format") {
-            return Usage();
         }
     }
-    if (DetectLogFormat(path) == LogFormat::none) {
-        std::cerr << "vzrmlog: " << path
-                  << ": not an event log (neither EVTX nor the classic format)\n";
+    setenv("VZRM_SECURITY_LOG", path.c_str(), 1);
+    if (!HasSecurityMessages(path)) {
+        // Without them no event's fields can be found: an empty answer would mislead.
+        std::cerr << "vzrmlog: the store has no message files for the Security log's events "
+                     "(is VZRM_REGISTRY_DIR the installation's store?); records need them\n";
         return 1;
     }
-    setenv("VZRM_SECURITY_LOG", path.c_str(), 1);
     vzrm::CSecurityLogReader reader(nullptr, extension);
     reader.SetProgress([](const vzrm::ReadProgress& p) { Progress(p.events, p.position, p.size); });
     const bool read = reader.OpenReader() && reader.ReadPeriod(from, to) == 1;
@@ -370,27 +381,48 @@ int main(int argc, char** argv) {
     if (first == "folders") {
         return vzrm::RunFolderListCommand({argv + 2, argv + argc}, PosixFolderSource(), std::cerr);
     }
+    static const std::map<std::string, std::set<std::string>> kOptions = {
+        {"info", {}},
+        {"dump", {"--format"}},
+        {"damage", {"--format"}},
+        {"records", {"--from", "--to", "--ext", "--format"}}};
+    const auto command = kOptions.find(first);
+    if (command == kOptions.end()) {
+        return Usage();
+    }
+    const vzrm::ToolArguments arguments =
+        vzrm::ParseToolArguments({argv + 2, argv + argc}, command->second);
+    if (arguments.help) {
+        std::cout << kUsage;
+        return std::cout.flush() ? 0 : 1;
+    }
+    if (!arguments.error.empty()) {
+        std::cerr << "vzrmlog " << first << ": " << arguments.error << "\n";
+        return Usage();
+    }
+    const std::string& path = arguments.file;
+    if (DetectLogFormat(path) == LogFormat::none) {
+        std::cerr << "vzrmlog: " << path << ": " << vzrm::LogPathProblem(path) << "\n";
+        return 1;
+    }
     // Dump's own lines are its progress when they go to the terminal.
     if (first != "dump" ||
         !vzrm::platform::posix::IsTerminal(vzrm::platform::posix::Stream::output)) {
         g_progress = vzrm::TerminalProgress("vzrmlog");
     }
-    if (argc >= 3 && first == "records") {
-        return Records(argc, argv);
+    if (first == "records") {
+        return Records(path, arguments.options);
     }
     bool json = false;
-    if (argc == 5 && (first == "dump" || first == "damage") && std::string(argv[3]) == "--format") {
-        vzrm::RecordFormat format = vzrm::RecordFormat::tsv;
-        if (!vzrm::ParseRecordFormat(argv[4], format) || format == vzrm::RecordFormat::csv) {
-            std::cerr << "vzrmlog: " << argv[4] << ": the format of " << first
+    if (const auto format = arguments.options.find("--format"); format != arguments.options.end()) {
+        vzrm::RecordFormat parsed = vzrm::RecordFormat::tsv;
+        if (!vzrm::ParseRecordFormat(format->second, parsed) || parsed == vzrm::RecordFormat::csv) {
+            std::cerr << "vzrmlog: " << format->second << ": the format of " << first
                       << " is tsv or json\n";
             return 2;
         }
-        json = format == vzrm::RecordFormat::json;
-    } else if (argc != 3) {
-        return Usage();
+        json = parsed == vzrm::RecordFormat::json;
     }
-    const std::string path = argv[2];
     if (first == "damage") {
         vzrm::DamageListing listing;
         const std::int32_t error = vzrm::FindDamage(path, listing, Progress);

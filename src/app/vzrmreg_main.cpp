@@ -40,7 +40,8 @@ constexpr char kUsage[] =
     "       vzrmreg export KEY FILE.reg\n"
     "       vzrmreg --help | --version\n"
     "KEY: HKLM\\... or HKCU\\...; TYPE: REG_SZ, REG_EXPAND_SZ, REG_DWORD, REG_BINARY, "
-    "REG_MULTI_SZ\n";
+    "REG_MULTI_SZ\n"
+    "See vzrmreg(1).\n";
 
 int Usage() {
     std::cerr << kUsage;

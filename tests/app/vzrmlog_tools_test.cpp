@@ -2,6 +2,7 @@
 // them: the progress line on a pseudo-terminal, nothing new without one, the
 // machine-readable formats read back by Python's own csv and json modules.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -225,6 +226,58 @@ TEST_F(Tools, HelpAndVersionGoToStandardOutputWithStatusZero) {
         EXPECT_EQ(wrong.output, "");
         EXPECT_NE(test::RunCommand(tool + " --help extra 2>/dev/null").status, 0);
     }
+}
+
+TEST_F(Tools, APathThatIsNoLogSaysWhyAndOptionsComeBeforeOrAfterTheFile) {
+    std::filesystem::create_directory(dir.File("folder"));
+    test::WriteFile(dir.File("text.txt"), "not a log at all, but long enough to be read as one");
+    std::filesystem::copy_file(Log("evtx"), dir.File("locked.evtx"));
+    std::filesystem::permissions(dir.File("locked.evtx"), std::filesystem::perms::owner_read);
+    const std::pair<std::string, std::string> kCases[] = {
+        {dir.File("missing.evtx"), "no such file"},
+        {dir.File("folder"), "a folder, not a log file"},
+        {dir.File("text.txt"), "not an event log"}};
+    for (const auto& [path, problem] : kCases) {
+        for (const char* command : {"info", "dump", "damage", "records"}) {
+            SCOPED_TRACE(std::string(command) + " " + path);
+            EXPECT_EQ(Vzrmlog(std::string(command) + " '" + path + "'").status, 1);
+            EXPECT_EQ(ReadText(dir.File("err")),
+                      "vzrmlog: " + path + ": " + problem +
+                          (problem == "not an event log" ? " (neither EVTX nor the classic "
+                                                           "format)\n"
+                                                         : "\n"));
+        }
+    }
+    // Another account's file that this one may not read.
+    const test::CommandResult denied = test::RunCommand(
+        "setpriv --reuid=65534 --regid=65534 --clear-groups " + std::string(VZRMLOG_PATH) +
+        " info '" + dir.File("locked.evtx") + "' 2>&1");
+    if (geteuid() == 0) {
+        EXPECT_EQ(denied.status, 1);
+        EXPECT_NE(denied.output.find("cannot be read (permission denied)"), std::string::npos)
+            << denied.output;
+    }
+
+    ASSERT_EQ(Vzrmlog("records '" + Log("evtx") + "' --format json", "after").status, 0);
+    ASSERT_EQ(Vzrmlog("records --format json '" + Log("evtx") + "'", "before").status, 0);
+    EXPECT_EQ(ReadText(dir.File("before")), ReadText(dir.File("after")));
+    EXPECT_NE(ReadText(dir.File("before")).find("\"event_id\""), std::string::npos);
+    ASSERT_EQ(Vzrmlog("--format json dump '" + Log("evtx") + "'").status, 2);
+    ASSERT_EQ(Vzrmlog("dump --format json '" + Log("evtx") + "'", "before").status, 0);
+    EXPECT_EQ(ReadText(dir.File("before")).rfind("{\"record_number\":", 0), 0u);
+    // A command's --help is the usage, on standard output.
+    const test::CommandResult help = Vzrmlog("info --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(ReadText(dir.File("out")).rfind("usage: vzrmlog ", 0), 0u);
+    EXPECT_NE(ReadText(dir.File("out")).find("vzrmlog(1)"), std::string::npos);
+
+    // Records with a store that registers no message files: no empty answer.
+    const test::TempDir empty;
+    const test::CommandResult none = test::RunCommand(
+        "VZRM_REGISTRY_DIR='" + empty.Path().string() + "' VZRM_MACHINE_REGISTRY_DIR='" +
+        empty.Path().string() + "' " + VZRMLOG_PATH + " records '" + Log("evtx") + "' 2>&1");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.output.find("no message files"), std::string::npos) << none.output;
 }
 
 }  // namespace
