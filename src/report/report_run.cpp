@@ -135,6 +135,20 @@ bool CReportRun::SaveReportsFolder() {
     if (!host_.ReadFolderField(folder)) {
         return false;
     }
+    // A folder that cannot hold reports is refused before it is stored: it
+    // would break every later run too.
+    if (folder.empty()) {
+        g_errorInfo.SetError("URXZJGMHMBVJKLU", 0, LoadResourceText(58392), {}, 0x30);
+        host_.FocusFolderField();
+        return false;
+    }
+    std::error_code error;
+    if (!std::filesystem::path(folder).is_absolute() ||
+        !std::filesystem::is_directory(folder, error)) {
+        g_errorInfo.SetError("EOOXNIPOBZTLHIV", 0, FormatResource(60554, folder));
+        host_.FocusFolderField();
+        return false;
+    }
     reportsFolder_ = folder;
     options_.SetOptStr("LogFold", folder);
 

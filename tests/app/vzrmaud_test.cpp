@@ -168,6 +168,36 @@ TEST_F(Vzrmaud, HelpVersionAndAStartWithoutDesktopOrReportRunNothing) {
               std::string::npos);
 }
 
+TEST_F(Vzrmaud, AReportsFolderThatCannotHoldReportsIsRefusedAndNotStored) {
+    Install();
+    ASSERT_EQ(Audit("-c -rf '" + reports + "'").status, 0);
+    const auto storedFolder = [&] {
+        return Run(std::string(VZRMREG_PATH) +
+                   " query 'HKCU\\Software\\Quorvix\\VelmoraZRMAuditor\\Profiles\\0\\Options'"
+                   " /v LogFold")
+            .output;
+    };
+    const std::string before = storedFolder();
+    ASSERT_NE(before.find(reports), std::string::npos) << before;
+    std::filesystem::create_directory(dir.File("relative"));
+    const std::pair<std::string, std::string> kRefused[] = {
+        {"''", "The folder name for reports is empty."},
+        {"relative", "The folder 'relative' is invalid or does not exist."},
+        {"'" + dir.File("missing") + "'",
+         "The folder '" + dir.File("missing") + "' is invalid or does not exist."}};
+    for (const auto& [folder, text] : kRefused) {
+        SCOPED_TRACE(folder);
+        std::filesystem::remove(dir.File("application.log"));
+        const test::CommandResult refused =
+            Run("sh -c \"cd '" + dir.Path().string() + "' && exec " + VZRMAUD_PATH + " -c -rf " +
+                folder + "\"");
+        EXPECT_EQ(refused.status, 1) << refused.output;
+        EXPECT_NE(ReadText(dir.File("application.log")).find(text), std::string::npos)
+            << ReadText(dir.File("application.log"));
+        EXPECT_EQ(storedFolder(), before);
+    }
+}
+
 TEST_F(Vzrmaud, ASecondInstanceIsRefused) {
     Install();
     // Another instance holds the machine-wide instance lock.

@@ -308,7 +308,8 @@ TEST_F(ReportRun, AnEmptyOrMissingFolderEndsTheRunBeforeAnyFile) {
     ASSERT_EQ(host.shownErrors.size(), 1u);
     EXPECT_NE(host.shownErrors[0].find("The folder name for reports is empty."), std::string::npos);
     EXPECT_EQ(host.focused, 1);
-    EXPECT_TRUE(g_errorInfo.GetPoints().rfind("UOMUGKFFAOUMYID:URXZJGMHMBVJKLU", 0) == 0)
+    // Refused before the folder is stored.
+    EXPECT_TRUE(g_errorInfo.GetPoints().rfind("KQVWLHKZDQWKCUC:URXZJGMHMBVJKLU", 0) == 0)
         << g_errorInfo.GetPoints();
 
     host.folder = reports + "/nowhere/";
