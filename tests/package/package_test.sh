@@ -129,6 +129,14 @@ pkg -r vzrmaud
 [ ! -e "$root/usr/bin/vzrmaud" ] || fail "remove left the program"
 [ -f "$state/HKLM.db" ] || fail "remove deleted the machine hive"
 [ -f "$root/etc/default/vzrmaud" ] || fail "remove deleted the settings file"
+# A report in the default reports folder outlives the purge; without one
+# nothing of the package is left.
+printf 'Start of processing: 2026-03-14 08:00:00\r\n' >"$state/reports/ZRMAudit_kept.csv"
+pkg -P vzrmaud
+[ -f "$state/reports/ZRMAudit_kept.csv" ] || fail "purge deleted a report"
+[ -z "$(ls -A "$state" | grep -v '^reports$')" ] || fail "purge left the store: $(ls -A "$state")"
+rm -rf "$state"
+pkg -i "$deb"
 pkg -P vzrmaud
 [ ! -e "$state" ] || fail "purge left /var/lib/vzrmaud"
 [ ! -e "$root/etc/default/vzrmaud" ] || fail "purge left /etc/default/vzrmaud"
