@@ -6,8 +6,19 @@ set(VZRM_PACKAGE_RELEASE 1 CACHE STRING "The Debian revision of the package")
 # writes nothing outside DIR.
 
 set(data_dir ${CMAKE_INSTALL_DATADIR}/vzrmaud)
-install(TARGETS vzrmaud vzrmreg vzrmlog evtxgen evtgen RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+# What an installation needs built, and nothing more: the install and the
+# package build only this, not the tests and benchmarks of the same tree.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
+add_custom_target(installed_files)
+add_dependencies(installed_files vzrmaud vzrmaud_window vzrmreg vzrmlog evtxgen evtgen)
+if(TARGET man_pages)
+  add_dependencies(installed_files man_pages)
+endif()
+install(TARGETS vzrmaud vzrmreg vzrmlog RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         COMPONENT program)
+# The test-log writers are tools of the site's tests, not of every user: off
+# the PATH.
+install(TARGETS evtxgen evtgen RUNTIME DESTINATION lib/vzrmaud COMPONENT program)
 install(TARGETS vzrmaud_window RUNTIME DESTINATION ${VZRM_WINDOW_PROGRAM_DIR} COMPONENT program)
 install(FILES resources/install/installation.reg.in DESTINATION ${data_dir} COMPONENT program)
 install(FILES resources/messages/security.mc resources/messages/auditing.mc
@@ -38,6 +49,7 @@ add_custom_command(
   DEPENDS ${doc_dir}/changelog.Debian
   VERBATIM)
 add_custom_target(package_changelog ALL DEPENDS ${doc_dir}/changelog.Debian.gz)
+add_dependencies(installed_files package_changelog)
 install(FILES resources/debian/copyright ${doc_dir}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vzrmaud COMPONENT program)
 

@@ -22,7 +22,7 @@ for v in "$common_reg" "$common_set" "$set_access"; do
 done
 
 cmake --preset release >/dev/null
-cmake --build --preset release >/dev/null
+cmake --build --preset release --target installed_files >/dev/null
 cmake --install build/release --prefix "$prefix" >/dev/null
 prefix=$(cd "$prefix" && pwd)
 

@@ -15,7 +15,7 @@ export VZRM_APPLICATION_LOG=$prefix/application.log
 bash scripts/install.sh "$prefix" >/dev/null
 
 export VZRM_SECURITY_LOG=$prefix/Security.evtx
-"$prefix/bin/evtxgen" resources/sample/security-site.jsonl "$VZRM_SECURITY_LOG"
+"$prefix/lib/vzrmaud/evtxgen" resources/sample/security-site.jsonl "$VZRM_SECURITY_LOG"
 mkdir -p reports
 
 status=0

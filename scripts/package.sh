@@ -16,7 +16,8 @@ for tool in scdoc dpkg-shlibdeps cpack; do
 done
 
 cmake --preset release -DVZRM_REQUIRE_MAN_PAGES=ON -DVZRM_PACKAGE_RELEASE="$release" >/dev/null
-cmake --build --preset release >/dev/null
+# The build's progress on standard error: it takes minutes on a fresh tree.
+cmake --build --preset release --target installed_files >&2
 out=build/release/packages
 rm -f "$out"/vzrmaud_*.deb
 if ! (cd build/release && cpack -G DEB -B "$PWD/packages" >"$PWD/packages.log" 2>&1); then

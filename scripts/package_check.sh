@@ -43,7 +43,7 @@ step "one report as an ordinary user (nobody) on a generated log"
 user=$(mktemp -d)
 chmod 0755 "$user"
 install -d -o nobody -g nogroup -m 0700 "$user/config" "$user/runtime" "$user/reports"
-evtxgen resources/sample/security-site.jsonl "$user/Security.evtx" >/dev/null
+/usr/lib/vzrmaud/evtxgen resources/sample/security-site.jsonl "$user/Security.evtx" >/dev/null
 chmod 0644 "$user/Security.evtx"
 as_user() {
   runuser -u nobody -- env -u VZRM_REGISTRY_DIR -u VZRM_LOCK_DIR -u DISPLAY -u WAYLAND_DISPLAY \

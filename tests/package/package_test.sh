@@ -41,7 +41,8 @@ done
 [ "$(cat "$work/control/conffiles")" = /etc/default/vzrmaud ] || fail "conffiles"
 
 dpkg-deb -c "$deb" | awk '{print $1, $2, $6}' >"$work/files"
-want=(./usr/bin/vzrmaud ./usr/bin/vzrmlog ./usr/bin/vzrmreg ./usr/bin/evtxgen ./usr/bin/evtgen
+want=(./usr/bin/vzrmaud ./usr/bin/vzrmlog ./usr/bin/vzrmreg ./usr/lib/vzrmaud/evtxgen
+      ./usr/lib/vzrmaud/evtgen
       ./usr/share/vzrmaud/installation.reg.in ./usr/share/vzrmaud/system32/security.mc
       ./usr/share/vzrmaud/system32/auditing.mc ./usr/share/vzrmaud/system32/parameters.mc
       ./usr/share/man/man1/vzrmaud.1.gz ./usr/share/man/man1/vzrmlog.1.gz
