@@ -181,8 +181,10 @@ void CMainFrame::ShowHelp(int command, int data) {
     }
     const auto command32 = static_cast<std::uint32_t>(command);
     const auto data32 = static_cast<std::uint32_t>(data);
+    // Without a browser the page can still be read: the box says where it is.
     g_errorInfo.SetError(
-        "GVBUJATABNDSIES", code, LoadResourceText(61703),
+        "GVBUJATABNDSIES", code,
+        LoadResourceText(61703) + "\r\nThe help page is " + start_.helpFile + ".",
         HexDumpText(&command32, 4) + HexDumpText(&data32, 4) + StrgLine(start_.helpFile));
     vzrm::ShowErrorInfo(start_.reportContext, errorBox_);
 }

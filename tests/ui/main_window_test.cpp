@@ -192,7 +192,8 @@ TEST_F(MainWindow, HelpOpensTheDocumentOrShowsWhyNot) {
     Open();
     Button(IDC_HELP)->click();
     ASSERT_EQ(errorBox.messages.size(), 1u);
-    EXPECT_EQ(errorBox.messages[0], "Failed to launch help.");
+    EXPECT_EQ(errorBox.messages[0],
+              "Failed to launch help.\r\nThe help page is " + start.helpFile + ".");
     EXPECT_NE(errorBox.details[0].find("GVBUJATABNDSIES"), std::string::npos)
         << errorBox.details[0];
     EXPECT_NE(errorBox.details[0].find(start.helpFile), std::string::npos);
@@ -217,7 +218,8 @@ TEST_F(MainWindow, HelpOpensTheDocumentOrShowsWhyNot) {
     opens = false;  // no browser to open it with
     Button(IDC_HELP)->click();
     ASSERT_EQ(errorBox.messages.size(), 2u);
-    EXPECT_EQ(errorBox.messages[1], "Failed to launch help.");
+    EXPECT_EQ(errorBox.messages[1],
+              "Failed to launch help.\r\nThe help page is " + start.helpFile + ".");
 }
 
 TEST_F(MainWindow, ThePlacementIsKeptAcrossTwoStarts) {
