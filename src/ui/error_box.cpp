@@ -1,5 +1,8 @@
 #include "ui/error_box.h"
 
+#include <optional>
+#include <vector>
+
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDesktopServices>
@@ -31,11 +34,38 @@ enum : int {
 
 constexpr int kMailFieldLimit = 259;  // subject and address, as the mail interface takes them
 
-// "Courier New" where installed, otherwise the desktop's fixed font; 9 points.
+// A font of that family that really is fixed-pitch, 9 points; nullopt when
+// the name resolves to another face (font sets alias "Courier New" or
+// "monospace" to proportional faces).
+std::optional<QFont> FixedPitchFont(QFont font) {
+    font.setStyleHint(QFont::Monospace, QFont::PreferMatch);
+    font.setFixedPitch(true);
+    font.setPointSize(9);
+    return QFontInfo(font).fixedPitch() ? std::optional<QFont>(font) : std::nullopt;
+}
+
+// "Courier New" where installed, else the desktop's fixed font, else
+// "monospace", else the first installed family that is fixed-pitch; 9 points.
 QFont DetailsFont() {
-    QFont font = QFontDatabase::families().contains(QStringLiteral("Courier New"))
-                     ? QFont(QStringLiteral("Courier New"))
-                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    std::vector<QFont> candidates;
+    if (QFontDatabase::families().contains(QStringLiteral("Courier New"))) {
+        candidates.emplace_back(QStringLiteral("Courier New"));
+    }
+    candidates.push_back(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    candidates.emplace_back(QStringLiteral("monospace"));
+    for (const QFont& candidate : candidates) {
+        if (const std::optional<QFont> font = FixedPitchFont(candidate)) {
+            return *font;
+        }
+    }
+    for (const QString& family : QFontDatabase::families()) {
+        if (QFontDatabase::isFixedPitch(family)) {
+            if (const std::optional<QFont> font = FixedPitchFont(QFont(family))) {
+                return *font;
+            }
+        }
+    }
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSize(9);
     return font;
 }

@@ -4,6 +4,8 @@
 
 #include <QClipboard>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -64,8 +66,8 @@ TEST(MessErrBox, AOneLineMessageKeepsTheLayoutSize) {
     EXPECT_EQ(open.Edit(4002)->toPlainText(), QStringLiteral("Access to /srv/reports was denied."));
     EXPECT_TRUE(open.Edit(4003)->toPlainText().startsWith(QStringLiteral("Product:")))
         << "leading blank lines trimmed";
-    EXPECT_TRUE(open.Edit(4003)->font().fixedPitch() ||
-                QFontInfo(open.Edit(4003)->font()).fixedPitch());
+    EXPECT_TRUE(QFontInfo(open.Edit(4003)->font()).fixedPitch())
+        << QFontInfo(open.Edit(4003)->font()).family().toStdString();
     EXPECT_EQ(open.Edit(4003)->font().pointSize(), 9);
     // Anchored: the e-mail button in the bottom right corner, m from the edges.
     const int m = open.box->Item(4001)->x();
@@ -73,6 +75,42 @@ TEST(MessErrBox, AOneLineMessageKeepsTheLayoutSize) {
     EXPECT_EQ(mail.right() + 1 + m, open.box->width());
     EXPECT_EQ(mail.bottom() + 1 + m, open.box->height());
     EXPECT_EQ(open.box->Item(4004)->geometry().right() + 1 + m, mail.left());
+}
+
+// A font set whose "monospace" and "Courier New" are proportional faces, as
+// some sets alias them; the details must still be fixed-pitch.
+TEST(MessErrBox, TheDetailsAreFixedPitchWhereTheFontSetAliasesMonospaceAway) {
+    if (qEnvironmentVariableIsSet("VZRM_FONT_TRAP")) {
+        GTEST_SKIP() << "the trap's own run";
+    }
+    const std::string fonts = "/usr/share/fonts/truetype/dejavu";
+    if (!QFile::exists(QString::fromStdString(fonts + "/DejaVuSans.ttf"))) {
+        GTEST_SKIP() << "no DejaVu fonts (fonts-dejavu-core)";
+    }
+    test::TempDir dir;
+    std::string config = "<?xml version=\"1.0\"?>\n<fontconfig><dir>" + fonts + "</dir><cachedir>" +
+                         dir.File("cache") + "</cachedir>";
+    for (const char* family : {"monospace", "Courier New", "Courier"}) {
+        config += std::string("<alias binding=\"strong\"><family>") + family +
+                  "</family><prefer><family>DejaVu Sans</family></prefer></alias>";
+    }
+    test::WriteFile(dir.File("fonts.conf"), config + "</fontconfig>\n");
+    const test::CommandResult trapped = test::RunCommand(
+        "FONTCONFIG_FILE='" + dir.File("fonts.conf") + "' VZRM_FONT_TRAP=1 /proc/" +
+        std::to_string(QCoreApplication::applicationPid()) +
+        "/exe --gtest_filter='MessErrBox.AOneLineMessageKeepsTheLayoutSize:MessErrBox."
+        "TheFontTrapHolds' 2>&1");
+    EXPECT_EQ(trapped.status, 0) << trapped.output;
+    EXPECT_NE(trapped.output.find("[  PASSED  ] 2 tests"), std::string::npos) << trapped.output;
+}
+
+// Run by the test above: the font set does alias the fixed faces away.
+TEST(MessErrBox, TheFontTrapHolds) {
+    if (!qEnvironmentVariableIsSet("VZRM_FONT_TRAP")) {
+        GTEST_SKIP() << "only inside the font trap";
+    }
+    EXPECT_FALSE(QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).fixedPitch());
+    EXPECT_FALSE(QFontInfo(QFont(QStringLiteral("monospace"))).fixedPitch());
 }
 
 TEST(MessErrBox, LongMessagesWidenTheBoxAndGrowItUpTo460Pixels) {
