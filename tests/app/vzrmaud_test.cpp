@@ -198,6 +198,48 @@ TEST_F(Vzrmaud, AReportsFolderThatCannotHoldReportsIsRefusedAndNotStored) {
     }
 }
 
+// What a run sends to syslog, caught at /dev/log of a mount namespace of its
+// own (root only); empty when it cannot be caught here.
+std::string SyslogOf(const std::string& command, const test::TempDir& dir) {
+    if (geteuid() != 0 || !test::HaveProgram("unshare")) {
+        return {};
+    }
+    test::WriteFile(dir.File("listen.py"),
+                    "import socket, sys\n"
+                    "s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)\n"
+                    "s.bind('/dev/log'); s.settimeout(3)\n"
+                    "open(sys.argv[1], 'w').close()\n"
+                    "try:\n"
+                    "    while True:\n"
+                    "        open(sys.argv[1], 'ab').write(s.recv(65536) + b'\\n')\n"
+                    "except socket.timeout:\n"
+                    "    pass\n");
+    test::WriteFile(dir.File("syslog.sh"),
+                    "set -e\nmkdir -p '" + dir.File("dev") + "'\nmount --bind /dev '" +
+                        dir.File("dev") +
+                        "'\nmount -t tmpfs tmpfs /dev\n"
+                        "for d in null zero urandom random full; do touch /dev/$d; mount --bind '" +
+                        dir.File("dev") + "'/$d /dev/$d; done\npython3 '" + dir.File("listen.py") +
+                        "' '" + dir.File("syslog") + "' & listener=$!\nsleep 0.5\n" + command +
+                        " || true\nwait $listener\n");
+    test::RunCommand("unshare -m --propagation private sh '" + dir.File("syslog.sh") + "'");
+    return ReadText(dir.File("syslog"));
+}
+
+TEST_F(Vzrmaud, SyslogNamesTheProgramAndKeepsTheEventsSource) {
+    // Not installed: the refusal's error record goes to syslog.
+    const std::string logged = SyslogOf(
+        Command("VZRM_APPLICATION_LOG= " + std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'"),
+        dir);
+    if (logged.empty()) {
+        GTEST_SKIP() << "syslog is caught only as root, in a mount namespace";
+    }
+    EXPECT_TRUE(std::regex_search(logged, std::regex("^<11>.* vzrmaud\\[\\d+\\]: "
+                                                     "VelmoraZRMAuditor error 0xC0000002")))
+        << logged;
+    EXPECT_NE(logged.find("has not been installed"), std::string::npos) << logged;
+}
+
 TEST_F(Vzrmaud, ASecondInstanceIsRefused) {
     Install();
     // Another instance holds the machine-wide instance lock.

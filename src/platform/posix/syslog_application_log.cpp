@@ -62,8 +62,10 @@ bool SyslogApplicationLog::Write(const std::string& source, std::uint16_t type,
             ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
         return ::close(fd) == 0 && written;
     }
-    openlog(source.c_str(), LOG_PID, LOG_USER);
-    syslog(Priority(type), "%s", text.c_str() + source.size() + 1);
+    // The journal names the program, as the unit's own lines do; the text
+    // keeps the event's source.
+    openlog("vzrmaud", LOG_PID, LOG_USER);
+    syslog(Priority(type), "%s", text.c_str());
     closelog();
     return true;
 }
