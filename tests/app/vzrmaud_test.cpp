@@ -283,7 +283,9 @@ TEST_F(Vzrmaud, ASecondStartOnTheDesktopShowsTheRunningInstance) {
 
     const std::string locks = dir.File("locks") + "/global";
     const test::CommandResult refused =
-        Run("flock '" + locks + "/Quorvix_ZRMAU_MutexGlobal.lock' " + VZRMAUD_PATH, "", display);
+        Run("flock '" + locks + "/Quorvix_ZRMAU_MutexGlobal.lock' " + VZRMAUD_PATH + " -c -rf '" +
+                reports + "'",
+            "", display);
     EXPECT_EQ(refused.status, 3);
     EXPECT_NE(
         ReadText(dir.File("application.log")).find("The Velmora ZRM Auditor is running already."),

@@ -26,7 +26,9 @@ TEST_F(MainWindow, StartChecksTheFolderFieldFirst) {
     Button(IDC_START)->click();
     ASSERT_TRUE(WaitUntil([&] { return errorBox.messages.size() == 2; }));
     EXPECT_EQ(errorBox.messages[1], "The folder '" + missing + "' is invalid or does not exist.");
-    EXPECT_EQ(options.GetOptStr("LogFold"), missing) << "the field is kept as typed";
+    EXPECT_EQ(View().FolderField()->toPlainText().toStdString(), missing)
+        << "the field is kept as typed";
+    EXPECT_NE(options.GetOptStr("LogFold"), missing) << "a folder refused is not stored";
     EXPECT_EQ(Button(IDC_START)->text(), QStringLiteral("Start"));
     EXPECT_TRUE(View().FolderField()->isEnabled());
 }
