@@ -221,6 +221,7 @@ int CMainApp::RunWindow(std::int32_t show, platform::INamedMutex& startup) {
     start.helpFile = HelpFile(args_.empty() ? std::string() : args_.front());
     start.instanceDescriptor = listening ? listener.Descriptor() : -1;
     start.takeShowRequest = [&listener] { return listener.TakeShowRequest(); };
+    start.showRequestPending = [&listener] { return listener.HasPending(); };
     start.windowCreated = [&startup] { startup.Release(); };
     // SIGTERM (a logout that kills the session, systemd) interrupts a run as
     // an unattended close would, instead of leaving a report that looks whole.

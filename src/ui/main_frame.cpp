@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kCloseRetryMs = 200;
 constexpr int kTerminatePollMs = 100;
+constexpr int kShowRequestRetryMs = 50;
 constexpr std::int32_t kErrorFileNotFound = 2;
 constexpr std::int32_t kErrorNoAssociation = 1155;
 
@@ -59,6 +60,8 @@ CMainFrame::CMainFrame(const MAIN_WINDOW_START& start, IErrorBox& errorBox)
                                                              QSocketNotifier::Read, this);
         connect(instanceChannel_.get(), &QSocketNotifier::activated, this,
                 &CMainFrame::TakeShowRequests);
+        showRetry_.setSingleShot(true);
+        connect(&showRetry_, &QTimer::timeout, this, &CMainFrame::TakeShowRequests);
     }
     // F1: the window's topic, as the Help button opens it.
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
@@ -80,6 +83,10 @@ CMainFrame::~CMainFrame() = default;
 void CMainFrame::TakeShowRequests() {
     while (const std::optional<std::int32_t> command = start_.takeShowRequest()) {
         PostWindowMessage(this, WM_SHOW_INSTANCE, static_cast<std::uintptr_t>(*command));
+    }
+    // A sender that connected but has not written yet wakes nothing more.
+    if (start_.showRequestPending && start_.showRequestPending() && !showRetry_.isActive()) {
+        showRetry_.start(kShowRequestRetryMs);
     }
 }
 

@@ -1,6 +1,11 @@
 // The main window driven as a user drives it: runs, interruptions, closing,
 // browsing, a second start's show commands, the help and the placement.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <QDesktopServices>
+
+#include <chrono>
 
 #include "main_window_fixture.h"
 #include "platform/posix/instance_channel.h"
@@ -298,17 +303,46 @@ TEST_F(MainWindow, WhileTheFolderScanRunsEverythingIsDisabledAndCloseIgnored) {
     EXPECT_FALSE(frame->isVisible());
 }
 
-TEST_F(MainWindow, ASecondStartReachesTheWindowThroughTheInstanceChannel) {
-    test::ScopedEnv locks("VZRM_LOCK_DIR", store.Dir().File("locks").c_str());
+// The window listening on the instance channel, as the start-up wires it.
+class WindowInstanceChannel : public MainWindow {
+  protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        ASSERT_TRUE(listener.Listen("Quorvix_ZRMAU_Class"));
+        start.instanceDescriptor = listener.Descriptor();
+        start.takeShowRequest = [this] { return listener.TakeShowRequest(); };
+        start.showRequestPending = [this] { return listener.HasPending(); };
+        Open();
+    }
+
+    test::ScopedEnv locks{"VZRM_LOCK_DIR", store.Dir().File("locks").c_str()};
     platform::posix::CInstanceListener listener;
-    ASSERT_TRUE(listener.Listen("Quorvix_ZRMAU_Class"));
-    start.instanceDescriptor = listener.Descriptor();
-    start.takeShowRequest = [&listener] { return listener.TakeShowRequest(); };
-    Open();
+};
+
+TEST_F(WindowInstanceChannel, ASecondStartReachesTheWindow) {
     ASSERT_TRUE(platform::posix::SendShowInstance("Quorvix_ZRMAU_Class", 6));
     EXPECT_TRUE(WaitUntil([&] { return frame->isMinimized(); }));
     ASSERT_TRUE(platform::posix::SendShowInstance("Quorvix_ZRMAU_Class", 1));
     EXPECT_TRUE(WaitUntil([&] { return !frame->isMinimized(); }));
+}
+
+TEST_F(WindowInstanceChannel, SilentConnectionsDoNotHoldUpTheWindow) {
+    sockaddr_un address{};
+    socklen_t length = sizeof address;
+    getsockname(listener.Descriptor(), reinterpret_cast<sockaddr*>(&address), &length);
+    std::vector<int> silent;
+    for (int i = 0; i < 10; ++i) {
+        silent.push_back(socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        EXPECT_EQ(connect(silent.back(), reinterpret_cast<const sockaddr*>(&address), length), 0);
+    }
+    // The silent ones come first, as another account's would.
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_TRUE(platform::posix::SendShowInstance("Quorvix_ZRMAU_Class", 6));
+    EXPECT_TRUE(WaitUntil([&] { return frame->isMinimized(); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(300));
+    for (const int fd : silent) {
+        close(fd);
+    }
 }
 
 TEST_F(MainWindow, AWindowClosedMaximizedIsMaximizedAtItsFirstShow) {
