@@ -77,6 +77,36 @@ TEST_F(Vzrmaud, AnInteractiveStartKeepsItsWindowUntilItEnds) {
     EXPECT_TRUE(ReportFiles().empty());
 }
 
+// Each -c -m run on a desktop ends with its window minimized; the place it
+// keeps must be the frame's, or the window creeps down by a title bar a run.
+TEST_F(Vzrmaud, AWindowClosedMinimizedComesBackWhereItWas) {
+    if (!HaveTestDisplay() || std::system("command -v openbox >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "no Xvfb or openbox (scripts/bootstrap.sh installs them)";
+    }
+    Install();
+    const std::string places = dir.File("places");
+    const std::string query =
+        std::string(VZRMREG_PATH) +
+        " query \"HKCU\\Software\\Quorvix\\VelmoraZRMAuditor\\ListWnd\\Main\"";
+    // A window manager frames the window, as on a desktop.
+    const std::string session =
+        "openbox >/dev/null 2>&1 & for i in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK "
+        "2>/dev/null | grep -q window && break; sleep 0.05; done; for run in 1 2 3; do "
+        "env -u QT_QPA_PLATFORM \"" +
+        std::string(VZRMAUD_PATH) + "\" -c -m -rf \"" + reports + "\" || exit 9; " + query +
+        " >> \"" + places + "\"; done; kill $!";
+    const test::CommandResult run =
+        Run(WithDesktopLibraries() + XvfbRun(dir.File("Xauthority")) + "sh -c '" + session + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    // Three listings of the same values: the second and third as the first.
+    const std::string listed = ReadText(places);
+    const std::size_t third = listed.size() / 3;
+    ASSERT_GT(third, 0u) << listed;
+    EXPECT_EQ(listed.substr(0, third), listed.substr(third, third)) << listed;
+    EXPECT_EQ(listed.substr(0, third), listed.substr(2 * third)) << listed;
+    EXPECT_NE(listed.find("PosY"), std::string::npos) << listed;
+}
+
 // Another account binds the channel's name before root's window starts: the
 // start must neither hand its run to it nor end without a window.
 TEST_F(Vzrmaud, AChannelNameHeldByAnotherAccountStopsNoRun) {
