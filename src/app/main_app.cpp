@@ -232,7 +232,7 @@ int CMainApp::RunWindow(std::int32_t show, platform::INamedMutex& startup) {
         CInterruptSignals signals([&terminate] { terminate = true; });
         end = desktop_->RunMainWindow(start);
     }
-    if (terminate && end.ranReport && end.lastOutcome == 0) {
+    if (terminate && (end.scanStopped || (end.ranReport && end.lastOutcome == 0))) {
         return EXIT_INTERRUPTED;
     }
     if (end.faulted || !end.optionsSaved || (end.ranReport && end.lastOutcome < 0)) {

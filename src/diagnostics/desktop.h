@@ -47,6 +47,7 @@ struct MAIN_WINDOW_END {
     bool ranReport = false;     // a run was started
     bool faulted = false;       // a program exception was caught while handling the run
     bool optionsSaved = false;  // the options were written at the close
+    bool scanStopped = false;   // a folder scan was stopped for the program's end
 };
 
 class IDesktop {

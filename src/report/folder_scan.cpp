@@ -17,6 +17,8 @@ namespace vzrm {
 namespace {
 
 constexpr std::uint32_t kPumpIntervalMs = 100;
+// In place of the error text: the list is not whole.
+constexpr char kStoppedText[] = "The listing was stopped before its end.\r\n";
 
 // The reasons a folder's security cannot be read that only mark its line.
 bool IsAcceptedReadError(std::int32_t code) {
@@ -90,7 +92,9 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     host_.SetScanBusy(false);
     scanning_ = false;
     // The text is taken before the error display, which may clear the record.
-    const std::string errorText = failed ? g_errorInfo.Render() + "\r\n" : std::string();
+    const std::string errorText = failed     ? g_errorInfo.Render() + "\r\n"
+                                  : stopped_ ? std::string(kStoppedText)
+                                             : std::string();
     if (failed) {
         host_.ShowErrorInfo();
     }
@@ -98,7 +102,8 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
         failed = true;  // a list that did not reach the disk is no success
         host_.ShowErrorInfo();
     }
-    if (!failed) {
+    // A stopped walk ends with the program: nobody waits for a box.
+    if (!failed && !stopped_) {
         ShowOutcome();
     }
     host_.ShowWaitCursor(false);
@@ -132,6 +137,7 @@ bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& ro
     out_ = &out;
     listName_ = listName;
     auditedCount_ = 0;
+    stopped_ = false;
     visited_.clear();
     try {
         Write(TimeLine(58401));
@@ -143,6 +149,8 @@ bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& ro
         }
     } catch (const ScanFailed&) {
         return false;
+    } catch (const ScanStopped&) {
+        stopped_ = true;
     }
     return true;
 }
@@ -189,6 +197,9 @@ void CFolderScan::ScanFolder(const std::string& path) {
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return a.path < b.path; });
     for (const platform::FolderEntry& entry : entries) {
+        if (host_.StopRequested()) {
+            throw ScanStopped{};
+        }
         if (!EnterOnce(entry)) {
             continue;
         }

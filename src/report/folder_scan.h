@@ -59,6 +59,8 @@ class CFolderScan {
     bool EndList(IListOutput& out, const std::string& errorText, const std::string& listName);
 
     std::uint32_t AuditedCount() const { return auditedCount_; }
+    // The last walk was stopped at the host's request; its list is cut short.
+    bool Stopped() const { return stopped_; }
     const std::string& ListPath() const { return listPath_; }
 
   protected:
@@ -68,6 +70,7 @@ class CFolderScan {
     virtual FolderVerdict ClassifyFolder(const std::string& path);
 
     struct ScanFailed {};
+    struct ScanStopped {};
 
   private:
     struct IdHash {
@@ -92,6 +95,7 @@ class CFolderScan {
     std::string listName_;
     std::string listPath_;
     bool scanning_ = false;
+    bool stopped_ = false;
     std::uint32_t auditedCount_ = 0;
     std::uint32_t lastPump_ = 0;
     platform::FolderId drive_;

@@ -28,6 +28,8 @@ class IScanHost {
     virtual std::uint32_t TickCount() = 0;
     // Handles the window messages that are waiting, so the window repaints.
     virtual void PumpMessages() = 0;
+    // The program is to end (SIGTERM): the walk stops before its next folder.
+    virtual bool StopRequested() { return false; }
 };
 
 }  // namespace vzrm

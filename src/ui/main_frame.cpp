@@ -95,6 +95,10 @@ void CMainFrame::CheckTerminate() {
         return;
     }
     terminating_ = true;
+    // The scan stops at its next folder; the close waits for it below.
+    if (view_->Host().IsScanBusy()) {
+        view_->Host().RequestScanStop();
+    }
     if (g_bRunning && g_bInterruptible) {
         g_bStopRequested = true;
         g_bInterruptible = false;
@@ -128,6 +132,9 @@ bool CMainFrame::RequestInterrupt() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (view_->Host().IsScanBusy()) {
+        if (terminating_) {
+            QTimer::singleShot(kCloseRetryMs, this, &QWidget::close);
+        }
         return;
     }
     if (!g_bRunning) {

@@ -163,6 +163,7 @@ void CMainView::OnFoldersForAudit() {
     if (scan.OnFoldersButton(*start_.options) && g_errorInfo.HasError()) {
         host_.ShowErrorInfo();
     }
+    scanStopped_ = scanStopped_ || scan.Stopped();
 }
 
 void CMainView::HandleRunMessage(RunMessage message) {

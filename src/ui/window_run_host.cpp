@@ -132,6 +132,7 @@ void CWindowRunHost::ShowWaitCursor(bool wait) {
 
 void CWindowRunHost::SetScanBusy(bool busy) {
     scanBusy_ = busy;
+    scanStopRequested_ = scanStopRequested_ && busy;
     view_.EnableAllControls(!busy);
     view_.setEnabled(!busy);
 }

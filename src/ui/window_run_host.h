@@ -66,6 +66,9 @@ class CWindowRunHost : public IRunHost, public IScanHost, public IRunMessageTarg
     void SetScanBusy(bool busy) override;
     std::uint32_t TickCount() override;
     void PumpMessages() override;
+    bool StopRequested() override { return scanStopRequested_; }
+    // The program is to end: a scan stops before its next folder.
+    void RequestScanStop() { scanStopRequested_ = true; }
 
     // From the worker thread.
     void PostRunMessage(const RunMessage& message) override;
@@ -79,6 +82,7 @@ class CWindowRunHost : public IRunHost, public IScanHost, public IRunMessageTarg
     bool runAuto_;
     bool closePending_ = false;
     bool scanBusy_ = false;
+    bool scanStopRequested_ = false;
     bool waitCursor_ = false;
     std::string lastErrorRecord_;
 };

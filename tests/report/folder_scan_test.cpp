@@ -52,6 +52,7 @@ class TestScanHost : public IScanHost {
             onPump();
         }
     }
+    bool StopRequested() override { return stopAfter >= 0 && pumps >= stopAfter; }
 
     int answer = IDYES;
     std::vector<std::string> questions, information, shownErrors;
@@ -61,6 +62,7 @@ class TestScanHost : public IScanHost {
     std::uint32_t tick = 0xFFFFFF00;  // wraps during the scan
     std::uint32_t tickStep = 0;
     std::function<void()> onPump;
+    int stopAfter = -1;  // pumps after which the walk is asked to stop
 };
 
 std::string ReadText(const std::string& path) {
@@ -180,6 +182,23 @@ TEST_F(FolderScan, ADamagedDescriptorStopsTheScanNamingTheOffset) {
     EXPECT_NE(host.shownErrors[0].find("EEYDEJUBZZZJAZE"), std::string::npos);
     EXPECT_NE(g_errorInfo.GetExt().find("offset 42: ACE size outside the ACL"), std::string::npos);
     EXPECT_NE(List().find(kStop), std::string::npos);
+}
+
+// A stop asked for (the program is to end) ends the walk before its next
+// folder with a list that says so, and no box.
+TEST_F(FolderScan, AStopCutsTheListShort) {
+    host.tickStep = 101;
+    host.stopAfter = 3;
+    source.Audit(T("a/x"));
+    CFolderScan scan(host, source);
+    scan.OnFoldersButton(options);
+    EXPECT_TRUE(scan.Stopped());
+    EXPECT_EQ(source.reads, (std::vector<std::string>{T(".hidden"), T("B")}))
+        << "no folder read after the stop";
+    EXPECT_EQ(List(), std::string(kStart) + "The listing was stopped before its end.\r\n" + kStop);
+    EXPECT_TRUE(host.information.empty()) << "the program is ending: no box";
+    EXPECT_TRUE(host.shownErrors.empty());
+    EXPECT_EQ(host.busyLog, "Bb");
 }
 
 TEST_F(FolderScan, NoAuditedFolderDeletesTheListEvenWithMarkedLines) {

@@ -4,7 +4,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 #include <QDesktopServices>
+#include <QThread>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 
 #include "main_window_fixture.h"
@@ -272,6 +275,37 @@ TEST_F(FoldersForAudit, AnsweredYesListsTheAuditedFoldersIntoTheReportsFolder) {
     EXPECT_TRUE(errorBox.messages.empty());
     EXPECT_TRUE(Button(IDC_START)->isEnabled()) << "all controls back after the scan";
     EXPECT_TRUE(View().isEnabled());
+}
+
+// SIGTERM while the scan walks: it stops before its next folder, the list
+// says it was cut short, and the window closes once the scan has ended.
+TEST_F(FoldersForAudit, TheEndOfTheProgramStopsTheScanAndThenClosesTheWindow) {
+    // Walked after the audited recordings folder.
+    for (const char* folder : {"t1", "t2", "t3", "t4"}) {
+        for (int i = 0; i < 10; ++i) {
+            std::filesystem::create_directories(tree + "/" + folder + "/" + std::to_string(i));
+        }
+    }
+    std::atomic<bool> terminate{false};
+    start.terminateRequested = &terminate;
+    // Slow enough for the window's look at the signal's flag (every 100 ms).
+    folders.onRead = [&](const std::string& path) {
+        terminate = terminate || path == tree + "/t2";
+        QThread::msleep(5);
+    };
+    OpenOnAuditedDrive();
+    AnswerNextBox(QMessageBox::Yes);
+    Button(IDC_FOLDERS_FOR_AUDIT)->click();
+    ASSERT_TRUE(WaitUntil([&] { return !frame->isVisible(); }));
+    EXPECT_TRUE(View().ScanStopped());
+    const std::string list = ReadText(reports + "/_ZRMAudit_folders.txt");
+    EXPECT_NE(list.find(tree + "/recordings\r\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("\r\nThe listing was stopped before its end.\r\nStop of processing: "),
+              std::string::npos)
+        << list;
+    EXPECT_EQ(std::count(folders.reads.begin(), folders.reads.end(), tree + "/t4"), 0)
+        << "the walk stopped long before the last folder";
+    EXPECT_TRUE(errorBox.messages.empty());
 }
 
 TEST_F(FoldersForAudit, AnsweredNoListsNothing) {
