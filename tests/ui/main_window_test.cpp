@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 
 #include "main_window_fixture.h"
 #include "platform/posix/instance_channel.h"
@@ -37,6 +38,22 @@ TEST_F(MainWindow, StartChecksTheFolderFieldFirst) {
     EXPECT_EQ(options.GetOptStr("LogFold"), missing) << "the field is kept as typed";
     EXPECT_EQ(Button(IDC_START)->text(), QStringLiteral("Start"));
     EXPECT_TRUE(View().FolderField()->isEnabled());
+}
+
+TEST_F(MainWindow, TheDateFieldShowsOnlyAValidStoredDate) {
+    const auto store = [&](double value) {
+        std::uint8_t bytes[sizeof value];
+        std::memcpy(bytes, &value, sizeof value);
+        options.SetOptBin("LastDateProc", bytes, sizeof bytes);
+    };
+    store(1.0e9);  // far beyond the year 9999
+    Open();
+    EXPECT_EQ(View().DateField()->text(), QString());
+    frame.reset();
+    store(46000.5);  // 2025-12-09 12:00
+    Open();
+    EXPECT_TRUE(View().DateField()->text().contains(QStringLiteral("12:00")))
+        << View().DateField()->text().toStdString();
 }
 
 TEST_F(MainWindow, AFullRunWritesTheFilesAndShowsTheOutcome) {
