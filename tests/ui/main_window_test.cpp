@@ -325,6 +325,35 @@ TEST_F(FoldersForAudit, TheEndOfTheProgramStopsTheScanAndThenClosesTheWindow) {
     EXPECT_TRUE(errorBox.messages.empty());
 }
 
+// While the scan walks, the title counts the folders and the date's place
+// shows the folder being walked; both come back when it ends.
+TEST_F(FoldersForAudit, TheWindowShowsHowFarTheScanIs) {
+    for (int i = 0; i < 40; ++i) {
+        std::filesystem::create_directories(tree + "/office/room " + std::to_string(i));
+    }
+    QString title, folder;
+    folders.onRead = [&](const std::string&) {
+        QThread::msleep(5);
+        if (title.isEmpty() && frame->windowTitle().contains(QStringLiteral("folders read"))) {
+            title = frame->windowTitle();
+            folder = View().DateField()->text();
+            test::SaveScreenshot(*frame, QStringLiteral("main_window_scanning"));
+        }
+    };
+    OpenOnAuditedDrive();
+    const QString date = View().DateField()->text();
+    QString outcome;
+    AnswerNextBox(QMessageBox::Yes, nullptr, [&] { AnswerNextBox(QMessageBox::Ok, &outcome); });
+    Button(IDC_FOLDERS_FOR_AUDIT)->click();
+    ASSERT_TRUE(WaitUntil([&] { return !outcome.isEmpty(); }));
+    EXPECT_TRUE(title.startsWith(QStringLiteral("Velmora ZRM Auditor - "))) << title.toStdString();
+    EXPECT_TRUE(folder.contains(QStringLiteral("room")) ||
+                folder.contains(QStringLiteral("\u2026")))
+        << folder.toStdString();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Velmora ZRM Auditor"));
+    EXPECT_EQ(View().DateField()->text(), date);
+}
+
 TEST_F(FoldersForAudit, AnsweredNoListsNothing) {
     OpenOnAuditedDrive();
     QString question;
