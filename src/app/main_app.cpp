@@ -76,8 +76,8 @@ void CMainApp::ShowError() {
     ShowErrorInfo(ReportContext(), desktop_->ErrorBox());
 }
 
-void CMainApp::ReportStartupError() {
-    if (IsUnattended()) {
+void CMainApp::ReportStartupError(bool boxOnDesktop) {
+    if (LogsInsteadOfBox(boxOnDesktop)) {
         log_.Open(kEventSource);
         log_.ReportErrorRecord(soft_.ProductText());
     } else {
@@ -85,8 +85,8 @@ void CMainApp::ReportStartupError() {
     }
 }
 
-void CMainApp::ShowProductMessage(const std::string& text) {
-    if (IsUnattended()) {
+void CMainApp::ShowProductMessage(const std::string& text, bool boxOnDesktop) {
+    if (LogsInsteadOfBox(boxOnDesktop)) {
         log_.Open(kEventSource);
         log_.Report(kErrorRecordEventId, {text});
     } else {
@@ -160,11 +160,11 @@ std::optional<int> CMainApp::ReadStartOptions(const std::vector<std::string>& ar
 
     const int installed = CheckInstallation(soft_, installFlags_);
     if (installed < 0) {
-        ReportStartupError();
+        ReportStartupError(true);
         return EXIT_REFUSED;
     }
     if (installed == 0) {
-        ShowProductMessage(FormatResource(60567, soft_.ProductText()));
+        ShowProductMessage(FormatResource(60567, soft_.ProductText()), true);
         return EXIT_REFUSED;
     }
     // Failures are shown and the start goes on; after a failed move the

@@ -77,6 +77,27 @@ TEST_F(Vzrmaud, AnInteractiveStartKeepsItsWindowUntilItEnds) {
     EXPECT_TRUE(ReportFiles().empty());
 }
 
+// The installation checks show their box on a desktop even with -c: started
+// from a desktop's icon, the program would otherwise end without a word.
+TEST_F(Vzrmaud, OnADesktopANotInstalledStartShowsItsBoxEvenWithC) {
+    if (!HaveTestDisplay()) {
+        GTEST_SKIP() << "no Xvfb (scripts/bootstrap.sh installs it)";
+    }
+    // No installation record; the box is found by its title, then closed.
+    const std::string boxes = dir.File("boxes");
+    const std::string session =
+        "env -u QT_QPA_PLATFORM \"" + std::string(VZRMAUD_PATH) + "\" -c -rf \"" + reports +
+        "\" & for i in $(seq 200); do xwininfo -root -tree | grep -q \"Velmora ZRM Auditor\" "
+        "&& break; sleep 0.05; done; xwininfo -root -tree | grep -c \"Velmora ZRM Auditor\" > \"" +
+        boxes + "\"; kill $!; wait $!; exit 0";
+    const test::CommandResult run =
+        Run(WithDesktopLibraries() + XvfbRun(dir.File("Xauthority")) + "sh -c '" + session + "'");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(ReadText(boxes), "0\n") << "no box on the desktop";
+    EXPECT_EQ(ReadText(ApplicationLog()).find("has not been installed"), std::string::npos)
+        << ReadText(ApplicationLog());
+}
+
 // Each -c -m run on a desktop ends with its window minimized; the place it
 // keeps must be the frame's, or the window creeps down by a title bar a run.
 TEST_F(Vzrmaud, AWindowClosedMinimizedComesBackWhereItWas) {
