@@ -17,7 +17,7 @@ namespace vzrm {
 namespace {
 
 constexpr std::uint32_t kPumpIntervalMs = 100;
-// In place of the error text: the list is not whole.
+// The list's last line before the stop line when the walk was stopped.
 constexpr char kStoppedText[] = "The listing was stopped before its end.\r\n";
 
 // The reasons a folder's security cannot be read that only mark its line.
@@ -99,9 +99,7 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     host_.SetScanBusy(false);
     scanning_ = false;
     // The text is taken before the error display, which may clear the record.
-    const std::string errorText = failed     ? g_errorInfo.Render() + "\r\n"
-                                  : stopped_ ? std::string(kStoppedText)
-                                             : std::string();
+    const std::string errorText = failed ? g_errorInfo.Render() + "\r\n" : std::string();
     if (failed) {
         host_.ShowErrorInfo();
     }
@@ -213,6 +211,7 @@ void CFolderScan::ScanFolder(const std::string& path) {
               [](const auto& a, const auto& b) { return a.path < b.path; });
     for (const platform::FolderEntry& entry : entries) {
         if (host_.StopRequested()) {
+            Write(kStoppedText);
             throw ScanStopped{};
         }
         if (!EnterOnce(entry)) {
