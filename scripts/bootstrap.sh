@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   tzdata locales python3 libevtx-utils libevt-utils python3-evtx
   qt6-base-dev fonts-dejavu-core
-  xvfb xauth librsvg2-bin
+  xvfb xauth librsvg2-bin openbox
   scdoc groff-base dpkg-dev
   ntfs-3g attr
 )

@@ -28,6 +28,7 @@ class CommandScanHost final : public IScanHost {
     void SetScanBusy(bool) override {}
     std::uint32_t TickCount() override { return 0; }
     void PumpMessages() override {}
+    void ShowProgress(std::uint32_t, const std::string&) override {}
 };
 
 class StdoutOutput final : public IListOutput {
@@ -81,7 +82,9 @@ int Finish(CFolderScan& scan, bool failed, const std::string& output, std::ostre
         messages << g_errorInfo.Render() << "\n";
         return 1;
     }
-    if (scan.AuditedCount() == 0) {
+    // A folder that could not be judged may be an audited one: not a success.
+    const bool skipped = scan.SkippedCount() > 0;
+    if (scan.AuditedCount() == 0 && !skipped) {
         if (!output.empty()) {
             std::error_code ignored;
             std::filesystem::remove(output, ignored);
@@ -89,6 +92,12 @@ int Finish(CFolderScan& scan, bool failed, const std::string& output, std::ostre
         messages << LoadResourceText(58417) << "\n";
     } else if (!output.empty()) {
         messages << FormatResource(58416, output) << "\n";
+    }
+    if (skipped) {
+        messages << SkippedFoldersText(scan.SkippedCount(),
+                                       output.empty() ? kStandardOutput : output)
+                 << "\n";
+        return 1;
     }
     return 0;
 }

@@ -77,8 +77,8 @@ void CMainApp::ShowError() {
     ShowErrorInfo(ReportContext(), desktop_->ErrorBox());
 }
 
-void CMainApp::ReportStartupError() {
-    if (IsUnattended()) {
+void CMainApp::ReportStartupError(bool boxOnDesktop) {
+    if (LogsInsteadOfBox(boxOnDesktop)) {
         log_.Open(kEventSource);
         log_.ReportErrorRecord(soft_.ProductText());
     } else {
@@ -86,8 +86,8 @@ void CMainApp::ReportStartupError() {
     }
 }
 
-void CMainApp::ShowProductMessage(const std::string& text) {
-    if (IsUnattended()) {
+void CMainApp::ShowProductMessage(const std::string& text, bool boxOnDesktop) {
+    if (LogsInsteadOfBox(boxOnDesktop)) {
         log_.Open(kEventSource);
         log_.Report(kErrorRecordEventId, {text});
     } else {
@@ -161,11 +161,11 @@ std::optional<int> CMainApp::ReadStartOptions(const std::vector<std::string>& ar
 
     const int installed = CheckInstallation(soft_, installFlags_);
     if (installed < 0) {
-        ReportStartupError();
+        ReportStartupError(true);
         return EXIT_REFUSED;
     }
     if (installed == 0) {
-        ShowProductMessage(FormatResource(60567, soft_.ProductText()));
+        ShowProductMessage(FormatResource(60567, soft_.ProductText()), true);
         return EXIT_REFUSED;
     }
     // Failures are shown and the start goes on; after a failed move the
@@ -222,6 +222,7 @@ int CMainApp::RunWindow(std::int32_t show, platform::INamedMutex& startup) {
     start.helpFile = HelpFile(args_.empty() ? std::string() : args_.front());
     start.instanceDescriptor = listening ? listener.Descriptor() : -1;
     start.takeShowRequest = [&listener] { return listener.TakeShowRequest(); };
+    start.showRequestPending = [&listener] { return listener.HasPending(); };
     start.windowCreated = [&startup] { startup.Release(); };
     // SIGTERM (a logout that kills the session, systemd) interrupts a run as
     // an unattended close would, instead of leaving a report that looks whole.
@@ -232,7 +233,7 @@ int CMainApp::RunWindow(std::int32_t show, platform::INamedMutex& startup) {
         CInterruptSignals signals([&terminate] { terminate = true; });
         end = desktop_->RunMainWindow(start);
     }
-    if (terminate && end.ranReport && end.lastOutcome == 0) {
+    if (terminate && (end.scanStopped || (end.ranReport && end.lastOutcome == 0))) {
         return EXIT_INTERRUPTED;
     }
     if (end.faulted || !end.optionsSaved || (end.ranReport && end.lastOutcome < 0)) {

@@ -35,8 +35,6 @@ class CMainApp {
     explicit CMainApp(IDesktop* desktop);
     int Run(const std::vector<std::string>& args);
 
-    bool IsUnattended() const { return nonInteractive_ || runAuto_; }
-
   private:
     // The start-up and, unattended, the report run.
     int Start(const std::vector<std::string>& args);
@@ -47,10 +45,17 @@ class CMainApp {
     int RunReport();
     // The main window until it closes; with -c it runs the report at once.
     int RunWindow(std::int32_t show, platform::INamedMutex& startup);
-    void ReportStartupError();
+    // The error record: the error box, or the Application log when
+    // unattended. `boxOnDesktop`: the box whenever a desktop is there, -c or
+    // not (the installation checks: a -c started from a desktop's icon would
+    // otherwise end without a word).
+    void ReportStartupError(bool boxOnDesktop = false);
     void ShowError();
     // A message box of the product; the Application log when unattended.
-    void ShowProductMessage(const std::string& text);
+    void ShowProductMessage(const std::string& text, bool boxOnDesktop = false);
+    bool LogsInsteadOfBox(bool boxOnDesktop) const {
+        return nonInteractive_ || (runAuto_ && !boxOnDesktop);
+    }
     ERROR_REPORT_CONTEXT ReportContext() const;
 
     // Installed first: processor faults on this thread become C_Exceptions.

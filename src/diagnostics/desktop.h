@@ -28,10 +28,12 @@ struct MAIN_WINDOW_START {
     std::int32_t showCommand = 1;  // SW_: 1 normal, 6 minimized
     bool runAuto = false;          // run a report at once and close
     std::string helpFile;          // the help document's path
-    // The channel of a second start: a descriptor to watch (-1: none) and the
-    // show commands waiting on it.
+    // The channel of a second start: a descriptor to watch (-1: none), the
+    // show commands waiting on it, and whether a request is still on its way
+    // (a connection that has not spoken yet; the descriptor does not tell).
     int instanceDescriptor = -1;
     std::function<std::optional<std::int32_t>()> takeShowRequest;
+    std::function<bool()> showRequestPending;
     // Set from another thread when the process is asked to end (SIGTERM):
     // the run is interrupted without a question and the window closes.
     const std::atomic<bool>* terminateRequested = nullptr;
@@ -45,6 +47,7 @@ struct MAIN_WINDOW_END {
     bool ranReport = false;     // a run was started
     bool faulted = false;       // a program exception was caught while handling the run
     bool optionsSaved = false;  // the options were written at the close
+    bool scanStopped = false;   // a folder scan was stopped for the program's end
 };
 
 class IDesktop {

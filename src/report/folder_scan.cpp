@@ -17,6 +17,8 @@ namespace vzrm {
 namespace {
 
 constexpr std::uint32_t kPumpIntervalMs = 100;
+// The list's last line before the stop line when the walk was stopped.
+constexpr char kStoppedText[] = "The listing was stopped before its end.\r\n";
 
 // The reasons a folder's security cannot be read that only mark its line.
 bool IsAcceptedReadError(std::int32_t code) {
@@ -30,6 +32,13 @@ std::string TimeLine(std::uint32_t resource) {
 }
 
 }  // namespace
+
+std::string SkippedFoldersText(std::uint32_t count, const std::string& listName) {
+    return FormatText(
+        "The security descriptors of %u folders could not be read; they are marked "
+        "\"descriptor unreadable\" in the list: %s",
+        count, listName);
+}
 
 CFolderScan::CFolderScan(IScanHost& host, const platform::IFolderSource& source)
     : host_(host), source_(source) {}
@@ -98,7 +107,8 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
         failed = true;  // a list that did not reach the disk is no success
         host_.ShowErrorInfo();
     }
-    if (!failed) {
+    // A stopped walk ends with the program: nobody waits for a box.
+    if (!failed && !stopped_) {
         ShowOutcome();
     }
     host_.ShowWaitCursor(false);
@@ -118,13 +128,18 @@ bool CFolderScan::CloseList(CReportFile& file, const std::string& errorText) {
 }
 
 void CFolderScan::ShowOutcome() {
+    const std::string skipped =
+        skippedCount_ > 0 ? "\n\n" + SkippedFoldersText(skippedCount_, listPath_) : std::string();
     if (auditedCount_ > 0) {
-        host_.ShowInformation(FormatResource(58416, listPath_), MB_ICONINFORMATION);
+        host_.ShowInformation(FormatResource(58416, listPath_) + skipped, MB_ICONINFORMATION);
         return;
     }
-    std::error_code ignored;
-    std::filesystem::remove(listPath_, ignored);
-    host_.ShowInformation(LoadResourceText(58417), MB_ICONINFORMATION);
+    // The list is kept while it names folders that could not be read.
+    if (skippedCount_ == 0) {
+        std::error_code ignored;
+        std::filesystem::remove(listPath_, ignored);
+    }
+    host_.ShowInformation(LoadResourceText(58417) + skipped, MB_ICONINFORMATION);
 }
 
 bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& roots,
@@ -132,6 +147,9 @@ bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& ro
     out_ = &out;
     listName_ = listName;
     auditedCount_ = 0;
+    skippedCount_ = 0;
+    foldersRead_ = 0;
+    stopped_ = false;
     visited_.clear();
     try {
         Write(TimeLine(58401));
@@ -143,6 +161,8 @@ bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& ro
         }
     } catch (const ScanFailed&) {
         return false;
+    } catch (const ScanStopped&) {
+        stopped_ = true;
     }
     return true;
 }
@@ -165,9 +185,10 @@ void CFolderScan::Write(const std::string& text) {
     }
 }
 
-void CFolderScan::PumpWhenDue() {
+void CFolderScan::PumpWhenDue(const std::string& folder) {
     const std::uint32_t now = host_.TickCount();
     if (now - lastPump_ > kPumpIntervalMs) {
+        host_.ShowProgress(foldersRead_, folder);
         host_.PumpMessages();
         lastPump_ = host_.TickCount();
     }
@@ -184,11 +205,15 @@ bool CFolderScan::EnterOnce(const platform::FolderEntry& entry) {
 }
 
 void CFolderScan::ScanFolder(const std::string& path) {
-    PumpWhenDue();
+    PumpWhenDue(path);
     std::vector<platform::FolderEntry> entries = source_.ListFolders(path);
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return a.path < b.path; });
     for (const platform::FolderEntry& entry : entries) {
+        if (host_.StopRequested()) {
+            Write(kStoppedText);
+            throw ScanStopped{};
+        }
         if (!EnterOnce(entry)) {
             continue;
         }
@@ -213,24 +238,30 @@ void CFolderScan::ScanFolder(const std::string& path) {
 }
 
 FolderVerdict CFolderScan::ClassifyFolder(const std::string& path) {
+    ++foldersRead_;
     platform::FolderDescriptor descriptor;
     const std::int32_t code = source_.ReadDescriptor(path, descriptor);
     if (IsAcceptedReadError(code)) {
         Write(FormatText("%s [%s]\r\n", path, SystemErrorText(code)));
         return FolderVerdict::notAudited;
     }
+    // One folder's descriptor says nothing of the others: the walk goes on.
     if (code != 0) {
-        g_errorInfo.SetError("EPNWKLDLTJNVPAI", code, {}, StrgLine(path));
-        throw ScanFailed{};
+        Skip(path, SystemErrorText(code));
+        return FolderVerdict::notAudited;
     }
     FolderVerdict verdict = FolderVerdict::notAudited;
     if (const formats::FormatError error = VerdictOfDescriptor(descriptor, verdict)) {
-        g_errorInfo.SetError("EEYDEJUBZZZJAZE", error.code, {}, StrgLine(path));
-        g_errorInfo.AddErrTextExt(
-            FormatText("offset %u: %s\r\n", static_cast<unsigned>(error.offset), error.what));
-        throw ScanFailed{};
+        Skip(path, FormatText("%s (offset %u: %s)", SystemErrorText(error.code),
+                              static_cast<unsigned>(error.offset), error.what));
+        return FolderVerdict::notAudited;
     }
     return verdict;
+}
+
+void CFolderScan::Skip(const std::string& path, const std::string& reason) {
+    ++skippedCount_;
+    Write(FormatText("%s [descriptor unreadable: %s]\r\n", path, reason));
 }
 
 }  // namespace vzrm

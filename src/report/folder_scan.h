@@ -36,6 +36,9 @@ class CFileListOutput final : public IListOutput {
     CReportFile& file_;
 };
 
+// The outcome's note of folders whose descriptor gave no verdict.
+std::string SkippedFoldersText(std::uint32_t count, const std::string& listName);
+
 class CFolderScan {
   public:
     CFolderScan(IScanHost& host, const platform::IFolderSource& source);
@@ -59,6 +62,11 @@ class CFolderScan {
     bool EndList(IListOutput& out, const std::string& errorText, const std::string& listName);
 
     std::uint32_t AuditedCount() const { return auditedCount_; }
+    // Folders whose descriptor could not be read or parsed: marked in the
+    // list, not entered in the count of audited ones.
+    std::uint32_t SkippedCount() const { return skippedCount_; }
+    // The last walk was stopped at the host's request; its list is cut short.
+    bool Stopped() const { return stopped_; }
     const std::string& ListPath() const { return listPath_; }
 
   protected:
@@ -68,6 +76,7 @@ class CFolderScan {
     virtual FolderVerdict ClassifyFolder(const std::string& path);
 
     struct ScanFailed {};
+    struct ScanStopped {};
 
   private:
     struct IdHash {
@@ -76,7 +85,9 @@ class CFolderScan {
         }
     };
 
-    void PumpWhenDue();
+    void PumpWhenDue(const std::string& folder);
+    // Marks the folder's line with why its descriptor gave no verdict.
+    void Skip(const std::string& path, const std::string& reason);
     // Marks the entry visited; false when it is not to be entered (another
     // file system, or a folder already visited through another path).
     bool EnterOnce(const platform::FolderEntry& entry);
@@ -92,7 +103,10 @@ class CFolderScan {
     std::string listName_;
     std::string listPath_;
     bool scanning_ = false;
+    bool stopped_ = false;
     std::uint32_t auditedCount_ = 0;
+    std::uint32_t skippedCount_ = 0;
+    std::uint32_t foldersRead_ = 0;
     std::uint32_t lastPump_ = 0;
     platform::FolderId drive_;
     std::unordered_set<platform::FolderId, IdHash> visited_;

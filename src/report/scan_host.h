@@ -28,6 +28,11 @@ class IScanHost {
     virtual std::uint32_t TickCount() = 0;
     // Handles the window messages that are waiting, so the window repaints.
     virtual void PumpMessages() = 0;
+    // How far the walk is, shown before each pump: folders looked at so far
+    // and the folder being read.
+    virtual void ShowProgress(std::uint32_t folders, const std::string& folder) = 0;
+    // The program is to end (SIGTERM): the walk stops before its next folder.
+    virtual bool StopRequested() { return false; }
 };
 
 }  // namespace vzrm

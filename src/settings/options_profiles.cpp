@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "base/case_fold.h"
 #include "base/error_texts.h"
 #include "base/format_text.h"
 #include "base/resource_text.h"
@@ -433,6 +434,10 @@ std::string PackText(const COptPack& pack) {
     std::string out;
     DumpPack(pack, 0, out);
     return out;
+}
+
+bool CMainOpt::AcceptStr(const std::string& name, const std::string& value) {
+    return !EqualNoCase(name, "LogFold") || value.find_first_of("\r\n") == std::string::npos;
 }
 
 }  // namespace vzrm

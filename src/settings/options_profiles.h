@@ -92,7 +92,12 @@ class COptProf {
 };
 
 // The application's options; the command line is parsed into the overrides.
-class CMainOpt : public COptProf {};
+class CMainOpt : public COptProf {
+  public:
+    // A reports folder with a line break is not taken: no folder of a report
+    // has one, and every line of the summary would be split by it.
+    bool AcceptStr(const std::string& name, const std::string& value) override;
+};
 
 // The text form of a pack (what DumpText writes), without sorting.
 std::string PackText(const COptPack& pack);

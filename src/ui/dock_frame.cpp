@@ -47,15 +47,33 @@ void CDockFrame::PlaceAtCreation() {
     if (CanPlaceWindows()) {
         move(rect.left, rect.top);
     }
+    // A window started minimized is never seen in the normal state.
+    normalFrame_ = QRect(rect.left, rect.top, width(), height());
+}
+
+void CDockFrame::KeepNormalFrame() {
+    const Qt::WindowStates away = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (isVisible() && (windowState() & away) == 0) {
+        normalFrame_ = frameGeometry();
+    }
+}
+
+void CDockFrame::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    KeepNormalFrame();
+}
+
+void CDockFrame::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    KeepNormalFrame();
 }
 
 bool CDockFrame::SavePlacement() {
     if (section_.empty()) {
         return true;
     }
-    // A frame never shown normally has no normal rectangle: its present one counts.
     const bool away = isMaximized() || isMinimized();
-    const QRect normal = away && normalGeometry().isValid() ? normalGeometry() : frameGeometry();
+    const QRect normal = away && normalFrame_.isValid() ? normalFrame_ : frameGeometry();
     std::array<std::optional<DOCK_RECT>, 9> frames;
     frames[0] = ToDock(normal);
     const DOCK_RECT work = WorkArea();

@@ -37,12 +37,19 @@ class CDockFrame : public QWidget {
   protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void KeepNormalFrame();
+
     std::string appKey_;
     std::string section_;
     DOCK_RECT defaultRect_{0, 0, 100, 100};
     bool maximizeOnFirstShow_ = false;
+    // The frame's outer rectangle in the normal state, as last seen: Qt's
+    // normal geometry is the client area's, which lies a title bar lower.
+    QRect normalFrame_;
 };
 
 }  // namespace vzrm::ui

@@ -5,8 +5,20 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 
 namespace vzrm::ui {
+
+QString FirstLine(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n' || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator) {
+            return text.left(i);
+        }
+    }
+    return text;
+}
 
 CEditExt::CEditExt(QWidget* parent) : QPlainTextEdit(parent) {
     setTabChangesFocus(true);
@@ -18,6 +30,7 @@ void CEditExt::SetSingleLine() {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     document()->setDocumentMargin(1);
+    singleLine_ = true;
 }
 
 bool CEditExt::Undo() {
@@ -56,11 +69,26 @@ void CEditExt::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // A line break would become part of the value (a folder name); the form
+    // does nothing on Enter either.
+    const bool lineBreak = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (singleLine_ && lineBreak && !isReadOnly()) {
+        event->accept();
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
 }
 
 void CEditExt::contextMenuEvent(QContextMenuEvent* event) {
     ContextMenu()->exec(event->globalPos());
+}
+
+void CEditExt::insertFromMimeData(const QMimeData* source) {
+    if (!singleLine_ || !source->hasText()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    insertPlainText(FirstLine(source->text()));
 }
 
 }  // namespace vzrm::ui

@@ -20,6 +20,7 @@ class CEditExt : public QPlainTextEdit {
     void SetUndoAllowed(bool allowed) { undoAllowed_ = allowed; }
     bool UndoAllowed() const { return undoAllowed_; }
     // One line, no wrapping, no scroll bars: the single-line edit of a dialog.
+    // Enter does nothing in it, and pasted or dropped text keeps its first line.
     void SetSingleLine();
 
     // Undoes the last change when undo is allowed; answers true either way.
@@ -31,10 +32,15 @@ class CEditExt : public QPlainTextEdit {
     void focusInEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
 
   private:
     bool selectOnFocus_ = true;
     bool undoAllowed_ = true;
+    bool singleLine_ = false;
 };
+
+// The text up to its first line break.
+QString FirstLine(const QString& text);
 
 }  // namespace vzrm::ui

@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kCloseRetryMs = 200;
 constexpr int kTerminatePollMs = 100;
+constexpr int kShowRequestRetryMs = 50;
 constexpr std::int32_t kErrorFileNotFound = 2;
 constexpr std::int32_t kErrorNoAssociation = 1155;
 
@@ -59,6 +60,8 @@ CMainFrame::CMainFrame(const MAIN_WINDOW_START& start, IErrorBox& errorBox)
                                                              QSocketNotifier::Read, this);
         connect(instanceChannel_.get(), &QSocketNotifier::activated, this,
                 &CMainFrame::TakeShowRequests);
+        showRetry_.setSingleShot(true);
+        connect(&showRetry_, &QTimer::timeout, this, &CMainFrame::TakeShowRequests);
     }
     // F1: the window's topic, as the Help button opens it.
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
@@ -81,6 +84,10 @@ void CMainFrame::TakeShowRequests() {
     while (const std::optional<std::int32_t> command = start_.takeShowRequest()) {
         PostWindowMessage(this, WM_SHOW_INSTANCE, static_cast<std::uintptr_t>(*command));
     }
+    // A sender that connected but has not written yet wakes nothing more.
+    if (start_.showRequestPending && start_.showRequestPending() && !showRetry_.isActive()) {
+        showRetry_.start(kShowRequestRetryMs);
+    }
 }
 
 void CMainFrame::CheckTerminate() {
@@ -88,6 +95,10 @@ void CMainFrame::CheckTerminate() {
         return;
     }
     terminating_ = true;
+    // The scan stops at its next folder; the close waits for it below.
+    if (view_->Host().IsScanBusy()) {
+        view_->Host().RequestScanStop();
+    }
     if (g_bRunning && g_bInterruptible) {
         g_bStopRequested = true;
         g_bInterruptible = false;
@@ -121,6 +132,9 @@ bool CMainFrame::RequestInterrupt() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (view_->Host().IsScanBusy()) {
+        if (terminating_) {
+            QTimer::singleShot(kCloseRetryMs, this, &QWidget::close);
+        }
         return;
     }
     if (!g_bRunning) {

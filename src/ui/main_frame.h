@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <memory>
 
 #include "diagnostics/desktop.h"
@@ -61,6 +62,7 @@ class CMainFrame : public CDockFrame {
     IErrorBox& errorBox_;
     CMainView* view_;
     std::unique_ptr<QSocketNotifier> instanceChannel_;
+    QTimer showRetry_;
     std::function<bool(const QUrl&)> openUrl_;
     bool optionsSaved_ = false;
     bool terminating_ = false;

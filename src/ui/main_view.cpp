@@ -65,6 +65,11 @@ void CMainView::OnInitialUpdate() {
     FolderField()->setPlainText(QString::fromStdString(start_.options->GetOptStr("LogFold")));
     FolderField()->setToolTip(QString::fromStdString(LoadResourceText(58393)));
     run_->LoadStoredDates();
+    // Only a valid stored date is shown; the date text of an invalid one is
+    // for the summary, not for the field.
+    if (!run_->PeriodStart().IsValid()) {
+        DateField()->clear();
+    }
     EnableRunControls(true);
 }
 
@@ -163,6 +168,7 @@ void CMainView::OnFoldersForAudit() {
     if (scan.OnFoldersButton(*start_.options) && g_errorInfo.HasError()) {
         host_.ShowErrorInfo();
     }
+    scanStopped_ = scanStopped_ || scan.Stopped();
 }
 
 void CMainView::HandleRunMessage(RunMessage message) {

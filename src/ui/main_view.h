@@ -55,6 +55,8 @@ class CMainView : public CDlgExt {
     CWindowRunHost& Host() { return host_; }
     bool Faulted() const { return faulted_; }
     bool RanReport() const { return ranReport_; }
+    // A folder scan was stopped because the program is to end.
+    bool ScanStopped() const { return scanStopped_; }
     void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
     // The count of events read so far, for the frame's title.
     std::uint64_t EventsRead() const { return eventsRead_; }
@@ -85,6 +87,7 @@ class CMainView : public CDlgExt {
     bool runFailed_ = false;
     bool faulted_ = false;
     bool ranReport_ = false;
+    bool scanStopped_ = false;
 };
 
 }  // namespace vzrm::ui

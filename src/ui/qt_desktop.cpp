@@ -59,6 +59,7 @@ MAIN_WINDOW_END CQtDesktop::RunMainWindow(const MAIN_WINDOW_START& start) {
         end.ranReport = frame.View().RanReport();
         end.lastOutcome = end.ranReport ? static_cast<int>(frame.View().Run().LastOutcome()) : 0;
         end.faulted = frame.View().Faulted();
+        end.scanStopped = frame.View().ScanStopped();
         end.optionsSaved = frame.OptionsSaved();
     }
     return end;

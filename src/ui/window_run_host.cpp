@@ -1,6 +1,7 @@
 #include "ui/window_run_host.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <chrono>
@@ -132,6 +133,13 @@ void CWindowRunHost::ShowWaitCursor(bool wait) {
 
 void CWindowRunHost::SetScanBusy(bool busy) {
     scanBusy_ = busy;
+    scanStopRequested_ = scanStopRequested_ && busy;
+    if (busy) {
+        dateText_ = view_.DateField()->text();
+    } else {
+        ResetTitle();
+        view_.DateField()->setText(dateText_);
+    }
     view_.EnableAllControls(!busy);
     view_.setEnabled(!busy);
 }
@@ -140,6 +148,17 @@ std::uint32_t CWindowRunHost::TickCount() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<std::uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+void CWindowRunHost::ShowProgress(std::uint32_t folders, const std::string& folder) {
+    // The count in the title, as a run shows its events; the folder in the
+    // date's place, cut to its width, until the scan ends.
+    Frame()->setWindowTitle(QStringLiteral("%1 - %2 folders read")
+                                .arg(QString::fromStdString(start_.soft->ProductName()))
+                                .arg(folders));
+    QLabel* field = view_.DateField();
+    field->setText(field->fontMetrics().elidedText(QString::fromStdString(folder), Qt::ElideMiddle,
+                                                   field->width()));
 }
 
 void CWindowRunHost::PumpMessages() {

@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QPointer>
+#include <QString>
 #include <string>
 
 #include "diagnostics/desktop.h"
@@ -66,6 +67,10 @@ class CWindowRunHost : public IRunHost, public IScanHost, public IRunMessageTarg
     void SetScanBusy(bool busy) override;
     std::uint32_t TickCount() override;
     void PumpMessages() override;
+    bool StopRequested() override { return scanStopRequested_; }
+    void ShowProgress(std::uint32_t folders, const std::string& folder) override;
+    // The program is to end: a scan stops before its next folder.
+    void RequestScanStop() { scanStopRequested_ = true; }
 
     // From the worker thread.
     void PostRunMessage(const RunMessage& message) override;
@@ -79,8 +84,10 @@ class CWindowRunHost : public IRunHost, public IScanHost, public IRunMessageTarg
     bool runAuto_;
     bool closePending_ = false;
     bool scanBusy_ = false;
+    bool scanStopRequested_ = false;
     bool waitCursor_ = false;
     std::string lastErrorRecord_;
+    QString dateText_;  // the date field's text, kept while a scan shows its folder
 };
 
 }  // namespace vzrm::ui

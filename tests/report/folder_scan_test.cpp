@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "base/error_info.h"
+#include "base/error_texts.h"
 #include "report/run_host.h"
 #include "settings/options_profiles.h"
 #include "support/fake_folder_source.h"
@@ -52,6 +53,10 @@ class TestScanHost : public IScanHost {
             onPump();
         }
     }
+    void ShowProgress(std::uint32_t folders, const std::string& folder) override {
+        progress.emplace_back(folders, folder);
+    }
+    bool StopRequested() override { return stopAfter >= 0 && pumps >= stopAfter; }
 
     int answer = IDYES;
     std::vector<std::string> questions, information, shownErrors;
@@ -61,6 +66,8 @@ class TestScanHost : public IScanHost {
     std::uint32_t tick = 0xFFFFFF00;  // wraps during the scan
     std::uint32_t tickStep = 0;
     std::function<void()> onPump;
+    std::vector<std::pair<std::uint32_t, std::string>> progress;
+    int stopAfter = -1;  // pumps after which the walk is asked to stop
 };
 
 std::string ReadText(const std::string& path) {
@@ -149,7 +156,10 @@ TEST_F(FolderScan, TheFourAcceptedCodesMarkTheLineAndTheWalkGoesOn) {
     EXPECT_TRUE(host.shownErrors.empty());
 }
 
-TEST_F(FolderScan, AnotherReadErrorStopsTheScanWithTheRenderedError) {
+// One folder's descriptor says nothing of the others: its line says why it
+// gave no verdict, the walk goes on below and after it, and the outcome
+// counts it.
+TEST_F(FolderScan, AnotherReadErrorMarksTheFolderAndTheWalkGoesOn) {
     source.Audit(T("B"));
     source.Fail(T("C"), 1117);
     source.Audit(T("C/deep"));
@@ -157,29 +167,76 @@ TEST_F(FolderScan, AnotherReadErrorStopsTheScanWithTheRenderedError) {
     CFolderScan scan(host, source);
     EXPECT_FALSE(scan.OnFoldersButton(options));
 
-    ASSERT_EQ(host.shownErrors.size(), 1u);
-    const std::string rendered = host.shownErrors[0];
-    EXPECT_NE(rendered.find("EPNWKLDLTJNVPAI"), std::string::npos);
-    EXPECT_NE(rendered.find("STRG: [" + T("C") + "]"), std::string::npos);
-    EXPECT_EQ(List(), std::string(kStart) + T("B") + "\r\n" + rendered + "\r\n" + kStop);
-    EXPECT_EQ(source.reads.back(), T("C"));  // nothing read after the failure
-    EXPECT_TRUE(host.information.empty());
+    EXPECT_TRUE(host.shownErrors.empty()) << host.shownErrors[0];
+    EXPECT_EQ(List(), std::string(kStart) + T("B") + "\r\n" + T("C") +
+                          " [descriptor unreadable: " + SystemErrorText(1117) + "]\r\n" +
+                          T("C/deep") + "\r\n" + T("a/x") + "\r\n" + kStop);
+    EXPECT_EQ(scan.SkippedCount(), 1u);
+    EXPECT_EQ(scan.AuditedCount(), 3u);
+    EXPECT_EQ(host.information,
+              std::vector<std::string>{
+                  "Reading of list was finished successfully. The report is stored in the file: " +
+                  listPath +
+                  "\n\nThe security descriptors of 1 folders could not be read; they are marked "
+                  "\"descriptor unreadable\" in the list: " +
+                  listPath});
     EXPECT_EQ(host.busyLog, "Bb");
     EXPECT_EQ(host.cursorLog, "Ww");
 }
 
-TEST_F(FolderScan, ADamagedDescriptorStopsTheScanNamingTheOffset) {
+// A one-byte Samba attribute or a cut ACL: the folder is named with the
+// reason and the offset, and the list stays even without an audited folder.
+TEST_F(FolderScan, ADamagedDescriptorIsMarkedWithItsOffsetAndTheListKept) {
     auto bytes = test::DescriptorWithSacl({2});
     test::PutU16(bytes, test::kFirstAceAt + 2, 2);
     source.answers[T("B")] = {0, {platform::DescriptorForm::selfRelative, bytes}};
+    source.answers[T("C")] = {0, {platform::DescriptorForm::sambaNtacl, {4}}};
     CFolderScan scan(host, source);
     scan.OnFoldersButton(options);
 
-    ASSERT_EQ(host.shownErrors.size(), 1u);
-    EXPECT_EQ(g_errorInfo.GetCode(), 1336);
-    EXPECT_NE(host.shownErrors[0].find("EEYDEJUBZZZJAZE"), std::string::npos);
-    EXPECT_NE(g_errorInfo.GetExt().find("offset 42: ACE size outside the ACL"), std::string::npos);
+    EXPECT_TRUE(host.shownErrors.empty()) << host.shownErrors[0];
+    EXPECT_NE(List().find(T("B") + " [descriptor unreadable: " + SystemErrorText(1336) +
+                          " (offset 42: ACE size outside the ACL)]\r\n"),
+              std::string::npos)
+        << List();
+    EXPECT_NE(List().find(T("C") + " [descriptor unreadable: "), std::string::npos) << List();
+    EXPECT_EQ(scan.SkippedCount(), 2u);
+    ASSERT_EQ(host.information.size(), 1u);
+    EXPECT_EQ(host.information[0].rfind("There are no folders for audit.\n\nThe security "
+                                        "descriptors of 2 folders could not be read",
+                                        0),
+              0u)
+        << host.information[0];
     EXPECT_NE(List().find(kStop), std::string::npos);
+}
+
+// A stop asked for (the program is to end) ends the walk before its next
+// folder with a list that says so, and no box.
+TEST_F(FolderScan, AStopCutsTheListShort) {
+    host.tickStep = 101;
+    host.stopAfter = 3;
+    source.Audit(T("a/x"));
+    CFolderScan scan(host, source);
+    scan.OnFoldersButton(options);
+    EXPECT_TRUE(scan.Stopped());
+    EXPECT_EQ(source.reads, (std::vector<std::string>{T(".hidden"), T("B")}))
+        << "no folder read after the stop";
+    EXPECT_EQ(List(), std::string(kStart) + "The listing was stopped before its end.\r\n" + kStop);
+    EXPECT_TRUE(host.information.empty()) << "the program is ending: no box";
+    EXPECT_TRUE(host.shownErrors.empty());
+    EXPECT_EQ(host.busyLog, "Bb");
+}
+
+// The window shows how far the walk is each time it pumps: the folders
+// looked at so far and the folder being walked.
+TEST_F(FolderScan, ProgressIsShownAtEachPump) {
+    host.tickStep = 101;
+    CFolderScan(host, source).OnFoldersButton(options);
+    ASSERT_EQ(host.progress.size(), 8u);
+    EXPECT_EQ(host.progress[0], (std::pair<std::uint32_t, std::string>{0, tree}));
+    EXPECT_EQ(host.progress[1], (std::pair<std::uint32_t, std::string>{1, T(".hidden")}));
+    EXPECT_EQ(host.progress[2], (std::pair<std::uint32_t, std::string>{2, T("B")}));
+    EXPECT_EQ(host.progress.back(), (std::pair<std::uint32_t, std::string>{7, T("a/x")}));
 }
 
 TEST_F(FolderScan, NoAuditedFolderDeletesTheListEvenWithMarkedLines) {

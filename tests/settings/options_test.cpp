@@ -129,6 +129,24 @@ TEST_F(Options, StoredFormsReadBack) {
     EXPECT_EQ(again.ProfileOptions().Find("ints")->ints.size(), 3u);
 }
 
+TEST_F(Options, AStoredReportsFolderWithALineBreakIsRefused) {
+    const auto text = [](const std::string& value) {
+        std::vector<std::uint8_t> bytes(value.begin(), value.end());
+        bytes.push_back(0);
+        return bytes;
+    };
+    SetValue(kProfiles + "\\0\\Options", "LogFold", REG_SZ, text("/srv/reports/\nabc"));
+    SetValue(kProfiles + "\\0\\Options", "NameProf", REG_SZ, text("two\r\nlines"));
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_EQ(options.GetOptStr("LogFold"), "") << "as if no folder had been chosen";
+    EXPECT_EQ(options.GetOptStr("NameProf"), "two\r\nlines") << "other texts may hold them";
+    SetValue(kProfiles + "\\0\\Options", "LogFold", REG_SZ, text("/srv/reports/"));
+    CMainOpt again;
+    ASSERT_TRUE(again.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_EQ(again.GetOptStr("logfold"), "/srv/reports/");
+}
+
 TEST_F(Options, FramesOfAnUnknownTypeFailTheRead) {
     std::vector<std::uint8_t> frame = FrameItem(*COptItem::Bin("B", {1}), 0);
     frame[4] = 9;

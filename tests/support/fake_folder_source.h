@@ -3,6 +3,7 @@
 // folder's descriptor read answers is set per path.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -41,6 +42,9 @@ class FakeFolderSource final : public platform::IFolderSource {
     std::int32_t ReadDescriptor(const std::string& path,
                                 platform::FolderDescriptor& out) const override {
         reads.push_back(path);
+        if (onRead) {
+            onRead(path);
+        }
         const auto found = answers.find(path);
         out = found == answers.end() ? platform::FolderDescriptor{} : found->second.descriptor;
         return found == answers.end() ? 0 : found->second.code;
@@ -50,6 +54,7 @@ class FakeFolderSource final : public platform::IFolderSource {
     std::map<std::string, Answer> answers;
     std::set<std::string> otherVolume;  // folders that look like other mounts
     mutable std::vector<std::string> reads;
+    std::function<void(const std::string&)> onRead;  // called before each read
 
   private:
     platform::posix::PosixFolderSource real_;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QDialog>
 #include <QMenu>
 #include <QSignalSpy>
@@ -234,6 +235,31 @@ TEST(EditExt, SelectOnFocusAndUndoCanBeRefused) {
     EXPECT_TRUE(undoAction(*keeping));
     QTest::keySequence(keeping, QKeySequence::Undo);
     EXPECT_EQ(keeping->toPlainText(), QStringLiteral("D:\\Reports"));
+}
+
+TEST(EditExt, ASingleLineEditTakesNoLineBreak) {
+    QDialog dialog;
+    auto* edit = new CEditExt(&dialog);
+    edit->SetSingleLine();
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("/srv"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(edit, QStringLiteral("abc"));
+    EXPECT_EQ(edit->toPlainText(), QStringLiteral("/srvabc"));
+
+    for (const QString& pasted :
+         {QStringLiteral("/r\nest"), QStringLiteral("/r\r\nest"), QStringLiteral("/r\u2029est")}) {
+        edit->clear();
+        QApplication::clipboard()->setText(pasted);
+        edit->paste();
+        EXPECT_EQ(edit->toPlainText(), QStringLiteral("/r")) << pasted.toStdString();
+    }
+    EXPECT_EQ(edit->document()->blockCount(), 1);
+    EXPECT_EQ(FirstLine(QStringLiteral("one line")), QStringLiteral("one line"));
 }
 
 // Counts the notifications a link posts to its parent.

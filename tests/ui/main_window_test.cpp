@@ -1,6 +1,15 @@
 // The main window driven as a user drives it: runs, interruptions, closing,
 // browsing, a second start's show commands, the help and the placement.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <QDesktopServices>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
 
 #include "main_window_fixture.h"
 #include "platform/posix/instance_channel.h"
@@ -31,6 +40,22 @@ TEST_F(MainWindow, StartChecksTheFolderFieldFirst) {
     EXPECT_NE(options.GetOptStr("LogFold"), missing) << "a folder refused is not stored";
     EXPECT_EQ(Button(IDC_START)->text(), QStringLiteral("Start"));
     EXPECT_TRUE(View().FolderField()->isEnabled());
+}
+
+TEST_F(MainWindow, TheDateFieldShowsOnlyAValidStoredDate) {
+    const auto store = [&](double value) {
+        std::uint8_t bytes[sizeof value];
+        std::memcpy(bytes, &value, sizeof value);
+        options.SetOptBin("LastDateProc", bytes, sizeof bytes);
+    };
+    store(1.0e9);  // far beyond the year 9999
+    Open();
+    EXPECT_EQ(View().DateField()->text(), QString());
+    frame.reset();
+    store(46000.5);  // 2025-12-09 12:00
+    Open();
+    EXPECT_TRUE(View().DateField()->text().contains(QStringLiteral("12:00")))
+        << View().DateField()->text().toStdString();
 }
 
 TEST_F(MainWindow, AFullRunWritesTheFilesAndShowsTheOutcome) {
@@ -273,6 +298,66 @@ TEST_F(FoldersForAudit, AnsweredYesListsTheAuditedFoldersIntoTheReportsFolder) {
     EXPECT_TRUE(View().isEnabled());
 }
 
+// SIGTERM while the scan walks: it stops before its next folder, the list
+// says it was cut short, and the window closes once the scan has ended.
+TEST_F(FoldersForAudit, TheEndOfTheProgramStopsTheScanAndThenClosesTheWindow) {
+    // Walked after the audited recordings folder.
+    for (const char* folder : {"t1", "t2", "t3", "t4"}) {
+        for (int i = 0; i < 10; ++i) {
+            std::filesystem::create_directories(tree + "/" + folder + "/" + std::to_string(i));
+        }
+    }
+    std::atomic<bool> terminate{false};
+    start.terminateRequested = &terminate;
+    // Slow enough for the window's look at the signal's flag (every 100 ms).
+    folders.onRead = [&](const std::string& path) {
+        terminate = terminate || path == tree + "/t2";
+        QThread::msleep(5);
+    };
+    OpenOnAuditedDrive();
+    AnswerNextBox(QMessageBox::Yes);
+    Button(IDC_FOLDERS_FOR_AUDIT)->click();
+    ASSERT_TRUE(WaitUntil([&] { return !frame->isVisible(); }));
+    EXPECT_TRUE(View().ScanStopped());
+    const std::string list = ReadText(reports + "/_ZRMAudit_folders.txt");
+    EXPECT_NE(list.find(tree + "/recordings\r\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("\r\nThe listing was stopped before its end.\r\nStop of processing: "),
+              std::string::npos)
+        << list;
+    EXPECT_EQ(std::count(folders.reads.begin(), folders.reads.end(), tree + "/t4"), 0)
+        << "the walk stopped long before the last folder";
+    EXPECT_TRUE(errorBox.messages.empty());
+}
+
+// While the scan walks, the title counts the folders and the date's place
+// shows the folder being walked; both come back when it ends.
+TEST_F(FoldersForAudit, TheWindowShowsHowFarTheScanIs) {
+    for (int i = 0; i < 40; ++i) {
+        std::filesystem::create_directories(tree + "/office/room " + std::to_string(i));
+    }
+    QString title, folder;
+    folders.onRead = [&](const std::string&) {
+        QThread::msleep(5);
+        if (title.isEmpty() && frame->windowTitle().contains(QStringLiteral("folders read"))) {
+            title = frame->windowTitle();
+            folder = View().DateField()->text();
+            test::SaveScreenshot(*frame, QStringLiteral("main_window_scanning"));
+        }
+    };
+    OpenOnAuditedDrive();
+    const QString date = View().DateField()->text();
+    QString outcome;
+    AnswerNextBox(QMessageBox::Yes, nullptr, [&] { AnswerNextBox(QMessageBox::Ok, &outcome); });
+    Button(IDC_FOLDERS_FOR_AUDIT)->click();
+    ASSERT_TRUE(WaitUntil([&] { return !outcome.isEmpty(); }));
+    EXPECT_TRUE(title.startsWith(QStringLiteral("Velmora ZRM Auditor - "))) << title.toStdString();
+    EXPECT_TRUE(folder.contains(QStringLiteral("room")) ||
+                folder.contains(QStringLiteral("\u2026")))
+        << folder.toStdString();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Velmora ZRM Auditor"));
+    EXPECT_EQ(View().DateField()->text(), date);
+}
+
 TEST_F(FoldersForAudit, AnsweredNoListsNothing) {
     OpenOnAuditedDrive();
     QString question;
@@ -302,17 +387,46 @@ TEST_F(MainWindow, WhileTheFolderScanRunsEverythingIsDisabledAndCloseIgnored) {
     EXPECT_FALSE(frame->isVisible());
 }
 
-TEST_F(MainWindow, ASecondStartReachesTheWindowThroughTheInstanceChannel) {
-    test::ScopedEnv locks("VZRM_LOCK_DIR", store.Dir().File("locks").c_str());
+// The window listening on the instance channel, as the start-up wires it.
+class WindowInstanceChannel : public MainWindow {
+  protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        ASSERT_TRUE(listener.Listen("Quorvix_ZRMAU_Class"));
+        start.instanceDescriptor = listener.Descriptor();
+        start.takeShowRequest = [this] { return listener.TakeShowRequest(); };
+        start.showRequestPending = [this] { return listener.HasPending(); };
+        Open();
+    }
+
+    test::ScopedEnv locks{"VZRM_LOCK_DIR", store.Dir().File("locks").c_str()};
     platform::posix::CInstanceListener listener;
-    ASSERT_TRUE(listener.Listen("Quorvix_ZRMAU_Class"));
-    start.instanceDescriptor = listener.Descriptor();
-    start.takeShowRequest = [&listener] { return listener.TakeShowRequest(); };
-    Open();
+};
+
+TEST_F(WindowInstanceChannel, ASecondStartReachesTheWindow) {
     ASSERT_TRUE(platform::posix::SendShowInstance("Quorvix_ZRMAU_Class", 6));
     EXPECT_TRUE(WaitUntil([&] { return frame->isMinimized(); }));
     ASSERT_TRUE(platform::posix::SendShowInstance("Quorvix_ZRMAU_Class", 1));
     EXPECT_TRUE(WaitUntil([&] { return !frame->isMinimized(); }));
+}
+
+TEST_F(WindowInstanceChannel, SilentConnectionsDoNotHoldUpTheWindow) {
+    sockaddr_un address{};
+    socklen_t length = sizeof address;
+    getsockname(listener.Descriptor(), reinterpret_cast<sockaddr*>(&address), &length);
+    std::vector<int> silent;
+    for (int i = 0; i < 10; ++i) {
+        silent.push_back(socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        EXPECT_EQ(connect(silent.back(), reinterpret_cast<const sockaddr*>(&address), length), 0);
+    }
+    // The silent ones come first, as another account's would.
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_TRUE(platform::posix::SendShowInstance("Quorvix_ZRMAU_Class", 6));
+    EXPECT_TRUE(WaitUntil([&] { return frame->isMinimized(); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(300));
+    for (const int fd : silent) {
+        close(fd);
+    }
 }
 
 TEST_F(MainWindow, AWindowClosedMaximizedIsMaximizedAtItsFirstShow) {
