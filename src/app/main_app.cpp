@@ -265,15 +265,9 @@ int CMainApp::RunReport() {
         CInterruptSignals signals([&host] { host.RequestInterrupt(); });
         host.RunUntilDone(run);
     }
-    // The window's close saves the options; the dates of a completed run
-    // reach the store only here, so a store that refuses them fails the run.
-    bool saved = false;
-    if (run.LastOutcome() != RunOutcome::completed) {
-        saved = run.SaveReportsFolder();
-    } else if (!(saved = options_.WriteRegOpt())) {
-        g_errorInfo.AddErrPoint("QWRUEOZUKNOMVPP");
-        host.ShowErrorInfo();
-    }
+    // A completed run has stored its dates; any other ends by saving the
+    // folder, as the window's close does.
+    const bool saved = run.LastOutcome() == RunOutcome::completed || run.SaveReportsFolder();
     if (host.Faulted() || run.LastOutcome() == RunOutcome::failed || !saved) {
         return EXIT_FAILED;
     }

@@ -16,15 +16,13 @@
 #include "base/test_hook.h"
 #include "platform/error_codes.h"
 #include "report/event_log_writer.h"
-#include "report/log_damage_note.h"
+#include "report/stored_dates.h"
 #include "settings/options_profiles.h"
 #include "settings/reg_key_handle.h"
 
 namespace vzrm {
 namespace {
 
-constexpr char kLastDateProc[] = "LastDateProc";
-constexpr char kLastDateData[] = "LastDateData";
 constexpr char kReadArchives[] = "ReadArchives";
 
 CLocalDateTime WholeSeconds(const CLocalDateTime& time) {
@@ -43,17 +41,8 @@ CReportRun::~CReportRun() {
 }
 
 void CReportRun::LoadStoredDates() {
-    const auto load = [this](const char* name) {
-        double value = 0;
-        std::uint8_t bytes[sizeof value];
-        if (options_.GetOptBin(name, bytes, sizeof bytes) != sizeof bytes) {
-            return CLocalDateTime();
-        }
-        std::memcpy(&value, bytes, sizeof value);
-        return value == 0 ? CLocalDateTime() : CLocalDateTime::FromOleValue(value);
-    };
-    periodStart_ = WholeSeconds(load(kLastDateProc));
-    lastDataTime_ = load(kLastDateData);
+    periodStart_ = WholeSeconds(ReadStoredDate(options_, kLastDateProc));
+    lastDataTime_ = ReadStoredDate(options_, kLastDateData);
     host_.ShowLastDate(LocalDateTimeText(periodStart_));
 }
 
@@ -317,162 +306,6 @@ CLocalDateTime CReportRun::StopTime() const {
 void CReportRun::SetLogDamage(const platform::LogReadDamage& damage) {
     std::lock_guard lock(stopTimeLock_);
     logDamage_ = damage;
-}
-
-void CReportRun::ReportLogTrouble(int result) {
-    platform::LogReadDamage damage;
-    {
-        std::lock_guard lock(stopTimeLock_);
-        damage = std::exchange(logDamage_, {});
-    }
-    if (const std::string text = LogDamageText(damage); !text.empty()) {
-        host_.ReportEvent(kLogDamageEventId, text);
-    }
-    if (result < 0 && g_errorInfo.GetCode() == platform::kErrorEventlogFileChanged) {
-        host_.ReportErrorRecord();
-    }
-}
-
-void CReportRun::DeleteReportFile() {
-    if (!reportPath_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(reportPath_, ignored);
-    }
-}
-
-void CReportRun::StoreDates() {
-    for (const auto& [name, time] :
-         {std::pair{kLastDateProc, runStart_}, std::pair{kLastDateData, lastDataTime_}}) {
-        const double value =
-            time.GetStatus() == CLocalDateTime::Status::null ? 0 : time.GetOleValue();
-        std::uint8_t bytes[sizeof value];
-        std::memcpy(bytes, &value, sizeof value);
-        options_.SetOptBin(name, bytes, sizeof bytes);
-    }
-}
-
-void CReportRun::OnAuditDone(int result) {
-    g_bRunning = false;
-    lastOutcome_ = result < 0   ? RunOutcome::failed
-                   : result > 0 ? RunOutcome::completed
-                                : RunOutcome::interrupted;
-    if (worker_.joinable()) {
-        worker_.join();  // it has posted its last message and is ending
-    }
-    const bool wasOpen = filesOpen_;
-    const bool hasRows = rowCount_ != 0;
-    const bool unattended = host_.IsUnattended();
-    ReportLogTrouble(result);
-
-    switch (lastOutcome_) {
-        case RunOutcome::failed:
-            OnRunFailed(wasOpen, hasRows, unattended);
-            break;
-        case RunOutcome::completed:
-            OnRunCompleted(wasOpen, hasRows, unattended);
-            break;
-        case RunOutcome::interrupted:
-            OnRunInterrupted(wasOpen, hasRows);
-            break;
-    }
-    g_bStopRequested = false;
-    g_bQuestionShown = false;
-    g_bInterruptible = false;
-    host_.ResetTitle();
-    host_.EnableRunControls(true);
-}
-
-bool CReportRun::FinishReportFiles(RunOutcome outcome, bool hasRows) {
-    const bool written = WriteSummary(outcome, hasRows);
-    return CloseReportFiles() && written;
-}
-
-void CReportRun::OnRunFailed(bool wasOpen, bool hasRows, bool unattended) {
-    rowCount_ = 0;
-    bool ok = false;
-    if (wasOpen) {
-        ok = FinishReportFiles(RunOutcome::failed, hasRows);
-    } else if (unattended) {
-        host_.ReportErrorRecord();
-    }
-    DeleteReportFile();
-    if (!(unattended && closeAfterRun_ && ok)) {
-        closeAfterRun_ = false;
-        host_.ShowView();
-        host_.ShowErrorInfo();
-    }
-    if (closeAfterRun_) {
-        host_.CloseFrame();
-    }
-}
-
-std::string CReportRun::CompletionMessage(bool hasRows) const {
-    std::string message =
-        hasRows ? LoadResourceText(58406) + "\r\n\r\n" + FormatResource(58409, reportPath_)
-                : LoadResourceText(58411);
-    message += "\r\n\r\n" + FormatResource(58410, summaryPath_);
-    return message;
-}
-
-void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
-    const std::string message = CompletionMessage(hasRows);
-    bool ok = false;
-    if (wasOpen) {
-        ok = FinishReportFiles(RunOutcome::completed, hasRows);
-    } else if (unattended) {
-        host_.ReportEvent(3, message);
-    }
-    if (!hasRows) {
-        DeleteReportFile();
-    }
-    if (ok || !wasOpen) {
-        StoreDates();
-        periodStart_ = runStart_;
-        host_.ShowLastDate(LocalDateTimeText(periodStart_));
-    } else {
-        // The summary has no block of this run (or the report was not
-        // closed whole): the run failed, and the next one covers its
-        // period again rather than leave it unreported.
-        lastOutcome_ = RunOutcome::failed;
-        if (host_.IsUnattended()) {
-            host_.ReportErrorRecord();
-        }
-    }
-    if (!host_.IsUnattended() && !ok) {
-        closeAfterRun_ = false;
-        host_.ShowView();
-        host_.ShowErrorInfo();
-    }
-    if (closeAfterRun_) {
-        host_.CloseFrame();
-    } else if (ok) {
-        host_.ResetTitle();
-        host_.EnableRunControls(true);
-        host_.ShowInformation(message, MB_ICONINFORMATION);
-    }
-}
-
-void CReportRun::OnRunInterrupted(bool wasOpen, bool hasRows) {
-    rowCount_ = 0;
-    bool ok = false;
-    if (wasOpen) {
-        ok = FinishReportFiles(RunOutcome::interrupted, hasRows);
-    }
-    DeleteReportFile();
-    if (!host_.IsUnattended()) {
-        if (!ok) {
-            host_.ClearClosePending();
-            host_.ShowView();
-            host_.ShowErrorInfo();
-        }
-        if (!host_.IsUnattended()) {
-            closeAfterRun_ = false;
-        }
-    }
-    if (host_.ClosePending()) {
-        host_.ClearClosePending();
-        host_.CloseFrame();
-    }
 }
 
 }  // namespace vzrm

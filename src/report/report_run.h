@@ -58,7 +58,9 @@ class CReportRun : public IAuditReportTarget {
 
   private:
     CLocalDateTime StopTime() const;
-    void StoreDates();
+    // Writes both dates to the store; on a refusal the options keep the
+    // dates they had and the error is recorded.
+    bool StoreDates(const CLocalDateTime& periodEnd, const CLocalDateTime& lastData);
     void DeleteReportFile();
     // The summary's block of the run, then both files closed; false when
     // either failed.

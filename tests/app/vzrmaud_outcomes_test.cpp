@@ -178,8 +178,33 @@ TEST_F(Outcomes, DatesTheStoreRefusesFailTheRun) {
         << ApplicationLogText();
     EXPECT_NE(ApplicationLogText().find("Code : 5 (0x5)"), std::string::npos);
     ASSERT_EQ(Blocks().size(), 2u);
-    EXPECT_NE(Blocks()[1].find("The data is absent"), std::string::npos) << Blocks()[1];
+    EXPECT_NE(Blocks()[1].find("The error occurred"), std::string::npos) << Blocks()[1];
     ExpectDates(dates);
+}
+
+// The store takes no dates while the report has rows: no block may name the
+// report, which the next run would repeat; that run reports the rows once.
+TEST_F(Outcomes, ARefusedDateWriteLeavesNoReportNamedAndTheNextRunReportsTheRows) {
+    Install();
+    ASSERT_EQ(chmod(dir.File("store/HKCU.db").c_str(), 0444), 0);
+    const test::CommandResult refused = Audit("-c -rf '" + reports + "'");
+    EXPECT_EQ(refused.status, 1) << refused.output;
+    ASSERT_EQ(Blocks().size(), 1u);
+    EXPECT_EQ(Blocks()[0].find("Audit report: "), std::string::npos) << Blocks()[0];
+    EXPECT_NE(Blocks()[0].find("The error occurred:\r\n\r\n"), std::string::npos) << Blocks()[0];
+    EXPECT_NE(Blocks()[0].find("QWRUEOZUKNOMVPP"), std::string::npos) << Blocks()[0];
+    EXPECT_NE(ApplicationLogText().find("QWRUEOZUKNOMVPP"), std::string::npos);
+    EXPECT_TRUE(ReportFiles().empty());
+
+    ASSERT_EQ(chmod(dir.File("store/HKCU.db").c_str(), 0644), 0);
+    WaitForTheNextSecond();
+    const test::CommandResult next = Audit("-c -rf '" + reports + "'");
+    EXPECT_EQ(next.status, 0) << next.output;
+    ASSERT_EQ(ReportFiles().size(), 1u);
+    ASSERT_EQ(Blocks().size(), 2u);
+    EXPECT_NE(Blocks()[1].find("Processed events: 3\r\nAudit report: " + ReportFiles()[0]),
+              std::string::npos)
+        << Blocks()[1];
 }
 
 TEST_F(Outcomes, AFailedMoveOfTheOptionsIsShownAndLosesNothing) {
