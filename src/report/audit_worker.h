@@ -62,6 +62,8 @@ class CZrmAuditProc {
     // WM_AUDIT_PROGRESS, at most ten times a second.
     void PostProgress(const ReadProgress& progress);
     enum class Outcome { complete, interrupted, failed };
+    // WriteAuditReport with whatever it throws taken as a failure.
+    int WriteAuditReportCaught();
     // The report's lines after its first: an empty line, the column names
     // and an empty line; the error point of the append that failed, or null.
     const char* AppendColumnHead();

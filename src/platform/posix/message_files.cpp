@@ -29,7 +29,8 @@ std::string DataFolder() {
 
 // The entry of `folder` named `name` without regard to case; empty when none.
 std::string MatchEntry(const std::string& folder, const std::string& name) {
-    if (std::filesystem::exists(folder + "/" + name)) {
+    std::error_code error;
+    if (std::filesystem::exists(folder + "/" + name, error)) {
         return name;
     }
     DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
