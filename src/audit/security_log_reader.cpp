@@ -1,6 +1,7 @@
 #include "audit/security_log_reader.h"
 
 #include <cstring>
+#include <limits>
 #include <tuple>
 
 #include "base/wide_text.h"
@@ -306,6 +307,9 @@ bool CSecurityLogReader::IsReaderStopped() const {
 }
 
 void CSecurityLogReader::NoteEventTime(std::int64_t time) {
+    if (!fileNewest_ || time > *fileNewest_) {
+        fileNewest_ = time;
+    }
     if ((!hasStart_ || time > start_) && (!hasEnd_ || time <= end_)) {
         latest_ = time;
     }
@@ -343,6 +347,7 @@ void CSecurityLogReader::ReportProgress(Log& log, Handle handle) {
 }
 
 int CSecurityLogReader::ReadLog(const std::string& log, const std::string& archive) {
+    fileNewest_.reset();
     try {
         return QuerySystemVersion().major > 5 ? ReadModernLog(log, archive)
                                               : ReadClassicLog(log, archive);
@@ -369,6 +374,8 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     interpreter_ = CEventInterpreter(extension_);
     accounts_ = {};
     latest_ = 0;
+    cutEnd_.reset();
+    cutFile_.clear();
     damage_ = {};
     eventsRead_ = 0;
     if (!SystemIsSupported()) {
@@ -376,6 +383,12 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
         return -1;
     }
     int result = ReadLogs() == 0 ? -1 : 1;
+    if (cutEnd_ && hasEnd_ && *cutEnd_ >= end_) {
+        cutEnd_.reset();  // the cut lies after the period: nothing of it is missed
+    } else if (cutEnd_) {
+        end_ = *cutEnd_;
+        hasEnd_ = true;
+    }
     if (IsReaderStopped()) {
         result = 0;
     } else if (result == 1) {
@@ -397,6 +410,9 @@ void CSecurityLogReader::AddDamage(const platform::LogReadDamage& file) {
     if (!file.Any()) {
         return;
     }
+    if (file.truncatedTail) {
+        NoteCut(file.path);
+    }
     if (!damage_.Any()) {
         damage_.path = file.path;
     }
@@ -404,6 +420,20 @@ void CSecurityLogReader::AddDamage(const platform::LogReadDamage& file) {
     damage_.damagedChunks += file.damagedChunks;
     damage_.repairedRecords += file.repairedRecords;
     damage_.truncatedTail = damage_.truncatedTail || file.truncatedTail;
+}
+
+// The events after the cut are later than those before it: the period ends
+// before the second of the newest one read, so that the next run reports
+// that whole second and what follows, and no event of the cut is lost.
+void CSecurityLogReader::NoteCut(const std::string& path) {
+    std::int64_t end = fileNewest_ ? *fileNewest_ - 1 : std::numeric_limits<std::int64_t>::min();
+    if (hasStart_ && end < start_) {
+        end = start_;
+    }
+    if (!cutEnd_ || end < *cutEnd_) {
+        cutEnd_ = end;
+        cutFile_ = path;
+    }
 }
 
 int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string& archive) {

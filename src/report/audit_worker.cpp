@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -185,6 +186,9 @@ int CZrmAuditProc::WriteAuditReport() {
         const int read = reader.ReadPeriod(periodStart_, periodEnd_);
         latestEventTime_ = reader.LatestEventTime();
         target_.SetLogDamage(reader.Damage());
+        if (const std::optional<std::int64_t>& cut = reader.CutPeriodEnd()) {
+            target_.SetPeriodCut(*cut, reader.CutFile());
+        }
         if (read < 0) {
             fail("VIADMYGIJDSYWWZ");
         }

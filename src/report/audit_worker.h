@@ -31,6 +31,9 @@ class IAuditReportTarget {
     virtual void SetStopTime(const CLocalDateTime& stopTime) = 0;
     // What the read met of damage in the log file (called once the log is read).
     virtual void SetLogDamage(const platform::LogReadDamage& /*damage*/) {}
+    // A log file cut short ended the period early, at `periodEnd` (see
+    // CSecurityLogReader::CutPeriodEnd); `file` names it.
+    virtual void SetPeriodCut(std::int64_t /*periodEnd*/, const std::string& /*file*/) {}
 };
 
 class CZrmAuditProc {

@@ -94,6 +94,11 @@ void CReportRun::OnStartButton() {
     runStart_ = WholeSeconds(
         CLocalDateTime::FromOleValue(CurrentLocalDateTime().GetOleValue() - 2.0 / 86400));
     SetStopTime(CLocalDateTime::FromFields(0, 0, 0, 0, 0, 0));
+    {
+        std::lock_guard lock(stopTimeLock_);
+        periodCut_.reset();
+        cutFile_.clear();
+    }
     if (!PrepareReportFiles()) {
         g_errorInfo.AddErrPoint("UOMUGKFFAOUMYID");
         host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
@@ -264,6 +269,7 @@ bool CReportRun::WriteSummary(RunOutcome outcome, bool hasRows) {
     }
     std::string result;
     std::string extra;
+    std::string warning = lossWarning_;
     if (outcome == RunOutcome::failed) {
         result = LoadResourceText(58412);
         extra = "\r\n" + g_errorInfo.Render() + "\r\n";
@@ -271,12 +277,13 @@ bool CReportRun::WriteSummary(RunOutcome outcome, bool hasRows) {
         result = LoadResourceText(58404);
     } else {
         result = hasRows ? FormatResource(58409, reportPath_) : LoadResourceText(58411);
+        warning = CutNote() + warning;  // the loss warning runs into the next line
         extra = FormatResource(58403, LocalDateTimeText(StopTime()));
     }
     // One append per block: a crash never leaves half of one.
-    const std::string block = FormatResource(58401, LocalDateTimeText(runStart_)) +
-                              FormatResource(58405, lossWarning_, LocalDateTimeText(periodStart_),
-                                             rowCount_, result, extra);
+    const std::string block =
+        FormatResource(58401, LocalDateTimeText(runStart_)) +
+        FormatResource(58405, warning, LocalDateTimeText(periodStart_), rowCount_, result, extra);
     if (auto failure = summaryFile_.Append(block)) {
         g_errorInfo.SetFileError("RZSNWPKHEQADVKT", &*failure, {}, StrgLine(summaryPath_));
         return false;
@@ -306,6 +313,35 @@ CLocalDateTime CReportRun::StopTime() const {
 void CReportRun::SetLogDamage(const platform::LogReadDamage& damage) {
     std::lock_guard lock(stopTimeLock_);
     logDamage_ = damage;
+}
+
+void CReportRun::SetPeriodCut(std::int64_t periodEnd, const std::string& file) {
+    std::lock_guard lock(stopTimeLock_);
+    periodCut_ = periodEnd;
+    cutFile_ = file;
+}
+
+CLocalDateTime CReportRun::PeriodEnd() const {
+    std::lock_guard lock(stopTimeLock_);
+    if (!periodCut_) {
+        return runStart_;
+    }
+    const CLocalDateTime end = InstantToLocalDateTime(*periodCut_);
+    const bool afterStart =
+        periodStart_.GetStatus() == CLocalDateTime::Status::null || end > periodStart_;
+    return end.IsValid() && afterStart ? end : periodStart_;
+}
+
+std::string CReportRun::CutNote() const {
+    std::string file;
+    {
+        std::lock_guard lock(stopTimeLock_);
+        if (!periodCut_) {
+            return {};
+        }
+        file = cutFile_;
+    }
+    return FormatResource(58441, file, LocalDateTimeText(PeriodEnd()));
 }
 
 }  // namespace vzrm

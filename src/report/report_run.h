@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -47,6 +48,7 @@ class CReportRun : public IAuditReportTarget {
     CLocalDateTime RunStart() const override { return runStart_; }
     void SetStopTime(const CLocalDateTime& stopTime) override;
     void SetLogDamage(const platform::LogReadDamage& damage) override;
+    void SetPeriodCut(std::int64_t periodEnd, const std::string& file) override;
 
     const CLocalDateTime& PeriodStart() const { return periodStart_; }
     const CLocalDateTime& LastDataTime() const { return lastDataTime_; }
@@ -58,6 +60,11 @@ class CReportRun : public IAuditReportTarget {
 
   private:
     CLocalDateTime StopTime() const;
+    // Where the period of a completed run ends: the run's start, or earlier
+    // when a log cut short ended it (never before the period's start).
+    CLocalDateTime PeriodEnd() const;
+    // The summary's note of a log cut short; empty when none was met.
+    std::string CutNote() const;
     // Writes both dates to the store; on a refusal the options keep the
     // dates they had and the error is recorded.
     bool StoreDates(const CLocalDateTime& periodEnd, const CLocalDateTime& lastData);
@@ -91,7 +98,9 @@ class CReportRun : public IAuditReportTarget {
     CLocalDateTime runStart_;
     mutable std::mutex stopTimeLock_;
     CLocalDateTime stopTime_;
-    platform::LogReadDamage logDamage_;  // guarded by stopTimeLock_
+    platform::LogReadDamage logDamage_;      // guarded by stopTimeLock_
+    std::optional<std::int64_t> periodCut_;  // guarded by stopTimeLock_
+    std::string cutFile_;                    // guarded by stopTimeLock_
     CLocalDateTime lastDataTime_;
     std::string lossWarning_;
     std::uint32_t rowCount_ = 0;

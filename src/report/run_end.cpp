@@ -121,7 +121,8 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
     // says "Audit report" never covers a period that the next run repeats.
     const CLocalDateTime previousStart = periodStart_;
     const CLocalDateTime previousData = ReadStoredDate(options_, kLastDateData);
-    if (!StoreDates(runStart_, lastDataTime_)) {
+    const CLocalDateTime periodEnd = PeriodEnd();
+    if (!StoreDates(periodEnd, lastDataTime_)) {
         lastOutcome_ = RunOutcome::failed;
         OnRunFailed(wasOpen, hasRows, unattended);
         return;
@@ -137,7 +138,7 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
         DeleteReportFile();
     }
     if (ok || !wasOpen) {
-        periodStart_ = runStart_;
+        periodStart_ = periodEnd;
         host_.ShowLastDate(LocalDateTimeText(periodStart_));
     } else {
         // The summary has no block of this run (or the report was not
