@@ -142,7 +142,9 @@ bool OpenModernQuery(IModernEventLog& log, const std::string& channel, const std
     const bool file = !archive.empty();
     if (const std::int32_t error = log.Query(
             file ? archive : channel, "*", file ? EvtQueryFilePath : EvtQueryChannelPath, query)) {
-        g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error);
+        const std::string name = file ? archive : log.LogFile(channel);
+        g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error, std::string(),
+                             name.empty() ? std::string() : StrgLine(name));
         return false;
     }
     if (const std::int32_t error =
@@ -441,7 +443,9 @@ int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string
     if (const std::int32_t error = archive.empty()
                                        ? ClassicEventLog().Open(log, handle)
                                        : ClassicEventLog().OpenBackup(archive, handle)) {
-        g_errorInfo.SetError("VVAQJEHHTSGVOUK", error);
+        const std::string name = archive.empty() ? ClassicEventLog().LogFile(log) : archive;
+        g_errorInfo.SetError("VVAQJEHHTSGVOUK", error, std::string(),
+                             name.empty() ? std::string() : StrgLine(name));
         return 0;
     }
     CModuleHandleCache modules;

@@ -21,7 +21,8 @@ ExclusiveFile::~ExclusiveFile() {
 std::int32_t ExclusiveFile::Open(const std::string& path, Mode mode, std::string& refusal) {
     refusal.clear();
     const int flags =
-        O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (mode == Mode::create ? O_EXCL : 0);
+        O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC |
+        (mode == Mode::create ? O_EXCL : 0);  // a FIFO at the name is refused below, not waited on
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
         struct stat info {};

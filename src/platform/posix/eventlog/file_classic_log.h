@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/event_log.h"
+#include "platform/posix/eventlog/log_location.h"
 
 namespace vzrm::formats {
 class EvtFile;
@@ -28,6 +29,7 @@ class FileClassicEventLog final : public IClassicEventLog {
 
     std::int32_t Open(const std::string& source, EventLogHandle& handle) override;
     std::int32_t OpenBackup(const std::string& path, EventLogHandle& handle) override;
+    std::string LogFile(const std::string& source) override { return LogFilePath(source); }
     std::int32_t Read(EventLogHandle handle, std::uint32_t flags, std::uint32_t offset,
                       std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
                       std::uint32_t& needed) override;
