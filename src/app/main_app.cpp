@@ -11,6 +11,7 @@
 #include "app/terminal_progress.h"
 #include "base/exceptions.h"
 #include "base/resource_text.h"
+#include "platform/error_codes.h"
 #include "platform/named_mutex.h"
 #include "platform/posix/display_probe.h"
 #include "platform/posix/instance_channel.h"
@@ -18,6 +19,7 @@
 #include "platform/posix/posix_folders.h"
 #include "platform/posix/posix_services.h"
 #include "platform/posix/store_location.h"
+#include "platform/posix/time_zone_check.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
 #include "settings/move_stored_options.h"
@@ -153,6 +155,14 @@ std::optional<int> CMainApp::ReadStartOptions(const std::vector<std::string>& ar
         return EXIT_REFUSED;
     }
     runAuto_ = options_.GetOptBool("RunAuto");
+    // A zone the C library cannot find would be taken as UTC: every stored
+    // date would move by the zone's offset.
+    if (std::string problem; !platform::posix::TimeZoneIsKnown(problem)) {
+        g_errorInfo.SetError("UNKNOWNTIMEZONE", platform::kErrorInvalidParameter, problem);
+        ReportStartupError();
+        std::cerr << "vzrmaud: " << problem << "\n";
+        return EXIT_REFUSED;
+    }
     if (!platform::posix::CheckStoreLocation(g_errorInfo)) {
         ReportStartupError();
         return EXIT_REFUSED;

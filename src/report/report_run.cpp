@@ -43,6 +43,11 @@ CReportRun::~CReportRun() {
 void CReportRun::LoadStoredDates() {
     periodStart_ = WholeSeconds(ReadStoredDate(options_, kLastDateProc));
     lastDataTime_ = ReadStoredDate(options_, kLastDateData);
+    // Dates stored by a run in another zone name the same instants here.
+    if (const std::optional<std::int64_t> zone = ReadStoredZone(options_)) {
+        periodStart_ = FromZoneOffset(periodStart_, *zone);
+        lastDataTime_ = FromZoneOffset(lastDataTime_, *zone);
+    }
     host_.ShowLastDate(LocalDateTimeText(periodStart_));
 }
 
@@ -101,6 +106,16 @@ void CReportRun::OnStartButton() {
     }
     if (!PrepareReportFiles()) {
         g_errorInfo.AddErrPoint("UOMUGKFFAOUMYID");
+        host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
+        return;
+    }
+    // A period that would end before it starts (the clock was ahead at the
+    // last run, or was set back) reads nothing and would store "now": the
+    // events in between would never be reported. The dates stay.
+    if (periodStart_.IsValid() && periodStart_ > runStart_) {
+        g_errorInfo.SetError(
+            "PERIODSTARTLATE", platform::kErrorInvalidData,
+            FormatResource(58442, LocalDateTimeText(periodStart_), LocalDateTimeText(runStart_)));
         host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
         return;
     }

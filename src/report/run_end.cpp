@@ -39,8 +39,10 @@ void CReportRun::DeleteReportFile() {
 bool CReportRun::StoreDates(const CLocalDateTime& periodEnd, const CLocalDateTime& lastData) {
     const CLocalDateTime before[] = {ReadStoredDate(options_, kLastDateProc),
                                      ReadStoredDate(options_, kLastDateData)};
+    const std::string zoneBefore = options_.GetOptStr(kLastDateZone);
     SetStoredDate(options_, kLastDateProc, periodEnd);
     SetStoredDate(options_, kLastDateData, lastData);
+    options_.SetOptStr(kLastDateZone, std::to_string(ZoneOffsetAt(periodEnd)));
     if (options_.WriteRegOpt()) {
         return true;
     }
@@ -48,6 +50,7 @@ bool CReportRun::StoreDates(const CLocalDateTime& periodEnd, const CLocalDateTim
     // them moves the period after all.
     SetStoredDate(options_, kLastDateProc, before[0]);
     SetStoredDate(options_, kLastDateData, before[1]);
+    options_.SetOptStr(kLastDateZone, zoneBefore);
     g_errorInfo.AddErrPoint("QWRUEOZUKNOMVPP");
     return false;
 }
