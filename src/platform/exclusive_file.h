@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vzrm::platform {
 
@@ -34,5 +35,16 @@ class ExclusiveFile {
     int handle_ = -1;
     std::uint64_t notWrittenBack_ = 0;  // bytes appended since writeback was last started
 };
+
+// Gives the file at `from` the name `to` where no file has that name yet:
+// 183 when one has, 5 with `refusal` set when a symbolic link has it (never
+// replaced), else 0 or the error.
+[[nodiscard]] std::int32_t RenameToNewName(const std::string& from, const std::string& to,
+                                           std::string& refusal);
+
+// The plain files in `folder` whose names start with `prefix` and end with
+// `suffix` and that no ExclusiveFile holds open (no process has them locked).
+std::vector<std::string> UnheldFiles(const std::string& folder, const std::string& prefix,
+                                     const std::string& suffix);
 
 }  // namespace vzrm::platform

@@ -16,6 +16,7 @@
 #include "base/test_hook.h"
 #include "platform/error_codes.h"
 #include "report/event_log_writer.h"
+#include "report/partial_reports.h"
 #include "report/stored_dates.h"
 #include "settings/options_profiles.h"
 #include "settings/reg_key_handle.h"
@@ -224,13 +225,11 @@ bool CReportRun::OpenReportFiles() {
         g_errorInfo.SetError("HGECDSNVCNCYKQK", 6);
         return false;
     }
-    // A run in the same second as the last one must not overwrite its report:
-    // a name that exists takes the next number.
+    // The report is written under a name of its own until the run completes:
+    // a run that is killed leaves no file that looks like a report. A name
+    // that exists takes the next number.
     std::string path;
-    const auto pathOf = [this](int n) {
-        const std::string name = n == 1 ? stamp_ : stamp_ + "_" + std::to_string(n);
-        return FolderWithSeparator() + FormatResource(58395, name);
-    };
+    const auto pathOf = [this](int n) { return ReportPathOf(n) + kPartialSuffix; };
     if (auto failure = reportFile_.CreateFirstFree(pathOf, path)) {
         g_errorInfo.SetFileError("QDDAZMJJQDBAGNK", &*failure, reportFile_.Refusal(),
                                  StrgLine(path));
@@ -244,8 +243,17 @@ bool CReportRun::OpenReportFiles() {
         static_cast<void>(reportFile_.Close());
         return false;
     }
+    // Our own report is locked, so only those of runs that ended are found.
+    stoppedReports_ =
+        platform::UnheldFiles(reportsFolder_, "ZRMAudit_", std::string(".csv") + kPartialSuffix);
     filesOpen_ = true;
     return true;
+}
+
+std::string CReportRun::ReportPathOf(int n) const {
+    // A run in the same second as the last one must not take its report's name.
+    const std::string name = n == 1 ? stamp_ : stamp_ + "_" + std::to_string(n);
+    return FolderWithSeparator() + FormatResource(58395, name);
 }
 
 bool CReportRun::CloseReportFiles() {
@@ -253,7 +261,10 @@ bool CReportRun::CloseReportFiles() {
         return true;
     }
     filesOpen_ = false;
-    auto failure = reportFile_.Close();
+    CReportFile::Failure failure;
+    if (reportFile_.IsOpen()) {
+        failure = reportFile_.Close();
+    }
     if (auto summaryFailure = summaryFile_.Close(); !failure) {
         failure = summaryFailure;
     }
@@ -284,7 +295,7 @@ bool CReportRun::WriteSummary(RunOutcome outcome, bool hasRows) {
     }
     std::string result;
     std::string extra;
-    std::string warning = lossWarning_;
+    std::string warning = StoppedNote() + lossWarning_;
     if (outcome == RunOutcome::failed) {
         result = LoadResourceText(58412);
         extra = "\r\n" + g_errorInfo.Render() + "\r\n";
@@ -292,7 +303,8 @@ bool CReportRun::WriteSummary(RunOutcome outcome, bool hasRows) {
         result = LoadResourceText(58404);
     } else {
         result = hasRows ? FormatResource(58409, reportPath_) : LoadResourceText(58411);
-        warning = CutNote() + warning;  // the loss warning runs into the next line
+        warning =
+            StoppedNote() + CutNote() + lossWarning_;  // the loss warning runs into the next line
         extra = FormatResource(58403, LocalDateTimeText(StopTime()));
     }
     // One append per block: a crash never leaves half of one.
@@ -303,6 +315,7 @@ bool CReportRun::WriteSummary(RunOutcome outcome, bool hasRows) {
         g_errorInfo.SetFileError("RZSNWPKHEQADVKT", &*failure, {}, StrgLine(summaryPath_));
         return false;
     }
+    MarkStoppedReports();
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/local_date_time.h"
 #include "report/audit_worker.h"
@@ -60,6 +61,16 @@ class CReportRun : public IAuditReportTarget {
 
   private:
     CLocalDateTime StopTime() const;
+    // The report's name for its n-th try: the stamp, then _2, _3, ...
+    std::string ReportPathOf(int n) const;
+    // Flushes and closes the report (the summary stays open); false on failure.
+    bool CloseReport();
+    // Gives the finished report its final name, the first that is free.
+    bool PublishReport();
+    // The summary's note of reports left by runs that were killed, and
+    // their new names once the block names them.
+    std::string StoppedNote() const;
+    void MarkStoppedReports();
     // Where the period of a completed run ends: the run's start, or earlier
     // when a log cut short ended it (never before the period's start).
     CLocalDateTime PeriodEnd() const;
@@ -89,7 +100,8 @@ class CReportRun : public IAuditReportTarget {
     std::string reportsFolder_;
     std::string reportPath_;
     std::string summaryPath_;
-    std::string stamp_;  // the run start in the report's name
+    std::string stamp_;                        // the run start in the report's name
+    std::vector<std::string> stoppedReports_;  // left by killed runs, found at the start
     CReportFile reportFile_;
     CReportFile summaryFile_;
     bool filesOpen_ = false;

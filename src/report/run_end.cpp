@@ -1,15 +1,19 @@
 #include "report/report_run.h"
 
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <utility>
 
 #include "audit/run_flags.h"
 #include "base/error_info.h"
+#include "base/error_texts.h"
 #include "base/resource_text.h"
 #include "platform/error_codes.h"
+#include "platform/exclusive_file.h"
 #include "report/event_log_writer.h"
 #include "report/log_damage_note.h"
+#include "report/partial_reports.h"
 #include "report/stored_dates.h"
 #include "settings/options_profiles.h"
 
@@ -53,6 +57,59 @@ bool CReportRun::StoreDates(const CLocalDateTime& periodEnd, const CLocalDateTim
     options_.SetOptStr(kLastDateZone, zoneBefore);
     g_errorInfo.AddErrPoint("QWRUEOZUKNOMVPP");
     return false;
+}
+
+bool CReportRun::CloseReport() {
+    if (!filesOpen_ || !reportFile_.IsOpen()) {
+        return true;
+    }
+    if (auto failure = reportFile_.Close()) {
+        g_errorInfo.SetFileError("XFCRFLDVSCEYBYS", &*failure, {}, StrgLine(reportPath_));
+        return false;
+    }
+    return true;
+}
+
+bool CReportRun::PublishReport() {
+    constexpr int kMaxTries = 1000;  // names planted ahead end the search after a while
+    std::int32_t error = platform::kErrorAlreadyExists;
+    std::string path;
+    std::string refusal;
+    for (int n = 1; n <= kMaxTries && error == platform::kErrorAlreadyExists; ++n) {
+        path = ReportPathOf(n);
+        error = platform::RenameToNewName(reportPath_, path, refusal);
+    }
+    if (error != platform::kErrorSuccess) {
+        g_errorInfo.SetError("RPRTNOTRENAMEDX", error,
+                             refusal.empty()
+                                 ? std::string()
+                                 : "The file '" + path + "' is refused: " + refusal + ".",
+                             StrgLine(reportPath_) + StrgLine(path));
+        return false;
+    }
+    reportPath_ = path;
+    return true;
+}
+
+std::string CReportRun::StoppedNote() const {
+    std::string note;
+    for (const std::string& name : stoppedReports_) {
+        const std::string partial = name.substr(0, name.size() - std::strlen(kPartialSuffix));
+        note += FormatResource(58443, FolderWithSeparator() + partial + kStoppedSuffix);
+    }
+    return note;
+}
+
+void CReportRun::MarkStoppedReports() {
+    // Named in a block now: renamed so that the next run does not name them
+    // again. One that keeps its name is named again by the next run.
+    for (const std::string& name : std::exchange(stoppedReports_, {})) {
+        const std::string partial = name.substr(0, name.size() - std::strlen(kPartialSuffix));
+        std::string refusal;
+        static_cast<void>(
+            platform::RenameToNewName(FolderWithSeparator() + name,
+                                      FolderWithSeparator() + partial + kStoppedSuffix, refusal));
+    }
 }
 
 void CReportRun::OnAuditDone(int result) {
@@ -125,8 +182,18 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
     const CLocalDateTime previousStart = periodStart_;
     const CLocalDateTime previousData = ReadStoredDate(options_, kLastDateData);
     const CLocalDateTime periodEnd = PeriodEnd();
-    if (!StoreDates(periodEnd, lastDataTime_)) {
+    // The report is whole on the disk before the dates move past it, and
+    // has its final name only once they have.
+    if (!CloseReport() || !StoreDates(periodEnd, lastDataTime_)) {
         lastOutcome_ = RunOutcome::failed;
+        OnRunFailed(wasOpen, hasRows, unattended);
+        return;
+    }
+    if (wasOpen && hasRows && !PublishReport()) {
+        lastOutcome_ = RunOutcome::failed;
+        if (!StoreDates(previousStart, previousData)) {
+            reportPath_.clear();  // its period is stored: the next run names it as left
+        }
         OnRunFailed(wasOpen, hasRows, unattended);
         return;
     }

@@ -143,7 +143,8 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
         EXPECT_EQ(entry.path().filename(), "_ZRMAudit_summary.txt");
     }
 
-    // Links at the next report names to files that do not exist: none is made.
+    // Links at the next report names to files that do not exist: none is
+    // made, and the report that was to take the name is refused with it.
     std::filesystem::remove(shared + "/_ZRMAudit_summary.txt");
     Plant(PlantLinksAtReportNames(shared, secret));
     const test::CommandResult report = Audit("-c -rf '" + shared + "'");
@@ -155,7 +156,14 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
         ++files;
     }
     EXPECT_EQ(files, 1u) << "a link's target was created";
-    EXPECT_FALSE(std::filesystem::exists(shared + "/_ZRMAudit_summary.txt"));
+    const std::string blocks = ReadText(shared + "/_ZRMAudit_summary.txt");
+    EXPECT_NE(blocks.find("Audit report hasn't been created. The error occurred:"),
+              std::string::npos)
+        << blocks;
+    for (const auto& entry : std::filesystem::directory_iterator(shared)) {
+        EXPECT_TRUE(entry.is_symlink() || entry.path().filename() == "_ZRMAudit_summary.txt")
+            << entry.path() << " stayed";
+    }
     EXPECT_EQ(StateOf(secret + "/file"), fileBefore);
 }
 

@@ -55,6 +55,21 @@ class Outcomes : public Vzrmaud {
         }
         return blocks;
     }
+    // A run held after the report's first line (its partial report exists)
+    // gets the signal; the output ends with its exit status.
+    test::CommandResult HeldRunSignalled(const std::string& signal) {
+        return test::RunCommand("VZRM_TEST_HOOK=hold-run " +
+                                Command(std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'") +
+                                " & pid=$!\n"
+                                "for i in $(seq 600); do\n"
+                                "  for f in '" +
+                                reports +
+                                "'/ZRMAudit_*.csv.part; do [ -s \"$f\" ] && break 2; done\n"
+                                "  sleep 0.05\n"
+                                "done\n"
+                                "kill -" +
+                                signal + " $pid; wait $pid; echo \"status=$?\"");
+    }
     static bool HooksBuilt() {
 #ifdef VZRM_TEST_HOOKS_BUILT
         return true;
@@ -109,23 +124,31 @@ TEST_F(Outcomes, ATermSignalInterruptsTheRun) {
     BecomeNobody();
     Install();
     const auto dates = FirstRun();
-    // The run holds after the report's first line until it is interrupted.
-    const test::CommandResult run =
-        test::RunCommand("VZRM_TEST_HOOK=hold-run " +
-                         Command(std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'") +
-                         " & pid=$!\n"
-                         "for i in $(seq 600); do\n"
-                         "  for f in '" +
-                         reports + "'/ZRMAudit_*.csv; do [ \"$f\" != '" + ReportFiles()[0] +
-                         "' ] && [ -s \"$f\" ] && break 2; done\n"
-                         "  sleep 0.05\n"
-                         "done\n"
-                         "kill -TERM $pid; wait $pid; echo \"status=$?\"");
+    const test::CommandResult run = HeldRunSignalled("TERM");
     EXPECT_NE(run.output.find("status=2"), std::string::npos) << run.output;
     ASSERT_EQ(Blocks().size(), 2u);
     EXPECT_EQ(Blocks()[1], kInterrupted);
     EXPECT_EQ(ReportFiles().size(), 1u) << "the interrupted run's report is gone";
     EXPECT_FALSE(std::filesystem::exists(ApplicationLog()));
+    ExpectDates(dates);
+}
+
+// A dropped SSH connection, a closed pipe, a timer or a user's signal: each
+// interrupts the run as SIGTERM does, and no partial report stays.
+TEST_F(Outcomes, EverySignalThatEndsASessionInterruptsTheRun) {
+    if (!HooksBuilt()) {
+        GTEST_SKIP() << "needs a build with the test hooks";
+    }
+    Install();
+    const auto dates = FirstRun();
+    std::size_t blocks = 1;
+    for (const char* signal : {"HUP", "QUIT", "USR1", "USR2", "ALRM", "PIPE"}) {
+        const test::CommandResult run = HeldRunSignalled(signal);
+        EXPECT_NE(run.output.find("status=2"), std::string::npos) << signal << "\n" << run.output;
+        ASSERT_EQ(Blocks().size(), ++blocks) << signal;
+        EXPECT_EQ(Blocks().back(), kInterrupted) << signal;
+        EXPECT_EQ(ReportFiles().size(), 1u) << signal << ": the interrupted run's report is gone";
+    }
     ExpectDates(dates);
 }
 

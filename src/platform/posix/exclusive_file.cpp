@@ -1,14 +1,19 @@
 #include "platform/exclusive_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <memory>
 
 #include "platform/error_codes.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/plain_file.h"
 
 namespace vzrm::platform {
 
@@ -103,6 +108,57 @@ std::int32_t ExclusiveFile::Close() {
     handle_ = -1;
     notWrittenBack_ = 0;  // the next file opened starts its own count
     return error;
+}
+
+std::int32_t RenameToNewName(const std::string& from, const std::string& to, std::string& refusal) {
+    refusal.clear();
+    const auto taken = [&] {
+        struct stat info {};
+        if (::lstat(to.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            refusal = "it is a symbolic link";  // planted: named, not passed over
+            return kErrorAccessDenied;
+        }
+        return kErrorAlreadyExists;
+    };
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return kErrorSuccess;
+    }
+    if (errno != EINVAL) {
+        return errno == EEXIST ? taken() : posix::WindowsErrorFromErrno(errno);
+    }
+    // A file system without RENAME_NOREPLACE: a second name, then the first goes.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return errno == EEXIST ? taken() : posix::WindowsErrorFromErrno(errno);
+    }
+    return ::unlink(from.c_str()) == 0 ? kErrorSuccess : posix::WindowsErrorFromErrno(errno);
+}
+
+std::vector<std::string> UnheldFiles(const std::string& folder, const std::string& prefix,
+                                     const std::string& suffix) {
+    std::vector<std::string> names;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name.size() < prefix.size() + suffix.size() || name.rfind(prefix, 0) != 0 ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+            continue;
+        }
+        struct stat info {};
+        std::int32_t error = kErrorSuccess;
+        const int fd = posix::OpenPlainFile(folder + "/" + name, O_RDONLY, error, info);
+        if (fd < 0) {
+            continue;
+        }
+        if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+            names.push_back(name);
+        }
+        ::close(fd);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace vzrm::platform
