@@ -29,6 +29,7 @@
 
 #include "app/dump_line.h"
 #include "app/folder_list_command.h"
+#include "app/output_check.h"
 #include "app/terminal_progress.h"
 #include "app/tool_version.h"
 #include "audit/security_log_reader.h"
@@ -350,9 +351,7 @@ int InfoClassic(const std::string& path) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
     const std::string first = argc >= 2 ? argv[1] : "";
     if (argc == 2 && (first == "--help" || first == "-h")) {
@@ -400,4 +399,10 @@ int main(int argc, char** argv) {
                       << ": not an event log (neither EVTX nor the classic format)\n";
             return 1;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return vzrm::CheckedOutputStatus(Main(argc, argv), "vzrmlog");
 }

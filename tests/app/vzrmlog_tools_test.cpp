@@ -227,5 +227,42 @@ TEST_F(Tools, HelpAndVersionGoToStandardOutputWithStatusZero) {
     }
 }
 
+// Output that does not arrive is a failure: a full device, and a reader that
+// went away (the conventional death by SIGPIPE, or status 1, but never 0).
+TEST_F(Tools, OutputThatCannotBeWrittenIsNeverASuccess) {
+    for (const std::string& command :
+         {"info '" + Log("evtx") + "'", "info '" + Log("evt") + "'", "dump '" + Log("evtx") + "'",
+          "dump '" + Log("evt") + "' --format json", "records '" + Log("evtx") + "'",
+          std::string("--version")}) {
+        SCOPED_TRACE(command);
+        const test::CommandResult full =
+            test::RunCommand(Environment() + VZRMLOG_PATH + " " + command + " 2>&1 >/dev/full");
+        EXPECT_EQ(full.status, 1);
+        EXPECT_NE(full.output.find("vzrmlog: the output could not be written"), std::string::npos)
+            << full.output;
+    }
+    ASSERT_EQ(
+        test::RunCommand(Environment() + VZRMREG_PATH + " add 'HKLM\\Software\\Quorvix' /v X /d y")
+            .status,
+        0);
+    const test::CommandResult query = test::RunCommand(
+        Environment() + VZRMREG_PATH + " query 'HKLM\\Software\\Quorvix' 2>&1 >/dev/full");
+    EXPECT_EQ(query.status, 1);
+    EXPECT_NE(query.output.find("vzrmreg: the output could not be written"), std::string::npos)
+        << query.output;
+
+    // A dump far larger than a pipe holds, into a reader that stops at once.
+    std::string many;
+    for (int i = 0; i < 20; ++i) {
+        many += Scenario();
+    }
+    test::WriteEvtx(dir.File("many.evtx"), many);
+    const test::CommandResult closed = test::RunCommand(
+        "bash -c \"" + Environment() + VZRMLOG_PATH + " dump '" + dir.File("many.evtx") +
+        "' 2>/dev/null | head -c 1 >/dev/null; echo status=\\${PIPESTATUS[0]}\"");
+    EXPECT_EQ(closed.output.find("status=0"), std::string::npos) << closed.output;
+    EXPECT_NE(closed.output.find("status="), std::string::npos) << closed.output;
+}
+
 }  // namespace
 }  // namespace vzrm
