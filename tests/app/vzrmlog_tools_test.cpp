@@ -175,7 +175,7 @@ TEST_F(Tools, RecordsAsCsvAndJsonLinesAreTheRowsOfTheTsv) {
 const char kSameEvents[] = R"(import json, sys
 lines = open(sys.argv[1], encoding='utf-8', newline='').read().split('\n')
 assert lines.pop() == ''
-one_line = lambda text: text.replace('\t', ' ').replace('\n', ' ').replace('\r', ' ')
+one_line = lambda text: text.replace('\t', '\\t').replace('\n', '\\n').replace('\r', '\\r')
 events = [json.loads(line) for line in open(sys.argv[2], encoding='utf-8')]
 assert len(events) == len(lines) == int(sys.argv[3]), (len(events), len(lines))
 for line, event in zip(lines, events):
