@@ -28,6 +28,8 @@ const char kSchema[] =
     " key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE, name TEXT NOT NULL,"
     " fold TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL);"
     "CREATE UNIQUE INDEX IF NOT EXISTS vals_name ON vals(key, fold);"
+    // A key's values in the order they were made, one step at a time.
+    "CREATE INDEX IF NOT EXISTS vals_order ON vals(key, id);"
     "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES (1, NULL, '', '');";
 
 std::int32_t ErrorOf(int sqliteCode) {
@@ -404,6 +406,7 @@ std::int32_t SqliteRegistry::OpenKey(HKEY parent, const std::string& subkey, std
 std::int32_t SqliteRegistry::CloseKey(HKEY key) {
     const std::lock_guard guard(handlesLock_);
     keyCursors_.erase(key);
+    valueCursors_.erase(key);
     return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
 }
 
@@ -495,27 +498,19 @@ std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string&
     Hive& hive = *ref.hive;
     const std::lock_guard guard(hive.lock);
     return hive.ReadTogether([&] {
-        Statement version(hive, "PRAGMA data_version");
-        if (version.Step() != SQLITE_ROW) {
-            return ErrorOf(version.Code());
+        KeyCursor now;
+        if (!CursorNow(hive, index, now)) {
+            return ErrorOf(sqlite3_errcode(hive.db));
         }
-        KeyCursor now{&hive, index, {}, sqlite3_total_changes64(hive.db), version.Int(0)};
-        KeyCursor last;
-        {
-            const std::lock_guard handles(handlesLock_);
-            if (const auto it = keyCursors_.find(key); it != keyCursors_.end()) {
-                last = it->second;
-            }
-        }
-        const bool follows = last.hive == &hive && index > 0 && last.index == index - 1 &&
-                             last.changes == now.changes && last.version == now.version;
+        const std::optional<KeyCursor> last = Preceding(keyCursors_, key, now);
+        const bool follows = last.has_value();
         Statement query(hive, follows ? "SELECT name, fold FROM keys WHERE parent=? AND fold>?"
                                         " ORDER BY fold LIMIT 1"
                                       : "SELECT name, fold FROM keys WHERE parent=?"
                                         " ORDER BY fold LIMIT 1 OFFSET ?");
         query.Bind(1, ref.id);
         if (follows) {
-            query.Bind(2, last.fold);
+            query.Bind(2, last->fold);
         } else {
             query.Bind(2, index);
         }
@@ -535,25 +530,69 @@ std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string&
     });
 }
 
+bool SqliteRegistry::CursorNow(Hive& hive, std::uint32_t index, KeyCursor& now) {
+    Statement version(hive, "PRAGMA data_version");
+    if (version.Step() != SQLITE_ROW) {
+        return false;
+    }
+    now = {&hive, index, {}, sqlite3_total_changes64(hive.db), version.Int(0), 0};
+    return true;
+}
+
+std::optional<SqliteRegistry::KeyCursor> SqliteRegistry::Preceding(
+    const std::unordered_map<HKEY, KeyCursor>& cursors, HKEY key, const KeyCursor& now) {
+    const std::lock_guard handles(handlesLock_);
+    const auto it = cursors.find(key);
+    if (it == cursors.end()) {
+        return std::nullopt;
+    }
+    const KeyCursor& last = it->second;
+    const bool follows = last.hive == now.hive && now.index > 0 && last.index == now.index - 1 &&
+                         last.changes == now.changes && last.version == now.version;
+    return follows ? std::optional(last) : std::nullopt;
+}
+
 std::int32_t SqliteRegistry::EnumValue(HKEY key, std::uint32_t index, std::string& name,
                                        std::uint32_t& type, std::vector<std::uint8_t>& data) {
     KeyRef ref;
     if (const std::int32_t error = Resolve(key, ref)) {
         return error;
     }
-    const std::lock_guard hive(ref.hive->lock);
-    Statement query(*ref.hive,
-                    "SELECT name, type, data FROM vals WHERE key=? ORDER BY id LIMIT 1 OFFSET ?");
-    query.Bind(1, ref.id).Bind(2, index);
-    const int step = query.Step();
-    if (step != SQLITE_ROW) {
-        return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
-    }
-    name = query.Text(0);
-    type = static_cast<std::uint32_t>(query.Int(1));
-    const std::span<const std::uint8_t> stored = query.Blob(2);
-    data.assign(stored.begin(), stored.end());
-    return kErrorSuccess;
+    Hive& hive = *ref.hive;
+    const std::lock_guard guard(hive.lock);
+    return hive.ReadTogether([&] {
+        KeyCursor now;
+        if (!CursorNow(hive, index, now)) {
+            return ErrorOf(sqlite3_errcode(hive.db));
+        }
+        const std::optional<KeyCursor> last = Preceding(valueCursors_, key, now);
+        Statement query(hive, last ? "SELECT name, type, data, id FROM vals WHERE key=? AND id>?"
+                                     " ORDER BY id LIMIT 1"
+                                   : "SELECT name, type, data, id FROM vals WHERE key=?"
+                                     " ORDER BY id LIMIT 1 OFFSET ?");
+        query.Bind(1, ref.id);
+        if (last) {
+            query.Bind(2, last->valueId);
+        } else {
+            query.Bind(2, index);
+        }
+        const int step = query.Step();
+        const std::lock_guard handles(handlesLock_);
+        if (step != SQLITE_ROW) {
+            valueCursors_.erase(key);
+            return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
+        }
+        name = query.Text(0);
+        type = static_cast<std::uint32_t>(query.Int(1));
+        const std::span<const std::uint8_t> stored = query.Blob(2);
+        data.assign(stored.begin(), stored.end());
+        // A handle closed meanwhile keeps no cursor.
+        if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || handles_.contains(key)) {
+            now.valueId = query.Int(3);
+            valueCursors_[key] = std::move(now);
+        }
+        return kErrorSuccess;
+    });
 }
 
 std::int32_t SqliteRegistry::DeleteKey(HKEY parent, const std::string& subkey) {
@@ -638,6 +677,7 @@ void SqliteRegistry::RollBack(Hive& hive) {
     // What the cursors went on from may be gone with the changes.
     const std::lock_guard handles(handlesLock_);
     std::erase_if(keyCursors_, [&](const auto& entry) { return entry.second.hive == &hive; });
+    std::erase_if(valueCursors_, [&](const auto& entry) { return entry.second.hive == &hive; });
 }
 
 std::int32_t SqliteRegistry::ReadTogether(HKEY key, const std::function<std::int32_t()>& read) {

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -64,18 +65,26 @@ class SqliteRegistry final : public IRegistry {
         std::int64_t id = 0;
         std::uint32_t access = 0;
     };
-    // Where a handle's enumeration of subkeys stopped: the next index goes on
-    // from the last name instead of counting all the names before it again,
-    // which made listing a key's subkeys quadratic. Only while the hive is as
-    // it was: `changes` (this connection's) and `version` (other connections'
-    // commits) tell, and a rollback forgets the hive's cursors.
+    // Where a handle's enumeration of subkeys (or values) stopped: the next
+    // index goes on from the last name (or value id) instead of counting all
+    // those before it again, which made listing a key quadratic. Only while
+    // the hive is as it was: `changes` (this connection's) and `version`
+    // (other connections' commits) tell, and a rollback forgets the hive's
+    // cursors.
     struct KeyCursor {
         const Hive* hive = nullptr;  // none yet
         std::uint32_t index = 0;
         std::string fold;
         std::int64_t changes = 0;
         std::int64_t version = 0;
+        std::int64_t valueId = 0;
     };
+    // A cursor at `index` of the hive as it is now; false when the hive's
+    // version cannot be read.
+    static bool CursorNow(Hive& hive, std::uint32_t index, KeyCursor& now);
+    // The handle's last cursor in `cursors` when it stopped right before `now`.
+    std::optional<KeyCursor> Preceding(const std::unordered_map<HKEY, KeyCursor>& cursors, HKEY key,
+                                       const KeyCursor& now);
     std::int32_t Resolve(HKEY key, KeyRef& ref);
     void RollBack(Hive& hive);
     std::int32_t Delete(HKEY parent, const std::string& subkey, bool withSubkeys);
@@ -86,7 +95,8 @@ class SqliteRegistry final : public IRegistry {
     std::unique_ptr<Hive> user_;
     std::mutex handlesLock_;
     std::unordered_map<HKEY, KeyRef> handles_;
-    std::unordered_map<HKEY, KeyCursor> keyCursors_;  // under handlesLock_
+    std::unordered_map<HKEY, KeyCursor> keyCursors_;    // under handlesLock_
+    std::unordered_map<HKEY, KeyCursor> valueCursors_;  // under handlesLock_
     HKEY nextHandle_ = 0x1000;
 };
 
