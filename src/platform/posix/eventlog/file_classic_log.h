@@ -20,7 +20,10 @@ using formats::EvtFile;
 using formats::EvtRecordPlace;
 
 // A record as ReadEventLogA returns it: texts narrow, offsets adjusted.
-std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& wide);
+// `repaired` is set when its strings, SID or data lay (partly) outside the
+// record: what lay inside is kept, the rest left out.
+std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& wide,
+                                               bool* repaired = nullptr);
 
 class FileClassicEventLog final : public IClassicEventLog {
   public:
@@ -43,7 +46,8 @@ class FileClassicEventLog final : public IClassicEventLog {
         std::unique_ptr<EvtFile> file;
         std::size_t next = 0;  // the index a forward read returns next
         bool started = false;
-        bool forwards = true;  // the direction of the last read
+        bool forwards = true;      // the direction of the last read
+        std::size_t repaired = 0;  // records read with parts outside them left out
     };
 
     std::mutex lock_;
