@@ -202,7 +202,13 @@ std::optional<int> CMainApp::HoldInstance(std::unique_ptr<platform::INamedMutex>
     }
     const std::int32_t held = instance->Wait(0);
     if (held == 1460) {
-        ShowProductMessage(FormatResource(60594, soft_.ProductName()));
+        // The lock file may be opened by every account: a squatter is named.
+        std::string text = FormatResource(60594, soft_.ProductName());
+        if (const std::string holders = instance->Holders(); !holders.empty()) {
+            text += " The machine-wide lock is held by " + holders + ".";
+        }
+        ShowProductMessage(text);
+        std::cerr << "vzrmaud: " << text << "\n";
         return EXIT_REFUSED;
     }
     if (held != 0) {

@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "app/vzrmaud_fixture.h"
 #include "support/temp_dir.h"
@@ -103,6 +106,37 @@ TEST_F(SharedMachine, LockFoldersPreparedByAnotherAccountAreRefused) {
 
     EXPECT_EQ(StateOf(secret), folderBefore);
     EXPECT_EQ(StateOf(secret + "/file"), fileBefore);
+    EXPECT_TRUE(ReportFiles().empty());
+}
+
+// Every account may open the machine-wide lock file (flock needs no more):
+// one that holds it makes every root run refuse to start, and the refusal
+// names the process and its account, on standard error and in the log.
+TEST_F(SharedMachine, AnAccountHoldingTheMachineWideLockIsNamed) {
+    const std::string global = dir.File("locks") + "/global";
+    std::filesystem::create_directories(global);
+    chmod(dir.File("locks").c_str(), 0755);
+    chmod(global.c_str(), 0755);
+    const std::string lock = global + "/Quorvix_ZRMAU_MutexGlobal.lock";
+    test::WriteFile(lock, "");
+    chmod(lock.c_str(), 0644);
+    // The squatter, started here and ended by its process ID.
+    const test::CommandResult started =
+        test::RunCommand(std::string(kAsNobody) + "sh -c 'exec 9<\"" + lock +
+                         "\"; flock -s 9; exec sleep 60' >/dev/null 2>&1 & echo $!");
+    const pid_t squatter = static_cast<pid_t>(std::stol(started.output));
+    bool held = false;
+    for (int i = 0; i < 200 && !held; ++i) {
+        held = test::RunCommand("flock -n -x '" + lock + "' true").status != 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(held);
+    const test::CommandResult refused = Audit("-c -rf '" + reports + "'");
+    kill(squatter, SIGTERM);
+    EXPECT_EQ(refused.status, 3) << refused.output;
+    const std::string named = "process " + std::to_string(squatter) + " (account nobody)";
+    EXPECT_NE(refused.output.find(named), std::string::npos) << refused.output;
+    EXPECT_NE(LogText().find(named), std::string::npos) << LogText();
     EXPECT_TRUE(ReportFiles().empty());
 }
 
