@@ -199,9 +199,14 @@ bool CReportRun::PrepareReportFiles() {
         host_.FocusFolderField();
         return false;
     }
-    std::error_code error;
-    if (!std::filesystem::is_directory(reportsFolder_, error)) {
-        g_errorInfo.SetError("EOOXNIPOBZTLHIV", 0, FormatResource(60554, reportsFolder_));
+    // Opened once: a folder swapped in later by its path is not written in.
+    std::string refusal;
+    if (const std::int32_t error = reportsDir_.Open(reportsFolder_, refusal)) {
+        if (refusal.empty()) {
+            g_errorInfo.SetError("EOOXNIPOBZTLHIV", 0, FormatResource(60554, reportsFolder_));
+        } else {
+            g_errorInfo.SetError("RPRTFOLDREFUSED", error, refusal);
+        }
         host_.FocusFolderField();
         return false;
     }
@@ -230,13 +235,14 @@ bool CReportRun::OpenReportFiles() {
     // that exists takes the next number.
     std::string path;
     const auto pathOf = [this](int n) { return ReportPathOf(n) + kPartialSuffix; };
-    if (auto failure = reportFile_.CreateFirstFree(pathOf, path)) {
+    if (auto failure = reportFile_.CreateFirstFree(pathOf, path, reportsDir_.Descriptor())) {
         g_errorInfo.SetFileError("QDDAZMJJQDBAGNK", &*failure, reportFile_.Refusal(),
                                  StrgLine(path));
         return false;
     }
     reportPath_ = path;  // only a file of this run is ever deleted
-    if (auto failure = summaryFile_.Open(summaryPath_, CReportFile::Mode::keep)) {
+    if (auto failure =
+            summaryFile_.Open(summaryPath_, CReportFile::Mode::keep, reportsDir_.Descriptor())) {
         g_errorInfo.SetFileError("DLVDNPFAHPHUIMR", &*failure, summaryFile_.Refusal(),
                                  StrgLine(summaryPath_));
         // The summary's failure is the one the user sees; closing is cleanup.
@@ -244,8 +250,8 @@ bool CReportRun::OpenReportFiles() {
         return false;
     }
     // Our own report is locked, so only those of runs that ended are found.
-    stoppedReports_ =
-        platform::UnheldFiles(reportsFolder_, "ZRMAudit_", std::string(".csv") + kPartialSuffix);
+    stoppedReports_ = platform::UnheldFiles(reportsDir_.Descriptor(), "ZRMAudit_",
+                                            std::string(".csv") + kPartialSuffix);
     filesOpen_ = true;
     return true;
 }

@@ -102,6 +102,7 @@ class CReportRun : public IAuditReportTarget {
     std::string summaryPath_;
     std::string stamp_;                        // the run start in the report's name
     std::vector<std::string> stoppedReports_;  // left by killed runs, found at the start
+    platform::OpenFolder reportsDir_;          // every file of the run is made in it
     CReportFile reportFile_;
     CReportFile summaryFile_;
     bool filesOpen_ = false;

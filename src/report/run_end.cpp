@@ -18,6 +18,14 @@
 #include "settings/options_profiles.h"
 
 namespace vzrm {
+namespace {
+
+// The name of a file in the reports folder, which is reached by its descriptor.
+std::string NameOf(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+}  // namespace
 
 void CReportRun::ReportLogTrouble(int result) {
     platform::LogReadDamage damage;
@@ -35,8 +43,7 @@ void CReportRun::ReportLogTrouble(int result) {
 
 void CReportRun::DeleteReportFile() {
     if (!reportPath_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(reportPath_, ignored);
+        static_cast<void>(platform::RemoveFile(reportsDir_.Descriptor(), NameOf(reportPath_)));
     }
 }
 
@@ -77,7 +84,8 @@ bool CReportRun::PublishReport() {
     std::string refusal;
     for (int n = 1; n <= kMaxTries && error == platform::kErrorAlreadyExists; ++n) {
         path = ReportPathOf(n);
-        error = platform::RenameToNewName(reportPath_, path, refusal);
+        error = platform::RenameToNewName(reportsDir_.Descriptor(), NameOf(reportPath_),
+                                          NameOf(path), refusal);
     }
     if (error != platform::kErrorSuccess) {
         g_errorInfo.SetError("RPRTNOTRENAMEDX", error,
@@ -106,9 +114,8 @@ void CReportRun::MarkStoppedReports() {
     for (const std::string& name : std::exchange(stoppedReports_, {})) {
         const std::string partial = name.substr(0, name.size() - std::strlen(kPartialSuffix));
         std::string refusal;
-        static_cast<void>(
-            platform::RenameToNewName(FolderWithSeparator() + name,
-                                      FolderWithSeparator() + partial + kStoppedSuffix, refusal));
+        static_cast<void>(platform::RenameToNewName(reportsDir_.Descriptor(), name,
+                                                    partial + kStoppedSuffix, refusal));
     }
 }
 
@@ -139,6 +146,7 @@ void CReportRun::OnAuditDone(int result) {
     g_bStopRequested = false;
     g_bQuestionShown = false;
     g_bInterruptible = false;
+    reportsDir_.Close();
     host_.ResetTitle();
     host_.EnableRunControls(true);
 }

@@ -201,6 +201,46 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
     EXPECT_EQ(StateOf(secret + "/file"), fileBefore);
 }
 
+// A reports folder another account could swap or fill: one that others may
+// write without the sticky bit, one of another account, and a link to the
+// other account's folder put where the reports folder was. Each run is
+// refused with a message naming the folder; nothing is written there.
+TEST_F(SharedMachine, AReportsFolderAnotherAccountCouldSwapIsRefused) {
+    const std::string open = dir.File("open-reports");
+    std::filesystem::create_directory(open);
+    chmod(open.c_str(), 0777);  // our own folder, just made
+    const test::CommandResult everyone = Audit("-c -rf '" + open + "'");
+    EXPECT_EQ(everyone.status, 1) << everyone.output;
+    EXPECT_NE(LogText().find("The reports folder '" + open +
+                             "' is refused: other accounts may write to it and it has no "
+                             "sticky bit (mode 0777)."),
+              std::string::npos)
+        << LogText();
+    EXPECT_TRUE(std::filesystem::is_empty(open));
+
+    const std::string parent = Shared("parent");
+    Plant("mkdir '" + parent + "/theirs'\n");
+    const test::CommandResult theirs = Audit("-c -rf '" + parent + "/theirs'");
+    EXPECT_EQ(theirs.status, 1) << theirs.output;
+    EXPECT_NE(LogText().find("The reports folder '" + parent +
+                             "/theirs' is refused: it belongs to the account 65534, not to 0 "
+                             "or root."),
+              std::string::npos)
+        << LogText();
+    EXPECT_TRUE(std::filesystem::is_empty(parent + "/theirs"));
+
+    // The folder the run used before, replaced by a link to theirs.
+    Plant("ln -s '" + parent + "/theirs' '" + parent + "/reports'\n");
+    const test::CommandResult linked = Audit("-c -rf '" + parent + "/reports/'");
+    EXPECT_EQ(linked.status, 1) << linked.output;
+    EXPECT_NE(LogText().find("The reports folder '" + parent +
+                             "/reports/' is refused: 'reports' on its way is a symbolic link in "
+                             "a folder other accounts may write."),
+              std::string::npos)
+        << LogText();
+    EXPECT_TRUE(std::filesystem::is_empty(parent + "/theirs"));
+}
+
 TEST_F(SharedMachine, AStorePreparedByAnotherAccountIsRefused) {
     // The installed store copied by the other account, who owns the copy: a
     // run would read its dates (and write to it).

@@ -12,7 +12,13 @@ namespace vzrm::platform::posix {
 
 int OpenPlainFile(const std::string& path, int flags, std::int32_t& error, struct stat& info,
                   mode_t mode) {
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, mode);
+    return OpenPlainFile(AT_FDCWD, path, flags, error, info, mode);
+}
+
+int OpenPlainFile(int folder, const std::string& name, int flags, std::int32_t& error,
+                  struct stat& info, mode_t mode) {
+    const int fd =
+        ::openat(folder, name.c_str(), flags | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0) {
         error = WindowsErrorFromErrno(errno);
         return -1;

@@ -17,5 +17,8 @@ namespace vzrm::platform::posix {
 // set to a Windows code; `info` gets the descriptor's status.
 int OpenPlainFile(const std::string& path, int flags, std::int32_t& error, struct stat& info,
                   mode_t mode = 0644);
+// The same for `name` in the folder of the descriptor `folder`.
+int OpenPlainFile(int folder, const std::string& name, int flags, std::int32_t& error,
+                  struct stat& info, mode_t mode = 0644);
 
 }  // namespace vzrm::platform::posix
