@@ -13,6 +13,7 @@
 #include <set>
 #include <thread>
 
+#include "app/recordings.h"
 #include "app/vzrmaud_fixture.h"
 #include "support/log_files.h"
 
@@ -20,28 +21,6 @@ namespace vzrm {
 namespace {
 
 const char kOptions[] = "HKCU\\Software\\Quorvix\\VelmoraZRMAuditor\\Profiles\\0\\Options";
-
-// Recording i is opened, written and closed in the second times[i].
-std::string Recordings(const std::vector<std::time_t>& times) {
-    std::string scenario;
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        char time[32];
-        std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&times[i]));
-        const std::string common = std::string(R"("time":")") + time + R"(","handle":)" +
-                                   std::to_string(i + 1) + R"(,"object":"D:\\Records\\take)" +
-                                   std::to_string(i) + R"(.zrm")";
-        scenario += R"({"id":4656,)" + common + R"(,"mask":"0x120089"})" + "\n";
-        scenario += R"({"id":4663,)" + common + R"(,"mask":2})" + "\n";
-        scenario += R"({"id":4658,)" + common + "}\n";
-    }
-    return scenario;
-}
-
-void WaitUntil(std::time_t when) {
-    while (std::time(nullptr) < when) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-}
 
 class ClockAndZone : public Vzrmaud {
   protected:
@@ -69,22 +48,6 @@ class ClockAndZone : public Vzrmaud {
                       " /t REG_BINARY /d " + hex + " /f")
                       .status,
                   0);
-    }
-    // The rows of every report in `folder` without their date and time,
-    // which are written in the run's zone.
-    static std::multiset<std::string> Rows(const std::string& folder) {
-        std::multiset<std::string> rows;
-        const std::regex row(R"(\d{4}\.\d\d\.\d\d,\d\d:\d\d:\d\d,([^\r]*))");
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            if (entry.path().filename().string().rfind("ZRMAudit_", 0) != 0) {
-                continue;
-            }
-            const std::string text = ReadText(entry.path());
-            for (std::sregex_iterator it(text.begin(), text.end(), row), end; it != end; ++it) {
-                rows.insert((*it)[1].str());
-            }
-        }
-        return rows;
     }
     std::string LastBlock() const {
         const std::string summary = Summary();
@@ -133,15 +96,15 @@ TEST_P(ZoneChange, TheRunsTogetherReportEveryRecordingOnce) {
     const std::string then = std::string("TZ=") + GetParam().second + " ";
     const std::time_t t0 = std::time(nullptr);
     std::vector<std::time_t> times = {t0 - 20, t0 - 19, t0 - 18};
-    test::WriteEvtx(dir.File("a.evtx"), Recordings(times));
+    test::WriteEvtx(dir.File("a.evtx"), test::Recordings(times));
     ASSERT_EQ(Audit("-c -rf '" + reports + "'", dir.File("a.evtx"), first).status, 0);
     times.insert(times.end(), {t0 + 1, t0 + 2});
-    test::WriteEvtx(dir.File("b.evtx"), Recordings(times));
-    WaitUntil(t0 + 5);
+    test::WriteEvtx(dir.File("b.evtx"), test::Recordings(times));
+    test::WaitUntil(t0 + 5);
     ASSERT_EQ(Audit("-c -rf '" + reports + "'", dir.File("b.evtx"), then).status, 0);
     times.insert(times.end(), {t0 + 6, t0 + 7});
-    test::WriteEvtx(dir.File("c.evtx"), Recordings(times));
-    WaitUntil(t0 + 10);
+    test::WriteEvtx(dir.File("c.evtx"), test::Recordings(times));
+    test::WaitUntil(t0 + 10);
     ASSERT_EQ(Audit("-c -rf '" + reports + "'", dir.File("c.evtx"), then).status, 0);
 
     const std::string single = dir.File("single");
@@ -150,9 +113,9 @@ TEST_P(ZoneChange, TheRunsTogetherReportEveryRecordingOnce) {
         Run(std::string(VZRMREG_PATH) + " delete '" + kOptions + "' /v " + name + " /f");
     }
     ASSERT_EQ(Audit("-c -rf '" + single + "'", dir.File("c.evtx")).status, 0);
-    const std::multiset<std::string> expected = Rows(single);
+    const std::multiset<std::string> expected = test::ReportRows(test::ReportsIn(single), true);
     EXPECT_EQ(expected.size(), 2 * times.size());
-    EXPECT_EQ(Rows(reports), expected);
+    EXPECT_EQ(test::ReportRows(test::ReportsIn(reports), true), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothDirections, ZoneChange,

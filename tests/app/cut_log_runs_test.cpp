@@ -11,6 +11,7 @@
 #include <set>
 #include <thread>
 
+#include "app/recordings.h"
 #include "app/vzrmaud_fixture.h"
 #include "support/log_files.h"
 
@@ -18,32 +19,6 @@ namespace vzrm {
 namespace {
 
 const char kOptions[] = "HKCU\\Software\\Quorvix\\VelmoraZRMAuditor\\Profiles\\0\\Options";
-
-// Recording i is opened, written and closed in the second times[i], with the
-// classic event identifiers or the modern ones.
-std::string Recordings(const std::vector<std::time_t>& times, bool classic) {
-    const std::string open = classic ? "560" : "4656";
-    const std::string write = classic ? "567" : "4663";
-    const std::string close = classic ? "562" : "4658";
-    std::string scenario;
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        char time[32];
-        std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&times[i]));
-        const std::string common = std::string(R"("time":")") + time + R"(","handle":)" +
-                                   std::to_string(i + 1) + R"(,"object":"D:\\Records\\take)" +
-                                   std::to_string(i) + R"(.zrm")";
-        scenario += R"({"id":)" + open + "," + common + R"(,"mask":"0x120089"})" + "\n";
-        scenario += R"({"id":)" + write + "," + common + R"(,"mask":2})" + "\n";
-        scenario += R"({"id":)" + close + "," + common + "}\n";
-    }
-    return scenario;
-}
-
-void WaitUntil(std::time_t when) {
-    while (std::time(nullptr) < when) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-}
 
 // Parameter: the log is a classic one (else EVTX).
 class CutLogRuns : public Vzrmaud, public ::testing::WithParamInterface<bool> {
@@ -71,21 +46,6 @@ class CutLogRuns : public Vzrmaud, public ::testing::WithParamInterface<bool> {
         }
         return offsets;
     }
-    // The rows of every report in `folder`.
-    static std::multiset<std::string> Rows(const std::string& folder) {
-        std::multiset<std::string> rows;
-        const std::regex row(R"(\d{4}\.\d\d\.\d\d,[^\r]*)");
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            if (entry.path().filename().string().rfind("ZRMAudit_", 0) != 0) {
-                continue;
-            }
-            const std::string text = ReadText(entry.path());
-            for (std::sregex_iterator it(text.begin(), text.end(), row), end; it != end; ++it) {
-                rows.insert(it->str());
-            }
-        }
-        return rows;
-    }
 };
 
 TEST_P(CutLogRuns, TheRunsTogetherReportEveryRecordingOnce) {
@@ -95,17 +55,17 @@ TEST_P(CutLogRuns, TheRunsTogetherReportEveryRecordingOnce) {
     for (const std::time_t t : {t0 + 1, t0 + 1, t0 + 2, t0 + 2, t0 + 3}) {
         all.push_back(t);
     }
-    WriteLog(dir.File("first.log"), Recordings(before, GetParam()));
+    WriteLog(dir.File("first.log"), test::Recordings(before, GetParam()));
     ASSERT_EQ(Audit("-c -rf '" + reports + "'", dir.File("first.log")).status, 0);
 
     // The copy ends inside the first record of recording 8: recording 7,
     // of the same second, is read whole.
-    WriteLog(dir.File("whole.log"), Recordings(all, GetParam()));
+    WriteLog(dir.File("whole.log"), test::Recordings(all, GetParam()));
     std::string bytes = ReadText(dir.File("whole.log"));
     const std::vector<std::size_t> offsets = RecordOffsets(bytes);
     ASSERT_EQ(offsets.size(), 3 * all.size());
     test::WriteFile(dir.File("cut.log"), bytes.substr(0, offsets[3 * 8] + 12));
-    WaitUntil(t0 + 6);
+    test::WaitUntil(t0 + 6);
     const test::CommandResult cut = Audit("-c -rf '" + reports + "'", dir.File("cut.log"));
     EXPECT_EQ(cut.status, 0) << cut.output;
     const std::string summary = Summary();
@@ -126,9 +86,9 @@ TEST_P(CutLogRuns, TheRunsTogetherReportEveryRecordingOnce) {
     const std::string single = dir.File("single");
     std::filesystem::create_directory(single);
     ASSERT_EQ(Audit("-c -rf '" + single + "'", dir.File("whole.log")).status, 0);
-    const std::multiset<std::string> expected = Rows(single);
+    const std::multiset<std::string> expected = test::ReportRows(test::ReportsIn(single));
     EXPECT_EQ(expected.size(), 2 * all.size());
-    EXPECT_EQ(Rows(reports), expected);
+    EXPECT_EQ(test::ReportRows(test::ReportsIn(reports)), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormats, CutLogRuns, ::testing::Values(false, true),

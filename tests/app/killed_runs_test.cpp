@@ -12,6 +12,7 @@
 #include <set>
 #include <thread>
 
+#include "app/recordings.h"
 #include "app/vzrmaud_fixture.h"
 #include "support/log_files.h"
 
@@ -19,34 +20,6 @@ namespace vzrm {
 namespace {
 
 const char kOptions[] = "HKCU\\Software\\Quorvix\\VelmoraZRMAuditor\\Profiles\\0\\Options";
-
-// Recording i is opened, written and closed in the second times[i].
-std::string Recordings(const std::vector<std::time_t>& times) {
-    std::string scenario;
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        char time[32];
-        std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&times[i]));
-        const std::string common = std::string(R"("time":")") + time + R"(","handle":)" +
-                                   std::to_string(i + 1) + R"(,"object":"D:\\Records\\take)" +
-                                   std::to_string(i) + R"(.zrm")";
-        scenario += R"({"id":4656,)" + common + R"(,"mask":"0x120089"})" + "\n";
-        scenario += R"({"id":4663,)" + common + R"(,"mask":2})" + "\n";
-        scenario += R"({"id":4658,)" + common + "}\n";
-    }
-    return scenario;
-}
-
-std::multiset<std::string> RowsOf(const std::vector<std::string>& reports) {
-    std::multiset<std::string> rows;
-    const std::regex row(R"(\d{4}\.\d\d\.\d\d,[^\r]*)");
-    for (const std::string& report : reports) {
-        const std::string text = ReadText(report);
-        for (std::sregex_iterator it(text.begin(), text.end(), row), end; it != end; ++it) {
-            rows.insert(it->str());
-        }
-    }
-    return rows;
-}
 
 // What the summary's blocks name after a pattern: the text of its group.
 std::set<std::string> Named(const std::string& summary, const std::string& pattern) {
@@ -67,7 +40,7 @@ TEST_F(Vzrmaud, FiftyKilledRunsLoseNothingAndRepeatNothing) {
     for (int i = 0; i < 50; ++i) {
         // New recordings before each run, of a second no completed run has passed.
         times.insert(times.end(), 5, std::time(nullptr) - 1);
-        test::WriteEvtx(log, Recordings(times));
+        test::WriteEvtx(log, test::Recordings(times));
         const std::string signal = i % 2 == 0 ? "KILL" : "HUP";
         test::RunCommand(Command(std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'", log) +
                          " & pid=$!; sleep " + std::to_string(delay(random) / 1000.0) + "; kill -" +
@@ -103,15 +76,9 @@ TEST_F(Vzrmaud, FiftyKilledRunsLoseNothingAndRepeatNothing) {
     const std::string single = dir.File("single");
     std::filesystem::create_directory(single);
     ASSERT_EQ(Audit("-c -rf '" + single + "'", log).status, 0);
-    std::vector<std::string> reference;
-    for (const auto& entry : std::filesystem::directory_iterator(single)) {
-        if (entry.path().filename().string().rfind("ZRMAudit_", 0) == 0) {
-            reference.push_back(entry.path().string());
-        }
-    }
-    const std::multiset<std::string> expected = RowsOf(reference);
+    const std::multiset<std::string> expected = test::ReportRows(test::ReportsIn(single));
     EXPECT_EQ(expected.size(), 2 * times.size());
-    const std::multiset<std::string> reported = RowsOf({named.begin(), named.end()});
+    const std::multiset<std::string> reported = test::ReportRows({named.begin(), named.end()});
     EXPECT_EQ(reported.size(), expected.size());
     EXPECT_TRUE(reported == expected) << "rows lost or repeated";
 }

@@ -491,6 +491,30 @@ std::int32_t SqliteRegistry::DeleteValue(HKEY key, const std::string& name) {
 }
 
 std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string& name) {
+    return EnumStep(key, index, keyCursors_,
+                    [&](Hive& hive, std::int64_t keyId, const KeyCursor* last, KeyCursor& now) {
+                        Statement query(hive, last ? "SELECT name, fold FROM keys WHERE parent=?"
+                                                     " AND fold>? ORDER BY fold LIMIT 1"
+                                                   : "SELECT name, fold FROM keys WHERE parent=?"
+                                                     " ORDER BY fold LIMIT 1 OFFSET ?");
+                        query.Bind(1, keyId);
+                        if (last != nullptr) {
+                            query.Bind(2, last->fold);
+                        } else {
+                            query.Bind(2, index);
+                        }
+                        const int step = query.Step();
+                        if (step == SQLITE_ROW) {
+                            name = query.Text(0);
+                            now.fold = query.Text(1);
+                        }
+                        return step;
+                    });
+}
+
+std::int32_t SqliteRegistry::EnumStep(HKEY key, std::uint32_t index,
+                                      std::unordered_map<HKEY, KeyCursor>& cursors,
+                                      const EnumRead& read) {
     KeyRef ref;
     if (const std::int32_t error = Resolve(key, ref)) {
         return error;
@@ -502,29 +526,16 @@ std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string&
         if (!CursorNow(hive, index, now)) {
             return ErrorOf(sqlite3_errcode(hive.db));
         }
-        const std::optional<KeyCursor> last = Preceding(keyCursors_, key, now);
-        const bool follows = last.has_value();
-        Statement query(hive, follows ? "SELECT name, fold FROM keys WHERE parent=? AND fold>?"
-                                        " ORDER BY fold LIMIT 1"
-                                      : "SELECT name, fold FROM keys WHERE parent=?"
-                                        " ORDER BY fold LIMIT 1 OFFSET ?");
-        query.Bind(1, ref.id);
-        if (follows) {
-            query.Bind(2, last->fold);
-        } else {
-            query.Bind(2, index);
-        }
-        const int step = query.Step();
+        const std::optional<KeyCursor> last = Preceding(cursors, key, now);
+        const int step = read(hive, ref.id, last ? &*last : nullptr, now);
         const std::lock_guard handles(handlesLock_);
         if (step != SQLITE_ROW) {
-            keyCursors_.erase(key);
+            cursors.erase(key);
             return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
         }
-        name = query.Text(0);
         // A handle closed meanwhile keeps no cursor.
         if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || handles_.contains(key)) {
-            now.fold = query.Text(1);
-            keyCursors_[key] = std::move(now);
+            cursors[key] = std::move(now);
         }
         return kErrorSuccess;
     });
@@ -554,45 +565,24 @@ std::optional<SqliteRegistry::KeyCursor> SqliteRegistry::Preceding(
 
 std::int32_t SqliteRegistry::EnumValue(HKEY key, std::uint32_t index, std::string& name,
                                        std::uint32_t& type, std::vector<std::uint8_t>& data) {
-    KeyRef ref;
-    if (const std::int32_t error = Resolve(key, ref)) {
-        return error;
-    }
-    Hive& hive = *ref.hive;
-    const std::lock_guard guard(hive.lock);
-    return hive.ReadTogether([&] {
-        KeyCursor now;
-        if (!CursorNow(hive, index, now)) {
-            return ErrorOf(sqlite3_errcode(hive.db));
-        }
-        const std::optional<KeyCursor> last = Preceding(valueCursors_, key, now);
-        Statement query(hive, last ? "SELECT name, type, data, id FROM vals WHERE key=? AND id>?"
-                                     " ORDER BY id LIMIT 1"
-                                   : "SELECT name, type, data, id FROM vals WHERE key=?"
-                                     " ORDER BY id LIMIT 1 OFFSET ?");
-        query.Bind(1, ref.id);
-        if (last) {
-            query.Bind(2, last->valueId);
-        } else {
-            query.Bind(2, index);
-        }
-        const int step = query.Step();
-        const std::lock_guard handles(handlesLock_);
-        if (step != SQLITE_ROW) {
-            valueCursors_.erase(key);
-            return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
-        }
-        name = query.Text(0);
-        type = static_cast<std::uint32_t>(query.Int(1));
-        const std::span<const std::uint8_t> stored = query.Blob(2);
-        data.assign(stored.begin(), stored.end());
-        // A handle closed meanwhile keeps no cursor.
-        if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || handles_.contains(key)) {
-            now.valueId = query.Int(3);
-            valueCursors_[key] = std::move(now);
-        }
-        return kErrorSuccess;
-    });
+    return EnumStep(key, index, valueCursors_,
+                    [&](Hive& hive, std::int64_t keyId, const KeyCursor* last, KeyCursor& now) {
+                        Statement query(hive, last ? "SELECT name, type, data, id FROM vals"
+                                                     " WHERE key=? AND id>? ORDER BY id LIMIT 1"
+                                                   : "SELECT name, type, data, id FROM vals"
+                                                     " WHERE key=? ORDER BY id LIMIT 1 OFFSET ?");
+                        query.Bind(1, keyId);
+                        query.Bind(2, last != nullptr ? last->valueId : std::int64_t{index});
+                        const int step = query.Step();
+                        if (step == SQLITE_ROW) {
+                            name = query.Text(0);
+                            type = static_cast<std::uint32_t>(query.Int(1));
+                            const std::span<const std::uint8_t> stored = query.Blob(2);
+                            data.assign(stored.begin(), stored.end());
+                            now.valueId = query.Int(3);
+                        }
+                        return step;
+                    });
 }
 
 std::int32_t SqliteRegistry::DeleteKey(HKEY parent, const std::string& subkey) {

@@ -10,6 +10,7 @@
 // transaction, so a failure or a crash leaves the previous content whole.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -85,6 +86,13 @@ class SqliteRegistry final : public IRegistry {
     // The handle's last cursor in `cursors` when it stopped right before `now`.
     std::optional<KeyCursor> Preceding(const std::unordered_map<HKEY, KeyCursor>& cursors, HKEY key,
                                        const KeyCursor& now);
+    // Reads the entry at the cursor's index (going on from `last` when there
+    // is one) and sets where it stopped in `now`; the SQLite step's code.
+    using EnumRead =
+        std::function<int(Hive& hive, std::int64_t keyId, const KeyCursor* last, KeyCursor& now)>;
+    // One step of a handle's enumeration, with its cursor kept in `cursors`.
+    std::int32_t EnumStep(HKEY key, std::uint32_t index,
+                          std::unordered_map<HKEY, KeyCursor>& cursors, const EnumRead& read);
     std::int32_t Resolve(HKEY key, KeyRef& ref);
     void RollBack(Hive& hive);
     std::int32_t Delete(HKEY parent, const std::string& subkey, bool withSubkeys);
