@@ -1,18 +1,14 @@
 #include "app/dump_line.h"
 
+#include "base/terminal_text.h"
 #include "report/json_text.h"
 
 namespace vzrm {
 namespace {
 
-// Values stay on one line and in their column.
-std::string OneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\t' || c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
+// Values stay on one line and in their column, and never drive the terminal.
+std::string OneLine(const std::string& text) {
+    return EscapeControls(text);
 }
 
 // A count as a JSON number; an empty one as null, anything else as text.

@@ -11,6 +11,7 @@
 #include "app/terminal_progress.h"
 #include "base/exceptions.h"
 #include "base/resource_text.h"
+#include "platform/error_codes.h"
 #include "platform/named_mutex.h"
 #include "platform/posix/display_probe.h"
 #include "platform/posix/instance_channel.h"
@@ -18,6 +19,7 @@
 #include "platform/posix/posix_folders.h"
 #include "platform/posix/posix_services.h"
 #include "platform/posix/store_location.h"
+#include "platform/posix/time_zone_check.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
 #include "settings/move_stored_options.h"
@@ -154,6 +156,14 @@ std::optional<int> CMainApp::ReadStartOptions(const std::vector<std::string>& ar
         return EXIT_REFUSED;
     }
     runAuto_ = options_.GetOptBool("RunAuto");
+    // A zone the C library cannot find would be taken as UTC: every stored
+    // date would move by the zone's offset.
+    if (std::string problem; !platform::posix::TimeZoneIsKnown(problem)) {
+        g_errorInfo.SetError("UNKNOWNTIMEZONE", platform::kErrorInvalidParameter, problem);
+        ReportStartupError();
+        std::cerr << "vzrmaud: " << problem << "\n";
+        return EXIT_REFUSED;
+    }
     if (!platform::posix::CheckStoreLocation(g_errorInfo)) {
         ReportStartupError();
         return EXIT_REFUSED;
@@ -193,7 +203,13 @@ std::optional<int> CMainApp::HoldInstance(std::unique_ptr<platform::INamedMutex>
     }
     const std::int32_t held = instance->Wait(0);
     if (held == 1460) {
-        ShowProductMessage(FormatResource(60594, soft_.ProductName()));
+        // The lock file may be opened by every account: a squatter is named.
+        std::string text = FormatResource(60594, soft_.ProductName());
+        if (const std::string holders = instance->Holders(); !holders.empty()) {
+            text += " The machine-wide lock is held by " + holders + ".";
+        }
+        ShowProductMessage(text);
+        std::cerr << "vzrmaud: " << text << "\n";
         return EXIT_REFUSED;
     }
     if (held != 0) {
@@ -267,15 +283,9 @@ int CMainApp::RunReport() {
         CInterruptSignals signals([&host] { host.RequestInterrupt(); });
         host.RunUntilDone(run);
     }
-    // The window's close saves the options; the dates of a completed run
-    // reach the store only here, so a store that refuses them fails the run.
-    bool saved = false;
-    if (run.LastOutcome() != RunOutcome::completed) {
-        saved = run.SaveReportsFolder();
-    } else if (!(saved = options_.WriteRegOpt())) {
-        g_errorInfo.AddErrPoint("QWRUEOZUKNOMVPP");
-        host.ShowErrorInfo();
-    }
+    // A completed run has stored its dates; any other ends by saving the
+    // folder, as the window's close does.
+    const bool saved = run.LastOutcome() == RunOutcome::completed || run.SaveReportsFolder();
     if (host.Faulted() || run.LastOutcome() == RunOutcome::failed || !saved) {
         return EXIT_FAILED;
     }

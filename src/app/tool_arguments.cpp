@@ -43,12 +43,15 @@ std::string LogPathProblem(const std::string& path) {
     switch (const std::int32_t error = file.Open(path)) {
         case platform::kErrorSuccess:
             return "not an event log (neither EVTX nor the classic format)";
-        case platform::kErrorInvalidData: {
+        case platform::kErrorInvalidData:
+        case platform::kErrorBadFileType: {
             std::error_code ignored;
             return std::filesystem::is_directory(path, ignored)
                        ? "a folder, not a log file"
                        : "not a regular file (a pipe or a device), not a log file";
         }
+        case platform::kErrorCantResolveFilename:
+            return "a symbolic link, which is not followed";
         case 2:
         case 3:
             return "no such file";

@@ -33,6 +33,7 @@
 #include "app/damage_command.h"
 #include "app/dump_line.h"
 #include "app/folder_list_command.h"
+#include "app/output_check.h"
 #include "app/terminal_progress.h"
 #include "app/tool_arguments.h"
 #include "app/tool_version.h"
@@ -336,6 +337,7 @@ int InfoClassic(const std::string& path) {
     }
     std::map<std::uint32_t, std::size_t> byId;
     std::uint64_t events = 0;
+    std::size_t repairedRecords = 0;
     std::vector<std::uint8_t> r;
     for (const EvtRecordPlace& place : file.Records()) {
         if (file.RecordBytes(place, r) != 0) {
@@ -344,6 +346,9 @@ int InfoClassic(const std::string& path) {
             return 1;
         }
         ++byId[LoadLe<std::uint32_t>(r.data() + 20) & 0xFFFF];
+        bool repaired = false;
+        static_cast<void>(NarrowEventLogRecord(r, &repaired));  // as a read gives it
+        repairedRecords += repaired ? 1 : 0;
         if (++events % 64 == 1) {
             // Records go oldest first; the share read stands for the place in the file.
             Progress(events, events * file.FileSize() / file.Records().size(), file.FileSize());
@@ -357,7 +362,7 @@ int InfoClassic(const std::string& path) {
               << (h.flags & 2 ? "wrapped " : "") << (h.flags & 4 ? "full" : "") << "\nend record\t"
               << (h.endRecordFound ? "found" : "missing") << "\ndamaged record places\t"
               << file.DamagedPlaces() << "\nunreadable records\t" << file.DamagedPlaces()
-              << "\ndamaged chunks\t0\nrepaired records\t0\ntruncated\t"
+              << "\ndamaged chunks\t0\nrepaired records\t" << repairedRecords << "\ntruncated\t"
               << (file.TruncatedTail() ? "yes" : "no") << "\n";
     for (const auto& [id, count] : byId) {
         std::cout << "event " << id << "\t" << count << "\n";
@@ -365,9 +370,7 @@ int InfoClassic(const std::string& path) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
     const std::string first = argc >= 2 ? argv[1] : "";
     if (argc == 2 && (first == "--help" || first == "-h")) {
@@ -453,4 +456,10 @@ int main(int argc, char** argv) {
                       << ": not an event log (neither EVTX nor the classic format)\n";
             return 1;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return vzrm::CheckedOutputStatus(Main(argc, argv), "vzrmlog");
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/output_check.h"
 #include "app/tool_version.h"
 #include "base/error_texts.h"
 #include "formats/reg_file.h"
@@ -324,9 +325,7 @@ int Export(HKEY root, const std::string& path, const std::string& file) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     vzrm::platform::SetDefaultServices(vzrm::platform::posix::DefaultServices());
     const std::string first = argc == 2 ? argv[1] : "";
     if (first == "--help" || first == "-h" || first == "/?") {
@@ -374,4 +373,10 @@ int main(int argc, char** argv) {
         return Delete(root, path, a);
     }
     return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return vzrm::CheckedOutputStatus(Main(argc, argv), "vzrmreg");
 }

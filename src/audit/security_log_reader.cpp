@@ -1,6 +1,7 @@
 #include "audit/security_log_reader.h"
 
 #include <cstring>
+#include <limits>
 #include <tuple>
 
 #include "base/wide_text.h"
@@ -141,7 +142,9 @@ bool OpenModernQuery(IModernEventLog& log, const std::string& channel, const std
     const bool file = !archive.empty();
     if (const std::int32_t error = log.Query(
             file ? archive : channel, "*", file ? EvtQueryFilePath : EvtQueryChannelPath, query)) {
-        g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error);
+        const std::string name = file ? archive : log.LogFile(channel);
+        g_errorInfo.SetError("ZKCPUYDFHQIFSTU", error, std::string(),
+                             name.empty() ? std::string() : StrgLine(name));
         return false;
     }
     if (const std::int32_t error =
@@ -306,6 +309,9 @@ bool CSecurityLogReader::IsReaderStopped() const {
 }
 
 void CSecurityLogReader::NoteEventTime(std::int64_t time) {
+    if (!fileNewest_ || time > *fileNewest_) {
+        fileNewest_ = time;
+    }
     if ((!hasStart_ || time > start_) && (!hasEnd_ || time <= end_)) {
         latest_ = time;
     }
@@ -343,6 +349,7 @@ void CSecurityLogReader::ReportProgress(Log& log, Handle handle) {
 }
 
 int CSecurityLogReader::ReadLog(const std::string& log, const std::string& archive) {
+    fileNewest_.reset();
     try {
         return QuerySystemVersion().major > 5 ? ReadModernLog(log, archive)
                                               : ReadClassicLog(log, archive);
@@ -369,6 +376,8 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
     interpreter_ = CEventInterpreter(extension_);
     accounts_ = {};
     latest_ = 0;
+    cutEnd_.reset();
+    cutFile_.clear();
     damage_ = {};
     eventsRead_ = 0;
     if (!SystemIsSupported()) {
@@ -376,6 +385,12 @@ int CSecurityLogReader::ReadPeriod(const CLocalDateTime& start, const CLocalDate
         return -1;
     }
     int result = ReadLogs() == 0 ? -1 : 1;
+    if (cutEnd_ && hasEnd_ && *cutEnd_ >= end_) {
+        cutEnd_.reset();  // the cut lies after the period: nothing of it is missed
+    } else if (cutEnd_) {
+        end_ = *cutEnd_;
+        hasEnd_ = true;
+    }
     if (IsReaderStopped()) {
         result = 0;
     } else if (result == 1) {
@@ -397,6 +412,9 @@ void CSecurityLogReader::AddDamage(const platform::LogReadDamage& file) {
     if (!file.Any()) {
         return;
     }
+    if (file.truncatedTail) {
+        NoteCut(file.path);
+    }
     if (!damage_.Any()) {
         damage_.path = file.path;
         damage_.firstPlace = file.firstPlace;
@@ -407,12 +425,28 @@ void CSecurityLogReader::AddDamage(const platform::LogReadDamage& file) {
     damage_.truncatedTail = damage_.truncatedTail || file.truncatedTail;
 }
 
+// The events after the cut are later than those before it: the period ends
+// before the second of the newest one read, so that the next run reports
+// that whole second and what follows, and no event of the cut is lost.
+void CSecurityLogReader::NoteCut(const std::string& path) {
+    std::int64_t end = fileNewest_ ? *fileNewest_ - 1 : std::numeric_limits<std::int64_t>::min();
+    if (hasStart_ && end < start_) {
+        end = start_;
+    }
+    if (!cutEnd_ || end < *cutEnd_) {
+        cutEnd_ = end;
+        cutFile_ = path;
+    }
+}
+
 int CSecurityLogReader::ReadClassicLog(const std::string& log, const std::string& archive) {
     EventLogHandle handle = 0;
     if (const std::int32_t error = archive.empty()
                                        ? ClassicEventLog().Open(log, handle)
                                        : ClassicEventLog().OpenBackup(archive, handle)) {
-        g_errorInfo.SetError("VVAQJEHHTSGVOUK", error);
+        const std::string name = archive.empty() ? ClassicEventLog().LogFile(log) : archive;
+        g_errorInfo.SetError("VVAQJEHHTSGVOUK", error, std::string(),
+                             name.empty() ? std::string() : StrgLine(name));
         return 0;
     }
     CModuleHandleCache modules;

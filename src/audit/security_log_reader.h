@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -71,6 +72,14 @@ class CSecurityLogReader {
     }
 
     std::int64_t LatestEventTime() const { return latest_; }
+    // After a read that met a log file cut short (a copy still being made):
+    // the instant the period ended at instead, the last whole second before
+    // the newest event read from that file, never before the period's start
+    // (INT64_MIN without a start or an event). Unset when no cut ended the
+    // period early.
+    const std::optional<std::int64_t>& CutPeriodEnd() const { return cutEnd_; }
+    // The file whose cut ended the period.
+    const std::string& CutFile() const { return cutFile_; }
     // What the last read met of damage in the log file (none when it read
     // a sound log, or a log that is not a file).
     const platform::LogReadDamage& Damage() const { return damage_; }
@@ -87,6 +96,7 @@ class CSecurityLogReader {
     // The live log when `archive` is empty, else that archived file of it.
     int ReadLog(const std::string& log, const std::string& archive = {});
     void AddDamage(const platform::LogReadDamage& file);
+    void NoteCut(const std::string& path);
     int ReadClassicLog(const std::string& log, const std::string& archive);
     void ReadClassicRecord(const platform::EVENTLOGRECORD& head,
                            std::span<const std::uint8_t> record, CModuleHandleCache& modules,
@@ -119,6 +129,9 @@ class CSecurityLogReader {
     std::int64_t end_ = 0;
     bool ready_ = false;
     std::int64_t latest_ = 0;
+    std::optional<std::int64_t> fileNewest_;  // of the file being read
+    std::optional<std::int64_t> cutEnd_;
+    std::string cutFile_;
     bool probe_ = false;
     std::int64_t probeTime_ = 0;
     std::function<void(const ReadProgress&)> progress_;

@@ -71,6 +71,8 @@ const char* OwnSystemMessage(std::int32_t code) {
             return "Cannot create a file when that file already exists.";
         case kErrorFilenameExcedRange:
             return "The filename or extension is too long.";
+        case kErrorBadFileType:
+            return "The file is not a plain file: a pipe, a device or a folder is refused.";
         case kErrorMoreData:
             return "More data is available.";
         case kErrorNoMoreItems:

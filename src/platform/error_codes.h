@@ -30,6 +30,7 @@ inline constexpr std::int32_t kErrorDirNotEmpty = 145;
 inline constexpr std::int32_t kErrorBusy = 170;
 inline constexpr std::int32_t kErrorAlreadyExists = 183;
 inline constexpr std::int32_t kErrorFilenameExcedRange = 206;
+inline constexpr std::int32_t kErrorBadFileType = 222;
 inline constexpr std::int32_t kErrorMoreData = 234;
 inline constexpr std::int32_t kErrorNoMoreItems = 259;
 inline constexpr std::int32_t kErrorDirectory = 267;

@@ -92,6 +92,8 @@ class IClassicEventLog {
     // OpenBackupEventLogA: the same for a log file named by its path.
     [[nodiscard]] virtual std::int32_t OpenBackup(const std::string& path,
                                                   EventLogHandle& handle) = 0;
+    // The file a source's log is read from, for messages; empty when none.
+    virtual std::string LogFile(const std::string& /*source*/) { return {}; }
     // ReadEventLogA: as many whole records as fit. 122 with `needed` set when
     // the next record does not fit (nothing is consumed); 38 at the end.
     [[nodiscard]] virtual std::int32_t Read(EventLogHandle handle, std::uint32_t flags,
@@ -192,6 +194,8 @@ class IModernEventLog {
     // Every call returns 0 or a Windows error code.
     [[nodiscard]] virtual std::int32_t Query(const std::string& path, const std::string& query,
                                              std::uint32_t flags, EVT_HANDLE& resultSet) = 0;
+    // The file a channel's log is read from, for messages; empty when none.
+    virtual std::string LogFile(const std::string& /*channel*/) { return {}; }
     // Up to events.size() events, in record-number order; 259 at the end.
     [[nodiscard]] virtual std::int32_t Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE> events,
                                             std::uint32_t timeout, std::uint32_t& returned) = 0;

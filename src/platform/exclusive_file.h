@@ -6,8 +6,34 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vzrm::platform {
+
+// Where a name is looked up: a folder's descriptor, or kPathAsGiven for a
+// path of its own.
+inline constexpr int kPathAsGiven = -1;
+
+// A folder held open by its descriptor, so that files are made in the
+// folder that was checked, whatever its path names later.
+class OpenFolder {
+  public:
+    OpenFolder() = default;
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+
+    // 0, or a Windows error code; 5 with `refusal` set for a folder that is
+    // reached through a symbolic link in a folder other accounts may write,
+    // that other accounts may write without the sticky bit, or that belongs
+    // to another account than this process's or root.
+    [[nodiscard]] std::int32_t Open(const std::string& path, std::string& refusal);
+    void Close();
+    int Descriptor() const { return fd_; }
+
+  private:
+    int fd_ = -1;
+};
 
 class ExclusiveFile {
   public:
@@ -22,7 +48,9 @@ class ExclusiveFile {
     // 0, or a Windows error code: 32 while another process holds the file,
     // 5 with `refusal` set ("it is a symbolic link") for a refused file. The
     // file is truncated (Mode::truncate) only once it is ours.
-    [[nodiscard]] std::int32_t Open(const std::string& path, Mode mode, std::string& refusal);
+    // `name` is looked up in `folder` (a descriptor, or kPathAsGiven).
+    [[nodiscard]] std::int32_t Open(int folder, const std::string& name, Mode mode,
+                                    std::string& refusal);
     // Writes the text at the end of the file in one piece: a write that fails
     // part of the way takes back what it wrote.
     [[nodiscard]] std::int32_t Append(const std::string& text);
@@ -34,5 +62,18 @@ class ExclusiveFile {
     int handle_ = -1;
     std::uint64_t notWrittenBack_ = 0;  // bytes appended since writeback was last started
 };
+
+// Gives the file at `from` the name `to` where no file has that name yet:
+// 183 when one has, 5 with `refusal` set when a symbolic link has it (never
+// replaced), else 0 or the error.
+[[nodiscard]] std::int32_t RenameToNewName(int folder, const std::string& from,
+                                           const std::string& to, std::string& refusal);
+// Removes the file of that name; 0 or the error.
+std::int32_t RemoveFile(int folder, const std::string& name);
+
+// The plain files in `folder` whose names start with `prefix` and end with
+// `suffix` and that no ExclusiveFile holds open (no process has them locked).
+std::vector<std::string> UnheldFiles(int folder, const std::string& prefix,
+                                     const std::string& suffix);
 
 }  // namespace vzrm::platform

@@ -19,6 +19,9 @@ class INamedMutex {
     // another code when the wait failed.
     [[nodiscard]] virtual std::int32_t Wait(std::uint32_t timeoutMs) = 0;
     virtual void Release() = 0;
+    // Who holds the mutex, for messages ("process 1234 (account nobody)",
+    // several joined by ", "); empty when that cannot be told.
+    virtual std::string Holders() const { return {}; }
 };
 
 // 0 and the mutex, or a Windows error code; a failure is recorded in

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <exception>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -56,7 +58,7 @@ void CZrmAuditProc::Run() {
     rowCount_ = 0;
     g_errorInfo.Clear();
     bool failed = false;
-    if (WriteAuditReport() < 0) {
+    if (WriteAuditReportCaught() < 0) {
         g_errorInfo.AddErrPoint("BEHTYXDEMCYVUSO");
         failed = true;
     }
@@ -68,6 +70,21 @@ void CZrmAuditProc::Run() {
              static_cast<std::int64_t>(latest & 0xFFFFFFFFu));
     }
     Post(WM_AUDIT_DONE, failed ? -1 : interrupted ? 0 : 1, 0);
+}
+
+int CZrmAuditProc::WriteAuditReportCaught() {
+    // Nothing thrown may end the process from this thread: it fails the run
+    // through its error path, with a block and an Application-log event.
+    try {
+        return WriteAuditReport();
+    } catch (const std::exception& exception) {
+        g_errorInfo.SetError("WQKXEHPZTNRFYAB", 0, exception.what());
+    } catch (...) {
+        if (!g_errorInfo.HasError()) {
+            g_errorInfo.SetError("WQKXEHPZTNRFYAB", 0, "An unexpected exception ended the run.");
+        }
+    }
+    return -1;
 }
 
 const char* CZrmAuditProc::AppendColumnHead() {
@@ -169,6 +186,9 @@ int CZrmAuditProc::WriteAuditReport() {
         const int read = reader.ReadPeriod(periodStart_, periodEnd_);
         latestEventTime_ = reader.LatestEventTime();
         target_.SetLogDamage(reader.Damage());
+        if (const std::optional<std::int64_t>& cut = reader.CutPeriodEnd()) {
+            target_.SetPeriodCut(*cut, reader.CutFile());
+        }
         if (read < 0) {
             fail("VIADMYGIJDSYWWZ");
         }

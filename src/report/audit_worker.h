@@ -31,6 +31,9 @@ class IAuditReportTarget {
     virtual void SetStopTime(const CLocalDateTime& stopTime) = 0;
     // What the read met of damage in the log file (called once the log is read).
     virtual void SetLogDamage(const platform::LogReadDamage& /*damage*/) {}
+    // A log file cut short ended the period early, at `periodEnd` (see
+    // CSecurityLogReader::CutPeriodEnd); `file` names it.
+    virtual void SetPeriodCut(std::int64_t /*periodEnd*/, const std::string& /*file*/) {}
 };
 
 class CZrmAuditProc {
@@ -62,6 +65,8 @@ class CZrmAuditProc {
     // WM_AUDIT_PROGRESS, at most ten times a second.
     void PostProgress(const ReadProgress& progress);
     enum class Outcome { complete, interrupted, failed };
+    // WriteAuditReport with whatever it throws taken as a failure.
+    int WriteAuditReportCaught();
     // The report's lines after its first: an empty line, the column names
     // and an empty line; the error point of the append that failed, or null.
     const char* AppendColumnHead();

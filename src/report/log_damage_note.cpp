@@ -15,7 +15,7 @@ std::string LogDamageText(const platform::LogReadDamage& damage) {
         static_cast<std::uint32_t>(damage.damagedChunks),
         static_cast<std::uint32_t>(damage.repairedRecords), damage.truncatedTail ? "yes" : "no");
     if (!damage.firstPlace.empty()) {
-        text += "\r\n" + FormatResource(58441, damage.firstPlace);
+        text += "\r\n" + FormatResource(58444, damage.firstPlace);
     }
     return text;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/local_date_time.h"
+#include "base/terminal_text.h"
 #include "report/json_text.h"
 #include "report/report_row.h"
 
@@ -77,8 +78,10 @@ std::string RecordLine(const AUDIT_RECORD& r, RecordFormat format) {
         }
         case RecordFormat::tsv:
         default:
-            return date + "\t" + time + "\t" + r.computer + "\t" + r.user + "\t" + r.objectName +
-                   "\t" + action + "\t" + r.processName + "\t" + Hex(r.handleId) + "\t" +
+            // Texts of the log cannot start a column or a line, nor drive the terminal.
+            return date + "\t" + time + "\t" + EscapeControls(r.computer) + "\t" +
+                   EscapeControls(r.user) + "\t" + EscapeControls(r.objectName) + "\t" + action +
+                   "\t" + EscapeControls(r.processName) + "\t" + Hex(r.handleId) + "\t" +
                    Hex(r.processId) + "\t" + std::to_string(r.eventId) + "\t" +
                    std::to_string(r.recordNumber) + "\n";
     }

@@ -25,11 +25,13 @@ class CReportFile {
     // A symbolic link at the name, or anything but a plain file with one name,
     // is refused (5) and never written through: the reports folder may be one
     // that other accounts can write to.
-    [[nodiscard]] Failure Open(const std::string& path, Mode mode);
+    // In `folder` (a descriptor) the file is the path's last name.
+    [[nodiscard]] Failure Open(const std::string& path, Mode mode,
+                               int folder = platform::kPathAsGiven);
     // Creates a new file at the first of pathOf(1), pathOf(2), ... that is
     // free; `path` is the one created.
     [[nodiscard]] Failure CreateFirstFree(const std::function<std::string(int)>& pathOf,
-                                          std::string& path);
+                                          std::string& path, int folder = platform::kPathAsGiven);
     // Why the last open refused the file, or empty.
     const std::string& Refusal() const { return refusal_; }
     // Writes the text at the end of the file.

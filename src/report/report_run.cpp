@@ -16,15 +16,14 @@
 #include "base/test_hook.h"
 #include "platform/error_codes.h"
 #include "report/event_log_writer.h"
-#include "report/log_damage_note.h"
+#include "report/partial_reports.h"
+#include "report/stored_dates.h"
 #include "settings/options_profiles.h"
 #include "settings/reg_key_handle.h"
 
 namespace vzrm {
 namespace {
 
-constexpr char kLastDateProc[] = "LastDateProc";
-constexpr char kLastDateData[] = "LastDateData";
 constexpr char kReadArchives[] = "ReadArchives";
 
 CLocalDateTime WholeSeconds(const CLocalDateTime& time) {
@@ -43,17 +42,13 @@ CReportRun::~CReportRun() {
 }
 
 void CReportRun::LoadStoredDates() {
-    const auto load = [this](const char* name) {
-        double value = 0;
-        std::uint8_t bytes[sizeof value];
-        if (options_.GetOptBin(name, bytes, sizeof bytes) != sizeof bytes) {
-            return CLocalDateTime();
-        }
-        std::memcpy(&value, bytes, sizeof value);
-        return value == 0 ? CLocalDateTime() : CLocalDateTime::FromOleValue(value);
-    };
-    periodStart_ = WholeSeconds(load(kLastDateProc));
-    lastDataTime_ = load(kLastDateData);
+    periodStart_ = WholeSeconds(ReadStoredDate(options_, kLastDateProc));
+    lastDataTime_ = ReadStoredDate(options_, kLastDateData);
+    // Dates stored by a run in another zone name the same instants here.
+    if (const std::optional<std::int64_t> zone = ReadStoredZone(options_)) {
+        periodStart_ = FromZoneOffset(periodStart_, *zone);
+        lastDataTime_ = FromZoneOffset(lastDataTime_, *zone);
+    }
     host_.ShowLastDate(LocalDateTimeText(periodStart_));
 }
 
@@ -105,8 +100,23 @@ void CReportRun::OnStartButton() {
     runStart_ = WholeSeconds(
         CLocalDateTime::FromOleValue(CurrentLocalDateTime().GetOleValue() - 2.0 / 86400));
     SetStopTime(CLocalDateTime::FromFields(0, 0, 0, 0, 0, 0));
+    {
+        std::lock_guard lock(stopTimeLock_);
+        periodCut_.reset();
+        cutFile_.clear();
+    }
     if (!PrepareReportFiles()) {
         g_errorInfo.AddErrPoint("UOMUGKFFAOUMYID");
+        host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
+        return;
+    }
+    // A period that would end before it starts (the clock was ahead at the
+    // last run, or was set back) reads nothing and would store "now": the
+    // events in between would never be reported. The dates stay.
+    if (periodStart_.IsValid() && periodStart_ > runStart_) {
+        g_errorInfo.SetError(
+            "PERIODSTARTLATE", platform::kErrorInvalidData,
+            FormatResource(58442, LocalDateTimeText(periodStart_), LocalDateTimeText(runStart_)));
         host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
         return;
     }
@@ -203,9 +213,14 @@ bool CReportRun::PrepareReportFiles() {
         host_.FocusFolderField();
         return false;
     }
-    std::error_code error;
-    if (!std::filesystem::is_directory(reportsFolder_, error)) {
-        g_errorInfo.SetError("EOOXNIPOBZTLHIV", 0, FormatResource(60554, reportsFolder_));
+    // Opened once: a folder swapped in later by its path is not written in.
+    std::string refusal;
+    if (const std::int32_t error = reportsDir_.Open(reportsFolder_, refusal)) {
+        if (refusal.empty()) {
+            g_errorInfo.SetError("EOOXNIPOBZTLHIV", 0, FormatResource(60554, reportsFolder_));
+        } else {
+            g_errorInfo.SetError("RPRTFOLDREFUSED", error, refusal);
+        }
         host_.FocusFolderField();
         return false;
     }
@@ -229,28 +244,36 @@ bool CReportRun::OpenReportFiles() {
         g_errorInfo.SetError("HGECDSNVCNCYKQK", 6);
         return false;
     }
-    // A run in the same second as the last one must not overwrite its report:
-    // a name that exists takes the next number.
+    // The report is written under a name of its own until the run completes:
+    // a run that is killed leaves no file that looks like a report. A name
+    // that exists takes the next number.
     std::string path;
-    const auto pathOf = [this](int n) {
-        const std::string name = n == 1 ? stamp_ : stamp_ + "_" + std::to_string(n);
-        return FolderWithSeparator() + FormatResource(58395, name);
-    };
-    if (auto failure = reportFile_.CreateFirstFree(pathOf, path)) {
+    const auto pathOf = [this](int n) { return ReportPathOf(n) + kPartialSuffix; };
+    if (auto failure = reportFile_.CreateFirstFree(pathOf, path, reportsDir_.Descriptor())) {
         g_errorInfo.SetFileError("QDDAZMJJQDBAGNK", &*failure, reportFile_.Refusal(),
                                  StrgLine(path));
         return false;
     }
     reportPath_ = path;  // only a file of this run is ever deleted
-    if (auto failure = summaryFile_.Open(summaryPath_, CReportFile::Mode::keep)) {
+    if (auto failure =
+            summaryFile_.Open(summaryPath_, CReportFile::Mode::keep, reportsDir_.Descriptor())) {
         g_errorInfo.SetFileError("DLVDNPFAHPHUIMR", &*failure, summaryFile_.Refusal(),
                                  StrgLine(summaryPath_));
         // The summary's failure is the one the user sees; closing is cleanup.
         static_cast<void>(reportFile_.Close());
         return false;
     }
+    // Our own report is locked, so only those of runs that ended are found.
+    stoppedReports_ = platform::UnheldFiles(reportsDir_.Descriptor(), "ZRMAudit_",
+                                            std::string(".csv") + kPartialSuffix);
     filesOpen_ = true;
     return true;
+}
+
+std::string CReportRun::ReportPathOf(int n) const {
+    // A run in the same second as the last one must not take its report's name.
+    const std::string name = n == 1 ? stamp_ : stamp_ + "_" + std::to_string(n);
+    return FolderWithSeparator() + FormatResource(58395, name);
 }
 
 bool CReportRun::CloseReportFiles() {
@@ -258,7 +281,10 @@ bool CReportRun::CloseReportFiles() {
         return true;
     }
     filesOpen_ = false;
-    auto failure = reportFile_.Close();
+    CReportFile::Failure failure;
+    if (reportFile_.IsOpen()) {
+        failure = reportFile_.Close();
+    }
     if (auto summaryFailure = summaryFile_.Close(); !failure) {
         failure = summaryFailure;
     }
@@ -289,6 +315,7 @@ bool CReportRun::WriteSummary(RunOutcome outcome, bool hasRows) {
     }
     std::string result;
     std::string extra;
+    std::string warning = StoppedNote() + lossWarning_;
     if (outcome == RunOutcome::failed) {
         result = LoadResourceText(58412);
         extra = "\r\n" + g_errorInfo.Render() + "\r\n";
@@ -296,16 +323,19 @@ bool CReportRun::WriteSummary(RunOutcome outcome, bool hasRows) {
         result = LoadResourceText(58404);
     } else {
         result = hasRows ? FormatResource(58409, reportPath_) : LoadResourceText(58411);
+        warning =
+            StoppedNote() + CutNote() + lossWarning_;  // the loss warning runs into the next line
         extra = FormatResource(58403, LocalDateTimeText(StopTime()));
     }
     // One append per block: a crash never leaves half of one.
-    const std::string block = FormatResource(58401, LocalDateTimeText(runStart_)) +
-                              FormatResource(58405, lossWarning_, LocalDateTimeText(periodStart_),
-                                             rowCount_, result, extra);
+    const std::string block =
+        FormatResource(58401, LocalDateTimeText(runStart_)) +
+        FormatResource(58405, warning, LocalDateTimeText(periodStart_), rowCount_, result, extra);
     if (auto failure = summaryFile_.Append(block)) {
         g_errorInfo.SetFileError("RZSNWPKHEQADVKT", &*failure, {}, StrgLine(summaryPath_));
         return false;
     }
+    MarkStoppedReports();
     return true;
 }
 
@@ -333,160 +363,33 @@ void CReportRun::SetLogDamage(const platform::LogReadDamage& damage) {
     logDamage_ = damage;
 }
 
-void CReportRun::ReportLogTrouble(int result) {
-    platform::LogReadDamage damage;
+void CReportRun::SetPeriodCut(std::int64_t periodEnd, const std::string& file) {
+    std::lock_guard lock(stopTimeLock_);
+    periodCut_ = periodEnd;
+    cutFile_ = file;
+}
+
+CLocalDateTime CReportRun::PeriodEnd() const {
+    std::lock_guard lock(stopTimeLock_);
+    if (!periodCut_) {
+        return runStart_;
+    }
+    const CLocalDateTime end = InstantToLocalDateTime(*periodCut_);
+    const bool afterStart =
+        periodStart_.GetStatus() == CLocalDateTime::Status::null || end > periodStart_;
+    return end.IsValid() && afterStart ? end : periodStart_;
+}
+
+std::string CReportRun::CutNote() const {
+    std::string file;
     {
         std::lock_guard lock(stopTimeLock_);
-        damage = std::exchange(logDamage_, {});
-    }
-    if (const std::string text = LogDamageText(damage); !text.empty()) {
-        host_.ReportEvent(kLogDamageEventId, text);
-    }
-    if (result < 0 && g_errorInfo.GetCode() == platform::kErrorEventlogFileChanged) {
-        host_.ReportErrorRecord();
-    }
-}
-
-void CReportRun::DeleteReportFile() {
-    if (!reportPath_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(reportPath_, ignored);
-    }
-}
-
-void CReportRun::StoreDates() {
-    for (const auto& [name, time] :
-         {std::pair{kLastDateProc, runStart_}, std::pair{kLastDateData, lastDataTime_}}) {
-        const double value =
-            time.GetStatus() == CLocalDateTime::Status::null ? 0 : time.GetOleValue();
-        std::uint8_t bytes[sizeof value];
-        std::memcpy(bytes, &value, sizeof value);
-        options_.SetOptBin(name, bytes, sizeof bytes);
-    }
-}
-
-void CReportRun::OnAuditDone(int result) {
-    g_bRunning = false;
-    lastOutcome_ = result < 0   ? RunOutcome::failed
-                   : result > 0 ? RunOutcome::completed
-                                : RunOutcome::interrupted;
-    if (worker_.joinable()) {
-        worker_.join();  // it has posted its last message and is ending
-    }
-    const bool wasOpen = filesOpen_;
-    const bool hasRows = rowCount_ != 0;
-    const bool unattended = host_.IsUnattended();
-    ReportLogTrouble(result);
-
-    switch (lastOutcome_) {
-        case RunOutcome::failed:
-            OnRunFailed(wasOpen, hasRows, unattended);
-            break;
-        case RunOutcome::completed:
-            OnRunCompleted(wasOpen, hasRows, unattended);
-            break;
-        case RunOutcome::interrupted:
-            OnRunInterrupted(wasOpen, hasRows);
-            break;
-    }
-    g_bStopRequested = false;
-    g_bQuestionShown = false;
-    g_bInterruptible = false;
-    host_.ResetTitle();
-    host_.EnableRunControls(true);
-}
-
-bool CReportRun::FinishReportFiles(RunOutcome outcome, bool hasRows) {
-    const bool written = WriteSummary(outcome, hasRows);
-    return CloseReportFiles() && written;
-}
-
-void CReportRun::OnRunFailed(bool wasOpen, bool hasRows, bool unattended) {
-    rowCount_ = 0;
-    bool ok = false;
-    if (wasOpen) {
-        ok = FinishReportFiles(RunOutcome::failed, hasRows);
-    } else if (unattended) {
-        host_.ReportErrorRecord();
-    }
-    DeleteReportFile();
-    if (!(unattended && closeAfterRun_ && ok)) {
-        closeAfterRun_ = false;
-        host_.ShowView();
-        host_.ShowErrorInfo();
-    }
-    if (closeAfterRun_) {
-        host_.CloseFrame();
-    }
-}
-
-std::string CReportRun::CompletionMessage(bool hasRows) const {
-    std::string message =
-        hasRows ? LoadResourceText(58406) + "\r\n\r\n" + FormatResource(58409, reportPath_)
-                : LoadResourceText(58411);
-    message += "\r\n\r\n" + FormatResource(58410, summaryPath_);
-    return message;
-}
-
-void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
-    const std::string message = CompletionMessage(hasRows);
-    bool ok = false;
-    if (wasOpen) {
-        ok = FinishReportFiles(RunOutcome::completed, hasRows);
-    } else if (unattended) {
-        host_.ReportEvent(3, message);
-    }
-    if (!hasRows) {
-        DeleteReportFile();
-    }
-    if (ok || !wasOpen) {
-        StoreDates();
-        periodStart_ = runStart_;
-        host_.ShowLastDate(LocalDateTimeText(periodStart_));
-    } else {
-        // The summary has no block of this run (or the report was not
-        // closed whole): the run failed, and the next one covers its
-        // period again rather than leave it unreported.
-        lastOutcome_ = RunOutcome::failed;
-        if (host_.IsUnattended()) {
-            host_.ReportErrorRecord();
+        if (!periodCut_) {
+            return {};
         }
+        file = cutFile_;
     }
-    if (!host_.IsUnattended() && !ok) {
-        closeAfterRun_ = false;
-        host_.ShowView();
-        host_.ShowErrorInfo();
-    }
-    if (closeAfterRun_) {
-        host_.CloseFrame();
-    } else if (ok) {
-        host_.ResetTitle();
-        host_.EnableRunControls(true);
-        host_.ShowInformation(message, MB_ICONINFORMATION);
-    }
-}
-
-void CReportRun::OnRunInterrupted(bool wasOpen, bool hasRows) {
-    rowCount_ = 0;
-    bool ok = false;
-    if (wasOpen) {
-        ok = FinishReportFiles(RunOutcome::interrupted, hasRows);
-    }
-    DeleteReportFile();
-    if (!host_.IsUnattended()) {
-        if (!ok) {
-            host_.ClearClosePending();
-            host_.ShowView();
-            host_.ShowErrorInfo();
-        }
-        if (!host_.IsUnattended()) {
-            closeAfterRun_ = false;
-        }
-    }
-    if (host_.ClosePending()) {
-        host_.ClearClosePending();
-        host_.CloseFrame();
-    }
+    return FormatResource(58441, file, LocalDateTimeText(PeriodEnd()));
 }
 
 }  // namespace vzrm

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/local_date_time.h"
 #include "report/audit_worker.h"
@@ -47,6 +49,7 @@ class CReportRun : public IAuditReportTarget {
     CLocalDateTime RunStart() const override { return runStart_; }
     void SetStopTime(const CLocalDateTime& stopTime) override;
     void SetLogDamage(const platform::LogReadDamage& damage) override;
+    void SetPeriodCut(std::int64_t periodEnd, const std::string& file) override;
 
     const CLocalDateTime& PeriodStart() const { return periodStart_; }
     const CLocalDateTime& LastDataTime() const { return lastDataTime_; }
@@ -58,7 +61,24 @@ class CReportRun : public IAuditReportTarget {
 
   private:
     CLocalDateTime StopTime() const;
-    void StoreDates();
+    // The report's name for its n-th try: the stamp, then _2, _3, ...
+    std::string ReportPathOf(int n) const;
+    // Flushes and closes the report (the summary stays open); false on failure.
+    bool CloseReport();
+    // Gives the finished report its final name, the first that is free.
+    bool PublishReport();
+    // The summary's note of reports left by runs that were killed, and
+    // their new names once the block names them.
+    std::string StoppedNote() const;
+    void MarkStoppedReports();
+    // Where the period of a completed run ends: the run's start, or earlier
+    // when a log cut short ended it (never before the period's start).
+    CLocalDateTime PeriodEnd() const;
+    // The summary's note of a log cut short; empty when none was met.
+    std::string CutNote() const;
+    // Writes both dates to the store; on a refusal the options keep the
+    // dates they had and the error is recorded.
+    bool StoreDates(const CLocalDateTime& periodEnd, const CLocalDateTime& lastData);
     void DeleteReportFile();
     // The summary's block of the run, then both files closed; false when
     // either failed.
@@ -80,7 +100,9 @@ class CReportRun : public IAuditReportTarget {
     std::string reportsFolder_;
     std::string reportPath_;
     std::string summaryPath_;
-    std::string stamp_;  // the run start in the report's name
+    std::string stamp_;                        // the run start in the report's name
+    std::vector<std::string> stoppedReports_;  // left by killed runs, found at the start
+    platform::OpenFolder reportsDir_;          // every file of the run is made in it
     CReportFile reportFile_;
     CReportFile summaryFile_;
     bool filesOpen_ = false;
@@ -89,7 +111,9 @@ class CReportRun : public IAuditReportTarget {
     CLocalDateTime runStart_;
     mutable std::mutex stopTimeLock_;
     CLocalDateTime stopTime_;
-    platform::LogReadDamage logDamage_;  // guarded by stopTimeLock_
+    platform::LogReadDamage logDamage_;      // guarded by stopTimeLock_
+    std::optional<std::int64_t> periodCut_;  // guarded by stopTimeLock_
+    std::string cutFile_;                    // guarded by stopTimeLock_
     CLocalDateTime lastDataTime_;
     std::string lossWarning_;
     std::uint32_t rowCount_ = 0;

@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "app/vzrmaud_fixture.h"
 #include "support/temp_dir.h"
@@ -106,6 +109,37 @@ TEST_F(SharedMachine, LockFoldersPreparedByAnotherAccountAreRefused) {
     EXPECT_TRUE(ReportFiles().empty());
 }
 
+// Every account may open the machine-wide lock file (flock needs no more):
+// one that holds it makes every root run refuse to start, and the refusal
+// names the process and its account, on standard error and in the log.
+TEST_F(SharedMachine, AnAccountHoldingTheMachineWideLockIsNamed) {
+    const std::string global = dir.File("locks") + "/global";
+    std::filesystem::create_directories(global);
+    chmod(dir.File("locks").c_str(), 0755);
+    chmod(global.c_str(), 0755);
+    const std::string lock = global + "/Quorvix_ZRMAU_MutexGlobal.lock";
+    test::WriteFile(lock, "");
+    chmod(lock.c_str(), 0644);
+    // The squatter, started here and ended by its process ID.
+    const test::CommandResult started =
+        test::RunCommand(std::string(kAsNobody) + "sh -c 'exec 9<\"" + lock +
+                         "\"; flock -s 9; exec sleep 60' >/dev/null 2>&1 & echo $!");
+    const pid_t squatter = static_cast<pid_t>(std::stol(started.output));
+    bool held = false;
+    for (int i = 0; i < 200 && !held; ++i) {
+        held = test::RunCommand("flock -n -x '" + lock + "' true").status != 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(held);
+    const test::CommandResult refused = Audit("-c -rf '" + reports + "'");
+    kill(squatter, SIGTERM);
+    EXPECT_EQ(refused.status, 3) << refused.output;
+    const std::string named = "process " + std::to_string(squatter) + " (account nobody)";
+    EXPECT_NE(refused.output.find(named), std::string::npos) << refused.output;
+    EXPECT_NE(LogText().find(named), std::string::npos) << LogText();
+    EXPECT_TRUE(ReportFiles().empty());
+}
+
 // The report names a run will take: its start, two seconds before it starts,
 // and the numbered names that follow, for each second of the next minute.
 std::string PlantLinksAtReportNames(const std::string& reports, const std::string& target) {
@@ -143,7 +177,8 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
         EXPECT_EQ(entry.path().filename(), "_ZRMAudit_summary.txt");
     }
 
-    // Links at the next report names to files that do not exist: none is made.
+    // Links at the next report names to files that do not exist: none is
+    // made, and the report that was to take the name is refused with it.
     std::filesystem::remove(shared + "/_ZRMAudit_summary.txt");
     Plant(PlantLinksAtReportNames(shared, secret));
     const test::CommandResult report = Audit("-c -rf '" + shared + "'");
@@ -155,8 +190,55 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
         ++files;
     }
     EXPECT_EQ(files, 1u) << "a link's target was created";
-    EXPECT_FALSE(std::filesystem::exists(shared + "/_ZRMAudit_summary.txt"));
+    const std::string blocks = ReadText(shared + "/_ZRMAudit_summary.txt");
+    EXPECT_NE(blocks.find("Audit report hasn't been created. The error occurred:"),
+              std::string::npos)
+        << blocks;
+    for (const auto& entry : std::filesystem::directory_iterator(shared)) {
+        EXPECT_TRUE(entry.is_symlink() || entry.path().filename() == "_ZRMAudit_summary.txt")
+            << entry.path() << " stayed";
+    }
     EXPECT_EQ(StateOf(secret + "/file"), fileBefore);
+}
+
+// A reports folder another account could swap or fill: one that others may
+// write without the sticky bit, one of another account, and a link to the
+// other account's folder put where the reports folder was. Each run is
+// refused with a message naming the folder; nothing is written there.
+TEST_F(SharedMachine, AReportsFolderAnotherAccountCouldSwapIsRefused) {
+    const std::string open = dir.File("open-reports");
+    std::filesystem::create_directory(open);
+    chmod(open.c_str(), 0777);  // our own folder, just made
+    const test::CommandResult everyone = Audit("-c -rf '" + open + "'");
+    EXPECT_EQ(everyone.status, 1) << everyone.output;
+    EXPECT_NE(LogText().find("The reports folder '" + open +
+                             "' is refused: other accounts may write to it and it has no "
+                             "sticky bit (mode 0777)."),
+              std::string::npos)
+        << LogText();
+    EXPECT_TRUE(std::filesystem::is_empty(open));
+
+    const std::string parent = Shared("parent");
+    Plant("mkdir '" + parent + "/theirs'\n");
+    const test::CommandResult theirs = Audit("-c -rf '" + parent + "/theirs'");
+    EXPECT_EQ(theirs.status, 1) << theirs.output;
+    EXPECT_NE(LogText().find("The reports folder '" + parent +
+                             "/theirs' is refused: it belongs to the account 65534, not to 0 "
+                             "or root."),
+              std::string::npos)
+        << LogText();
+    EXPECT_TRUE(std::filesystem::is_empty(parent + "/theirs"));
+
+    // The folder the run used before, replaced by a link to theirs.
+    Plant("ln -s '" + parent + "/theirs' '" + parent + "/reports'\n");
+    const test::CommandResult linked = Audit("-c -rf '" + parent + "/reports/'");
+    EXPECT_EQ(linked.status, 1) << linked.output;
+    EXPECT_NE(LogText().find("The reports folder '" + parent +
+                             "/reports/' is refused: 'reports' on its way is a symbolic link in "
+                             "a folder other accounts may write."),
+              std::string::npos)
+        << LogText();
+    EXPECT_TRUE(std::filesystem::is_empty(parent + "/theirs"));
 }
 
 TEST_F(SharedMachine, AStorePreparedByAnotherAccountIsRefused) {

@@ -55,6 +55,21 @@ class Outcomes : public Vzrmaud {
         }
         return blocks;
     }
+    // A run held after the report's first line (its partial report exists)
+    // gets the signal; the output ends with its exit status.
+    test::CommandResult HeldRunSignalled(const std::string& signal) {
+        return test::RunCommand("VZRM_TEST_HOOK=hold-run " +
+                                Command(std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'") +
+                                " & pid=$!\n"
+                                "for i in $(seq 600); do\n"
+                                "  for f in '" +
+                                reports +
+                                "'/ZRMAudit_*.csv.part; do [ -s \"$f\" ] && break 2; done\n"
+                                "  sleep 0.05\n"
+                                "done\n"
+                                "kill -" +
+                                signal + " $pid; wait $pid; echo \"status=$?\"");
+    }
     static bool HooksBuilt() {
 #ifdef VZRM_TEST_HOOKS_BUILT
         return true;
@@ -109,23 +124,31 @@ TEST_F(Outcomes, ATermSignalInterruptsTheRun) {
     BecomeNobody();
     Install();
     const auto dates = FirstRun();
-    // The run holds after the report's first line until it is interrupted.
-    const test::CommandResult run =
-        test::RunCommand("VZRM_TEST_HOOK=hold-run " +
-                         Command(std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'") +
-                         " & pid=$!\n"
-                         "for i in $(seq 600); do\n"
-                         "  for f in '" +
-                         reports + "'/ZRMAudit_*.csv; do [ \"$f\" != '" + ReportFiles()[0] +
-                         "' ] && [ -s \"$f\" ] && break 2; done\n"
-                         "  sleep 0.05\n"
-                         "done\n"
-                         "kill -TERM $pid; wait $pid; echo \"status=$?\"");
+    const test::CommandResult run = HeldRunSignalled("TERM");
     EXPECT_NE(run.output.find("status=2"), std::string::npos) << run.output;
     ASSERT_EQ(Blocks().size(), 2u);
     EXPECT_EQ(Blocks()[1], kInterrupted);
     EXPECT_EQ(ReportFiles().size(), 1u) << "the interrupted run's report is gone";
     EXPECT_FALSE(std::filesystem::exists(ApplicationLog()));
+    ExpectDates(dates);
+}
+
+// A dropped SSH connection, a closed pipe, a timer or a user's signal: each
+// interrupts the run as SIGTERM does, and no partial report stays.
+TEST_F(Outcomes, EverySignalThatEndsASessionInterruptsTheRun) {
+    if (!HooksBuilt()) {
+        GTEST_SKIP() << "needs a build with the test hooks";
+    }
+    Install();
+    const auto dates = FirstRun();
+    std::size_t blocks = 1;
+    for (const char* signal : {"HUP", "QUIT", "USR1", "USR2", "ALRM", "PIPE"}) {
+        const test::CommandResult run = HeldRunSignalled(signal);
+        EXPECT_NE(run.output.find("status=2"), std::string::npos) << signal << "\n" << run.output;
+        ASSERT_EQ(Blocks().size(), ++blocks) << signal;
+        EXPECT_EQ(Blocks().back(), kInterrupted) << signal;
+        EXPECT_EQ(ReportFiles().size(), 1u) << signal << ": the interrupted run's report is gone";
+    }
     ExpectDates(dates);
 }
 
@@ -178,8 +201,33 @@ TEST_F(Outcomes, DatesTheStoreRefusesFailTheRun) {
         << ApplicationLogText();
     EXPECT_NE(ApplicationLogText().find("Code : 5 (0x5)"), std::string::npos);
     ASSERT_EQ(Blocks().size(), 2u);
-    EXPECT_NE(Blocks()[1].find("The data is absent"), std::string::npos) << Blocks()[1];
+    EXPECT_NE(Blocks()[1].find("The error occurred"), std::string::npos) << Blocks()[1];
     ExpectDates(dates);
+}
+
+// The store takes no dates while the report has rows: no block may name the
+// report, which the next run would repeat; that run reports the rows once.
+TEST_F(Outcomes, ARefusedDateWriteLeavesNoReportNamedAndTheNextRunReportsTheRows) {
+    Install();
+    ASSERT_EQ(chmod(dir.File("store/HKCU.db").c_str(), 0444), 0);
+    const test::CommandResult refused = Audit("-c -rf '" + reports + "'");
+    EXPECT_EQ(refused.status, 1) << refused.output;
+    ASSERT_EQ(Blocks().size(), 1u);
+    EXPECT_EQ(Blocks()[0].find("Audit report: "), std::string::npos) << Blocks()[0];
+    EXPECT_NE(Blocks()[0].find("The error occurred:\r\n\r\n"), std::string::npos) << Blocks()[0];
+    EXPECT_NE(Blocks()[0].find("QWRUEOZUKNOMVPP"), std::string::npos) << Blocks()[0];
+    EXPECT_NE(ApplicationLogText().find("QWRUEOZUKNOMVPP"), std::string::npos);
+    EXPECT_TRUE(ReportFiles().empty());
+
+    ASSERT_EQ(chmod(dir.File("store/HKCU.db").c_str(), 0644), 0);
+    WaitForTheNextSecond();
+    const test::CommandResult next = Audit("-c -rf '" + reports + "'");
+    EXPECT_EQ(next.status, 0) << next.output;
+    ASSERT_EQ(ReportFiles().size(), 1u);
+    ASSERT_EQ(Blocks().size(), 2u);
+    EXPECT_NE(Blocks()[1].find("Processed events: 3\r\nAudit report: " + ReportFiles()[0]),
+              std::string::npos)
+        << Blocks()[1];
 }
 
 TEST_F(Outcomes, AFailedMoveOfTheOptionsIsShownAndLosesNothing) {

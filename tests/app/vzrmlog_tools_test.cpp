@@ -176,7 +176,7 @@ TEST_F(Tools, RecordsAsCsvAndJsonLinesAreTheRowsOfTheTsv) {
 const char kSameEvents[] = R"(import json, sys
 lines = open(sys.argv[1], encoding='utf-8', newline='').read().split('\n')
 assert lines.pop() == ''
-one_line = lambda text: text.replace('\t', ' ').replace('\n', ' ').replace('\r', ' ')
+one_line = lambda text: text.replace('\t', '\\t').replace('\n', '\\n').replace('\r', '\\r')
 events = [json.loads(line) for line in open(sys.argv[2], encoding='utf-8')]
 assert len(events) == len(lines) == int(sys.argv[3]), (len(events), len(lines))
 for line, event in zip(lines, events):
@@ -278,6 +278,43 @@ TEST_F(Tools, APathThatIsNoLogSaysWhyAndOptionsComeBeforeOrAfterTheFile) {
         empty.Path().string() + "' " + VZRMLOG_PATH + " records '" + Log("evtx") + "' 2>&1");
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.output.find("no message files"), std::string::npos) << none.output;
+}
+
+// Output that does not arrive is a failure: a full device, and a reader that
+// went away (the conventional death by SIGPIPE, or status 1, but never 0).
+TEST_F(Tools, OutputThatCannotBeWrittenIsNeverASuccess) {
+    for (const std::string& command :
+         {"info '" + Log("evtx") + "'", "info '" + Log("evt") + "'", "dump '" + Log("evtx") + "'",
+          "dump '" + Log("evt") + "' --format json", "records '" + Log("evtx") + "'",
+          std::string("--version")}) {
+        SCOPED_TRACE(command);
+        const test::CommandResult full =
+            test::RunCommand(Environment() + VZRMLOG_PATH + " " + command + " 2>&1 >/dev/full");
+        EXPECT_EQ(full.status, 1);
+        EXPECT_NE(full.output.find("vzrmlog: the output could not be written"), std::string::npos)
+            << full.output;
+    }
+    ASSERT_EQ(
+        test::RunCommand(Environment() + VZRMREG_PATH + " add 'HKLM\\Software\\Quorvix' /v X /d y")
+            .status,
+        0);
+    const test::CommandResult query = test::RunCommand(
+        Environment() + VZRMREG_PATH + " query 'HKLM\\Software\\Quorvix' 2>&1 >/dev/full");
+    EXPECT_EQ(query.status, 1);
+    EXPECT_NE(query.output.find("vzrmreg: the output could not be written"), std::string::npos)
+        << query.output;
+
+    // A dump far larger than a pipe holds, into a reader that stops at once.
+    std::string many;
+    for (int i = 0; i < 20; ++i) {
+        many += Scenario();
+    }
+    test::WriteEvtx(dir.File("many.evtx"), many);
+    const test::CommandResult closed = test::RunCommand(
+        "bash -c \"" + Environment() + VZRMLOG_PATH + " dump '" + dir.File("many.evtx") +
+        "' 2>/dev/null | head -c 1 >/dev/null; echo status=\\${PIPESTATUS[0]}\"");
+    EXPECT_EQ(closed.output.find("status=0"), std::string::npos) << closed.output;
+    EXPECT_NE(closed.output.find("status="), std::string::npos) << closed.output;
 }
 
 }  // namespace

@@ -276,7 +276,7 @@ TEST(MalformedLogs, FilesThatAreNoLogsGiveAClearError) {
     EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.File("missing.evtx")),
               platform::kErrorFileNotFound);
     EXPECT_EQ(platform::posix::OpenEvtxFile(evtx, dir.Path().string()),
-              platform::kErrorInvalidData);  // a folder
+              platform::kErrorBadFileType);  // a folder
     EvtFile evt;
     EXPECT_EQ(platform::posix::OpenEvtFile(evt, dir.File("text.evtx")),
               platform::kErrorInvalidData);

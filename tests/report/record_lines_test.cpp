@@ -57,6 +57,27 @@ TEST(RecordLines, TheThreeFormatsOfOneRecord) {
     EXPECT_EQ(RecordHeader(RecordFormat::json), "");
 }
 
+// A computer name with CR LF must not forge a line of the TSV, nor a name
+// with escape sequences or a bidi override drive the terminal it is shown on.
+TEST(RecordLines, TheTsvEscapesControlsAndTheCsvAndJsonKeepTheirOwnForm) {
+    AUDIT_RECORD record = Example();
+    record.computer = "PC\r\n2026.03.14\t09:05:33\tFORGED";
+    record.user = "op\x1b]0;owned\x07";
+    record.objectName = "D:\\a\xE2\x80\xAEgpj.zrm";
+    record.processName =
+        "p\x7f\xC2\x9B"
+        "2J.exe";
+    EXPECT_EQ(RecordLine(record, RecordFormat::tsv),
+              "2026.03.14\t09:05:33\tPC\\r\\n2026.03.14\\t09:05:33\\tFORGED\t"
+              "op\\x1b]0;owned\\x07\tD:\\a\\u202egpj.zrm\tCreate\tp\\x7f\\u009b2J.exe\t"
+              "0x1A4\t0x10E1\t4656\t12\n");
+    const std::string json = RecordLine(record, RecordFormat::json);
+    EXPECT_NE(json.find(R"("computer":"PC\r\n2026.03.14\t09:05:33\tFORGED")"), std::string::npos)
+        << json;
+    const std::string csv = RecordLine(record, RecordFormat::csv);
+    EXPECT_EQ(csv.find("FORGED"), std::string::npos) << "the CSV's fields end at CR or LF";
+}
+
 TEST(RecordLines, FormatNames) {
     RecordFormat format = RecordFormat::csv;
     ASSERT_TRUE(ParseRecordFormat("json", format));

@@ -18,6 +18,7 @@
 #include "report/headless_host.h"
 #include "report/progress_line.h"
 #include "report/report_file.h"
+#include "report/stored_dates.h"
 #include "settings/options_profiles.h"
 #include "support/log_files.h"
 #include "support/project_messages.h"
@@ -372,7 +373,7 @@ TEST_F(ReportRun, OptionsThatCannotBeSavedStopTheRunAndTouchNoFile) {
     EXPECT_TRUE(ReportFiles().empty());
 }
 
-TEST_F(ReportRun, AUserWhoMayNotChangeTheOptionsStillRuns) {
+TEST_F(ReportRun, AUserWhoMayNotStoreTheDatesRunsButCompletesNoPeriod) {
     // The options key exists, but the user's hive can only be read.
     ASSERT_TRUE(options.WriteRegOpt());
     std::filesystem::permissions(
@@ -385,9 +386,20 @@ TEST_F(ReportRun, AUserWhoMayNotChangeTheOptionsStillRuns) {
     ASSERT_TRUE(userOptions.ReadRegOpt(kApp, platform::HKEY_CURRENT_USER));
     CReportRun run(userOptions, host);
     Run(run);
-    EXPECT_TRUE(host.shownErrors.empty()) << host.shownErrors[0];
-    EXPECT_EQ(ReportFiles().size(), 1u);
-    EXPECT_EQ(host.information.size(), 1u);
+    // The run reads the log, but its dates cannot be stored: the block says
+    // it failed and no report stays whose period the next run repeats.
+    EXPECT_EQ(run.LastOutcome(), RunOutcome::failed);
+    ASSERT_EQ(host.shownErrors.size(), 1u);
+    EXPECT_NE(host.shownErrors[0].find("QWRUEOZUKNOMVPP"), std::string::npos);
+    EXPECT_TRUE(ReportFiles().empty());
+    EXPECT_TRUE(host.information.empty());
+    const std::string summary = Summary();
+    EXPECT_NE(summary.find("Audit report hasn't been created. The error occurred:"),
+              std::string::npos)
+        << summary;
+    EXPECT_EQ(summary.find("Audit report: "), std::string::npos) << summary;
+    EXPECT_EQ(ReadStoredDate(userOptions, kLastDateProc).GetStatus(), CLocalDateTime::Status::null);
+    EXPECT_EQ(run.PeriodStart().GetStatus(), CLocalDateTime::Status::null);
 }
 
 TEST_F(ReportRun, ASummaryHeldByAnotherWriterEndsTheRunAndRemovesTheNewReport) {

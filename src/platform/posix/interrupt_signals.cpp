@@ -6,11 +6,15 @@
 
 #include <atomic>
 #include <cerrno>
+#include <iterator>
 
 namespace vzrm {
 namespace {
 
-constexpr int kSignals[] = {SIGTERM, SIGINT};
+// Whatever ends a session or a job asks for the interruption: a dropped SSH
+// connection (SIGHUP), a closed pipe, a timer, a user's signal.
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE};
+constexpr std::size_t kSignalCount = std::size(kSignals);
 constexpr char kRequest = 'r';
 constexpr char kQuit = 'q';
 
@@ -18,7 +22,7 @@ constexpr char kQuit = 'q';
 std::atomic<int> g_received{0};
 std::atomic<int> g_writeFd{-1};
 static_assert(std::atomic<int>::is_always_lock_free);
-struct sigaction g_previous[2];
+struct sigaction g_previous[kSignalCount];
 
 // Async-signal-safe: a counter, a write and, the second time, the default action.
 void Handler(int signal) {
@@ -45,7 +49,7 @@ CInterruptSignals::CInterruptSignals(std::function<void()> request) : request_(s
     g_received = 0;
     g_writeFd = pipe_[1];
     thread_ = std::thread(&CInterruptSignals::Listen, this);
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
         struct sigaction action {};
         action.sa_handler = Handler;
         action.sa_flags = SA_RESTART;
@@ -58,7 +62,7 @@ CInterruptSignals::~CInterruptSignals() {
     if (pipe_[1] < 0) {
         return;
     }
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
         sigaction(kSignals[i], &g_previous[i], nullptr);
     }
     g_writeFd = -1;

@@ -1,6 +1,8 @@
-// SIGTERM and SIGINT while a run goes on (cron's timeout, systemd stopping the
-// unit, a shutdown, Ctrl-C) ask for the run's interruption, as closing the
-// window does, instead of ending the process with a report that looks whole.
+// SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM and SIGPIPE
+// while a run goes on (cron's timeout, systemd stopping the unit, a shutdown,
+// Ctrl-C, a dropped SSH connection) ask for the run's interruption, as
+// closing the window does, instead of ending the process with a report
+// that looks whole.
 // The handler only writes a byte to a pipe; a thread of ours reads it and
 // makes the request. A second signal ends the process at once.
 #pragma once

@@ -1,16 +1,19 @@
 #include "platform/posix/message_files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "base/case_fold.h"
 #include "formats/message_table.h"
 #include "platform/error_codes.h"
+#include "platform/posix/plain_file.h"
 #include "platform/posix/sibling_program.h"
 
 namespace vzrm::platform {
@@ -29,7 +32,8 @@ std::string DataFolder() {
 
 // The entry of `folder` named `name` without regard to case; empty when none.
 std::string MatchEntry(const std::string& folder, const std::string& name) {
-    if (std::filesystem::exists(folder + "/" + name)) {
+    std::error_code error;
+    if (std::filesystem::exists(folder + "/" + name, error)) {
         return name;
     }
     DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
@@ -46,6 +50,37 @@ std::string MatchEntry(const std::string& folder, const std::string& name) {
     }
     closedir(dir);
     return found;
+}
+
+// The whole file, opened as a plain file only: a pipe or a device put at the
+// name would block the read. One that no message file comes near is refused
+// before it takes the memory.
+std::int32_t ReadMessageFile(const std::string& file, std::vector<std::uint8_t>& bytes) {
+    constexpr off_t kMaxMessageFileBytes = off_t{256} << 20;
+    struct stat info {};
+    std::int32_t error = kErrorSuccess;
+    const int fd = posix::OpenPlainFile(file, O_RDONLY, error, info);
+    if (fd < 0) {
+        return error == kErrorBadFileType ? error : kErrorModNotFound;
+    }
+    if (info.st_size > kMaxMessageFileBytes) {
+        ::close(fd);
+        return kErrorInvalidData;
+    }
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    return done == bytes.size() ? kErrorSuccess : kErrorInvalidData;
 }
 
 }  // namespace
@@ -108,23 +143,10 @@ namespace posix {
 std::int32_t FileMessageFiles::Load(const std::string& path, HMODULE& module) {
     module = 0;
     const std::string file = MapWindowsPath(path);
-    std::error_code statError;
-    if (!std::filesystem::is_regular_file(file, statError)) {
-        return kErrorModNotFound;  // a pipe or a device would block the read
+    std::vector<std::uint8_t> bytes;
+    if (const std::int32_t error = ReadMessageFile(file, bytes)) {
+        return error;
     }
-    // The file is read whole: one that no message file comes near is refused
-    // before it takes the memory.
-    constexpr std::uintmax_t kMaxMessageFileBytes = std::uintmax_t{256} << 20;
-    const std::uintmax_t size = std::filesystem::file_size(file, statError);
-    if (statError || size > kMaxMessageFileBytes) {
-        return kErrorInvalidData;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return kErrorModNotFound;
-    }
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                          std::istreambuf_iterator<char>()};
     MessageTable table;
     std::string error;
     const bool pe = bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z';

@@ -14,6 +14,7 @@
 #include "base/error_texts.h"
 #include "platform/error_codes.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/lock_holders.h"
 #include "platform/posix/owned_folder.h"
 
 namespace vzrm::platform {
@@ -86,6 +87,11 @@ class FileLockMutex final : public INamedMutex {
         }
     }
     void Release() override { flock(fd_, LOCK_UN); }
+    std::string Holders() const override {
+        struct stat info {};
+        return ::fstat(fd_, &info) == 0 ? posix::LockHolders(info.st_dev, info.st_ino)
+                                        : std::string();
+    }
 
   private:
     int fd_;

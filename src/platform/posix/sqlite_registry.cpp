@@ -28,6 +28,8 @@ const char kSchema[] =
     " key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE, name TEXT NOT NULL,"
     " fold TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL);"
     "CREATE UNIQUE INDEX IF NOT EXISTS vals_name ON vals(key, fold);"
+    // A key's values in the order they were made, one step at a time.
+    "CREATE INDEX IF NOT EXISTS vals_order ON vals(key, id);"
     "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES (1, NULL, '', '');";
 
 std::int32_t ErrorOf(int sqliteCode) {
@@ -404,6 +406,7 @@ std::int32_t SqliteRegistry::OpenKey(HKEY parent, const std::string& subkey, std
 std::int32_t SqliteRegistry::CloseKey(HKEY key) {
     const std::lock_guard guard(handlesLock_);
     keyCursors_.erase(key);
+    valueCursors_.erase(key);
     return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
 }
 
@@ -488,6 +491,30 @@ std::int32_t SqliteRegistry::DeleteValue(HKEY key, const std::string& name) {
 }
 
 std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string& name) {
+    return EnumStep(key, index, keyCursors_,
+                    [&](Hive& hive, std::int64_t keyId, const KeyCursor* last, KeyCursor& now) {
+                        Statement query(hive, last ? "SELECT name, fold FROM keys WHERE parent=?"
+                                                     " AND fold>? ORDER BY fold LIMIT 1"
+                                                   : "SELECT name, fold FROM keys WHERE parent=?"
+                                                     " ORDER BY fold LIMIT 1 OFFSET ?");
+                        query.Bind(1, keyId);
+                        if (last != nullptr) {
+                            query.Bind(2, last->fold);
+                        } else {
+                            query.Bind(2, index);
+                        }
+                        const int step = query.Step();
+                        if (step == SQLITE_ROW) {
+                            name = query.Text(0);
+                            now.fold = query.Text(1);
+                        }
+                        return step;
+                    });
+}
+
+std::int32_t SqliteRegistry::EnumStep(HKEY key, std::uint32_t index,
+                                      std::unordered_map<HKEY, KeyCursor>& cursors,
+                                      const EnumRead& read) {
     KeyRef ref;
     if (const std::int32_t error = Resolve(key, ref)) {
         return error;
@@ -495,65 +522,67 @@ std::int32_t SqliteRegistry::EnumKey(HKEY key, std::uint32_t index, std::string&
     Hive& hive = *ref.hive;
     const std::lock_guard guard(hive.lock);
     return hive.ReadTogether([&] {
-        Statement version(hive, "PRAGMA data_version");
-        if (version.Step() != SQLITE_ROW) {
-            return ErrorOf(version.Code());
+        KeyCursor now;
+        if (!CursorNow(hive, index, now)) {
+            return ErrorOf(sqlite3_errcode(hive.db));
         }
-        KeyCursor now{&hive, index, {}, sqlite3_total_changes64(hive.db), version.Int(0)};
-        KeyCursor last;
-        {
-            const std::lock_guard handles(handlesLock_);
-            if (const auto it = keyCursors_.find(key); it != keyCursors_.end()) {
-                last = it->second;
-            }
-        }
-        const bool follows = last.hive == &hive && index > 0 && last.index == index - 1 &&
-                             last.changes == now.changes && last.version == now.version;
-        Statement query(hive, follows ? "SELECT name, fold FROM keys WHERE parent=? AND fold>?"
-                                        " ORDER BY fold LIMIT 1"
-                                      : "SELECT name, fold FROM keys WHERE parent=?"
-                                        " ORDER BY fold LIMIT 1 OFFSET ?");
-        query.Bind(1, ref.id);
-        if (follows) {
-            query.Bind(2, last.fold);
-        } else {
-            query.Bind(2, index);
-        }
-        const int step = query.Step();
+        const std::optional<KeyCursor> last = Preceding(cursors, key, now);
+        const int step = read(hive, ref.id, last ? &*last : nullptr, now);
         const std::lock_guard handles(handlesLock_);
         if (step != SQLITE_ROW) {
-            keyCursors_.erase(key);
+            cursors.erase(key);
             return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
         }
-        name = query.Text(0);
         // A handle closed meanwhile keeps no cursor.
         if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || handles_.contains(key)) {
-            now.fold = query.Text(1);
-            keyCursors_[key] = std::move(now);
+            cursors[key] = std::move(now);
         }
         return kErrorSuccess;
     });
 }
 
+bool SqliteRegistry::CursorNow(Hive& hive, std::uint32_t index, KeyCursor& now) {
+    Statement version(hive, "PRAGMA data_version");
+    if (version.Step() != SQLITE_ROW) {
+        return false;
+    }
+    now = {&hive, index, {}, sqlite3_total_changes64(hive.db), version.Int(0), 0};
+    return true;
+}
+
+std::optional<SqliteRegistry::KeyCursor> SqliteRegistry::Preceding(
+    const std::unordered_map<HKEY, KeyCursor>& cursors, HKEY key, const KeyCursor& now) {
+    const std::lock_guard handles(handlesLock_);
+    const auto it = cursors.find(key);
+    if (it == cursors.end()) {
+        return std::nullopt;
+    }
+    const KeyCursor& last = it->second;
+    const bool follows = last.hive == now.hive && now.index > 0 && last.index == now.index - 1 &&
+                         last.changes == now.changes && last.version == now.version;
+    return follows ? std::optional(last) : std::nullopt;
+}
+
 std::int32_t SqliteRegistry::EnumValue(HKEY key, std::uint32_t index, std::string& name,
                                        std::uint32_t& type, std::vector<std::uint8_t>& data) {
-    KeyRef ref;
-    if (const std::int32_t error = Resolve(key, ref)) {
-        return error;
-    }
-    const std::lock_guard hive(ref.hive->lock);
-    Statement query(*ref.hive,
-                    "SELECT name, type, data FROM vals WHERE key=? ORDER BY id LIMIT 1 OFFSET ?");
-    query.Bind(1, ref.id).Bind(2, index);
-    const int step = query.Step();
-    if (step != SQLITE_ROW) {
-        return step == SQLITE_DONE ? kErrorNoMoreItems : ErrorOf(step);
-    }
-    name = query.Text(0);
-    type = static_cast<std::uint32_t>(query.Int(1));
-    const std::span<const std::uint8_t> stored = query.Blob(2);
-    data.assign(stored.begin(), stored.end());
-    return kErrorSuccess;
+    return EnumStep(key, index, valueCursors_,
+                    [&](Hive& hive, std::int64_t keyId, const KeyCursor* last, KeyCursor& now) {
+                        Statement query(hive, last ? "SELECT name, type, data, id FROM vals"
+                                                     " WHERE key=? AND id>? ORDER BY id LIMIT 1"
+                                                   : "SELECT name, type, data, id FROM vals"
+                                                     " WHERE key=? ORDER BY id LIMIT 1 OFFSET ?");
+                        query.Bind(1, keyId);
+                        query.Bind(2, last != nullptr ? last->valueId : std::int64_t{index});
+                        const int step = query.Step();
+                        if (step == SQLITE_ROW) {
+                            name = query.Text(0);
+                            type = static_cast<std::uint32_t>(query.Int(1));
+                            const std::span<const std::uint8_t> stored = query.Blob(2);
+                            data.assign(stored.begin(), stored.end());
+                            now.valueId = query.Int(3);
+                        }
+                        return step;
+                    });
 }
 
 std::int32_t SqliteRegistry::DeleteKey(HKEY parent, const std::string& subkey) {
@@ -638,6 +667,7 @@ void SqliteRegistry::RollBack(Hive& hive) {
     // What the cursors went on from may be gone with the changes.
     const std::lock_guard handles(handlesLock_);
     std::erase_if(keyCursors_, [&](const auto& entry) { return entry.second.hive == &hive; });
+    std::erase_if(valueCursors_, [&](const auto& entry) { return entry.second.hive == &hive; });
 }
 
 std::int32_t SqliteRegistry::ReadTogether(HKEY key, const std::function<std::int32_t()>& read) {

@@ -10,8 +10,10 @@
 // transaction, so a failure or a crash leaves the previous content whole.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -64,18 +66,33 @@ class SqliteRegistry final : public IRegistry {
         std::int64_t id = 0;
         std::uint32_t access = 0;
     };
-    // Where a handle's enumeration of subkeys stopped: the next index goes on
-    // from the last name instead of counting all the names before it again,
-    // which made listing a key's subkeys quadratic. Only while the hive is as
-    // it was: `changes` (this connection's) and `version` (other connections'
-    // commits) tell, and a rollback forgets the hive's cursors.
+    // Where a handle's enumeration of subkeys (or values) stopped: the next
+    // index goes on from the last name (or value id) instead of counting all
+    // those before it again, which made listing a key quadratic. Only while
+    // the hive is as it was: `changes` (this connection's) and `version`
+    // (other connections' commits) tell, and a rollback forgets the hive's
+    // cursors.
     struct KeyCursor {
         const Hive* hive = nullptr;  // none yet
         std::uint32_t index = 0;
         std::string fold;
         std::int64_t changes = 0;
         std::int64_t version = 0;
+        std::int64_t valueId = 0;
     };
+    // A cursor at `index` of the hive as it is now; false when the hive's
+    // version cannot be read.
+    static bool CursorNow(Hive& hive, std::uint32_t index, KeyCursor& now);
+    // The handle's last cursor in `cursors` when it stopped right before `now`.
+    std::optional<KeyCursor> Preceding(const std::unordered_map<HKEY, KeyCursor>& cursors, HKEY key,
+                                       const KeyCursor& now);
+    // Reads the entry at the cursor's index (going on from `last` when there
+    // is one) and sets where it stopped in `now`; the SQLite step's code.
+    using EnumRead =
+        std::function<int(Hive& hive, std::int64_t keyId, const KeyCursor* last, KeyCursor& now)>;
+    // One step of a handle's enumeration, with its cursor kept in `cursors`.
+    std::int32_t EnumStep(HKEY key, std::uint32_t index,
+                          std::unordered_map<HKEY, KeyCursor>& cursors, const EnumRead& read);
     std::int32_t Resolve(HKEY key, KeyRef& ref);
     void RollBack(Hive& hive);
     std::int32_t Delete(HKEY parent, const std::string& subkey, bool withSubkeys);
@@ -86,7 +103,8 @@ class SqliteRegistry final : public IRegistry {
     std::unique_ptr<Hive> user_;
     std::mutex handlesLock_;
     std::unordered_map<HKEY, KeyRef> handles_;
-    std::unordered_map<HKEY, KeyCursor> keyCursors_;  // under handlesLock_
+    std::unordered_map<HKEY, KeyCursor> keyCursors_;    // under handlesLock_
+    std::unordered_map<HKEY, KeyCursor> valueCursors_;  // under handlesLock_
     HKEY nextHandle_ = 0x1000;
 };
 

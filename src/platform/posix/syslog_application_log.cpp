@@ -1,6 +1,8 @@
 #include "platform/posix/syslog_application_log.h"
+#include "platform/posix/plain_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -53,7 +55,9 @@ bool SyslogApplicationLog::Write(const std::string& source, std::uint16_t type,
                                  std::uint32_t eventId, const std::vector<std::string>& strings) {
     const std::string text = ApplicationEventText(source, type, eventId, strings);
     if (const char* path = std::getenv("VZRM_APPLICATION_LOG"); path && *path) {
-        const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+        struct stat info {};
+        std::int32_t error = 0;
+        const int fd = OpenPlainFile(path, O_WRONLY | O_CREAT | O_APPEND, error, info);
         if (fd < 0) {
             return false;
         }

@@ -78,7 +78,7 @@ TEST(ChangingLogs, BytesOfAFileThatShrankOrChangedAreRefused) {
     ASSERT_EQ(utimensat(AT_FDCWD, dir.File("g").c_str(), later, 0), 0);
     EXPECT_EQ(file.ReadAt(0, buffer), kErrorEventlogFileChanged);
 
-    EXPECT_EQ(file.Open(dir.Path().string()), kErrorInvalidData);  // a folder
+    EXPECT_EQ(file.Open(dir.Path().string()), kErrorBadFileType);  // a folder
     EXPECT_EQ(file.Open(dir.File("missing")), kErrorFileNotFound);
 }
 

@@ -137,5 +137,66 @@ TEST(ClassicLogOpen, ByChannelFromTheEnvironmentOrAClearError) {
     EXPECT_EQ(log.Read(12345, kForwards, 0, buffer, read, needed), kErrorInvalidHandle);
 }
 
+// Records whose strings, SID or data lie outside them are read as far as
+// they go and counted as damaged, as the EVTX reader counts its repairs;
+// `vzrmlog info` shows the same count.
+TEST(ClassicLogDamage, PartsOutsideTheRecordAreCountedAsRepaired) {
+    test::TempDir dir;
+    std::string scenario;
+    for (int i = 1; i <= 6; ++i) {
+        scenario += R"({"id":560,"time":"2026-03-14T08:05:3)" + std::to_string(i) +
+                    R"(Z","handle":)" + std::to_string(i) + R"(,"object":"D:\\R\\a.zrm"})" + "\n";
+    }
+    const std::string path = dir.File("Security.evt");
+    test::WriteEvt(path, scenario);
+    std::vector<std::uint8_t> bytes = test::ReadBytes(path);
+    std::vector<std::size_t> records;  // each record's start, from its signature after its length
+    for (std::size_t at = 0x30 + 4; at + 4 <= bytes.size(); ++at) {
+        if (std::memcmp(bytes.data() + at, "LfLe", 4) == 0 && records.size() < 6) {
+            records.push_back(at - 4);
+        }
+    }
+    ASSERT_EQ(records.size(), 6u);
+    const auto put = [&](std::size_t record, std::size_t field, std::uint32_t value, int size) {
+        std::memcpy(bytes.data() + records[record] + field, &value, static_cast<std::size_t>(size));
+    };
+    const auto length = [&](std::size_t record) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, bytes.data() + records[record], 4);
+        return value;
+    };
+    put(0, 36, length(0) + 100, 4);  // StringOffset outside the record
+    put(1, 26, 0xFFFF, 2);           // NumStrings beyond what the record holds
+    put(2, 40, 28, 4);               // a SID ...
+    put(2, 44, length(2) + 8, 4);    // ... out of range
+    put(3, 48, 0xFFFFFFF0, 4);       // DataLength
+    test::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+
+    posix::FileClassicEventLog log;
+    EventLogHandle handle = 0;
+    ASSERT_EQ(log.OpenBackup(path, handle), 0);
+    std::vector<std::uint8_t> buffer(1 << 16);
+    std::uint32_t read = 0;
+    std::uint32_t needed = 0;
+    std::size_t events = 0;
+    while (log.Read(handle, kForwards, 0, buffer, read, needed) == kErrorSuccess) {
+        for (std::uint32_t at = 0; at < read; ++events) {
+            EVENTLOGRECORD head;
+            std::memcpy(&head, buffer.data() + at, sizeof head);
+            at += head.Length;
+        }
+    }
+    EXPECT_EQ(events, 6u) << "every record is read";
+    LogReadDamage damage;
+    ASSERT_TRUE(log.ReadDamage(handle, damage));
+    EXPECT_EQ(damage.repairedRecords, 4u);
+    EXPECT_TRUE(damage.Any());
+    log.Close(handle);
+
+    const test::CommandResult info =
+        test::RunCommand(std::string(VZRMLOG_PATH) + " info '" + path + "'");
+    EXPECT_NE(info.output.find("\nrepaired records\t4\n"), std::string::npos) << info.output;
+}
+
 }  // namespace
 }  // namespace vzrm

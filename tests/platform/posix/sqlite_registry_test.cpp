@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -209,6 +210,53 @@ TEST_F(SqliteRegistryTest, EnumeratingSubkeysFollowsChangesInBetween) {
     EXPECT_EQ(nameAt(key, 300), "-");
     EXPECT_EQ(nameAt(key, 299), "k299");
     registry->CloseKey(second);
+    registry->CloseKey(key);
+}
+
+// Listing a key's values goes on from the last one instead of counting all
+// before it again: 100,000 values take seconds, where the walk that counted
+// took more than ten minutes. The bound is far above the one and far below
+// the other. Changes in between are seen, as with subkeys.
+TEST_F(SqliteRegistryTest, ListingValuesIsLinearAndFollowsChangesInBetween) {
+    auto registry = Open();
+    auto other = Open();
+    HKEY key = 0;
+    ASSERT_EQ(registry->CreateKey(HKEY_LOCAL_MACHINE, "Many", KEY_ALL_ACCESS, key), 0);
+    constexpr std::uint32_t kValues = 100000;
+    ASSERT_EQ(registry->Transaction(key,
+                                    [&] {
+                                        for (std::uint32_t i = 0; i < kValues; ++i) {
+                                            if (const std::int32_t error = SetDword(
+                                                    *registry, key, "v" + std::to_string(i), i)) {
+                                                return error;
+                                            }
+                                        }
+                                        return 0;
+                                    }),
+              0);
+    const auto nameAt = [&](std::uint32_t index) {
+        std::string name;
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> data;
+        return registry->EnumValue(key, index, name, type, data) == 0 ? name : std::string("-");
+    };
+    const auto start = std::chrono::steady_clock::now();
+    std::uint32_t count = 0;
+    for (std::string name; (name = nameAt(count)) != "-"; ++count) {
+        ASSERT_EQ(name, "v" + std::to_string(count));  // in the order they were made
+    }
+    EXPECT_EQ(count, kValues);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(120));
+
+    EXPECT_EQ(nameAt(10), "v10");
+    HKEY otherKey = 0;
+    ASSERT_EQ(other->OpenKey(HKEY_LOCAL_MACHINE, "Many", KEY_ALL_ACCESS, otherKey), 0);
+    ASSERT_EQ(other->DeleteValue(otherKey, "v0"), 0);  // another process's change
+    EXPECT_EQ(nameAt(11), "v12");                      // counted again
+    EXPECT_EQ(registry->DeleteValue(key, "v1"), 0);    // this connection's change
+    EXPECT_EQ(nameAt(12), "v14");
+    EXPECT_EQ(nameAt(kValues), "-");
+    other->CloseKey(otherKey);
     registry->CloseKey(key);
 }
 

@@ -42,7 +42,7 @@ void Align4(std::vector<std::uint8_t>& out) {
 
 }  // namespace
 
-std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& r) {
+std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& r, bool* repaired) {
     EVENTLOGRECORD head{};
     std::memcpy(&head, r.data(), sizeof head);
     const std::size_t limit = r.size() - 4;  // the trailing length
@@ -55,6 +55,7 @@ std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& 
     AppendWideText(r, at, limit, text, out);  // the computer
     Align4(out);
 
+    const bool sidWanted = head.UserSidLength > 0;
     const std::uint32_t sidFrom = head.UserSidOffset;
     const bool sidInside = head.UserSidLength > 0 && sidFrom >= sizeof head && sidFrom <= limit &&
                            head.UserSidLength <= limit - sidFrom;
@@ -68,13 +69,17 @@ std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& 
     head.StringOffset = static_cast<std::uint32_t>(out.size());
     std::uint16_t count = 0;
     // Each string takes at least its terminating zero: the count cannot make
-    // more strings than the record holds.
-    for (; count < head.NumStrings && stringAt + 1 < limit; ++count) {
+    // more strings than the record holds. Strings that start in the record's
+    // fixed part are none of its strings.
+    for (; count < head.NumStrings && stringAt >= sizeof head && stringAt + 1 < limit; ++count) {
         AppendWideText(r, stringAt, limit, text, out);
     }
+    const bool stringsCut = count < head.NumStrings;
     head.NumStrings = count;
 
-    const bool dataInside = head.DataOffset <= limit && head.DataLength <= limit - head.DataOffset;
+    const bool dataWanted = head.DataLength > 0;
+    const bool dataInside = head.DataOffset >= sizeof head && head.DataOffset <= limit &&
+                            head.DataLength <= limit - head.DataOffset;
     const std::uint32_t dataFrom = head.DataOffset;
     head.DataLength = dataInside ? head.DataLength : 0;
     head.DataOffset = static_cast<std::uint32_t>(out.size());
@@ -87,6 +92,9 @@ std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& 
         out.push_back(static_cast<std::uint8_t>(head.Length >> (8 * i)));
     }
     std::memcpy(out.data(), &head, sizeof head);
+    if (repaired != nullptr) {
+        *repaired = stringsCut || (sidWanted && !sidInside) || (dataWanted && !dataInside);
+    }
     return out;
 }
 
@@ -157,7 +165,8 @@ std::int32_t FileClassicEventLog::Read(EventLogHandle handle, std::uint32_t flag
             }
             break;  // the records read so far first; the next read gives the error
         }
-        const std::vector<std::uint8_t> record = NarrowEventLogRecord(wide);
+        bool repaired = false;
+        const std::vector<std::uint8_t> record = NarrowEventLogRecord(wide, &repaired);
         if (record.size() > buffer.size() - bytesRead) {
             if (bytesRead == 0) {
                 needed = static_cast<std::uint32_t>(record.size());
@@ -167,6 +176,7 @@ std::int32_t FileClassicEventLog::Read(EventLogHandle handle, std::uint32_t flag
         }
         std::memcpy(buffer.data() + bytesRead, record.data(), record.size());
         bytesRead += static_cast<std::uint32_t>(record.size());
+        log.repaired += repaired ? 1 : 0;
         log.next = forwards ? log.next + 1 : log.next - 1;
     }
     return bytesRead == 0 ? kErrorHandleEof : kErrorSuccess;
@@ -182,6 +192,7 @@ bool FileClassicEventLog::ReadDamage(EventLogHandle handle, LogReadDamage& damag
     const EvtFile& file = *it->second.file;
     damage.path = file.Path();
     damage.unreadableRecords = file.DamagedPlaces();
+    damage.repairedRecords = it->second.repaired;
     damage.truncatedTail = file.TruncatedTail();
     if (!file.Places().Kept().empty()) {
         damage.firstPlace = DamagePlaceText(file.Places().Kept().front());

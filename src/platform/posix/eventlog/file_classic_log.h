@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/event_log.h"
+#include "platform/posix/eventlog/log_location.h"
 
 namespace vzrm::formats {
 class EvtFile;
@@ -19,7 +20,10 @@ using formats::EvtFile;
 using formats::EvtRecordPlace;
 
 // A record as ReadEventLogA returns it: texts narrow, offsets adjusted.
-std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& wide);
+// `repaired` is set when its strings, SID or data lay (partly) outside the
+// record: what lay inside is kept, the rest left out.
+std::vector<std::uint8_t> NarrowEventLogRecord(const std::vector<std::uint8_t>& wide,
+                                               bool* repaired = nullptr);
 
 class FileClassicEventLog final : public IClassicEventLog {
   public:
@@ -28,6 +32,7 @@ class FileClassicEventLog final : public IClassicEventLog {
 
     std::int32_t Open(const std::string& source, EventLogHandle& handle) override;
     std::int32_t OpenBackup(const std::string& path, EventLogHandle& handle) override;
+    std::string LogFile(const std::string& source) override { return LogFilePath(source); }
     std::int32_t Read(EventLogHandle handle, std::uint32_t flags, std::uint32_t offset,
                       std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
                       std::uint32_t& needed) override;
@@ -41,7 +46,8 @@ class FileClassicEventLog final : public IClassicEventLog {
         std::unique_ptr<EvtFile> file;
         std::size_t next = 0;  // the index a forward read returns next
         bool started = false;
-        bool forwards = true;  // the direction of the last read
+        bool forwards = true;      // the direction of the last read
+        std::size_t repaired = 0;  // records read with parts outside them left out
     };
 
     std::mutex lock_;

@@ -8,6 +8,7 @@
 #include "formats/binxml.h"
 #include "platform/event_log.h"
 #include "platform/posix/eventlog/handle_table.h"
+#include "platform/posix/eventlog/log_location.h"
 
 namespace vzrm::platform::posix {
 
@@ -20,6 +21,7 @@ class FileModernEventLog final : public IModernEventLog {
 
     std::int32_t Query(const std::string& path, const std::string& query, std::uint32_t flags,
                        EVT_HANDLE& resultSet) override;
+    std::string LogFile(const std::string& channel) override { return LogFilePath(channel); }
     std::int32_t Next(EVT_HANDLE resultSet, std::span<EVT_HANDLE> events, std::uint32_t timeout,
                       std::uint32_t& returned) override;
     std::int32_t Close(EVT_HANDLE handle) override;

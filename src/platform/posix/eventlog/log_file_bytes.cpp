@@ -10,6 +10,7 @@
 
 #include "platform/error_codes.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/plain_file.h"
 
 namespace vzrm::platform::posix {
 
@@ -46,20 +47,11 @@ void LogFileBytes::Reset() {
 
 std::int32_t LogFileBytes::Open(const std::string& path) {
     Reset();
-    // Non-blocking, so that opening a pipe returns at once and is refused below.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return WindowsErrorFromErrno(errno);
-    }
     struct stat info {};
-    if (fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return WindowsErrorFromErrno(error);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return kErrorInvalidData;
+    std::int32_t error = kErrorSuccess;
+    const int fd = OpenPlainFile(path, O_RDONLY, error, info);
+    if (fd < 0) {
+        return error;
     }
     fd_ = fd;
     path_ = path;

@@ -25,8 +25,8 @@ class LogFileBytes final : public formats::IFileBytes {
     LogFileBytes(const LogFileBytes&) = delete;
     LogFileBytes& operator=(const LogFileBytes&) = delete;
 
-    // 0 on success, else a Windows error code (2 missing, 5 denied, 13 not a
-    // regular file, ...).
+    // 0 on success, else a Windows error code (2 missing, 5 denied, 222 not
+    // a plain file, 1921 a link, ...).
     std::int32_t Open(const std::string& path);
     bool IsOpen() const { return fd_ >= 0; }
     const std::string& Path() const override { return path_; }

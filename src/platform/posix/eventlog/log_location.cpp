@@ -1,14 +1,14 @@
 #include "platform/posix/eventlog/log_location.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 
 #include "formats/evt_file.h"
 #include "formats/evtx_file.h"
 #include "platform/error_codes.h"
 #include "platform/message_files.h"
+#include "platform/posix/eventlog/log_file_bytes.h"
 #include "platform/registry.h"
 #include "platform/services.h"
 
@@ -79,15 +79,16 @@ void SetLogFileLocator(std::function<std::string(const std::string&)> locator) {
 }
 
 LogFormat DetectLogFormat(const std::string& path) {
-    // A pipe or a device would block the read or never end.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
+    // Opened as the reads open it: a pipe put at the name is refused, not waited on.
+    LogFileBytes file;
+    if (file.Open(path) != kErrorSuccess) {
         return LogFormat::none;
     }
-    std::ifstream in(path, std::ios::binary);
     std::uint8_t head[kEvtHeaderSize] = {};
-    in.read(reinterpret_cast<char*>(head), sizeof head);
-    const std::span<const std::uint8_t> bytes(head, static_cast<std::size_t>(in.gcount()));
+    const std::span<std::uint8_t> bytes(head, std::min(sizeof head, file.Size()));
+    if (file.ReadAt(0, bytes) != kErrorSuccess) {
+        return LogFormat::none;
+    }
     if (EvtxFile::HasSignature(bytes)) {
         return LogFormat::modern;
     }
