@@ -92,6 +92,9 @@ void CMainApp::ShowProductMessage(const std::string& text, bool boxOnDesktop) {
     if (LogsInsteadOfBox(boxOnDesktop)) {
         log_.Open(kEventSource);
         log_.Report(kErrorRecordEventId, {text});
+        if (desktop_ == nullptr) {
+            std::cerr << "vzrmaud: " << text << "\n";  // cron mails it; a terminal shows it
+        }
     } else {
         desktop_->ShowMessage(soft_.ProductName(), text);
     }
@@ -114,6 +117,10 @@ int CMainApp::Run(const std::vector<std::string>& args) {
 
 int CMainApp::Start(const std::vector<std::string>& args) {
     args_ = args;
+    if (desktop_ == nullptr) {
+        // Unattended: every error record is a line on standard error too.
+        log_.EchoErrorsTo(&std::cerr);
+    }
     // Instances started at the same moment start up one after the other.
     nonInteractive_ = desktop_ == nullptr || IsNonInteractiveSession();
     // A lock folder that another account could have prepared ends the start.
@@ -161,7 +168,6 @@ std::optional<int> CMainApp::ReadStartOptions(const std::vector<std::string>& ar
     if (std::string problem; !platform::posix::TimeZoneIsKnown(problem)) {
         g_errorInfo.SetError("UNKNOWNTIMEZONE", platform::kErrorInvalidParameter, problem);
         ReportStartupError();
-        std::cerr << "vzrmaud: " << problem << "\n";
         return EXIT_REFUSED;
     }
     if (!platform::posix::CheckStoreLocation(g_errorInfo)) {
@@ -209,7 +215,6 @@ std::optional<int> CMainApp::HoldInstance(std::unique_ptr<platform::INamedMutex>
             text += " The machine-wide lock is held by " + holders + ".";
         }
         ShowProductMessage(text);
-        std::cerr << "vzrmaud: " << text << "\n";
         return EXIT_REFUSED;
     }
     if (held != 0) {

@@ -3,14 +3,19 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace vzrm {
 
+class CErrorInfo;
+
 inline constexpr std::uint32_t kErrorRecordEventId = 0xC0000002;
 // A warning: the Security log file is damaged (what was read is reported).
 inline constexpr std::uint32_t kLogDamageEventId = 0x80000004;
+// Information: how an unattended run ended (rows, period, files).
+inline constexpr std::uint32_t kRunEndEventId = 0x40000005;
 
 class CEventLogWriter {
   public:
@@ -24,10 +29,18 @@ class CEventLogWriter {
     void Report(std::uint32_t eventId, const std::vector<std::string>& strings);
     // The product text and the rendered error record as one error event.
     void ReportErrorRecord(const std::string& productText);
+    // Error records also go to `echo` as one line, "vzrmaud: TEXT: PATH",
+    // for the person at the terminal or the mail cron sends.
+    void EchoErrorsTo(std::ostream* echo) { echo_ = echo; }
 
   private:
     std::string source_;
+    std::ostream* echo_ = nullptr;
 };
+
+// The error record's text and the file it names (its first STRG line), in
+// one line: "The system cannot find the file specified.: /srv/Security.evtx".
+std::string ErrorRecordLine(const CErrorInfo& error);
 
 inline constexpr char kEventSource[] = "VelmoraZRMAuditor";
 

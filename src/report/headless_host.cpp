@@ -111,7 +111,7 @@ void CHeadlessRunHost::ReportErrorRecord() {
     const std::string text = productText_ + "\r\n" + g_errorInfo.Render();
     if (text != lastErrorRecord_) {
         lastErrorRecord_ = text;
-        log_.Report(kErrorRecordEventId, {text});
+        log_.ReportErrorRecord(productText_);
     }
 }
 

@@ -88,6 +88,10 @@ class CReportRun : public IAuditReportTarget {
     void OnRunCompleted(bool wasOpen, bool hasRows, bool unattended);
     void OnRunInterrupted(bool wasOpen, bool hasRows);
     std::string CompletionMessage(bool hasRows) const;
+    // The Application-log record of an unattended run's end: how it ended,
+    // its rows and its period.
+    void ReportRunEnd(const std::string& outcome, std::uint32_t rows, const CLocalDateTime& from,
+                      const CLocalDateTime& to);
     // The Application log hears of a damaged log file, and of a log file
     // that changed under the read, whatever else the run's end shows.
     void ReportLogTrouble(int result);

@@ -184,6 +184,15 @@ std::string CReportRun::CompletionMessage(bool hasRows) const {
     return message;
 }
 
+void CReportRun::ReportRunEnd(const std::string& outcome, std::uint32_t rows,
+                              const CLocalDateTime& from, const CLocalDateTime& to) {
+    const std::string start = from.GetStatus() == CLocalDateTime::Status::null
+                                  ? std::string("the start of the log")
+                                  : LocalDateTimeText(from);
+    host_.ReportEvent(kRunEndEventId, outcome + "\r\nRows: " + std::to_string(rows) +
+                                          "\r\nPeriod: " + start + " - " + LocalDateTimeText(to));
+}
+
 void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
     // The dates are stored before the block names the report: a block that
     // says "Audit report" never covers a period that the next run repeats.
@@ -209,8 +218,10 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
     bool ok = false;
     if (wasOpen) {
         ok = FinishReportFiles(RunOutcome::completed, hasRows);
-    } else if (unattended) {
-        host_.ReportEvent(3, message);
+    }
+    if (unattended && (ok || !wasOpen)) {
+        // The journal shows every run, not only the failed ones.
+        ReportRunEnd(message, hasRows ? rowCount_ : 0, previousStart, periodEnd);
     }
     if (!hasRows) {
         DeleteReportFile();
@@ -245,6 +256,9 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
 }
 
 void CReportRun::OnRunInterrupted(bool wasOpen, bool hasRows) {
+    if (host_.IsUnattended()) {
+        ReportRunEnd(LoadResourceText(58404), hasRows ? rowCount_ : 0, periodStart_, PeriodEnd());
+    }
     rowCount_ = 0;
     bool ok = false;
     if (wasOpen) {

@@ -50,7 +50,20 @@ TEST_F(Vzrmaud, TwoUnattendedRunsOfTheSameLog) {
                   "is absent for the processed period.\r\nStop of processing: T\r\n"
                   "------------------------------\r\n")
         << summary;
-    EXPECT_FALSE(std::filesystem::exists(dir.File("application.log")));
+    // One information record a run, so that the journal shows every run.
+    const std::string logged = ReadText(dir.File("application.log"));
+    EXPECT_EQ(logged.find(" error "), std::string::npos) << logged;
+    const std::size_t ended = logged.find(
+        "VelmoraZRMAuditor information 0x40000005\n"
+        "Creating of report was finished successfully.");
+    ASSERT_NE(ended, std::string::npos) << logged;
+    EXPECT_NE(logged.find("Rows: 3\r\nPeriod: the start of the log - ", ended), std::string::npos)
+        << logged;
+    EXPECT_NE(logged.find("Audit report hasn't been created. The data is absent for the processed "
+                          "period.",
+                          ended),
+              std::string::npos)
+        << logged;
 }
 
 TEST_F(Vzrmaud, OnlyACompletedRunMovesTheStoredDates) {
@@ -238,6 +251,23 @@ TEST_F(Vzrmaud, SyslogNamesTheProgramAndKeepsTheEventsSource) {
                                                      "VelmoraZRMAuditor error 0xC0000002")))
         << logged;
     EXPECT_NE(logged.find("has not been installed"), std::string::npos) << logged;
+}
+
+TEST_F(Vzrmaud, AFailedRunNamesItsFileInTheSummaryTheApplicationLogAndOnStandardError) {
+    Install();
+    const std::string missing = dir.File("nowhere/Security.evtx");
+    const test::CommandResult run =
+        test::RunCommand(Command(std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'", missing) +
+                         " 2>'" + dir.File("stderr") + "'");
+    EXPECT_EQ(run.status, 1);
+    // One line, for cron's mail and a person at a terminal.
+    EXPECT_EQ(ReadText(dir.File("stderr")),
+              "vzrmaud: The system cannot find the file specified: " + missing + "\n");
+    EXPECT_NE(ReadText(reports + "/_ZRMAudit_summary.txt").find("STRG: [" + missing + "]"),
+              std::string::npos);
+    EXPECT_NE(ReadText(dir.File("application.log")).find("STRG: [" + missing + "]"),
+              std::string::npos)
+        << ReadText(dir.File("application.log"));
 }
 
 TEST_F(Vzrmaud, ASecondInstanceIsRefused) {

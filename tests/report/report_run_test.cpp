@@ -424,7 +424,15 @@ TEST_F(ReportRun, TheHeadlessHostRunsToTheEndAndLogsWhatItCannotShow) {
         headless.RunUntilDone(run);
         EXPECT_TRUE(headless.CloseRequested());
         EXPECT_EQ(ReportFiles().size(), 1u);
-        EXPECT_TRUE(applicationLog.events.empty());
+        // The journal shows the run: one record of how it ended.
+        ASSERT_EQ(applicationLog.events.size(), 1u);
+        EXPECT_EQ(applicationLog.events[0].first, kRunEndEventId);
+        EXPECT_NE(applicationLog.events[0].second.find("Audit report: " + reports + "/ZRMAudit_"),
+                  std::string::npos)
+            << applicationLog.events[0].second;
+        EXPECT_NE(applicationLog.events[0].second.find("\r\nRows: "), std::string::npos);
+        EXPECT_NE(applicationLog.events[0].second.find("\r\nPeriod: "), std::string::npos);
+        applicationLog.events.clear();
     }
     {
         CHeadlessRunHost headless(writer, reports + "/nowhere", "Velmora ZRM Auditor 1.0");
@@ -502,7 +510,12 @@ TEST_F(ReportRun, TheHeadlessHostGrantsAnInterruptRequestWithoutAsking) {
     EXPECT_FALSE(headless.Faulted());
     EXPECT_TRUE(ReportFiles().empty());
     EXPECT_NE(Summary().find("Operation is interrupted."), std::string::npos) << Summary();
-    EXPECT_TRUE(applicationLog.events.empty());
+    ASSERT_EQ(applicationLog.events.size(), 1u);
+    EXPECT_EQ(applicationLog.events[0].first, kRunEndEventId);
+    EXPECT_EQ(applicationLog.events[0].second.rfind(
+                  "Audit report hasn't been created. Operation is interrupted.\r\nRows: ", 0),
+              0u)
+        << applicationLog.events[0].second;
     EXPECT_EQ(options.GetOptBin("LastDateProc", nullptr, 0), 0u);
 }
 
