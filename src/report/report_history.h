@@ -1,0 +1,67 @@
+// The history of recordings across many audit reports: which rows to keep,
+// and the rows of all reports merged, each once, in time order.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "report/report_history_read.h"
+
+namespace vzrm {
+
+// Names compare without regard to case; '*' stands for any run of characters
+// and '?' for one.
+bool WildcardMatch(std::string_view pattern, std::string_view text);
+
+// A bound of the period, "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS", as the sort
+// key of rows ("YYYY.MM.DD HH:MM:SS"); a date alone is its first second, or
+// its last for the end. False when the text is no such date-time.
+bool ParseHistoryBound(const std::string& text, bool end, std::string& key);
+
+// The rows wanted; an empty pattern or bound lets every row through.
+struct HistoryFilter {
+    std::string file;     // the file's name, or its whole path when it holds a '\'
+    std::string user;     // the user, with or without the domain
+    std::string program;  // the program's name, or its whole path
+    std::string from;     // keys of ParseHistoryBound, both included
+    std::string to;
+    bool Matches(const REPORT_ROW& row) const;
+};
+
+// "YYYY.MM.DD HH:MM:SS" of the row.
+std::string RowTimeKey(const REPORT_ROW& row);
+// The file's folder and name: the recording the row is about.
+std::string RowRecording(const REPORT_ROW& row);
+// The program's folder and name.
+std::string RowProgram(const REPORT_ROW& row);
+
+struct HISTORY_ROW {
+    REPORT_ROW row;
+    std::size_t report = 0;      // the first report that holds it
+    std::size_t lastReport = 0;  // the last one
+};
+
+// Rows are added report by report, the reports in the order of their runs.
+// A row that an earlier report holds as well is kept once: the n-th equal
+// row of a report stands for the n-th of any other, so equal rows of one
+// report (two opens in one second) stay apart.
+class CHistory {
+  public:
+    void BeginReport(std::string name);
+    void Add(const REPORT_ROW& row);
+    // Oldest first; rows of one second in the order of their reports.
+    const std::vector<HISTORY_ROW>& Rows();
+    const std::vector<std::string>& Reports() const { return reports_; }
+
+  private:
+    std::vector<std::string> reports_;
+    std::vector<HISTORY_ROW> rows_;
+    std::unordered_map<std::string, std::size_t> kept_;     // row text and repeat -> row
+    std::unordered_map<std::string, std::size_t> repeats_;  // row text -> count in this report
+    std::string key_;
+    bool sorted_ = true;
+};
+
+}  // namespace vzrm
