@@ -5,6 +5,7 @@
 #include "app/tool_arguments.h"
 #include "report/report_history_folder.h"
 #include "report/report_history_lines.h"
+#include "report/report_history_page.h"
 #include "settings/install_record.h"
 #include "settings/options_profiles.h"
 #include "settings/product_description.h"
@@ -15,12 +16,13 @@ namespace {
 constexpr char kUsage[] =
     "usage: vzrmlog history [DIR] [--file NAME] [--user USER] [--program NAME]\n"
     "                       [--from \"YYYY-MM-DD[ HH:MM:SS]\"] [--to ...]\n"
-    "                       [--format tsv|csv|json] [--summary]\n";
+    "                       [--format tsv|csv|json|html] [--summary]\n";
 
 struct HistoryRequest {
     std::string folder;
     HistoryFilter filter;
     RecordFormat format = RecordFormat::tsv;
+    bool html = false;
     bool summaryOnly = false;
     bool help = false;
 };
@@ -60,8 +62,9 @@ bool ParseRequest(std::vector<std::string> args, HistoryRequest& request, std::o
                 << ": expected a local date \"YYYY-MM-DD\" or date-time \"YYYY-MM-DD HH:MM:SS\"\n";
             return false;
         }
-        if (option == "--format" && !ParseRecordFormat(value, request.format)) {
-            err << "vzrmlog history: " << value << ": the format is tsv, csv or json\n";
+        request.html = request.html || (option == "--format" && value == "html");
+        if (option == "--format" && !request.html && !ParseRecordFormat(value, request.format)) {
+            err << "vzrmlog history: " << value << ": the format is tsv, csv, json or html\n";
             return false;
         }
         if (option == "--file") {
@@ -111,6 +114,11 @@ int RunHistoryCommand(const std::vector<std::string>& args, std::ostream& out, s
     }
     const std::vector<HISTORY_ROW>& rows = history.Rows();
     const std::vector<RECORDING_LIFE> lives = RecordingLives(rows);
+    if (request.html) {
+        out << HistoryPage(request.summaryOnly ? std::vector<HISTORY_ROW>() : rows,
+                           history.Reports(), lives, request.folder);
+        return Flushed(out, err);
+    }
     const RecordFormat format = request.format;
     if (!request.summaryOnly) {
         out << HistoryHeader(format);

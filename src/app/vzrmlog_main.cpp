@@ -17,7 +17,7 @@
 //                        message files come from the registry store
 //                        ($VZRM_REGISTRY_DIR of an installation).
 //   vzrmlog history [DIR] [--file NAME] [--user USER] [--program NAME] [--from ...]
-//                   [--to ...] [--format tsv|csv|json] [--summary]
+//                   [--to ...] [--format tsv|csv|json|html] [--summary]
 //                        a recording's rows across all reports of the folder
 //   vzrmlog folders [--output FILE] [FOLDER...]
 //                        the list of folders for audit over the fixed drives or
@@ -78,7 +78,7 @@ constexpr char kUsage[] =
     "                            [--format tsv|csv|json]\n"
     "       vzrmlog history [DIR] [--file NAME] [--user USER] [--program NAME]\n"
     "                       [--from \"YYYY-MM-DD[ HH:MM:SS]\"] [--to ...]\n"
-    "                       [--format tsv|csv|json] [--summary]\n"
+    "                       [--format tsv|csv|json|html] [--summary]\n"
     "       vzrmlog folders [--output FILE] [FOLDER...]\n"
     "       vzrmlog --help | --version\n"
     "Options may come before or after FILE. See vzrmlog(1).\n";
