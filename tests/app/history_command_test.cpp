@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "app/vzrmaud_fixture.h"
 #include "support/history_reports.h"
 #include "support/temp_dir.h"
 
@@ -154,6 +155,38 @@ TEST_F(HistoryCommand, NoReportReadIsAFailureAndAWrongCommandLineIsRefused) {
     run = History(Dir() + " --help");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("usage: vzrmlog history", 0), 0u);
+}
+
+// Real runs over the generated site's log: the second run forgets where the
+// first ended and reports the whole log again; the stored reports folder is
+// the default.
+TEST_F(Vzrmaud, HistoryOfRunsThatReportAPeriodAgainHoldsEachRowOnce) {
+    Install();
+    ASSERT_EQ(Audit("-c -rf '" + reports + "'").status, 0);
+    const test::CommandResult forgotten =
+        Run(std::string(VZRMREG_PATH) +
+            " delete 'HKCU\\Software\\Quorvix\\VelmoraZRMAuditor\\Profiles\\0\\Options' /v "
+            "LastDateProc /f");
+    ASSERT_EQ(forgotten.status, 0) << forgotten.output;
+    ASSERT_EQ(Audit("-c -rf '" + reports + "'").status, 0);
+    std::vector<std::string> names = ReportFiles();
+    ASSERT_EQ(names.size(), 2u);
+    std::sort(names.begin(), names.end());
+    for (std::string& name : names) {
+        name = std::filesystem::path(name).filename().string();
+    }
+    const test::CommandResult history =
+        Run(std::string(VZRMLOG_PATH) + " history --file CASE12.ZRM");
+    EXPECT_EQ(history.status, 0);
+    const std::string row = "\tRECPC\toperator\tD:\\Records\\\tcase12.zrm\t";
+    const std::string program = "\tC:\\Program Files\\Rec\\\tpramvoxe.exe\t" + names[0] + "\n";
+    EXPECT_EQ(history.output,
+              "2026.03.14\t08:05:33" + row + "Create" + program + "2026.03.14\t08:05:35" + row +
+                  "Close" + program +
+                  "\nD:\\Records\\case12.zrm\tcreated 2026.03.14 08:05:33 by operator with "
+                  "C:\\Program Files\\Rec\\pramvoxe.exe\tnever written\t0 opens\tpresent\t"
+                  "reports " +
+                  names[0] + " to " + names[1] + "\n");
 }
 
 }  // namespace
