@@ -108,6 +108,22 @@ bool HistoryFilter::Matches(const REPORT_ROW& row) const {
            (slash != std::string::npos && WildcardMatch(user, who.substr(slash + 1)));
 }
 
+std::size_t CHistory::RowHash::operator()(std::size_t row) const {
+    const HISTORY_ROW& entry = (*rows)[row];
+    std::size_t hash = entry.repeat;
+    for (const std::string& field : entry.row.fields) {
+        hash = hash * 31 + std::hash<std::string>()(field);
+    }
+    return hash;
+}
+
+bool CHistory::RowEqual::operator()(std::size_t a, std::size_t b) const {
+    const HISTORY_ROW& x = (*rows)[a];
+    const HISTORY_ROW& y = (*rows)[b];
+    return x.repeat == y.repeat &&
+           std::equal(std::begin(x.row.fields), std::end(x.row.fields), std::begin(y.row.fields));
+}
+
 void CHistory::BeginReport(std::string name) {
     reports_.push_back(std::move(name));
     repeats_.clear();
@@ -120,14 +136,14 @@ void CHistory::Add(const REPORT_ROW& row) {
         key_ += '\x1F';
     }
     const std::size_t repeat = ++repeats_[key_];
-    key_ += std::to_string(repeat);
     const std::size_t report = reports_.empty() ? 0 : reports_.size() - 1;
-    const auto [kept, added] = kept_.try_emplace(key_, rows_.size());
+    rows_.push_back({row, report, report, repeat});
+    const auto [kept, added] = kept_.insert(rows_.size() - 1);
     if (!added) {
-        rows_[kept->second].lastReport = report;
+        rows_[*kept].lastReport = report;
+        rows_.pop_back();
         return;
     }
-    rows_.push_back({row, report, report});
     sorted_ = false;
 }
 

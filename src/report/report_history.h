@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "report/report_history_read.h"
@@ -41,6 +42,7 @@ struct HISTORY_ROW {
     REPORT_ROW row;
     std::size_t report = 0;      // the first report that holds it
     std::size_t lastReport = 0;  // the last one
+    std::size_t repeat = 0;      // the n-th equal row of its report
 };
 
 // Rows are added report by report, the reports in the order of their runs.
@@ -49,6 +51,10 @@ struct HISTORY_ROW {
 // report (two opens in one second) stay apart.
 class CHistory {
   public:
+    CHistory() = default;
+    CHistory(const CHistory&) = delete;  // kept_ looks into this object's rows_
+    CHistory& operator=(const CHistory&) = delete;
+
     void BeginReport(std::string name);
     void Add(const REPORT_ROW& row);
     // Oldest first; rows of one second in the order of their reports.
@@ -56,9 +62,19 @@ class CHistory {
     const std::vector<std::string>& Reports() const { return reports_; }
 
   private:
+    // The rows kept are looked up by their index: their text is held once.
+    struct RowHash {
+        const std::vector<HISTORY_ROW>* rows;
+        std::size_t operator()(std::size_t row) const;
+    };
+    struct RowEqual {
+        const std::vector<HISTORY_ROW>* rows;
+        bool operator()(std::size_t a, std::size_t b) const;
+    };
+
     std::vector<std::string> reports_;
     std::vector<HISTORY_ROW> rows_;
-    std::unordered_map<std::string, std::size_t> kept_;     // row text and repeat -> row
+    std::unordered_set<std::size_t, RowHash, RowEqual> kept_{0, RowHash{&rows_}, RowEqual{&rows_}};
     std::unordered_map<std::string, std::size_t> repeats_;  // row text -> count in this report
     std::string key_;
     bool sorted_ = true;
