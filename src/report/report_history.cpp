@@ -137,7 +137,7 @@ void CHistory::Add(const REPORT_ROW& row) {
     }
     const std::size_t repeat = ++repeats_[key_];
     const std::size_t report = reports_.empty() ? 0 : reports_.size() - 1;
-    rows_.push_back({row, report, report, repeat});
+    rows_.push_back({row, report, report, repeat, rows_.size()});
     const auto [kept, added] = kept_.insert(rows_.size() - 1);
     if (!added) {
         rows_[*kept].lastReport = report;
@@ -150,11 +150,12 @@ void CHistory::Add(const REPORT_ROW& row) {
 const std::vector<HISTORY_ROW>& CHistory::Rows() {
     if (!sorted_) {
         // Row indexes in kept_ go stale here: the reading is over.
-        std::stable_sort(rows_.begin(), rows_.end(),
-                         [](const HISTORY_ROW& a, const HISTORY_ROW& b) {
-                             const int date = a.row[kColumnDate].compare(b.row[kColumnDate]);
-                             return date != 0 ? date < 0 : a.row[kColumnTime] < b.row[kColumnTime];
-                         });
+        // In place: a stable sort's buffer would hold all rows a second time.
+        std::sort(rows_.begin(), rows_.end(), [](const HISTORY_ROW& a, const HISTORY_ROW& b) {
+            const int date = a.row[kColumnDate].compare(b.row[kColumnDate]);
+            const int time = a.row[kColumnTime].compare(b.row[kColumnTime]);
+            return date != 0 ? date < 0 : time != 0 ? time < 0 : a.read < b.read;
+        });
         kept_.clear();
         sorted_ = true;
     }

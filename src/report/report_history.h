@@ -43,6 +43,7 @@ struct HISTORY_ROW {
     std::size_t report = 0;      // the first report that holds it
     std::size_t lastReport = 0;  // the last one
     std::size_t repeat = 0;      // the n-th equal row of its report
+    std::size_t read = 0;        // how many rows were kept before it
 };
 
 // Rows are added report by report, the reports in the order of their runs.
