@@ -9,7 +9,7 @@
 namespace vzrm {
 
 ToolArguments ParseToolArguments(const std::vector<std::string>& args,
-                                 const std::set<std::string>& known) {
+                                 const std::set<std::string>& known, bool fileOptional) {
     ToolArguments parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -32,7 +32,7 @@ ToolArguments ParseToolArguments(const std::vector<std::string>& args,
             return parsed;
         }
     }
-    if (parsed.file.empty() && !parsed.help) {
+    if (parsed.file.empty() && !parsed.help && !fileOptional) {
         parsed.error = "which file?";
     }
     return parsed;

@@ -17,8 +17,9 @@ struct ToolArguments {
 };
 
 // `args` after the command's name; `known` the options that take a value.
+// Without `fileOptional`, a command line without a file is wrong.
 ToolArguments ParseToolArguments(const std::vector<std::string>& args,
-                                 const std::set<std::string>& known);
+                                 const std::set<std::string>& known, bool fileOptional = false);
 
 // Why a path is no log to read, in words for a message: "no such file", "a
 // folder, not a log file", "cannot be read (permission denied)", ..., or "not

@@ -16,6 +16,9 @@
 //                        bounds open when left out); --ext replaces ".zrm". The
 //                        message files come from the registry store
 //                        ($VZRM_REGISTRY_DIR of an installation).
+//   vzrmlog history [DIR] [--file NAME] [--user USER] [--program NAME] [--from ...]
+//                   [--to ...] [--format tsv|csv|json|html] [--summary]
+//                        a recording's rows across all reports of the folder
 //   vzrmlog folders [--output FILE] [FOLDER...]
 //                        the list of folders for audit over the fixed drives or
 //                        the folders given, to FILE or standard output
@@ -33,6 +36,7 @@
 #include "app/damage_command.h"
 #include "app/dump_line.h"
 #include "app/folder_list_command.h"
+#include "app/history_command.h"
 #include "app/output_check.h"
 #include "app/terminal_progress.h"
 #include "app/tool_arguments.h"
@@ -73,6 +77,9 @@ constexpr char kUsage[] =
     "       vzrmlog damage FILE [--format tsv|json]\n"
     "       vzrmlog records FILE [--from \"YYYY-MM-DD HH:MM:SS\"] [--to ...] [--ext .EXT]\n"
     "                            [--format tsv|csv|json]\n"
+    "       vzrmlog history [DIR] [--file NAME] [--user USER] [--program NAME]\n"
+    "                       [--from \"YYYY-MM-DD[ HH:MM:SS]\"] [--to ...]\n"
+    "                       [--format tsv|csv|json|html] [--summary]\n"
     "       vzrmlog folders [--output FILE] [FOLDER...]\n"
     "       vzrmlog --help | --version\n"
     "Options may come before or after FILE. See vzrmlog(1).\n";
@@ -380,6 +387,9 @@ int Main(int argc, char** argv) {
     if (argc == 2 && first == "--version") {
         std::cout << vzrm::ToolVersionText("vzrmlog");
         return 0;
+    }
+    if (first == "history") {
+        return vzrm::RunHistoryCommand({argv + 2, argv + argc}, std::cout, std::cerr);
     }
     if (first == "folders") {
         return vzrm::RunFolderListCommand({argv + 2, argv + argc}, PosixFolderSource(), std::cerr);
