@@ -52,6 +52,8 @@ add_custom_target(package_changelog ALL DEPENDS ${doc_dir}/changelog.Debian.gz)
 add_dependencies(installed_files package_changelog)
 install(FILES resources/debian/copyright ${doc_dir}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vzrmaud COMPONENT program)
+install(FILES resources/debian/lintian-overrides RENAME vzrmaud
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides COMPONENT program)
 
 install(FILES resources/systemd/vzrmaud.service resources/systemd/vzrmaud.timer
         DESTINATION /lib/systemd/system COMPONENT machine EXCLUDE_FROM_ALL)

@@ -47,7 +47,7 @@ want=(./usr/bin/vzrmaud ./usr/bin/vzrmlog ./usr/bin/vzrmreg ./usr/lib/vzrmaud/ev
       ./usr/share/vzrmaud/system32/auditing.mc ./usr/share/vzrmaud/system32/parameters.mc
       ./usr/share/man/man1/vzrmaud.1.gz ./usr/share/man/man1/vzrmlog.1.gz
       ./usr/share/man/man1/vzrmreg.1.gz ./usr/share/applications/vzrmaud.desktop
-      ./usr/share/doc/vzrmaud/copyright ./lib/systemd/system/vzrmaud.service
+      ./usr/share/doc/vzrmaud/copyright ./usr/share/lintian/overrides/vzrmaud ./lib/systemd/system/vzrmaud.service
       ./lib/systemd/system/vzrmaud.timer ./etc/default/vzrmaud
       ./usr/share/icons/hicolor/scalable/apps/vzrmaud.svg
       ./usr/share/icons/hicolor/48x48/apps/vzrmaud.png ./usr/share/vzrmaud/help/index.html)
