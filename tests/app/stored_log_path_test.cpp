@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 
 #include "app/vzrmaud_fixture.h"
@@ -26,8 +27,13 @@ class StoredLogPath : public Vzrmaud {
     }
     // A run that reads the log through the File value only.
     void ExpectFailedRun(const std::string& what) {
-        const test::CommandResult run =
-            Audit("-c -rf '" + reports + "'", "", "env -u VZRM_SECURITY_LOG ");
+        // $VZRM_SECURITY_LOG empty (unset for the program), and the program
+        // started by setpriv itself: an `env` of the account could not reach a
+        // build in a folder only root may search.
+        const std::string command =
+            std::regex_replace(Command(std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'"),
+                               std::regex("VZRM_SECURITY_LOG='[^']*'"), "VZRM_SECURITY_LOG=");
+        const test::CommandResult run = test::RunCommand(command + " 2>&1");
         EXPECT_EQ(run.status, 1) << what << "\n" << run.output;
         const std::string summary = Summary();
         const std::string last = summary.substr(summary.rfind("Start of processing"));
