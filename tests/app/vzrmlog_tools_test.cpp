@@ -205,6 +205,18 @@ TEST_F(Tools, DumpAsJsonLinesHoldsTheValuesOfTheTsv) {
     }
 }
 
+TEST_F(Tools, DumpShowsPointerSizedHandlesAsNumbers) {
+    // A 32-bit system's events: handle and process IDs as 4-byte pointers.
+    test::WriteEvtx(
+        dir.File("p.evtx"),
+        R"({"id":4663,"time":"2026-03-14T08:05:33Z","handle":"0x738c","pid":588,"pointer":4})"
+        "\n");
+    ASSERT_EQ(Vzrmlog("dump '" + dir.File("p.evtx") + "'").status, 0);
+    const std::string dump = ReadText(dir.File("out"));
+    EXPECT_NE(dump.find("\tHandleId=0x738c\t"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("\tProcessId=0x24c\t"), std::string::npos) << dump;
+}
+
 TEST_F(Tools, HelpAndVersionGoToStandardOutputWithStatusZero) {
     for (const std::string tool : {VZRMLOG_PATH, VZRMREG_PATH}) {
         SCOPED_TRACE(tool);
