@@ -28,17 +28,20 @@ fi
 command -v unshare >/dev/null || { echo "skipped: unshare is not installed"; exit 77; }
 grep -q '^ProtectSystem=strict$' "$unit" || fail "ProtectSystem=strict"
 grep -q '^ProtectHome=read-only$' "$unit" || fail "ProtectHome=read-only"
-writable=$(sed -n 's/^ReadWritePaths=//p' "$unit")
-[ "$writable" = "/var/lib/vzrmaud -/root/.config/vzrmaud" ] || fail "ReadWritePaths: $writable"
+# The paths the unit makes writable and the commands it runs first, as it names
+# them: the run below gets nothing else, not even a variable of the tests'.
+writable=$(sed -n 's/^ReadWritePaths=//p' "$unit" | tr -d '-')
+pre=$(sed -n 's/^ExecStartPre=+//p' "$unit")
+reports=$(sed -n 's/^VZRM_REPORTS=//p' "$source/resources/systemd/vzrmaud.default")
+[ -n "$writable" ] && [ -n "$reports" ] || fail "no ReadWritePaths or VZRM_REPORTS"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# The unit's writable paths, as this test places them: the machine's state
-# (store, locks, reports) and root's own hive.
+# /var/lib/vzrmaud as the installation leaves it, placed over the real one
+# inside the namespace only.
 state=$work/var-lib-vzrmaud
-home=$work/config/vzrmaud  # root's $HOME/.config/vzrmaud
-mkdir -p "$state/reports" "$state/locks/global" "$home" "$work/log"
-install -m 0644 /dev/null "$state/locks/global/Quorvix_ZRMAU_MutexGlobal.lock"
+mkdir -p "$state/reports" "$state/locks" "$work/log"
+install -m 0644 /dev/null "$state/locks/Quorvix_ZRMAU_MutexGlobal.lock"
 # The programs as installed, so that they find their message files.
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 bin=$work/prefix/bin
@@ -49,23 +52,28 @@ VZRM_REGISTRY_DIR='' VZRM_MACHINE_REGISTRY_DIR=$state XDG_CONFIG_HOME=$work/scra
   "$bin/vzrmreg" import "$work/record.reg" >/dev/null || fail "import of the installation record"
 "$work/prefix/lib/vzrmaud/evtxgen" "$source/resources/sample/security-site.jsonl" "$work/log/Security.evtx"
 
-# Every mount read-only, the writable paths bound over themselves first.
+# Inside the namespace: empty /root and /var/lib (so nothing of this machine's
+# is touched), the state bound in, the unit's first commands, its writable
+# paths bound over themselves, then every other mount read-only.
 cat >"$work/run.sh" <<'SCRIPT'
 set -eu
-for path in "$STATE" "$HOME_HIVE"; do mount --bind "$path" "$path"; done
+mount -t tmpfs tmpfs /root
+mount -t tmpfs tmpfs /var/lib
+mkdir /var/lib/vzrmaud
+mount --bind "$STATE" /var/lib/vzrmaud
+printf '%s\n' "$PRE" | while read -r line; do [ -z "$line" ] || sh -c "$line"; done
+for path in $WRITABLE; do [ -d "$path" ] && mount --bind "$path" "$path"; done
 awk '{print $5}' /proc/self/mountinfo | while read -r mount; do
   case "$mount" in /proc|/proc/*|/sys|/sys/*|/dev|/dev/*) continue ;; esac
-  [ "$mount" = "$STATE" ] || [ "$mount" = "$HOME_HIVE" ] && continue
+  case " $WRITABLE " in *" $mount "*) continue ;; esac
   mount -o remount,bind,ro "$mount" 2>/dev/null || true
 done
 if touch "$WORK/outside" 2>/dev/null; then echo "the file system is not read-only"; exit 99; fi
-exec env VZRM_MACHINE_REGISTRY_DIR="$STATE" VZRM_LOCK_DIR="$STATE/locks" XDG_CONFIG_HOME="$(dirname "$HOME_HIVE")" \
-  VZRM_REGISTRY_DIR= VZRM_APPLICATION_LOG="$STATE/application.log" \
-  VZRM_SECURITY_LOG="$WORK/log/Security.evtx" DISPLAY= WAYLAND_DISPLAY= \
-  "$VZRMAUD" -c -rf "$STATE/reports"
+exec env -i PATH=/usr/bin:/bin VZRM_SECURITY_LOG="$WORK/log/Security.evtx" \
+  VZRM_APPLICATION_LOG=/var/lib/vzrmaud/application.log "$VZRMAUD" -c -rf "$REPORTS"
 SCRIPT
 status=0
-STATE=$state HOME_HIVE=$home WORK=$work VZRMAUD=$bin/vzrmaud \
+STATE=$state WORK=$work VZRMAUD=$bin/vzrmaud PRE=$pre WRITABLE=$writable REPORTS=$reports \
   unshare -m --propagation private sh "$work/run.sh" >"$work/run.log" 2>&1 || status=$?
 [ "$status" -eq 0 ] || { cat "$work/run.log" "$state/application.log" "$state/reports/_ZRMAudit_summary.txt" 2>/dev/null; fail "the run in the unit's view ended with $status"; }
 ls "$state/reports"/ZRMAudit_*.csv >/dev/null 2>&1 || fail "no report in the reports folder"
