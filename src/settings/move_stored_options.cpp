@@ -28,6 +28,10 @@ bool MoveRegistryKey(HKEY sourceRoot, const std::string& sourcePath, HKEY destin
     if (read != kErrorSuccess) {
         return fail("PSCMQFKNQOIBRAG", read);
     }
+    if (!ReadWhole(pack)) {
+        // Deleting the source would lose what the read skipped.
+        return fail("PSCMQFKNQOIBRAG", kErrorInvalidData);
+    }
     if (const std::int32_t written = WritePack(pack, destinationRoot, destinationPath)) {
         return fail("PZOSKDUDXDDPUYU", written);
     }

@@ -102,6 +102,7 @@ std::unique_ptr<COptPack> COptPack::Clone() const {
     auto copy = std::make_unique<COptPack>();
     copy->binx = binx;
     copy->ignoreCase = ignoreCase;
+    copy->unread = unread;
     for (const auto& item : items_) {
         auto inner = item->Clone();
         inner->owner = copy.get();

@@ -53,7 +53,10 @@ class COptPack {
     std::unique_ptr<COptPack> Clone() const;
     // Packs first, then the rest; names in ascending byte order; recursively.
     void Sort();
-    void Clear() { items_.clear(); }
+    void Clear() {
+        items_.clear();
+        unread.clear();
+    }
 
     const std::vector<std::unique_ptr<COptItem>>& Items() const { return items_; }
     std::size_t Count() const { return items_.size(); }
@@ -64,6 +67,9 @@ class COptPack {
     // the mode of the outermost pack counts.
     bool ignoreCase = false;
     bool IgnoresCase() const;
+    // Subkeys its read skipped (gone or refused while read): a write keeps
+    // them as they are.
+    std::vector<std::string> unread;
 
   private:
     bool SameName(const std::string& a, const std::string& b) const;

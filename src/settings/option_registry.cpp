@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/case_fold.h"
 #include "platform/error_codes.h"
 #include "platform/services.h"
 
@@ -56,26 +57,72 @@ std::string RegistryName(const std::string& name) {
 
 std::int32_t WriteItem(const COptItem& item, HKEY key, std::uint8_t flag);
 
+bool Unread(const COptPack& pack, const std::string& name) {
+    return std::any_of(pack.unread.begin(), pack.unread.end(),
+                       [&](const std::string& skipped) { return EqualNoCase(skipped, name); });
+}
+
+// Empties a stored pack for writing it again, but for the subkeys its read
+// skipped: what could not be read is not ours to replace, and deleting it
+// would lose another program's (or a damaged) key without a word.
+std::int32_t ClearStored(const COptPack& pack, HKEY key) {
+    std::vector<std::string> names;
+    std::string name;
+    for (std::uint32_t index = 0;; ++index) {
+        const std::int32_t error = Registry().EnumKey(key, index, name);
+        if (error == kErrorNoMoreItems) {
+            break;
+        }
+        if (error != kErrorSuccess) {
+            return error;
+        }
+        if (!Unread(pack, name)) {
+            names.push_back(name);
+        }
+    }
+    for (const std::string& subkey : names) {
+        if (const std::int32_t error = Registry().DeleteTree(key, subkey)) {
+            return error;
+        }
+    }
+    names.clear();
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    for (std::uint32_t index = 0;; ++index) {
+        const std::int32_t error = Registry().EnumValue(key, index, name, type, data);
+        if (error == kErrorNoMoreItems) {
+            break;
+        }
+        if (error != kErrorSuccess) {
+            return error;
+        }
+        names.push_back(name);
+    }
+    for (const std::string& value : names) {
+        if (const std::int32_t error = Registry().DeleteValue(key, value)) {
+            return error;
+        }
+    }
+    return kErrorSuccess;
+}
+
 std::int32_t WriteInto(const COptPack& pack, HKEY parent, const std::string& subkey) {
     OpenedKey opened;
     bool created = false;
-    const std::uint32_t access = KEY_QUERY_VALUE | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
+    const std::uint32_t access =
+        KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
     if (const std::int32_t error =
             Registry().CreateKey(parent, subkey, access, opened.key, &created)) {
         return error;
     }
-    if (!created) {
-        // Writing replaces the whole stored pack.
-        Registry().CloseKey(opened.key);
-        opened.key = 0;
-        if (const std::int32_t error = Registry().DeleteTree(parent, subkey)) {
-            return error;
-        }
-        if (const std::int32_t error = Registry().CreateKey(parent, subkey, access, opened.key)) {
-            return error;
-        }
+    // Writing replaces the whole stored pack.
+    if (const std::int32_t error = created ? kErrorSuccess : ClearStored(pack, opened.key)) {
+        return error;
     }
     for (const auto& item : pack.Items()) {
+        if (item->type == OPT_PACK && Unread(pack, item->name)) {
+            return kErrorInvalidData;  // would replace a key it could not read
+        }
         if (const std::int32_t error =
                 WriteItem(*item, opened.key, static_cast<std::uint8_t>(pack.binx))) {
             return error;
@@ -177,6 +224,10 @@ bool HoldsAlready(const COptPack& pack, HKEY parent, const std::string& subkey) 
             break;
         }
         // Names compare exactly: a write would give the key the pack's case.
+        if (error == kErrorSuccess && Unread(pack, name)) {
+            packs.push_back(name);
+            continue;
+        }
         if (error != kErrorSuccess || std::find(packs.begin(), packs.end(), name) == packs.end()) {
             return false;
         }
@@ -260,6 +311,7 @@ std::int32_t ReadFrom(COptPack& pack, HKEY parent, const std::string& subkey) {
         auto inner = std::make_unique<COptPack>();
         const std::int32_t read = ReadFrom(*inner, opened.key, name);
         if (read == kErrorFileNotFound || read == kErrorAccessDenied) {
+            pack.unread.push_back(name);
             continue;
         }
         if (read != kErrorSuccess) {
@@ -377,7 +429,23 @@ std::int32_t ReadPack(COptPack& pack, HKEY parent, const std::string& subkey) {
     if (error == kErrorSuccess) {
         pack.ignoreCase = true;
     }
+    if (error == kErrorFileNotFound) {
+        // A key that is there but reads as absent (a value name with a
+        // backslash) must not be taken for a missing one and written over.
+        OpenedKey opened;
+        if (Registry().OpenKey(parent, subkey, KEY_READ, opened.key) == kErrorSuccess) {
+            return kErrorInvalidData;
+        }
+    }
     return error;
+}
+
+bool ReadWhole(const COptPack& pack) {
+    return pack.unread.empty() &&
+           std::all_of(pack.Items().begin(), pack.Items().end(), [](const auto& item) {
+               return std::all_of(item->packs.begin(), item->packs.end(),
+                                  [](const auto& inner) { return ReadWhole(*inner); });
+           });
 }
 
 }  // namespace vzrm

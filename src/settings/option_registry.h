@@ -28,7 +28,11 @@ std::int32_t ReadFrame(std::span<const std::uint8_t> bytes, COptItem& item);
 // could not be written).
 std::int32_t WritePack(const COptPack& pack, platform::HKEY parent, const std::string& subkey);
 // Reads (parent, subkey) into the pack; after a successful read the pack
-// compares names without regard to case. 0 or a Windows error code (2: absent).
+// compares names without regard to case. 0 or a Windows error code (2: absent;
+// 13: present but not readable as a pack). Subkeys that are gone or refused
+// while read are skipped and named in the pack's `unread`.
 std::int32_t ReadPack(COptPack& pack, platform::HKEY parent, const std::string& subkey);
+// Whether a read skipped nothing, at any depth.
+bool ReadWhole(const COptPack& pack);
 
 }  // namespace vzrm

@@ -5,6 +5,7 @@
 
 #include "platform/error_codes.h"
 #include "platform/services.h"
+#include "settings/move_stored_options.h"
 #include "settings/option_registry.h"
 #include "settings/options_profiles.h"
 #include "support/scoped_registry.h"
@@ -178,6 +179,64 @@ TEST_F(Options, WritingReplacesStaleKeysAndAFailedWriteKeepsThePreviousPack) {
     CMainOpt stored;
     ASSERT_TRUE(stored.ReadRegOpt(kApp, HKEY_CURRENT_USER));
     EXPECT_EQ(stored.GetOptStr("LogFold"), "D:\\R\\");
+}
+
+// A subkey the read skips (a value name with a backslash makes it unreadable)
+// is another program's or a damaged key: writing the options keeps it whole,
+// a pack of the same name is not written over it, and moving the options
+// between hives refuses rather than delete it with the source.
+TEST_F(Options, KeysTheReadSkipsSurviveWritesAndMoves) {
+    SetValue(kProfiles + "\\0\\Options", "LogFold", REG_SZ, {'D', ':', '\\', 0});
+    SetValue(kProfiles + "\\Foreign", "Keep", REG_DWORD, {7, 0, 0, 0});
+    SetValue(kProfiles + "\\Foreign", "a\\b", REG_SZ, {'z', 0});
+    SetValue(kProfiles + "\\Foreign\\Inner", "Deep", REG_DWORD, {8, 0, 0, 0});
+    CMainOpt options;
+    ASSERT_TRUE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    options.SetOptStr("LogFold", "E:\\");
+    ASSERT_TRUE(options.WriteRegOpt());
+    for (const char* kept : {"\\Foreign", "\\Foreign\\Inner"}) {
+        HKEY key = 0;
+        ASSERT_EQ(Registry().OpenKey(HKEY_CURRENT_USER, kProfiles + kept, KEY_READ, key), 0)
+            << kept;
+        Registry().CloseKey(key);
+    }
+    HKEY foreign = 0;
+    ASSERT_EQ(Registry().OpenKey(HKEY_CURRENT_USER, kProfiles + "\\Foreign", KEY_READ, foreign), 0);
+    std::uint32_t size = 0;
+    EXPECT_EQ(Registry().QueryValue(foreign, "a\\b", nullptr, nullptr, size), 0);
+    EXPECT_EQ(Registry().QueryValue(foreign, "Keep", nullptr, nullptr, size), 0);
+    Registry().CloseKey(foreign);
+    CMainOpt again;
+    ASSERT_TRUE(again.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_EQ(again.GetOptStr("LogFold"), "E:\\");
+
+    again.Profiles().Add(COptItem::Pack("Foreign", std::make_unique<COptPack>()));
+    EXPECT_FALSE(again.WriteRegOpt());
+    EXPECT_EQ(g_errorInfo.GetCode(), kErrorInvalidData);
+
+    g_errorInfo.Clear();
+    EXPECT_FALSE(MoveRegistryKey(HKEY_CURRENT_USER, kProfiles, HKEY_LOCAL_MACHINE, kProfiles));
+    EXPECT_EQ(g_errorInfo.GetPoints(), "PSCMQFKNQOIBRAG");
+    HKEY source = 0;
+    ASSERT_EQ(
+        Registry().OpenKey(HKEY_CURRENT_USER, kProfiles + "\\Foreign\\Inner", KEY_READ, source), 0);
+    Registry().CloseKey(source);
+}
+
+// The profiles key itself unreadable is a failed read, not an absent key that
+// the next write would replace with defaults.
+TEST_F(Options, AnUnreadableProfilesKeyFailsTheReadAndIsNotWrittenOver) {
+    SetValue(kProfiles + "\\0\\Options", "LogFold", REG_SZ, {'D', ':', '\\', 0});
+    SetValue(kProfiles, "x\\y", REG_SZ, {'z', 0});
+    CMainOpt options;
+    EXPECT_FALSE(options.ReadRegOpt(kApp, HKEY_CURRENT_USER));
+    EXPECT_EQ(g_errorInfo.GetPoints(), "RZK7VW47FGGSBNA");
+    EXPECT_FALSE(options.WriteRegOpt());
+    HKEY key = 0;
+    ASSERT_EQ(Registry().OpenKey(HKEY_CURRENT_USER, kProfiles + "\\0\\Options", KEY_READ, key), 0);
+    std::uint32_t size = 0;
+    EXPECT_EQ(Registry().QueryValue(key, "LogFold", nullptr, nullptr, size), 0);
+    Registry().CloseKey(key);
 }
 
 // The store in force, counting the calls that change it.

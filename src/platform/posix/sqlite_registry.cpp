@@ -30,7 +30,13 @@ const char kSchema[] =
     "CREATE UNIQUE INDEX IF NOT EXISTS vals_name ON vals(key, fold);"
     // A key's values in the order they were made, one step at a time.
     "CREATE INDEX IF NOT EXISTS vals_order ON vals(key, id);"
-    "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES (1, NULL, '', '');";
+    "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES (1, NULL, '', '');"
+    // The highest key id ever given. SQLite gives a new key the highest id
+    // in use plus one, so a deleted newest key's id came back, and a handle
+    // another process still held on the deleted key wrote into the new one.
+    "CREATE TABLE IF NOT EXISTS key_ids(one INTEGER PRIMARY KEY CHECK(one = 1), last INTEGER NOT "
+    "NULL);"
+    "INSERT OR IGNORE INTO key_ids(one, last) SELECT 1, max(id) FROM keys;";
 
 std::int32_t ErrorOf(int sqliteCode) {
     switch (sqliteCode & 0xFF) {
@@ -48,8 +54,6 @@ std::int32_t ErrorOf(int sqliteCode) {
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
             return kErrorInvalidData;
-        case SQLITE_CANTOPEN:
-            return kErrorFileNotFound;
         case SQLITE_FULL:
             return kErrorDiskFull;
         case SQLITE_NOMEM:
@@ -155,7 +159,11 @@ struct SqliteRegistry::Hive {
     }
 
     // Opens on first use; a hive that may not be written is opened read-only.
+    // A refusal and a missing read-only hive are kept as the answer; any other
+    // failure (a busy lock, no file descriptor left) is tried again on the
+    // next use, so that it never reads as a hive without keys.
     std::int32_t Open() {
+        const std::lock_guard guard(lock);
         if (openError != -1) {
             return openError;
         }
@@ -184,7 +192,12 @@ struct SqliteRegistry::Hive {
                 code = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
             }
         }
-        return openError = ErrorOf(code);
+        if (code != SQLITE_OK) {
+            sqlite3_close(db);
+            db = nullptr;
+            return ErrorOf(code) == kErrorSuccess ? kErrorIoDevice : ErrorOf(code);
+        }
+        return openError = kErrorSuccess;
     }
 
     // A WAL database can only be read by someone who may create its -shm
@@ -342,12 +355,19 @@ std::int32_t SqliteRegistry::Walk(const KeyRef& from, const std::string& subkey,
         if (!create) {
             return kErrorFileNotFound;
         }
-        Statement insert(*from.hive, "INSERT INTO keys(parent, name, fold) VALUES (?, ?, ?)");
+        Statement insert(
+            *from.hive,
+            "INSERT INTO keys(id, parent, name, fold) VALUES"
+            " (max((SELECT max(id) FROM keys), (SELECT last FROM key_ids)) + 1, ?, ?, ?)");
         insert.Bind(1, id).Bind(2, name).Bind(3, FoldCase(name));
         if (insert.Step() != SQLITE_DONE) {
             return ErrorOf(insert.Code());
         }
         id = sqlite3_last_insert_rowid(from.hive->db);
+        Statement given(*from.hive, "UPDATE key_ids SET last=? WHERE one=1");
+        if (given.Bind(1, id).Step() != SQLITE_DONE) {
+            return ErrorOf(given.Code());
+        }
         if (created) {
             *created = true;
         }
@@ -593,15 +613,19 @@ std::int32_t SqliteRegistry::DeleteTree(HKEY parent, const std::string& subkey) 
     return Delete(parent, subkey, true);
 }
 
+// One transaction from finding the key to deleting it: between separate
+// statements another process could delete the key and make one under the
+// same id, or add a subkey after the check for none.
 std::int32_t SqliteRegistry::Delete(HKEY parent, const std::string& subkey, bool withSubkeys) {
     KeyRef ref;
     if (const std::int32_t error = Resolve(parent, ref)) {
         return error;
     }
-    const std::lock_guard hive(ref.hive->lock);
-    if (ref.hive->Reading()) {
-        return kErrorInvalidFunction;
-    }
+    return Transaction(parent, [&] { return DeleteFound(ref, subkey, withSubkeys); });
+}
+
+std::int32_t SqliteRegistry::DeleteFound(const KeyRef& ref, const std::string& subkey,
+                                         bool withSubkeys) {
     std::int64_t id = 0;
     if (const std::int32_t error = Walk(ref, subkey, false, id, nullptr)) {
         return error;

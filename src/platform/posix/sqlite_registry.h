@@ -96,6 +96,7 @@ class SqliteRegistry final : public IRegistry {
     std::int32_t Resolve(HKEY key, KeyRef& ref);
     void RollBack(Hive& hive);
     std::int32_t Delete(HKEY parent, const std::string& subkey, bool withSubkeys);
+    std::int32_t DeleteFound(const KeyRef& ref, const std::string& subkey, bool withSubkeys);
     std::int32_t Walk(const KeyRef& from, const std::string& subkey, bool create, std::int64_t& id,
                       bool* created);
 

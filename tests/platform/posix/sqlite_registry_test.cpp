@@ -2,6 +2,7 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -335,6 +336,57 @@ TEST_F(SqliteRegistryTest, ReadsTogetherWritesAndRollbacksLeaveTheHiveSound) {
     EXPECT_EQ(SetDword(*other, theirs, "Theirs", 1), 0);
     other->CloseKey(theirs);
     registry->CloseKey(key);
+}
+
+// Two processes on one store: a handle that one still holds on a key the
+// other deleted must not reach the key made next, even when that key would
+// take the deleted one's place as the newest.
+TEST_F(SqliteRegistryTest, AHandleOnADeletedKeyNeverReachesALaterKey) {
+    auto holder = Open();
+    HKEY stale = 0;
+    ASSERT_EQ(holder->CreateKey(HKEY_CURRENT_USER, "Software\\A", KEY_ALL_ACCESS, stale), 0);
+    {
+        auto other = Open();
+        ASSERT_EQ(other->DeleteTree(HKEY_CURRENT_USER, "Software\\A"), 0);
+        AddSubkeys(*other, HKEY_CURRENT_USER, {"Software\\B"});
+    }
+    EXPECT_NE(SetText(*holder, stale, "v", "from A"), 0);
+    holder->CloseKey(stale);
+    ASSERT_EQ(holder->OpenKey(HKEY_CURRENT_USER, "Software\\B", KEY_ALL_ACCESS, stale), 0);
+    std::uint32_t size = 0;
+    EXPECT_EQ(holder->QueryValue(stale, "v", nullptr, nullptr, size), kErrorFileNotFound);
+    holder->CloseKey(stale);
+}
+
+// A hive that cannot be opened for a moment (no file descriptor left) is an
+// error, not a hive without keys, and a later call opens it.
+TEST_F(SqliteRegistryTest, AHiveThatFailsToOpenIsTriedAgainAndNeverReadsAsEmpty) {
+    {
+        auto registry = Open();
+        AddSubkeys(*registry, HKEY_LOCAL_MACHINE, {"Software\\Quorvix"});
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        posix::SqliteRegistry registry({dir.File("HKLM.db"), dir.File("HKCU.db")});
+        rlimit limit{};
+        getrlimit(RLIMIT_NOFILE, &limit);
+        const rlimit none{3, limit.rlim_max};
+        setrlimit(RLIMIT_NOFILE, &none);
+        HKEY key = 0;
+        const std::int32_t first =
+            registry.OpenKey(HKEY_LOCAL_MACHINE, "Software\\Quorvix", KEY_READ, key);
+        setrlimit(RLIMIT_NOFILE, &limit);
+        if (first == 0 || first == kErrorFileNotFound) {
+            _exit(10 + (first == 0));
+        }
+        _exit(registry.OpenKey(HKEY_LOCAL_MACHINE, "Software\\Quorvix", KEY_READ, key) == 0 ? 0
+                                                                                            : 12);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(SqliteRegistryTest, ReadOnlyHiveAnswersWritesWithAccessDenied) {
