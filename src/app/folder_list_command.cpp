@@ -6,6 +6,7 @@
 #include "base/error_info.h"
 #include "base/error_texts.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "platform/posix/standard_streams.h"
 #include "report/folder_scan.h"
 #include "report/run_host.h"
@@ -89,9 +90,9 @@ int Finish(CFolderScan& scan, bool failed, const std::string& output, std::ostre
             std::error_code ignored;
             std::filesystem::remove(output, ignored);
         }
-        messages << LoadResourceText(58417) << "\n";
+        messages << LoadResourceText(kTextNoFoldersForAudit) << "\n";
     } else if (!output.empty()) {
-        messages << FormatResource(58416, output) << "\n";
+        messages << FormatResource(kTextFolderListWritten, output) << "\n";
     }
     if (skipped) {
         messages << SkippedFoldersText(scan.SkippedCount(),

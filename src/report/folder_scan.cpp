@@ -9,8 +9,10 @@
 #include "base/local_date_time.h"
 #include "base/message_box.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "platform/error_codes.h"
 #include "report/run_host.h"
+#include "settings/option_names.h"
 #include "settings/options_profiles.h"
 
 namespace vzrm {
@@ -53,16 +55,17 @@ bool CFolderScan::CheckReportsFolder(COptProf& options) {
         folder += '/';
     }
     host_.WriteFolderField(folder);
-    options.SetOptStr("LogFold", folder);
-    const std::string reports = options.GetOptStr("LogFold");
+    options.SetOptStr(kOptLogFold, folder);
+    const std::string reports = options.GetOptStr(kOptLogFold);
     if (reports.empty()) {
-        g_errorInfo.SetError("JNTONAGMVTRNFRH", 0, LoadResourceText(58392), {}, 0x30);
+        g_errorInfo.SetError("JNTONAGMVTRNFRH", 0, LoadResourceText(kTextReportsFolderEmpty), {},
+                             MB_ICONWARNING);
         host_.FocusFolderField();
         return false;
     }
     std::error_code error;
     if (!std::filesystem::is_directory(reports, error)) {
-        g_errorInfo.SetError("TKJMICKSKJPQCOH", 0, FormatResource(60554, reports));
+        g_errorInfo.SetError("TKJMICKSKJPQCOH", 0, FormatResource(kTextFolderInvalid, reports));
         host_.FocusFolderField();
         return false;
     }
@@ -78,7 +81,8 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     if (!CheckReportsFolder(options)) {
         return true;
     }
-    if (host_.AskYesNo(LoadResourceText(58414), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    if (host_.AskYesNo(LoadResourceText(kTextFolderListQuestion), MB_YESNO | MB_ICONQUESTION) !=
+        IDYES) {
         return false;
     }
     scanning_ = true;
@@ -131,7 +135,8 @@ void CFolderScan::ShowOutcome() {
     const std::string skipped =
         skippedCount_ > 0 ? "\n\n" + SkippedFoldersText(skippedCount_, listPath_) : std::string();
     if (auditedCount_ > 0) {
-        host_.ShowInformation(FormatResource(58416, listPath_) + skipped, MB_ICONINFORMATION);
+        host_.ShowInformation(FormatResource(kTextFolderListWritten, listPath_) + skipped,
+                              MB_ICONINFORMATION);
         return;
     }
     // The list is kept while it names folders that could not be read.
@@ -139,7 +144,7 @@ void CFolderScan::ShowOutcome() {
         std::error_code ignored;
         std::filesystem::remove(listPath_, ignored);
     }
-    host_.ShowInformation(LoadResourceText(58417) + skipped, MB_ICONINFORMATION);
+    host_.ShowInformation(LoadResourceText(kTextNoFoldersForAudit) + skipped, MB_ICONINFORMATION);
 }
 
 bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& roots,
@@ -152,7 +157,7 @@ bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& ro
     stopped_ = false;
     visited_.clear();
     try {
-        Write(TimeLine(58401));
+        Write(TimeLine(kTextProcessingStart));
         for (const std::string& root : roots) {
             if (!source_.Identify(root, drive_) || !visited_.insert(drive_).second) {
                 continue;  // not a folder, or reached already through another root
@@ -169,7 +174,7 @@ bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& ro
 
 bool CFolderScan::EndList(IListOutput& out, const std::string& errorText,
                           const std::string& listName) {
-    if (auto failure = out.Append(errorText + TimeLine(58403))) {
+    if (auto failure = out.Append(errorText + TimeLine(kTextProcessingStop))) {
         if (errorText.empty()) {
             g_errorInfo.SetFileError("MTTXZKBOCPOTCRL", &*failure, {}, StrgLine(listName));
         }

@@ -5,6 +5,7 @@
 #include "base/exceptions.h"
 #include "base/test_hook.h"
 #include "platform/crash_translator.h"
+#include "report/event_log_writer.h"
 
 namespace vzrm {
 namespace {
@@ -94,7 +95,7 @@ int CHeadlessRunHost::AskYesNo(const std::string&, std::uint32_t) {
 }
 
 void CHeadlessRunHost::ShowInformation(const std::string& text, std::uint32_t) {
-    ReportEvent(0x40000003, text);
+    ReportEvent(kInformationEventId, text);
 }
 
 bool CHeadlessRunHost::ReadFolderField(std::string& folder) {

@@ -9,6 +9,7 @@
 #include "base/error_info.h"
 #include "base/error_texts.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "platform/error_codes.h"
 #include "platform/exclusive_file.h"
 #include "report/event_log_writer.h"
@@ -103,7 +104,8 @@ std::string CReportRun::StoppedNote() const {
     std::string note;
     for (const std::string& name : stoppedReports_) {
         const std::string partial = name.substr(0, name.size() - std::strlen(kPartialSuffix));
-        note += FormatResource(58443, FolderWithSeparator() + partial + kStoppedSuffix);
+        note += FormatResource(kTextPartialReportKept,
+                               FolderWithSeparator() + partial + kStoppedSuffix);
     }
     return note;
 }
@@ -177,10 +179,10 @@ void CReportRun::OnRunFailed(bool wasOpen, bool hasRows, bool unattended) {
 }
 
 std::string CReportRun::CompletionMessage(bool hasRows) const {
-    std::string message =
-        hasRows ? LoadResourceText(58406) + "\r\n\r\n" + FormatResource(58409, reportPath_)
-                : LoadResourceText(58411);
-    message += "\r\n\r\n" + FormatResource(58410, summaryPath_);
+    std::string message = hasRows ? LoadResourceText(kTextRunSucceeded) + "\r\n\r\n" +
+                                        FormatResource(kTextAuditReportPath, reportPath_)
+                                  : LoadResourceText(kTextNoDataForPeriod);
+    message += "\r\n\r\n" + FormatResource(kTextSummaryReportPath, summaryPath_);
     return message;
 }
 
@@ -257,7 +259,8 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
 
 void CReportRun::OnRunInterrupted(bool wasOpen, bool hasRows) {
     if (host_.IsUnattended()) {
-        ReportRunEnd(LoadResourceText(58404), hasRows ? rowCount_ : 0, periodStart_, PeriodEnd());
+        ReportRunEnd(LoadResourceText(kTextRunInterrupted), hasRows ? rowCount_ : 0, periodStart_,
+                     PeriodEnd());
     }
     rowCount_ = 0;
     bool ok = false;

@@ -12,7 +12,10 @@
 #include "audit/run_flags.h"
 #include "base/error_info.h"
 #include "base/error_texts.h"
+#include "base/message_box.h"
 #include "base/resource_text.h"
+#include "base/show_commands.h"
+#include "base/text_ids.h"
 #include "ui/main_view.h"
 #include "ui/program_images.h"
 #include "ui/window_message.h"
@@ -117,7 +120,8 @@ bool CMainFrame::RequestInterrupt() {
     CWindowRunHost& host = view_->Host();
     if (!host.IsUnattended()) {
         g_bQuestionShown = true;
-        const int answer = host.AskYesNo(LoadResourceText(60544), 0x134);
+        const int answer = host.AskYesNo(LoadResourceText(kTextInterruptQuestion),
+                                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
         g_bQuestionShown = false;
         if (answer != IDYES) {
             return false;
@@ -170,11 +174,12 @@ void CMainFrame::OnCommitData(QSessionManager& manager) {
 }
 
 void CMainFrame::OnShowInstance(std::int32_t command) {
-    if (command == 1) {
+    if (command == SW_SHOWNORMAL) {
         showNormal();
         raise();
         activateWindow();
-    } else if (command == 6 && isEnabled() && QApplication::activeModalWidget() == nullptr) {
+    } else if (command == SW_MINIMIZE && isEnabled() &&
+               QApplication::activeModalWidget() == nullptr) {
         // A modal box open on the window stands for a disabled frame.
         showMinimized();
     }
@@ -198,7 +203,7 @@ void CMainFrame::ShowHelp(int command, int data) {
     // Without a browser the page can still be read: the box says where it is.
     g_errorInfo.SetError(
         "GVBUJATABNDSIES", code,
-        LoadResourceText(61703) + "\r\nThe help page is " + start_.helpFile + ".",
+        LoadResourceText(kTextHelpLaunchFailed) + "\r\nThe help page is " + start_.helpFile + ".",
         HexDumpText(&command32, 4) + HexDumpText(&data32, 4) + StrgLine(start_.helpFile));
     vzrm::ShowErrorInfo(start_.reportContext, errorBox_);
 }
