@@ -11,6 +11,7 @@
 #include "base/resource_text.h"
 #include "base/text_ids.h"
 #include "platform/error_codes.h"
+#include "report/reports_folder.h"
 #include "report/run_host.h"
 #include "settings/option_names.h"
 #include "settings/options_profiles.h"
@@ -45,27 +46,16 @@ std::string SkippedFoldersText(std::uint32_t count, const std::string& listName)
 CFolderScan::CFolderScan(IScanHost& host, const platform::IFolderSource& source)
     : host_(host), source_(source) {}
 
-bool CFolderScan::CheckReportsFolder(COptProf& options) {
+bool CFolderScan::TakeReportsFolder(COptProf& options) {
     std::string folder;
     if (!host_.ReadFolderField(folder)) {
         folder.clear();
     }
-    // An empty field stays empty: a lone separator would name the root.
-    if (!folder.empty() && folder.back() != '/') {
-        folder += '/';
-    }
+    folder = FolderWithSeparator(folder);
     host_.WriteFolderField(folder);
     options.SetOptStr(kOptLogFold, folder);
     const std::string reports = options.GetOptStr(kOptLogFold);
-    if (reports.empty()) {
-        g_errorInfo.SetError("JNTONAGMVTRNFRH", 0, LoadResourceText(kTextReportsFolderEmpty), {},
-                             MB_ICONWARNING);
-        host_.FocusFolderField();
-        return false;
-    }
-    std::error_code error;
-    if (!std::filesystem::is_directory(reports, error)) {
-        g_errorInfo.SetError("TKJMICKSKJPQCOH", 0, FormatResource(kTextFolderInvalid, reports));
+    if (!CheckReportsFolder(reports, {"JNTONAGMVTRNFRH", "TKJMICKSKJPQCOH"})) {
         host_.FocusFolderField();
         return false;
     }
@@ -78,7 +68,7 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
         return false;  // reached again through the message pump
     }
     listPath_.clear();
-    if (!CheckReportsFolder(options)) {
+    if (!TakeReportsFolder(options)) {
         return true;
     }
     if (host_.AskYesNo(LoadResourceText(kTextFolderListQuestion), MB_YESNO | MB_ICONQUESTION) !=
@@ -91,44 +81,39 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     auditedCount_ = 0;
     lastPump_ = host_.TickCount();
 
-    CReportFile file;
-    bool failed = false;
-    if (auto failure = file.Open(listPath_, CReportFile::Mode::truncate)) {
-        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, file.Refusal(), StrgLine(listPath_));
-        failed = true;
-    } else {
-        CFileListOutput out(file);
-        failed = !WriteList(out, source_.FixedDrives(), listPath_);
-    }
+    const bool written = WriteListFile(listPath_, source_.FixedDrives());
     host_.SetScanBusy(false);
     scanning_ = false;
-    // The text is taken before the error display, which may clear the record.
-    const std::string errorText = failed ? g_errorInfo.Render() + "\r\n" : std::string();
-    if (failed) {
+    if (!written) {
         host_.ShowErrorInfo();
-    }
-    if (file.IsOpen() && !CloseList(file, errorText) && !failed) {
-        failed = true;  // a list that did not reach the disk is no success
-        host_.ShowErrorInfo();
-    }
-    // A stopped walk ends with the program: nobody waits for a box.
-    if (!failed && !stopped_) {
-        ShowOutcome();
+    } else if (!stopped_) {
+        ShowOutcome();  // a stopped walk ends with the program: nobody waits for a box
     }
     host_.ShowWaitCursor(false);
     return false;
 }
 
-bool CFolderScan::CloseList(CReportFile& file, const std::string& errorText) {
+bool CFolderScan::WriteListFile(const std::string& path, const std::vector<std::string>& roots) {
+    CReportFile file;
+    if (auto failure = file.Open(path, CReportFile::Mode::truncate)) {
+        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, file.Refusal(), StrgLine(path));
+        return false;
+    }
     CFileListOutput out(file);
-    bool written = EndList(out, errorText, listPath_);
+    const bool written = WriteWholeList(out, roots, path);
+    // A list that did not reach the disk is no success.
     if (auto failure = file.Close(); failure && written) {
-        if (errorText.empty()) {
-            g_errorInfo.SetFileError("QZWVBNRTKLMHXSA", &*failure, {}, StrgLine(listPath_));
-        }
-        written = false;
+        g_errorInfo.SetFileError("QZWVBNRTKLMHXSA", &*failure, {}, StrgLine(path));
+        return false;
     }
     return written;
+}
+
+bool CFolderScan::WriteWholeList(IListOutput& out, const std::vector<std::string>& roots,
+                                 const std::string& listName) {
+    const bool walked = WriteList(out, roots, listName);
+    const std::string errorText = walked ? std::string() : g_errorInfo.Render() + "\r\n";
+    return EndList(out, errorText, listName) && walked;
 }
 
 void CFolderScan::ShowOutcome() {

@@ -18,6 +18,7 @@
 #include "platform/error_codes.h"
 #include "report/event_log_writer.h"
 #include "report/partial_reports.h"
+#include "report/reports_folder.h"
 #include "report/stored_dates.h"
 #include "settings/option_names.h"
 #include "settings/options_profiles.h"
@@ -147,16 +148,7 @@ bool CReportRun::SaveReportsFolder() {
     }
     // A folder that cannot hold reports is refused before it is stored: it
     // would break every later run too.
-    if (folder.empty()) {
-        g_errorInfo.SetError("URXZJGMHMBVJKLU", 0, LoadResourceText(kTextReportsFolderEmpty), {},
-                             MB_ICONWARNING);
-        host_.FocusFolderField();
-        return false;
-    }
-    std::error_code error;
-    if (!std::filesystem::path(folder).is_absolute() ||
-        !std::filesystem::is_directory(folder, error)) {
-        g_errorInfo.SetError("EOOXNIPOBZTLHIV", 0, FormatResource(kTextFolderInvalid, folder));
+    if (!CheckReportsFolder(folder, {"URXZJGMHMBVJKLU", "EOOXNIPOBZTLHIV"})) {
         host_.FocusFolderField();
         return false;
     }
@@ -198,20 +190,11 @@ bool CReportRun::CheckDataLoss() {
                           MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-std::string CReportRun::FolderWithSeparator() const {
-    if (!reportsFolder_.empty() && reportsFolder_.back() != '/') {
-        return reportsFolder_ + "/";
-    }
-    return reportsFolder_;
-}
-
 bool CReportRun::PrepareReportFiles() {
     reportPath_.clear();
     filesOpen_ = false;
     reportsFolder_ = options_.GetOptStr(kOptLogFold);
-    if (reportsFolder_.empty()) {
-        g_errorInfo.SetError("URXZJGMHMBVJKLU", 0, LoadResourceText(kTextReportsFolderEmpty), {},
-                             MB_ICONWARNING);
+    if (!CheckReportsFolderNamed(reportsFolder_, "URXZJGMHMBVJKLU")) {
         host_.FocusFolderField();
         return false;
     }
@@ -234,7 +217,7 @@ bool CReportRun::PrepareReportFiles() {
                   start.day, start.hour, start.minute, start.second);
     // Both files in the folder, whether or not its name ends with a separator.
     stamp_ = stamp;
-    summaryPath_ = FolderWithSeparator() + LoadResourceText(kTextSummaryFileName);
+    summaryPath_ = FolderWithSeparator(reportsFolder_) + LoadResourceText(kTextSummaryFileName);
     if (!OpenReportFiles()) {
         g_errorInfo.AddErrPoint("UGIOMMWXTRIXVKQ");
         return false;
@@ -276,7 +259,7 @@ bool CReportRun::OpenReportFiles() {
 std::string CReportRun::ReportPathOf(int n) const {
     // A run in the same second as the last one must not take its report's name.
     const std::string name = n == 1 ? stamp_ : stamp_ + "_" + std::to_string(n);
-    return FolderWithSeparator() + FormatResource(kTextReportFileName, name);
+    return FolderWithSeparator(reportsFolder_) + FormatResource(kTextReportFileName, name);
 }
 
 bool CReportRun::CloseReportFiles() {

@@ -95,8 +95,6 @@ class CReportRun : public IAuditReportTarget {
     // The Application log hears of a damaged log file, and of a log file
     // that changed under the read, whatever else the run's end shows.
     void ReportLogTrouble(int result);
-    // The reports folder ending with the path separator.
-    std::string FolderWithSeparator() const;
 
     COptProf& options_;
     IRunHost& host_;

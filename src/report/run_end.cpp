@@ -15,6 +15,7 @@
 #include "report/event_log_writer.h"
 #include "report/log_damage_note.h"
 #include "report/partial_reports.h"
+#include "report/reports_folder.h"
 #include "report/stored_dates.h"
 #include "settings/options_profiles.h"
 
@@ -105,7 +106,7 @@ std::string CReportRun::StoppedNote() const {
     for (const std::string& name : stoppedReports_) {
         const std::string partial = name.substr(0, name.size() - std::strlen(kPartialSuffix));
         note += FormatResource(kTextPartialReportKept,
-                               FolderWithSeparator() + partial + kStoppedSuffix);
+                               FolderWithSeparator(reportsFolder_) + partial + kStoppedSuffix);
     }
     return note;
 }
