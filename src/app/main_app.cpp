@@ -10,8 +10,8 @@
 #include "app/command_line.h"
 #include "app/terminal_progress.h"
 #include "base/exceptions.h"
+#include "base/message_box.h"
 #include "base/resource_text.h"
-#include "base/show_commands.h"
 #include "base/text_ids.h"
 #include "platform/error_codes.h"
 #include "platform/named_mutex.h"
@@ -22,6 +22,7 @@
 #include "platform/posix/posix_services.h"
 #include "platform/posix/store_location.h"
 #include "platform/posix/time_zone_check.h"
+#include "report/exception_hook.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
 #include "settings/move_stored_options.h"
@@ -110,9 +111,7 @@ int CMainApp::Run(const std::vector<std::string>& args) {
         CCrashTranslator::Run([&] { status = Start(args); });
     } catch (C_Exception* exception) {
         // The application's exception hook: a fault becomes the error record.
-        g_errorInfo.SetError("RJECRZEKBFFBHWJ", exception->GetCode(), exception->GetMessage(),
-                             exception->GetDetails());
-        exception->Delete();
+        RecordHookedException(exception);
         ReportStartupError();
         status = EXIT_FAILED;
     }

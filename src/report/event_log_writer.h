@@ -16,8 +16,6 @@ inline constexpr std::uint32_t kErrorRecordEventId = 0xC0000002;
 inline constexpr std::uint32_t kLogDamageEventId = 0x80000004;
 // Information: how an unattended run ended (rows, period, files).
 inline constexpr std::uint32_t kRunEndEventId = 0x40000005;
-// Information: a message an unattended run would have shown in a box.
-inline constexpr std::uint32_t kInformationEventId = 0x40000003;
 
 class CEventLogWriter {
   public:

@@ -6,10 +6,13 @@
 #include "base/test_hook.h"
 #include "platform/crash_translator.h"
 #include "report/event_log_writer.h"
+#include "report/exception_hook.h"
 
 namespace vzrm {
 namespace {
 
+// Information: a message an attended run would have shown in a box.
+constexpr std::uint32_t kInformationEventId = 0x40000003;
 // Only the host's own queue carries it: the window's close request.
 constexpr std::uint32_t WM_INTERRUPT_REQUEST = 0x0410;
 
@@ -58,10 +61,7 @@ void CHeadlessRunHost::RequestInterrupt() {
 
 void CHeadlessRunHost::Dispatch(CReportRun& run, RunMessage message) {
     if (message.message == WM_INTERRUPT_REQUEST) {
-        if (g_bRunning && g_bInterruptible) {
-            g_bStopRequested = true;
-            g_bInterruptible = false;
-        }
+        RunState::RequestStop();
         return;
     }
     if (message.message == WM_AUDIT_DONE && runFailed_) {
@@ -75,16 +75,9 @@ void CHeadlessRunHost::Dispatch(CReportRun& run, RunMessage message) {
             run.HandleMessage(message);
         });
     } catch (C_Exception* exception) {
-        // The window procedure's exception hook: record, show, go on.
-        g_errorInfo.SetError("RJECRZEKBFFBHWJ", exception->GetCode(), exception->GetMessage(),
-                             exception->GetDetails());
-        exception->Delete();
         faulted_ = true;
-        ReportErrorRecord();
-        if (g_bRunning) {
+        if (HookRunException(exception, *this)) {
             runFailed_ = true;
-            g_bStopRequested = true;
-            g_bInterruptible = false;
         }
     }
 }

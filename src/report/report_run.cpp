@@ -76,16 +76,7 @@ bool CReportRun::HandleMessage(const RunMessage& message) {
 
 void CReportRun::OnStartButton() {
     if (g_bRunning) {
-        if (g_bInterruptible) {
-            g_bQuestionShown = true;
-            const int answer = host_.AskYesNo(LoadResourceText(kTextInterruptQuestion),
-                                              MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
-            g_bQuestionShown = false;
-            if (answer == IDYES) {
-                g_bStopRequested = true;
-                g_bInterruptible = false;
-            }
-        }
+        AskToInterrupt();
         return;
     }
     lossWarning_.clear();
@@ -122,10 +113,7 @@ void CReportRun::OnStartButton() {
         return;
     }
     rowCount_ = 0;
-    g_bRunning = true;
-    g_bStopRequested = false;
-    g_bQuestionShown = false;
-    g_bInterruptible = true;
+    RunState::Begin();
     host_.EnableRunControls(false);
 
     auto proc = std::make_unique<CZrmAuditProc>(*this, host_.MessageTarget());
@@ -139,6 +127,20 @@ void CReportRun::OnStartButton() {
         g_errorInfo.SetError("LYHDNFUPKOJYNSY", platform::kErrorTooManyTcbs);
         host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
     }
+}
+
+bool CReportRun::AskToInterrupt() {
+    if (!g_bRunning || !g_bInterruptible) {
+        return false;
+    }
+    int answer = IDNO;
+    {
+        const RunState::QuestionShown shown;
+        answer = host_.AskYesNo(LoadResourceText(kTextInterruptQuestion),
+                                MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    }
+    // A run that ended while the question was shown needs no stop.
+    return answer == IDYES && (RunState::RequestStop() || !g_bRunning);
 }
 
 bool CReportRun::SaveReportsFolder() {

@@ -123,7 +123,7 @@ void CReportRun::MarkStoppedReports() {
 }
 
 void CReportRun::OnAuditDone(int result) {
-    g_bRunning = false;
+    RunState::End();
     lastOutcome_ = result < 0   ? RunOutcome::failed
                    : result > 0 ? RunOutcome::completed
                                 : RunOutcome::interrupted;
@@ -146,9 +146,6 @@ void CReportRun::OnAuditDone(int result) {
             OnRunInterrupted(wasOpen, hasRows);
             break;
     }
-    g_bStopRequested = false;
-    g_bQuestionShown = false;
-    g_bInterruptible = false;
     reportsDir_.Close();
     host_.ResetTitle();
     host_.EnableRunControls(true);

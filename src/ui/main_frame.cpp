@@ -14,7 +14,6 @@
 #include "base/error_texts.h"
 #include "base/message_box.h"
 #include "base/resource_text.h"
-#include "base/show_commands.h"
 #include "base/text_ids.h"
 #include "ui/main_view.h"
 #include "ui/program_images.h"
@@ -102,10 +101,7 @@ void CMainFrame::CheckTerminate() {
     if (view_->Host().IsScanBusy()) {
         view_->Host().RequestScanStop();
     }
-    if (g_bRunning && g_bInterruptible) {
-        g_bStopRequested = true;
-        g_bInterruptible = false;
-    }
+    RunState::RequestStop();
     view_->Host().SetClosePending(g_bRunning);
     QTimer::singleShot(0, this, &QWidget::close);
 }
@@ -117,18 +113,11 @@ bool CMainFrame::RequestInterrupt() {
     if (!g_bInterruptible) {
         return false;
     }
+    // Nobody is there to answer an unattended run's question.
     CWindowRunHost& host = view_->Host();
-    if (!host.IsUnattended()) {
-        g_bQuestionShown = true;
-        const int answer = host.AskYesNo(LoadResourceText(kTextInterruptQuestion),
-                                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
-        g_bQuestionShown = false;
-        if (answer != IDYES) {
-            return false;
-        }
+    if (!(host.IsUnattended() ? RunState::RequestStop() : view_->Run().AskToInterrupt())) {
+        return false;
     }
-    g_bStopRequested = true;
-    g_bInterruptible = false;
     host.SetClosePending(true);
     return true;
 }

@@ -9,6 +9,7 @@
 #include "base/exceptions.h"
 #include "base/resource_text.h"
 #include "base/text_ids.h"
+#include "report/exception_hook.h"
 #include "report/folder_scan.h"
 #include "settings/option_names.h"
 #include "ui/about_box.h"
@@ -190,16 +191,9 @@ void CMainView::HandleRunMessage(RunMessage message) {
     try {
         run_->HandleMessage(message);
     } catch (C_Exception* exception) {
-        // The window procedure's exception hook: record, show, go on.
-        g_errorInfo.SetError("RJECRZEKBFFBHWJ", exception->GetCode(), exception->GetMessage(),
-                             exception->GetDetails());
-        exception->Delete();
         faulted_ = true;
-        host_.ShowErrorInfo();
-        if (g_bRunning) {
+        if (HookRunException(exception, host_)) {
             runFailed_ = true;
-            g_bStopRequested = true;
-            g_bInterruptible = false;
         }
     }
     UpdateCursors();

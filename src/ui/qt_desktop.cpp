@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-#include "base/show_commands.h"
+#include "base/message_box.h"
 #include "report/run_messages.h"
 #include "ui/main_frame.h"
 #include "ui/main_view.h"
