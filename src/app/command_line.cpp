@@ -4,6 +4,8 @@
 #include "base/error_info.h"
 #include "base/error_texts.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
+#include "settings/option_names.h"
 #include "settings/options_profiles.h"
 
 namespace vzrm {
@@ -37,7 +39,8 @@ void ReportParameterError(const std::string& name) {
         return;
     }
     const std::string named = name.empty() ? "" : "[" + name + "] ";
-    g_errorInfo.SetError("GRQPGWMYOADVWBB", 0, FormatResource(58391, named), StrgLine(name));
+    g_errorInfo.SetError("GRQPGWMYOADVWBB", 0, FormatResource(kTextInvalidParameter, named),
+                         StrgLine(name));
 }
 
 bool AsksForReport(const std::vector<std::string>& args) {
@@ -66,15 +69,15 @@ bool ParseCommandLine(COptProf& options, const std::vector<std::string>& args) {
         const std::string name = arg.substr(1);
         lastFolderParameter.clear();
         if (Named(name, "minimize", "m")) {
-            options.Overrides().Add(COptItem::Int("RunMin", 1));
+            options.Overrides().Add(COptItem::Int(kOptRunMin, 1));
         } else if (Named(name, "create", "c")) {
-            options.Overrides().Add(COptItem::Int("RunAuto", 1));
+            options.Overrides().Add(COptItem::Int(kOptRunAuto, 1));
         } else if (Named(name, "repfold", "rf")) {
             if (i + 1 >= args.size() || TakesTheFolderPlace(args[i + 1])) {
                 fail(name);
                 continue;
             }
-            options.Overrides().Add(COptItem::Str("LogFold", args[++i]));
+            options.Overrides().Add(COptItem::Str(kOptLogFold, args[++i]));
             lastFolderParameter = name;
         } else {
             fail(arg);

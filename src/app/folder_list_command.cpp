@@ -6,6 +6,7 @@
 #include "base/error_info.h"
 #include "base/error_texts.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "platform/posix/standard_streams.h"
 #include "report/folder_scan.h"
 #include "report/run_host.h"
@@ -73,10 +74,6 @@ bool CheckFolders(const std::vector<std::string>& folders, const platform::IFold
     return true;
 }
 
-std::string ErrorText(bool failed) {
-    return failed ? g_errorInfo.Render() + "\r\n" : std::string();
-}
-
 int Finish(CFolderScan& scan, bool failed, const std::string& output, std::ostream& messages) {
     if (failed) {
         messages << g_errorInfo.Render() << "\n";
@@ -89,9 +86,9 @@ int Finish(CFolderScan& scan, bool failed, const std::string& output, std::ostre
             std::error_code ignored;
             std::filesystem::remove(output, ignored);
         }
-        messages << LoadResourceText(58417) << "\n";
+        messages << LoadResourceText(kTextNoFoldersForAudit) << "\n";
     } else if (!output.empty()) {
-        messages << FormatResource(58416, output) << "\n";
+        messages << FormatResource(kTextFolderListWritten, output) << "\n";
     }
     if (skipped) {
         messages << SkippedFoldersText(scan.SkippedCount(),
@@ -118,24 +115,11 @@ int RunFolderListCommand(const std::vector<std::string>& args,
         arguments.folders.empty() ? source.FixedDrives() : arguments.folders;
     if (arguments.output.empty()) {
         StdoutOutput out;
-        const bool failed = !scan.WriteList(out, roots, kStandardOutput);
-        const bool ended = scan.EndList(out, ErrorText(failed), kStandardOutput);
-        return Finish(scan, failed || !ended, {}, messages);
+        const bool written = scan.WriteWholeList(out, roots, kStandardOutput);
+        return Finish(scan, !written, {}, messages);
     }
-    CReportFile file;
-    if (auto failure = file.Open(arguments.output, CReportFile::Mode::truncate)) {
-        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, file.Refusal(),
-                                 StrgLine(arguments.output));
-        return Finish(scan, true, arguments.output, messages);
-    }
-    CFileListOutput out(file);
-    bool failed = !scan.WriteList(out, roots, arguments.output);
-    failed = !scan.EndList(out, ErrorText(failed), arguments.output) || failed;
-    if (auto failure = file.Close(); failure && !failed) {
-        g_errorInfo.SetFileError("QZWVBNRTKLMHXSA", &*failure, {}, StrgLine(arguments.output));
-        failed = true;
-    }
-    return Finish(scan, failed, arguments.output, messages);
+    const bool written = scan.WriteListFile(arguments.output, roots);
+    return Finish(scan, !written, arguments.output, messages);
 }
 
 }  // namespace vzrm

@@ -7,6 +7,7 @@
 #include "report/report_history_lines.h"
 #include "report/report_history_page.h"
 #include "settings/install_record.h"
+#include "settings/option_names.h"
 #include "settings/options_profiles.h"
 #include "settings/product_description.h"
 
@@ -38,7 +39,7 @@ std::string StoredReportsFolder() {
                                                                 : platform::HKEY_CURRENT_USER)) {
         return {};
     }
-    return options.GetOptStr("LogFold");
+    return options.GetOptStr(kOptLogFold);
 }
 
 // The request, or a message on `err` and false.

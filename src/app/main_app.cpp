@@ -10,7 +10,9 @@
 #include "app/command_line.h"
 #include "app/terminal_progress.h"
 #include "base/exceptions.h"
+#include "base/message_box.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "platform/error_codes.h"
 #include "platform/named_mutex.h"
 #include "platform/posix/display_probe.h"
@@ -20,9 +22,11 @@
 #include "platform/posix/posix_services.h"
 #include "platform/posix/store_location.h"
 #include "platform/posix/time_zone_check.h"
+#include "report/exception_hook.h"
 #include "report/headless_host.h"
 #include "report/report_run.h"
 #include "settings/move_stored_options.h"
+#include "settings/option_names.h"
 
 namespace vzrm {
 namespace {
@@ -30,7 +34,7 @@ namespace {
 constexpr char kStartupMutex[] = "Quorvix_ZRMAU_MutexDoubleCall";
 constexpr char kInstanceMutex[] = "Global\\Quorvix_ZRMAU_MutexGlobal";
 constexpr char kWindowClass[] = "Quorvix_ZRMAU_Class";
-constexpr std::int32_t kLauncherShow = 1;  // SW_SHOWNORMAL: a desktop launcher has no other
+constexpr std::int32_t kLauncherShow = SW_SHOWNORMAL;  // a desktop launcher has no other
 constexpr char kSupportAddress[] = "support@quorvix.example";
 }  // namespace
 
@@ -53,13 +57,14 @@ bool IsNonInteractiveSession() {
 }
 
 std::int32_t StartShowCommand(std::int32_t launcherShow, bool runMin, bool nonInteractive) {
-    if (nonInteractive || launcherShow == 0) {
-        return 0;
+    if (nonInteractive || launcherShow == SW_HIDE) {
+        return SW_HIDE;
     }
-    if (runMin || launcherShow == 2 || launcherShow == 6 || launcherShow == 7) {
-        return 6;
+    if (runMin || launcherShow == SW_SHOWMINIMIZED || launcherShow == SW_MINIMIZE ||
+        launcherShow == SW_SHOWMINNOACTIVE) {
+        return SW_MINIMIZE;
     }
-    return 1;
+    return SW_SHOWNORMAL;
 }
 
 CMainApp::CMainApp(IDesktop* desktop) : desktop_(desktop) {}
@@ -106,9 +111,7 @@ int CMainApp::Run(const std::vector<std::string>& args) {
         CCrashTranslator::Run([&] { status = Start(args); });
     } catch (C_Exception* exception) {
         // The application's exception hook: a fault becomes the error record.
-        g_errorInfo.SetError("RJECRZEKBFFBHWJ", exception->GetCode(), exception->GetMessage(),
-                             exception->GetDetails());
-        exception->Delete();
+        RecordHookedException(exception);
         ReportStartupError();
         status = EXIT_FAILED;
     }
@@ -137,7 +140,7 @@ int CMainApp::Start(const std::vector<std::string>& args) {
     }
 
     const std::int32_t show =
-        StartShowCommand(kLauncherShow, options_.GetOptBool("RunMin"), nonInteractive_);
+        StartShowCommand(kLauncherShow, options_.GetOptBool(kOptRunMin), nonInteractive_);
     // A second start on the same desktop brings the running window up and
     // ends; a report asked for with -c has not been made.
     if (!nonInteractive_ && platform::posix::SendShowInstance(kWindowClass, show)) {
@@ -162,7 +165,7 @@ std::optional<int> CMainApp::ReadStartOptions(const std::vector<std::string>& ar
         std::cerr << kUsageText;
         return EXIT_REFUSED;
     }
-    runAuto_ = options_.GetOptBool("RunAuto");
+    runAuto_ = options_.GetOptBool(kOptRunAuto);
     // A zone the C library cannot find would be taken as UTC: every stored
     // date would move by the zone's offset.
     if (std::string problem; !platform::posix::TimeZoneIsKnown(problem)) {
@@ -181,7 +184,7 @@ std::optional<int> CMainApp::ReadStartOptions(const std::vector<std::string>& ar
         return EXIT_REFUSED;
     }
     if (installed == 0) {
-        ShowProductMessage(FormatResource(60567, soft_.ProductText()), true);
+        ShowProductMessage(FormatResource(kTextNotInstalled, soft_.ProductText()), true);
         return EXIT_REFUSED;
     }
     // Failures are shown and the start goes on; after a failed move the
@@ -210,7 +213,7 @@ std::optional<int> CMainApp::HoldInstance(std::unique_ptr<platform::INamedMutex>
     const std::int32_t held = instance->Wait(0);
     if (held == 1460) {
         // The lock file may be opened by every account: a squatter is named.
-        std::string text = FormatResource(60594, soft_.ProductName());
+        std::string text = FormatResource(kTextAlreadyRunning, soft_.ProductName());
         if (const std::string holders = instance->Holders(); !holders.empty()) {
             text += " The machine-wide lock is held by " + holders + ".";
         }
@@ -278,7 +281,7 @@ std::string HelpFile(const std::string& programPath) {
 
 int CMainApp::RunReport() {
     log_.Open(kEventSource);
-    CHeadlessRunHost host(log_, options_.GetOptStr("LogFold"), soft_.ProductText());
+    CHeadlessRunHost host(log_, options_.GetOptStr(kOptLogFold), soft_.ProductText());
     // Someone watching a run by hand sees how far the read of the log is.
     const std::unique_ptr<CProgressLine> progress = TerminalProgress("vzrmaud");
     host.SetProgress(progress.get());

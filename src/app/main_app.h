@@ -85,8 +85,8 @@ bool IsNonInteractiveSession();
 // The help document installed with the program.
 std::string HelpFile(const std::string& programPath);
 
-// The main window's show command at start-up (SW_ values): 6 minimizes, 1
-// shows normally, 0 never shows. A Linux launcher gives 1.
+// The main window's show command at start-up: SW_MINIMIZE, SW_SHOWNORMAL or
+// SW_HIDE (never shown). A Linux launcher gives SW_SHOWNORMAL.
 std::int32_t StartShowCommand(std::int32_t launcherShow, bool runMin, bool nonInteractive);
 
 }  // namespace vzrm

@@ -163,16 +163,8 @@ int Query(HKEY root, const std::string& path, const Arguments& a, bool top) {
                   << "    " << ValueText(type, data) << "\n";
     }
     std::vector<std::string> subkeys;
-    if (listed == kErrorNoMoreItems) {
-        for (std::uint32_t i = 0; (listed = Registry().EnumKey(key, i, name)) == kErrorSuccess;
-             ++i) {
-            subkeys.push_back(name);
-        }
-    }
-    Registry().CloseKey(key);
-    // Only the end of a list ends it: a damaged store is an error, not an empty key.
-    if (listed != kErrorNoMoreItems) {
-        return Fail(where, listed);
+    if (const std::int32_t error = formats::ListSubkeysAndClose(key, listed, subkeys)) {
+        return Fail(where, error);
     }
     if (!found) {
         return Fail(where + " value \"" + a.name + "\"", kErrorFileNotFound);

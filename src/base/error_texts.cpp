@@ -5,6 +5,7 @@
 #include "base/exceptions.h"
 #include "base/format_text.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "base/time_texts.h"
 #include "platform/error_codes.h"
 #include "platform/registry.h"
@@ -12,7 +13,6 @@
 namespace vzrm {
 namespace {
 
-constexpr std::uint32_t kUnknownErrorText = 64767;
 constexpr std::size_t kHexDumpRowBytes = 12;
 constexpr std::size_t kHexDumpGroupBytes = 4;
 
@@ -153,7 +153,7 @@ std::string RootKeyLine(std::int64_t root) {
 
 std::string SystemErrorText(std::int32_t code) {
     const char* message = code == 0 ? nullptr : OwnSystemMessage(code);
-    return message ? std::string(message) : LoadResourceText(kUnknownErrorText);
+    return message ? std::string(message) : LoadResourceText(kTextUnknownError);
 }
 
 std::string ExceptionMessage(const CException* e) {
@@ -162,7 +162,7 @@ std::string ExceptionMessage(const CException* e) {
     }
     std::string message;
     if (!e->GetErrorMessage(message) || message.empty()) {
-        return LoadResourceText(kUnknownErrorText);
+        return LoadResourceText(kTextUnknownError);
     }
     return message.substr(0, 515);
 }

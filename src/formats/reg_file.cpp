@@ -253,6 +253,23 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
+}  // namespace
+
+std::int32_t ListSubkeysAndClose(HKEY key, std::int32_t listed, std::vector<std::string>& subkeys) {
+    std::string name;
+    if (listed == kErrorNoMoreItems) {
+        for (std::uint32_t i = 0; (listed = Registry().EnumKey(key, i, name)) == kErrorSuccess;
+             ++i) {
+            subkeys.push_back(name);
+        }
+    }
+    Registry().CloseKey(key);
+    // Only the end of a list ends it: a damaged store is an error, not an empty key.
+    return listed == kErrorNoMoreItems ? kErrorSuccess : listed;
+}
+
+namespace {
+
 std::int32_t ExportKey(HKEY root, const std::string& path, std::string& text) {
     HKEY key = 0;
     if (const std::int32_t error = Registry().OpenKey(root, path, KEY_READ, key)) {
@@ -286,16 +303,8 @@ std::int32_t ExportKey(HKEY root, const std::string& path, std::string& text) {
     }
     text += "\r\n";
     std::vector<std::string> subkeys;
-    if (listed == kErrorNoMoreItems) {
-        for (std::uint32_t i = 0; (listed = Registry().EnumKey(key, i, name)) == kErrorSuccess;
-             ++i) {
-            subkeys.push_back(name);
-        }
-    }
-    Registry().CloseKey(key);
-    // Only the end of a list ends it: a damaged store is an error, not an empty key.
-    if (listed != kErrorNoMoreItems) {
-        return listed;
+    if (const std::int32_t error = ListSubkeysAndClose(key, listed, subkeys)) {
+        return error;
     }
     for (const std::string& sub : subkeys) {
         if (const std::int32_t error =

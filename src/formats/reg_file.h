@@ -41,4 +41,10 @@ std::int32_t ExportRegFile(platform::HKEY root, const std::string& path, std::st
 // UTF-16 LE with a BOM, as regedit writes .reg files.
 std::vector<std::uint8_t> RegFileBytes(const std::string& text);
 
+// After a key's values were listed (`listed`, EnumValue's last answer): the
+// names of its subkeys, and the key closed. 0, or the error that ended a list
+// before its end: a damaged store is an error, not an empty key.
+std::int32_t ListSubkeysAndClose(platform::HKEY key, std::int32_t listed,
+                                 std::vector<std::string>& subkeys);
+
 }  // namespace vzrm::formats

@@ -27,6 +27,7 @@ inline constexpr std::int32_t kErrorCallNotImplemented = 120;
 inline constexpr std::int32_t kErrorInsufficientBuffer = 122;
 inline constexpr std::int32_t kErrorInvalidName = 123;
 inline constexpr std::int32_t kErrorDirNotEmpty = 145;
+inline constexpr std::int32_t kErrorTooManyTcbs = 155;  // no more threads
 inline constexpr std::int32_t kErrorBusy = 170;
 inline constexpr std::int32_t kErrorAlreadyExists = 183;
 inline constexpr std::int32_t kErrorFilenameExcedRange = 206;

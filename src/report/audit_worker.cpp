@@ -13,6 +13,7 @@
 #include "base/error_info.h"
 #include "base/resource_text.h"
 #include "base/test_hook.h"
+#include "base/text_ids.h"
 #include "platform/services.h"
 #include "report/report_row.h"
 
@@ -174,8 +175,8 @@ int CZrmAuditProc::WriteAuditReport() {
         outcome = Outcome::failed;
     };
 
-    const bool started =
-        target_.AppendToReport(FormatResource(58401, LocalDateTimeText(target_.RunStart())));
+    const bool started = target_.AppendToReport(
+        FormatResource(kTextProcessingStart, LocalDateTimeText(target_.RunStart())));
     if (!started) {
         fail("PZPXMBCHAPCLQMW");
     } else if (const char* point = AppendColumnHead()) {
@@ -203,7 +204,8 @@ int CZrmAuditProc::WriteAuditReport() {
 
     const CLocalDateTime stopTime = CurrentLocalDateTime();
     target_.SetStopTime(stopTime);
-    if (started && !target_.AppendToReport(FormatResource(58403, LocalDateTimeText(stopTime)))) {
+    if (started &&
+        !target_.AppendToReport(FormatResource(kTextProcessingStop, LocalDateTimeText(stopTime)))) {
         g_errorInfo.AddErrPoint("SUUKZBPVCCJIFRB");
         return -1;
     }

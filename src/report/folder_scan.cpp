@@ -9,8 +9,11 @@
 #include "base/local_date_time.h"
 #include "base/message_box.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "platform/error_codes.h"
+#include "report/reports_folder.h"
 #include "report/run_host.h"
+#include "settings/option_names.h"
 #include "settings/options_profiles.h"
 
 namespace vzrm {
@@ -43,26 +46,16 @@ std::string SkippedFoldersText(std::uint32_t count, const std::string& listName)
 CFolderScan::CFolderScan(IScanHost& host, const platform::IFolderSource& source)
     : host_(host), source_(source) {}
 
-bool CFolderScan::CheckReportsFolder(COptProf& options) {
+bool CFolderScan::TakeReportsFolder(COptProf& options) {
     std::string folder;
     if (!host_.ReadFolderField(folder)) {
         folder.clear();
     }
-    // An empty field stays empty: a lone separator would name the root.
-    if (!folder.empty() && folder.back() != '/') {
-        folder += '/';
-    }
+    folder = FolderWithSeparator(folder);
     host_.WriteFolderField(folder);
-    options.SetOptStr("LogFold", folder);
-    const std::string reports = options.GetOptStr("LogFold");
-    if (reports.empty()) {
-        g_errorInfo.SetError("JNTONAGMVTRNFRH", 0, LoadResourceText(58392), {}, 0x30);
-        host_.FocusFolderField();
-        return false;
-    }
-    std::error_code error;
-    if (!std::filesystem::is_directory(reports, error)) {
-        g_errorInfo.SetError("TKJMICKSKJPQCOH", 0, FormatResource(60554, reports));
+    options.SetOptStr(kOptLogFold, folder);
+    const std::string reports = options.GetOptStr(kOptLogFold);
+    if (!CheckReportsFolder(reports, {"JNTONAGMVTRNFRH", "TKJMICKSKJPQCOH"})) {
         host_.FocusFolderField();
         return false;
     }
@@ -75,10 +68,11 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
         return false;  // reached again through the message pump
     }
     listPath_.clear();
-    if (!CheckReportsFolder(options)) {
+    if (!TakeReportsFolder(options)) {
         return true;
     }
-    if (host_.AskYesNo(LoadResourceText(58414), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    if (host_.AskYesNo(LoadResourceText(kTextFolderListQuestion), MB_YESNO | MB_ICONQUESTION) !=
+        IDYES) {
         return false;
     }
     scanning_ = true;
@@ -87,51 +81,47 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     auditedCount_ = 0;
     lastPump_ = host_.TickCount();
 
-    CReportFile file;
-    bool failed = false;
-    if (auto failure = file.Open(listPath_, CReportFile::Mode::truncate)) {
-        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, file.Refusal(), StrgLine(listPath_));
-        failed = true;
-    } else {
-        CFileListOutput out(file);
-        failed = !WriteList(out, source_.FixedDrives(), listPath_);
-    }
+    const bool written = WriteListFile(listPath_, source_.FixedDrives());
     host_.SetScanBusy(false);
     scanning_ = false;
-    // The text is taken before the error display, which may clear the record.
-    const std::string errorText = failed ? g_errorInfo.Render() + "\r\n" : std::string();
-    if (failed) {
+    if (!written) {
         host_.ShowErrorInfo();
-    }
-    if (file.IsOpen() && !CloseList(file, errorText) && !failed) {
-        failed = true;  // a list that did not reach the disk is no success
-        host_.ShowErrorInfo();
-    }
-    // A stopped walk ends with the program: nobody waits for a box.
-    if (!failed && !stopped_) {
-        ShowOutcome();
+    } else if (!stopped_) {
+        ShowOutcome();  // a stopped walk ends with the program: nobody waits for a box
     }
     host_.ShowWaitCursor(false);
     return false;
 }
 
-bool CFolderScan::CloseList(CReportFile& file, const std::string& errorText) {
+bool CFolderScan::WriteListFile(const std::string& path, const std::vector<std::string>& roots) {
+    CReportFile file;
+    if (auto failure = file.Open(path, CReportFile::Mode::truncate)) {
+        g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, file.Refusal(), StrgLine(path));
+        return false;
+    }
     CFileListOutput out(file);
-    bool written = EndList(out, errorText, listPath_);
+    const bool written = WriteWholeList(out, roots, path);
+    // A list that did not reach the disk is no success.
     if (auto failure = file.Close(); failure && written) {
-        if (errorText.empty()) {
-            g_errorInfo.SetFileError("QZWVBNRTKLMHXSA", &*failure, {}, StrgLine(listPath_));
-        }
-        written = false;
+        g_errorInfo.SetFileError("QZWVBNRTKLMHXSA", &*failure, {}, StrgLine(path));
+        return false;
     }
     return written;
+}
+
+bool CFolderScan::WriteWholeList(IListOutput& out, const std::vector<std::string>& roots,
+                                 const std::string& listName) {
+    const bool walked = WriteList(out, roots, listName);
+    const std::string errorText = walked ? std::string() : g_errorInfo.Render() + "\r\n";
+    return EndList(out, errorText, listName) && walked;
 }
 
 void CFolderScan::ShowOutcome() {
     const std::string skipped =
         skippedCount_ > 0 ? "\n\n" + SkippedFoldersText(skippedCount_, listPath_) : std::string();
     if (auditedCount_ > 0) {
-        host_.ShowInformation(FormatResource(58416, listPath_) + skipped, MB_ICONINFORMATION);
+        host_.ShowInformation(FormatResource(kTextFolderListWritten, listPath_) + skipped,
+                              MB_ICONINFORMATION);
         return;
     }
     // The list is kept while it names folders that could not be read.
@@ -139,7 +129,7 @@ void CFolderScan::ShowOutcome() {
         std::error_code ignored;
         std::filesystem::remove(listPath_, ignored);
     }
-    host_.ShowInformation(LoadResourceText(58417) + skipped, MB_ICONINFORMATION);
+    host_.ShowInformation(LoadResourceText(kTextNoFoldersForAudit) + skipped, MB_ICONINFORMATION);
 }
 
 bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& roots,
@@ -152,7 +142,7 @@ bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& ro
     stopped_ = false;
     visited_.clear();
     try {
-        Write(TimeLine(58401));
+        Write(TimeLine(kTextProcessingStart));
         for (const std::string& root : roots) {
             if (!source_.Identify(root, drive_) || !visited_.insert(drive_).second) {
                 continue;  // not a folder, or reached already through another root
@@ -169,7 +159,7 @@ bool CFolderScan::WriteList(IListOutput& out, const std::vector<std::string>& ro
 
 bool CFolderScan::EndList(IListOutput& out, const std::string& errorText,
                           const std::string& listName) {
-    if (auto failure = out.Append(errorText + TimeLine(58403))) {
+    if (auto failure = out.Append(errorText + TimeLine(kTextProcessingStop))) {
         if (errorText.empty()) {
             g_errorInfo.SetFileError("MTTXZKBOCPOTCRL", &*failure, {}, StrgLine(listName));
         }

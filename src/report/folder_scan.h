@@ -52,6 +52,14 @@ class CFolderScan {
     // a failed scan shows its error itself.
     bool OnFoldersButton(COptProf& options);
 
+    // The whole list into the file at `path` (made anew), the error of a
+    // failed walk at its end. False when any of it failed; the error is in
+    // g_errorInfo.
+    bool WriteListFile(const std::string& path, const std::vector<std::string>& roots);
+    // The whole list into `out`: WriteList, then EndList with the walk's error.
+    bool WriteWholeList(IListOutput& out, const std::vector<std::string>& roots,
+                        const std::string& listName);
+
     // The start line, then the folders below each root, in order. False when
     // the walk failed; the error is in g_errorInfo. `listName` names the
     // output in write errors.
@@ -92,10 +100,8 @@ class CFolderScan {
     // file system, or a folder already visited through another path).
     bool EnterOnce(const platform::FolderEntry& entry);
     void Write(const std::string& text);
-    bool CheckReportsFolder(COptProf& options);
+    bool TakeReportsFolder(COptProf& options);
     void ShowOutcome();
-    // Ends and closes the list file; false when that failed.
-    bool CloseList(CReportFile& file, const std::string& errorText);
 
     IScanHost& host_;
     const platform::IFolderSource& source_;

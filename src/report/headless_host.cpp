@@ -5,10 +5,14 @@
 #include "base/exceptions.h"
 #include "base/test_hook.h"
 #include "platform/crash_translator.h"
+#include "report/event_log_writer.h"
+#include "report/exception_hook.h"
 
 namespace vzrm {
 namespace {
 
+// Information: a message an attended run would have shown in a box.
+constexpr std::uint32_t kInformationEventId = 0x40000003;
 // Only the host's own queue carries it: the window's close request.
 constexpr std::uint32_t WM_INTERRUPT_REQUEST = 0x0410;
 
@@ -57,10 +61,7 @@ void CHeadlessRunHost::RequestInterrupt() {
 
 void CHeadlessRunHost::Dispatch(CReportRun& run, RunMessage message) {
     if (message.message == WM_INTERRUPT_REQUEST) {
-        if (g_bRunning && g_bInterruptible) {
-            g_bStopRequested = true;
-            g_bInterruptible = false;
-        }
+        RunState::RequestStop();
         return;
     }
     if (message.message == WM_AUDIT_DONE && runFailed_) {
@@ -74,16 +75,9 @@ void CHeadlessRunHost::Dispatch(CReportRun& run, RunMessage message) {
             run.HandleMessage(message);
         });
     } catch (C_Exception* exception) {
-        // The window procedure's exception hook: record, show, go on.
-        g_errorInfo.SetError("RJECRZEKBFFBHWJ", exception->GetCode(), exception->GetMessage(),
-                             exception->GetDetails());
-        exception->Delete();
         faulted_ = true;
-        ReportErrorRecord();
-        if (g_bRunning) {
+        if (HookRunException(exception, *this)) {
             runFailed_ = true;
-            g_bStopRequested = true;
-            g_bInterruptible = false;
         }
     }
 }
@@ -94,7 +88,7 @@ int CHeadlessRunHost::AskYesNo(const std::string&, std::uint32_t) {
 }
 
 void CHeadlessRunHost::ShowInformation(const std::string& text, std::uint32_t) {
-    ReportEvent(0x40000003, text);
+    ReportEvent(kInformationEventId, text);
 }
 
 bool CHeadlessRunHost::ReadFolderField(std::string& folder) {

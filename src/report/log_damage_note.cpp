@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 
 namespace vzrm {
 
@@ -11,11 +12,11 @@ std::string LogDamageText(const platform::LogReadDamage& damage) {
         return {};
     }
     std::string text = FormatResource(
-        58440, damage.path, static_cast<std::uint32_t>(damage.unreadableRecords),
+        kTextLogDamaged, damage.path, static_cast<std::uint32_t>(damage.unreadableRecords),
         static_cast<std::uint32_t>(damage.damagedChunks),
         static_cast<std::uint32_t>(damage.repairedRecords), damage.truncatedTail ? "yes" : "no");
     if (!damage.firstPlace.empty()) {
-        text += "\r\n" + FormatResource(58444, damage.firstPlace);
+        text += "\r\n" + FormatResource(kTextFirstDamagedPlace, damage.firstPlace);
     }
     return text;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 
 namespace vzrm {
 namespace {
@@ -14,7 +15,7 @@ namespace fs = std::filesystem;
 
 // The reports' names in the order of their runs: the stamp is the start time.
 std::vector<fs::path> ReportFiles(const std::string& folder, bool& listed) {
-    const std::string pattern = FormatResource(58395, "*");  // "ZRMAudit_*.csv"
+    const std::string pattern = FormatResource(kTextReportFileName, "*");  // "ZRMAudit_*.csv"
     std::vector<fs::path> files;
     std::error_code error;
     fs::directory_iterator entries(folder, error);

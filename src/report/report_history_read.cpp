@@ -6,6 +6,7 @@
 
 #include "audit/audit_record.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "report/report_row.h"
 
 namespace vzrm {
@@ -107,7 +108,7 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 }  // namespace
 
 std::string HeaderSeparator(const std::string& line) {
-    const std::string format = WithoutLineEnd(LoadResourceText(58402));
+    const std::string format = WithoutLineEnd(LoadResourceText(kTextReportHeader));
     const std::size_t first = format.find("%s");
     const std::size_t second = format.find("%s", first + 2);
     if (first == std::string::npos || second == std::string::npos) {
@@ -120,8 +121,9 @@ std::string HeaderSeparator(const std::string& line) {
         return {};
     }
     const std::string s = line.substr(head.size(), end - head.size());
-    return WithoutLineEnd(FormatResource(58402, s, s, s, s, s, s, s, s)) == line ? s
-                                                                                 : std::string();
+    return WithoutLineEnd(FormatResource(kTextReportHeader, s, s, s, s, s, s, s, s)) == line
+               ? s
+               : std::string();
 }
 
 bool SplitReportRow(const std::string& line, const std::string& separator, REPORT_ROW& row) {
@@ -162,8 +164,8 @@ bool SplitReportRow(const std::string& line, const std::string& separator, REPOR
 
 ReportReadOutcome ReadReportRows(std::istream& in,
                                  const std::function<void(const REPORT_ROW&)>& onRow) {
-    static const std::string kStart = ResourcePrefix(58401);
-    static const std::string kStop = ResourcePrefix(58403);
+    static const std::string kStart = ResourcePrefix(kTextProcessingStart);
+    static const std::string kStop = ResourcePrefix(kTextProcessingStop);
     ReportReadOutcome outcome;
     std::size_t number = 0;
     const auto bad = [&](const char* reason) {

@@ -3,21 +3,22 @@
 #include "base/byte_search.h"
 #include "base/local_date_time.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 
 namespace vzrm {
 
 std::string ActionWord(std::uint32_t action) {
     switch (action) {
         case ACTION_CREATE:
-            return LoadResourceText(58396);
+            return LoadResourceText(kTextActionCreate);
         case ACTION_OPEN:
-            return LoadResourceText(58397);
+            return LoadResourceText(kTextActionOpen);
         case ACTION_WRITE:
-            return LoadResourceText(58400);
+            return LoadResourceText(kTextActionWrite);
         case ACTION_CLOSE:
-            return LoadResourceText(58398);
+            return LoadResourceText(kTextActionClose);
         case ACTION_DELETE:
-            return LoadResourceText(58399);
+            return LoadResourceText(kTextActionDelete);
         default:
             return {};
     }
@@ -107,7 +108,7 @@ std::string JoinReportFields(std::span<const std::string> fields, const std::str
 
 std::string ReportHeaderLine(const std::string& separator) {
     const std::string& s = separator;
-    return FormatResource(58402, s, s, s, s, s, s, s, s);
+    return FormatResource(kTextReportHeader, s, s, s, s, s, s, s, s);
 }
 
 std::string ReportRowLine(const AUDIT_RECORD& record, const std::string& separator) {

@@ -14,17 +14,18 @@
 #include "base/message_box.h"
 #include "base/resource_text.h"
 #include "base/test_hook.h"
+#include "base/text_ids.h"
 #include "platform/error_codes.h"
 #include "report/event_log_writer.h"
 #include "report/partial_reports.h"
+#include "report/reports_folder.h"
 #include "report/stored_dates.h"
+#include "settings/option_names.h"
 #include "settings/options_profiles.h"
 #include "settings/reg_key_handle.h"
 
 namespace vzrm {
 namespace {
-
-constexpr char kReadArchives[] = "ReadArchives";
 
 CLocalDateTime WholeSeconds(const CLocalDateTime& time) {
     platform::CalendarFields fields;
@@ -75,16 +76,7 @@ bool CReportRun::HandleMessage(const RunMessage& message) {
 
 void CReportRun::OnStartButton() {
     if (g_bRunning) {
-        if (g_bInterruptible) {
-            g_bQuestionShown = true;
-            const int answer =
-                host_.AskYesNo(LoadResourceText(60544), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
-            g_bQuestionShown = false;
-            if (answer == IDYES) {
-                g_bStopRequested = true;
-                g_bInterruptible = false;
-            }
-        }
+        AskToInterrupt();
         return;
     }
     lossWarning_.clear();
@@ -114,30 +106,41 @@ void CReportRun::OnStartButton() {
     // last run, or was set back) reads nothing and would store "now": the
     // events in between would never be reported. The dates stay.
     if (periodStart_.IsValid() && periodStart_ > runStart_) {
-        g_errorInfo.SetError(
-            "PERIODSTARTLATE", platform::kErrorInvalidData,
-            FormatResource(58442, LocalDateTimeText(periodStart_), LocalDateTimeText(runStart_)));
+        g_errorInfo.SetError("PERIODSTARTLATE", platform::kErrorInvalidData,
+                             FormatResource(kTextStoredDateAhead, LocalDateTimeText(periodStart_),
+                                            LocalDateTimeText(runStart_)));
         host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
         return;
     }
     rowCount_ = 0;
-    g_bRunning = true;
-    g_bStopRequested = false;
-    g_bQuestionShown = false;
-    g_bInterruptible = true;
+    RunState::Begin();
     host_.EnableRunControls(false);
 
     auto proc = std::make_unique<CZrmAuditProc>(*this, host_.MessageTarget());
     proc->SetPeriod(periodStart_, runStart_);
-    proc->SetReadArchives(options_.GetOptBool(kReadArchives));
+    proc->SetReadArchives(options_.GetOptBool(kOptReadArchives));
     if (worker_.joinable()) {
         worker_.join();
     }
     if (!StartAuditWorker(std::move(proc), worker_)) {
         // A failure, not an interruption: its block and display name the error.
-        g_errorInfo.SetError("LYHDNFUPKOJYNSY", 155);
+        g_errorInfo.SetError("LYHDNFUPKOJYNSY", platform::kErrorTooManyTcbs);
         host_.MessageTarget().PostRunMessage({WM_AUDIT_DONE, -1, 0});
     }
+}
+
+bool CReportRun::AskToInterrupt() {
+    if (!g_bRunning || !g_bInterruptible) {
+        return false;
+    }
+    int answer = IDNO;
+    {
+        const RunState::QuestionShown shown;
+        answer = host_.AskYesNo(LoadResourceText(kTextInterruptQuestion),
+                                MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    }
+    // A run that ended while the question was shown needs no stop.
+    return answer == IDYES && (RunState::RequestStop() || !g_bRunning);
 }
 
 bool CReportRun::SaveReportsFolder() {
@@ -147,25 +150,17 @@ bool CReportRun::SaveReportsFolder() {
     }
     // A folder that cannot hold reports is refused before it is stored: it
     // would break every later run too.
-    if (folder.empty()) {
-        g_errorInfo.SetError("URXZJGMHMBVJKLU", 0, LoadResourceText(58392), {}, 0x30);
-        host_.FocusFolderField();
-        return false;
-    }
-    std::error_code error;
-    if (!std::filesystem::path(folder).is_absolute() ||
-        !std::filesystem::is_directory(folder, error)) {
-        g_errorInfo.SetError("EOOXNIPOBZTLHIV", 0, FormatResource(60554, folder));
+    if (!CheckReportsFolder(folder, {"URXZJGMHMBVJKLU", "EOOXNIPOBZTLHIV"})) {
         host_.FocusFolderField();
         return false;
     }
     reportsFolder_ = folder;
-    options_.SetOptStr("LogFold", folder);
+    options_.SetOptStr(kOptLogFold, folder);
 
     CErrorInfo probe;
     CRegKeyHandle key(&probe);
     if (!key.Open(options_.Root(), options_.Path(), platform::KEY_READ | platform::KEY_WRITE) &&
-        probe.GetCode() == 5) {
+        probe.GetCode() == platform::kErrorAccessDenied) {
         return true;  // a user who may not change the options still runs reports
     }
     if (!options_.WriteRegOpt()) {
@@ -182,34 +177,26 @@ bool CReportRun::CheckDataLoss() {
     }
     // With the archives read, the oldest event they still hold counts.
     CSecurityLogReader probe;
-    probe.SetReadArchives(options_.GetOptBool(kReadArchives));
+    probe.SetReadArchives(options_.GetOptBool(kOptReadArchives));
     const CLocalDateTime oldest = probe.GetOldestEventTime();
     if (oldest.GetStatus() != CLocalDateTime::Status::null && oldest <= lastDataTime_) {
         return true;
     }
-    const std::string message =
-        FormatResource(58408, LocalDateTimeText(lastDataTime_), LocalDateTimeText(oldest));
+    const std::string message = FormatResource(
+        kTextDataLossWarning, LocalDateTimeText(lastDataTime_), LocalDateTimeText(oldest));
     if (host_.IsUnattended()) {
         lossWarning_ = message;
         return true;
     }
-    return host_.AskYesNo(message + "\r\n\r\n" + LoadResourceText(58407),
+    return host_.AskYesNo(message + "\r\n\r\n" + LoadResourceText(kTextStartQuestion),
                           MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
-std::string CReportRun::FolderWithSeparator() const {
-    if (!reportsFolder_.empty() && reportsFolder_.back() != '/') {
-        return reportsFolder_ + "/";
-    }
-    return reportsFolder_;
 }
 
 bool CReportRun::PrepareReportFiles() {
     reportPath_.clear();
     filesOpen_ = false;
-    reportsFolder_ = options_.GetOptStr("LogFold");
-    if (reportsFolder_.empty()) {
-        g_errorInfo.SetError("URXZJGMHMBVJKLU", 0, LoadResourceText(58392), {}, 0x30);
+    reportsFolder_ = options_.GetOptStr(kOptLogFold);
+    if (!CheckReportsFolderNamed(reportsFolder_, "URXZJGMHMBVJKLU")) {
         host_.FocusFolderField();
         return false;
     }
@@ -217,7 +204,8 @@ bool CReportRun::PrepareReportFiles() {
     std::string refusal;
     if (const std::int32_t error = reportsDir_.Open(reportsFolder_, refusal)) {
         if (refusal.empty()) {
-            g_errorInfo.SetError("EOOXNIPOBZTLHIV", 0, FormatResource(60554, reportsFolder_));
+            g_errorInfo.SetError("EOOXNIPOBZTLHIV", 0,
+                                 FormatResource(kTextFolderInvalid, reportsFolder_));
         } else {
             g_errorInfo.SetError("RPRTFOLDREFUSED", error, refusal);
         }
@@ -231,7 +219,7 @@ bool CReportRun::PrepareReportFiles() {
                   start.day, start.hour, start.minute, start.second);
     // Both files in the folder, whether or not its name ends with a separator.
     stamp_ = stamp;
-    summaryPath_ = FolderWithSeparator() + LoadResourceText(58394);
+    summaryPath_ = FolderWithSeparator(reportsFolder_) + LoadResourceText(kTextSummaryFileName);
     if (!OpenReportFiles()) {
         g_errorInfo.AddErrPoint("UGIOMMWXTRIXVKQ");
         return false;
@@ -273,7 +261,7 @@ bool CReportRun::OpenReportFiles() {
 std::string CReportRun::ReportPathOf(int n) const {
     // A run in the same second as the last one must not take its report's name.
     const std::string name = n == 1 ? stamp_ : stamp_ + "_" + std::to_string(n);
-    return FolderWithSeparator() + FormatResource(58395, name);
+    return FolderWithSeparator(reportsFolder_) + FormatResource(kTextReportFileName, name);
 }
 
 bool CReportRun::CloseReportFiles() {
@@ -317,20 +305,22 @@ bool CReportRun::WriteSummary(RunOutcome outcome, bool hasRows) {
     std::string extra;
     std::string warning = StoppedNote() + lossWarning_;
     if (outcome == RunOutcome::failed) {
-        result = LoadResourceText(58412);
+        result = LoadResourceText(kTextRunFailed);
         extra = "\r\n" + g_errorInfo.Render() + "\r\n";
     } else if (outcome == RunOutcome::interrupted) {
-        result = LoadResourceText(58404);
+        result = LoadResourceText(kTextRunInterrupted);
     } else {
-        result = hasRows ? FormatResource(58409, reportPath_) : LoadResourceText(58411);
+        result = hasRows ? FormatResource(kTextAuditReportPath, reportPath_)
+                         : LoadResourceText(kTextNoDataForPeriod);
         warning =
             StoppedNote() + CutNote() + lossWarning_;  // the loss warning runs into the next line
-        extra = FormatResource(58403, LocalDateTimeText(StopTime()));
+        extra = FormatResource(kTextProcessingStop, LocalDateTimeText(StopTime()));
     }
     // One append per block: a crash never leaves half of one.
     const std::string block =
-        FormatResource(58401, LocalDateTimeText(runStart_)) +
-        FormatResource(58405, warning, LocalDateTimeText(periodStart_), rowCount_, result, extra);
+        FormatResource(kTextProcessingStart, LocalDateTimeText(runStart_)) +
+        FormatResource(kTextSummaryBlock, warning, LocalDateTimeText(periodStart_), rowCount_,
+                       result, extra);
     if (auto failure = summaryFile_.Append(block)) {
         g_errorInfo.SetFileError("RZSNWPKHEQADVKT", &*failure, {}, StrgLine(summaryPath_));
         return false;
@@ -389,7 +379,7 @@ std::string CReportRun::CutNote() const {
         }
         file = cutFile_;
     }
-    return FormatResource(58441, file, LocalDateTimeText(PeriodEnd()));
+    return FormatResource(kTextLogIncomplete, file, LocalDateTimeText(PeriodEnd()));
 }
 
 }  // namespace vzrm

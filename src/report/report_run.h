@@ -34,18 +34,18 @@ class CReportRun : public IAuditReportTarget {
     // Handles a run message; false for a message that is not the run's.
     bool HandleMessage(const RunMessage& message);
 
+    // Start: begins a run, or asks whether to interrupt the one going on.
     void OnStartButton();
+    // Asks the user whether to interrupt the run going on (the one place the
+    // question is asked); true when the answer was yes and the run is
+    // stopping or has ended meanwhile.
+    bool AskToInterrupt();
+    // Checks the folder field and stores it with the options; false (the
+    // error recorded or shown) when it cannot hold reports.
     bool SaveReportsFolder();
-    bool CheckDataLoss();
-    bool PrepareReportFiles();
-    bool OpenReportFiles();
-    bool CloseReportFiles();
-    bool AppendToReport(const std::string& text) override;
-    bool WriteSummary(RunOutcome outcome, bool hasRows);
-    void OnAuditDone(int result);
-    void OnAuditCount(std::uint32_t count) { rowCount_ = count; }
-    void OnAuditLastData(std::uint32_t high, std::uint32_t low);
 
+    // What the worker needs of the run.
+    bool AppendToReport(const std::string& text) override;
     CLocalDateTime RunStart() const override { return runStart_; }
     void SetStopTime(const CLocalDateTime& stopTime) override;
     void SetLogDamage(const platform::LogReadDamage& damage) override;
@@ -54,12 +54,20 @@ class CReportRun : public IAuditReportTarget {
     const CLocalDateTime& PeriodStart() const { return periodStart_; }
     const CLocalDateTime& LastDataTime() const { return lastDataTime_; }
     const std::string& ReportPath() const { return reportPath_; }
-    const std::string& SummaryPath() const { return summaryPath_; }
     void SetCloseAfterRun(bool close) { closeAfterRun_ = close; }
     // How the last run ended.
     RunOutcome LastOutcome() const { return lastOutcome_; }
 
   private:
+    bool CheckDataLoss();
+    bool PrepareReportFiles();
+    bool OpenReportFiles();
+    bool CloseReportFiles();
+    bool WriteSummary(RunOutcome outcome, bool hasRows);
+    // The worker's messages: how the run ended, its rows, its latest event.
+    void OnAuditDone(int result);
+    void OnAuditCount(std::uint32_t count) { rowCount_ = count; }
+    void OnAuditLastData(std::uint32_t high, std::uint32_t low);
     CLocalDateTime StopTime() const;
     // The report's name for its n-th try: the stamp, then _2, _3, ...
     std::string ReportPathOf(int n) const;
@@ -95,8 +103,6 @@ class CReportRun : public IAuditReportTarget {
     // The Application log hears of a damaged log file, and of a log file
     // that changed under the read, whatever else the run's end shows.
     void ReportLogTrouble(int result);
-    // The reports folder ending with the path separator.
-    std::string FolderWithSeparator() const;
 
     COptProf& options_;
     IRunHost& host_;

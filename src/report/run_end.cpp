@@ -9,11 +9,13 @@
 #include "base/error_info.h"
 #include "base/error_texts.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "platform/error_codes.h"
 #include "platform/exclusive_file.h"
 #include "report/event_log_writer.h"
 #include "report/log_damage_note.h"
 #include "report/partial_reports.h"
+#include "report/reports_folder.h"
 #include "report/stored_dates.h"
 #include "settings/options_profiles.h"
 
@@ -103,7 +105,8 @@ std::string CReportRun::StoppedNote() const {
     std::string note;
     for (const std::string& name : stoppedReports_) {
         const std::string partial = name.substr(0, name.size() - std::strlen(kPartialSuffix));
-        note += FormatResource(58443, FolderWithSeparator() + partial + kStoppedSuffix);
+        note += FormatResource(kTextPartialReportKept,
+                               FolderWithSeparator(reportsFolder_) + partial + kStoppedSuffix);
     }
     return note;
 }
@@ -120,7 +123,7 @@ void CReportRun::MarkStoppedReports() {
 }
 
 void CReportRun::OnAuditDone(int result) {
-    g_bRunning = false;
+    RunState::End();
     lastOutcome_ = result < 0   ? RunOutcome::failed
                    : result > 0 ? RunOutcome::completed
                                 : RunOutcome::interrupted;
@@ -143,9 +146,6 @@ void CReportRun::OnAuditDone(int result) {
             OnRunInterrupted(wasOpen, hasRows);
             break;
     }
-    g_bStopRequested = false;
-    g_bQuestionShown = false;
-    g_bInterruptible = false;
     reportsDir_.Close();
     host_.ResetTitle();
     host_.EnableRunControls(true);
@@ -177,10 +177,10 @@ void CReportRun::OnRunFailed(bool wasOpen, bool hasRows, bool unattended) {
 }
 
 std::string CReportRun::CompletionMessage(bool hasRows) const {
-    std::string message =
-        hasRows ? LoadResourceText(58406) + "\r\n\r\n" + FormatResource(58409, reportPath_)
-                : LoadResourceText(58411);
-    message += "\r\n\r\n" + FormatResource(58410, summaryPath_);
+    std::string message = hasRows ? LoadResourceText(kTextRunSucceeded) + "\r\n\r\n" +
+                                        FormatResource(kTextAuditReportPath, reportPath_)
+                                  : LoadResourceText(kTextNoDataForPeriod);
+    message += "\r\n\r\n" + FormatResource(kTextSummaryReportPath, summaryPath_);
     return message;
 }
 
@@ -257,7 +257,8 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
 
 void CReportRun::OnRunInterrupted(bool wasOpen, bool hasRows) {
     if (host_.IsUnattended()) {
-        ReportRunEnd(LoadResourceText(58404), hasRows ? rowCount_ : 0, periodStart_, PeriodEnd());
+        ReportRunEnd(LoadResourceText(kTextRunInterrupted), hasRows ? rowCount_ : 0, periodStart_,
+                     PeriodEnd());
     }
     rowCount_ = 0;
     bool ok = false;

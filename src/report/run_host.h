@@ -7,23 +7,14 @@
 
 #include "base/message_box.h"
 #include "report/run_messages.h"
+#include "report/view_host.h"
 
 namespace vzrm {
 
-class IRunHost {
+class IRunHost : public IViewHost {
   public:
-    virtual ~IRunHost() = default;
-
-    // A question with Yes/No buttons in the given message-box style; IDYES or IDNO.
-    virtual int AskYesNo(const std::string& text, std::uint32_t style) = 0;
-    virtual void ShowInformation(const std::string& text, std::uint32_t style) = 0;
-    // The error display of the error record.
-    virtual void ShowErrorInfo() = 0;
     // Brings the window up; from then on the run counts as interactive.
     virtual void ShowView() = 0;
-    virtual void FocusFolderField() = 0;
-    // The folder field's text; false when the field cannot be read.
-    virtual bool ReadFolderField(std::string& folder) = 0;
     virtual void ShowLastDate(const std::string& text) = 0;
     virtual void EnableRunControls(bool enable) = 0;
     virtual void ResetTitle() = 0;

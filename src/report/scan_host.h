@@ -5,20 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "report/view_host.h"
+
 namespace vzrm {
 
-class IScanHost {
+class IScanHost : public IViewHost {
   public:
-    virtual ~IScanHost() = default;
-
-    // A question with Yes/No buttons in the given message-box style; IDYES or IDNO.
-    virtual int AskYesNo(const std::string& text, std::uint32_t style) = 0;
-    virtual void ShowInformation(const std::string& text, std::uint32_t style) = 0;
-    // The error display of the error record.
-    virtual void ShowErrorInfo() = 0;
-    virtual void FocusFolderField() = 0;
-    // The folder field's text; false when the field cannot be read.
-    virtual bool ReadFolderField(std::string& folder) = 0;
     virtual void WriteFolderField(const std::string& folder) = 0;
     virtual void ShowWaitCursor(bool wait) = 0;
     // Busy: the scan-busy flag set, the view and all its controls disabled,

@@ -5,17 +5,11 @@
 #include <optional>
 
 #include "base/local_date_time.h"
+#include "settings/option_names.h"
 
 namespace vzrm {
 
 class COptProf;
-
-inline constexpr char kLastDateProc[] = "LastDateProc";
-inline constexpr char kLastDateData[] = "LastDateData";
-// Our own value beside them: the zone's offset from UTC in seconds (east
-// positive) at LastDateProc, as decimal text. Dates are local date-times,
-// so a run in another zone moves them to its own.
-inline constexpr char kLastDateZone[] = "LastDateZone";
 
 // The date-time of a binary value of 8 bytes; null when absent, of another
 // size or 0.

@@ -40,7 +40,7 @@ bool WriteOptionCommonReg(const CSoftInst& soft, std::int32_t value);
 bool WriteOptionCommonSet(const CSoftInst& soft, std::int32_t value);
 
 // The installed version must be the program's own. 1 installed, 0 not (the
-// caller shows text 60567), -1 failed (recorded).
+// caller shows kTextNotInstalled), -1 failed (recorded).
 int CheckInstallation(const CSoftInst& soft, INSTALL_FLAGS& flags);
 
 // Brings the user's option record up to date with the installation. Failures

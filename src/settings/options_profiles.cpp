@@ -8,15 +8,16 @@
 #include "base/error_texts.h"
 #include "base/format_text.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "base/time_texts.h"
 #include "platform/error_codes.h"
 #include "platform/named_mutex.h"
+#include "settings/option_names.h"
 #include "settings/option_registry.h"
 
 namespace vzrm {
 namespace {
 
-constexpr std::uint32_t kDefaultProfileText = 64001;
 constexpr std::uint32_t kOptionsMutexWaitMs = 5000;
 
 // The profile id of a top-level pack item: its name as a decimal number.
@@ -216,7 +217,7 @@ COptItem* COptProf::GeneralProfile() {
         return general;
     }
     auto pack = std::make_unique<COptPack>();
-    pack->Add(COptItem::Str("NameProf", "General profile (999999)"));
+    pack->Add(COptItem::Str(kOptNameProf, "General profile (999999)"));
     return profiles_->Add(COptItem::Pack(std::to_string(kGeneralProfileId), std::move(pack)));
 }
 
@@ -244,7 +245,7 @@ std::int32_t COptProf::ProfileIdAt(std::int32_t index) const {
 }
 
 COptItem* COptProf::ActiveProfile() {
-    const COptItem* active = profiles_->Find("ActiveProf");
+    const COptItem* active = profiles_->Find(kOptActiveProf);
     if (active != nullptr && active->type == OPT_INT && !active->ints.empty()) {
         if (COptItem* profile = FindProfile(active->ints[0])) {
             return profile;
@@ -255,10 +256,10 @@ COptItem* COptProf::ActiveProfile() {
     } else {
         SetActiveProfile(0);
         auto pack = std::make_unique<COptPack>();
-        pack->Add(COptItem::Str("NameProf", LoadResourceText(kDefaultProfileText)));
+        pack->Add(COptItem::Str(kOptNameProf, LoadResourceText(kTextDefaultProfile)));
         profiles_->Add(COptItem::Pack("0", std::move(pack)));
     }
-    return FindProfile(profiles_->Find("ActiveProf")->ints[0]);
+    return FindProfile(profiles_->Find(kOptActiveProf)->ints[0]);
 }
 
 COptPack& COptProf::ProfilePack(const std::string& name) {
@@ -266,7 +267,7 @@ COptPack& COptProf::ProfilePack(const std::string& name) {
 }
 
 void COptProf::SetActiveProfile(std::int32_t id) {
-    profiles_->Add(COptItem::Int("ActiveProf", id));
+    profiles_->Add(COptItem::Int(kOptActiveProf, id));
 }
 
 const COptItem* COptProf::Lookup(const std::string& name) {
@@ -437,7 +438,7 @@ std::string PackText(const COptPack& pack) {
 }
 
 bool CMainOpt::AcceptStr(const std::string& name, const std::string& value) {
-    return !EqualNoCase(name, "LogFold") || value.find_first_of("\r\n") == std::string::npos;
+    return !EqualNoCase(name, kOptLogFold) || value.find_first_of("\r\n") == std::string::npos;
 }
 
 }  // namespace vzrm

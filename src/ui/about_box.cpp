@@ -9,6 +9,7 @@
 #include "base/error_info.h"
 #include "base/format_text.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "base/time_texts.h"
 #include "ui/dialog_text.h"
 #include "ui/link_edit.h"
@@ -28,15 +29,16 @@ enum : int {
 std::string InstallationLines(const INSTALL_FLAGS& flags) {
     const std::string end = "\r\n";
     if (flags.commonApp == 0) {
-        return LoadResourceText(60486) + end + LoadResourceText(60484) + end;
+        return LoadResourceText(kTextSingleUserApplication) + end +
+               LoadResourceText(kTextOneSetForOneUser) + end;
     }
-    std::string lines = LoadResourceText(60485) + end;
+    std::string lines = LoadResourceText(kTextCommonApplication) + end;
     if (flags.optionsForAll == 0) {
-        return lines + LoadResourceText(60483) + end;
+        return lines + LoadResourceText(kTextOneSetForEachUser) + end;
     }
-    lines += LoadResourceText(60482);
+    lines += LoadResourceText(kTextOneSetForAllUsers);
     if (flags.access != -1) {
-        lines += " " + LoadResourceText(flags.access == 1 ? 60480 : 60481);
+        lines += " " + LoadResourceText(flags.access == 1 ? kTextFullAccess : kTextReadOnlyAccess);
     }
     return lines + end;
 }

@@ -12,7 +12,9 @@
 #include "audit/run_flags.h"
 #include "base/error_info.h"
 #include "base/error_texts.h"
+#include "base/message_box.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
 #include "ui/main_view.h"
 #include "ui/program_images.h"
 #include "ui/window_message.h"
@@ -99,10 +101,7 @@ void CMainFrame::CheckTerminate() {
     if (view_->Host().IsScanBusy()) {
         view_->Host().RequestScanStop();
     }
-    if (g_bRunning && g_bInterruptible) {
-        g_bStopRequested = true;
-        g_bInterruptible = false;
-    }
+    RunState::RequestStop();
     view_->Host().SetClosePending(g_bRunning);
     QTimer::singleShot(0, this, &QWidget::close);
 }
@@ -114,17 +113,11 @@ bool CMainFrame::RequestInterrupt() {
     if (!g_bInterruptible) {
         return false;
     }
+    // Nobody is there to answer an unattended run's question.
     CWindowRunHost& host = view_->Host();
-    if (!host.IsUnattended()) {
-        g_bQuestionShown = true;
-        const int answer = host.AskYesNo(LoadResourceText(60544), 0x134);
-        g_bQuestionShown = false;
-        if (answer != IDYES) {
-            return false;
-        }
+    if (!(host.IsUnattended() ? RunState::RequestStop() : view_->Run().AskToInterrupt())) {
+        return false;
     }
-    g_bStopRequested = true;
-    g_bInterruptible = false;
     host.SetClosePending(true);
     return true;
 }
@@ -170,11 +163,12 @@ void CMainFrame::OnCommitData(QSessionManager& manager) {
 }
 
 void CMainFrame::OnShowInstance(std::int32_t command) {
-    if (command == 1) {
+    if (command == SW_SHOWNORMAL) {
         showNormal();
         raise();
         activateWindow();
-    } else if (command == 6 && isEnabled() && QApplication::activeModalWidget() == nullptr) {
+    } else if (command == SW_MINIMIZE && isEnabled() &&
+               QApplication::activeModalWidget() == nullptr) {
         // A modal box open on the window stands for a disabled frame.
         showMinimized();
     }
@@ -198,7 +192,7 @@ void CMainFrame::ShowHelp(int command, int data) {
     // Without a browser the page can still be read: the box says where it is.
     g_errorInfo.SetError(
         "GVBUJATABNDSIES", code,
-        LoadResourceText(61703) + "\r\nThe help page is " + start_.helpFile + ".",
+        LoadResourceText(kTextHelpLaunchFailed) + "\r\nThe help page is " + start_.helpFile + ".",
         HexDumpText(&command32, 4) + HexDumpText(&data32, 4) + StrgLine(start_.helpFile));
     vzrm::ShowErrorInfo(start_.reportContext, errorBox_);
 }

@@ -8,7 +8,10 @@
 #include "base/error_info.h"
 #include "base/exceptions.h"
 #include "base/resource_text.h"
+#include "base/text_ids.h"
+#include "report/exception_hook.h"
 #include "report/folder_scan.h"
+#include "settings/option_names.h"
 #include "ui/about_box.h"
 #include "ui/button_style.h"
 #include "ui/main_frame.h"
@@ -62,8 +65,8 @@ void CMainView::OnInitialUpdate() {
     browseEnabled_ = BrowseGlyph(true);
     browseDisabled_ = BrowseGlyph(false);
     ShowBrowseBitmap(true);
-    FolderField()->setPlainText(QString::fromStdString(start_.options->GetOptStr("LogFold")));
-    FolderField()->setToolTip(QString::fromStdString(LoadResourceText(58393)));
+    FolderField()->setPlainText(QString::fromStdString(start_.options->GetOptStr(kOptLogFold)));
+    FolderField()->setToolTip(QString::fromStdString(LoadResourceText(kTextSelectReportsFolder)));
     run_->LoadStoredDates();
     // Only a valid stored date is shown; the date text of an invalid one is
     // for the summary, not for the field.
@@ -86,7 +89,7 @@ void CMainView::EnableRunControls(bool enable) {
     }
     ShowBrowseBitmap(enable);
     ItemAs<QAbstractButton>(IDC_START)->setText(
-        QString::fromStdString(LoadResourceText(enable ? 60272 : 60290)));
+        QString::fromStdString(LoadResourceText(enable ? kTextStartButton : kTextInterruptButton)));
     UpdateCursors();
     repaint();
 }
@@ -149,14 +152,15 @@ void CMainView::OnCommand(int id) {
 }
 
 void CMainView::OnBrowse() {
-    const QString chosen = chooseFolder_(this, QString::fromStdString(LoadResourceText(58393)),
-                                         FolderField()->toPlainText());
+    const QString chosen =
+        chooseFolder_(this, QString::fromStdString(LoadResourceText(kTextSelectReportsFolder)),
+                      FolderField()->toPlainText());
     if (chosen.isEmpty()) {
         return;
     }
     const QString folder = WithOneSeparator(chosen);
     FolderField()->setPlainText(folder);
-    start_.options->SetOptStr("LogFold", folder.toStdString());
+    start_.options->SetOptStr(kOptLogFold, folder.toStdString());
 }
 
 void CMainView::OnFoldersForAudit() {
@@ -187,16 +191,9 @@ void CMainView::HandleRunMessage(RunMessage message) {
     try {
         run_->HandleMessage(message);
     } catch (C_Exception* exception) {
-        // The window procedure's exception hook: record, show, go on.
-        g_errorInfo.SetError("RJECRZEKBFFBHWJ", exception->GetCode(), exception->GetMessage(),
-                             exception->GetDetails());
-        exception->Delete();
         faulted_ = true;
-        host_.ShowErrorInfo();
-        if (g_bRunning) {
+        if (HookRunException(exception, host_)) {
             runFailed_ = true;
-            g_bStopRequested = true;
-            g_bInterruptible = false;
         }
     }
     UpdateCursors();

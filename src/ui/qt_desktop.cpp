@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "base/message_box.h"
 #include "report/run_messages.h"
 #include "ui/main_frame.h"
 #include "ui/main_view.h"
@@ -44,9 +45,9 @@ MAIN_WINDOW_END CQtDesktop::RunMainWindow(const MAIN_WINDOW_START& start) {
         if (start.windowCreated) {
             start.windowCreated();
         }
-        if (start.showCommand == 6) {
+        if (start.showCommand == SW_MINIMIZE) {
             frame.showMinimized();
-        } else if (start.showCommand != 0) {
+        } else if (start.showCommand != SW_HIDE) {
             frame.show();
             frame.raise();
             frame.activateWindow();

@@ -7,20 +7,21 @@
 #include <chrono>
 
 #include "base/error_info.h"
+#include "base/message_box.h"
 #include "ui/main_view.h"
 
 namespace vzrm::ui {
 namespace {
 
 QMessageBox::Icon IconOf(std::uint32_t style) {
-    switch (style & 0xF0) {
-        case 0x10:
+    switch (style & MB_ICONMASK) {
+        case MB_ICONERROR:
             return QMessageBox::Critical;
-        case 0x20:
+        case MB_ICONQUESTION:
             return QMessageBox::Question;
-        case 0x30:
+        case MB_ICONWARNING:
             return QMessageBox::Warning;
-        case 0x40:
+        case MB_ICONINFORMATION:
             return QMessageBox::Information;
         default:
             return QMessageBox::Warning;

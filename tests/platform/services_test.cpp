@@ -15,6 +15,18 @@ Interface* Marker(int n) {
 }
 
 TEST(Services, InstallTakesEveryMemberAndRestoresThePreviousSet) {
+    // Defaults of its own, whatever the test program started with.
+    const Services started = CurrentServices();
+    SetDefaultServices({
+        .clock = Marker<const IClock>(11),
+        .timeZone = Marker<const ITimeZone>(12),
+        .locale = Marker<const ILocale>(13),
+        .registry = Marker<IRegistry>(14),
+        .messageFiles = Marker<IMessageFiles>(15),
+        .classicLog = Marker<IClassicEventLog>(16),
+        .modernLog = Marker<IModernEventLog>(17),
+        .applicationLog = Marker<IApplicationEventLog>(18),
+    });
     const Services defaults = CurrentServices();
     const Services fakes{
         .clock = Marker<const IClock>(1),
@@ -47,6 +59,7 @@ TEST(Services, InstallTakesEveryMemberAndRestoresThePreviousSet) {
     EXPECT_EQ(CurrentServices().modernLog, defaults.modernLog);
     EXPECT_EQ(CurrentServices().applicationLog, defaults.applicationLog);
     EXPECT_NE(defaults.modernLog, nullptr);
+    SetDefaultServices(started);
 }
 
 }  // namespace

@@ -112,7 +112,7 @@ class ReportRun : public ::testing::Test {
   protected:
     void SetUp() override {
         g_errorInfo.Clear();
-        g_bRunning = g_bStopRequested = g_bQuestionShown = g_bInterruptible = false;
+        RunState::End();
         test::WriteEvtx(store.Dir().File("Security.evtx"), kScenario);
         std::filesystem::create_directory(reports);
         host.folder = reports + "/";

@@ -2,7 +2,6 @@
 // writers, and the samples of real logs beside the repository.
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -18,9 +17,5 @@ void WriteEvt(const std::string& path, const std::string& scenario, std::uint32_
 // beside the repository); empty when absent.
 std::string SamplesDir();
 std::vector<std::string> SampleFiles(const std::string& extension);
-
-// Event counts by event identifier (low 16 bits) as our readers see a file,
-// through the platform's log interfaces.
-std::map<std::uint32_t, std::size_t> OurEventCounts(const std::string& path);
 
 }  // namespace vzrm::test

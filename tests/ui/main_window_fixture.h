@@ -88,7 +88,7 @@ class MainWindow : public ::testing::Test {
   protected:
     void SetUp() override {
         g_errorInfo.Clear();
-        g_bRunning = g_bStopRequested = g_bQuestionShown = g_bInterruptible = false;
+        RunState::End();
         test::WriteEvtx(store.Dir().File("Security.evtx"), kWindowScenario);
         std::filesystem::create_directory(reports);
         ASSERT_TRUE(options.ReadRegOpt(kAppKey, platform::HKEY_CURRENT_USER));

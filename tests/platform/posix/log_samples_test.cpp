@@ -10,6 +10,7 @@
 
 #include "formats/evtx_file.h"
 #include "formats/evtx_reader.h"
+#include "support/log_counts.h"
 #include "support/log_files.h"
 #include "support/temp_dir.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "audit/event_generator.h"
 #include "audit/security_log_reader.h"
 #include "base/error_info.h"
-#include "event_generator.h"
 #include "platform/calendar.h"
 #include "report/json_text.h"
 #include "support/log_files.h"

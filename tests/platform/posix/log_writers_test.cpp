@@ -10,6 +10,7 @@
 #include "formats/evtx_file.h"
 #include "platform/error_codes.h"
 #include "platform/posix/eventlog/file_modern_log.h"
+#include "support/log_counts.h"
 #include "support/log_files.h"
 #include "support/temp_dir.h"
 
