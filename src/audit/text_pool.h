@@ -34,9 +34,9 @@ class CTextPool {
     // Ids with their hashes, open-addressed; the pool compares the texts.
     class IdTable {
       public:
-        // The id whose text `same` accepts among those of hash `hash`, or nullopt.
-        template <typename Same>
-        std::optional<Id> Find(std::size_t hash, Same&& same) const;
+        // Calls `visit(id)` for the ids of hash `hash` until it returns false.
+        template <typename Visit>
+        void ForEach(std::size_t hash, Visit&& visit) const;
         void Add(std::size_t hash, Id id);
 
       private:
@@ -44,11 +44,13 @@ class CTextPool {
             std::uint32_t idPlusOne = 0;  // 0: empty
             std::uint32_t hash = 0;
         };
+        std::size_t Home(std::uint32_t hash) const;
+        void Put(Slot slot);
         std::vector<Slot> slots_;
         std::size_t count_ = 0;
     };
 
-    // Intern by the hash tables alone.
+    // Intern by the hash table alone.
     Id InternByHash(std::string_view text);
     // A copy of `text` in the pool's blocks, which never move.
     std::string_view Store(std::string_view text);
@@ -65,8 +67,8 @@ class CTextPool {
     std::vector<std::string_view> texts_;
     // By id: the key, which is the id of the first text of its case-folded form.
     std::vector<Key> keys_;
-    IdTable exact_;
-    IdTable folded_;
+    // Every id, by the hash of its text case-folded.
+    IdTable table_;
 };
 
 }  // namespace vzrm
