@@ -33,6 +33,12 @@ std::uint32_t CEventInterpreter::MachineIndex(const std::string& computer) {
         const auto [folded, added] = machineByFoldedName_.try_emplace(
             FoldCase(computer), static_cast<std::uint32_t>(machines_.size()));
         if (added) {
+            // With a second machine the log order needs its entries.
+            if (machines_.size() == 1) {
+                for (Position p = 0; p < machines_[0].list.Size(); ++p) {
+                    order_.push_back({0, p});
+                }
+            }
             machines_.emplace_back(*texts_);
         }
         named = machineByName_.emplace(computer, folded->second).first;
@@ -184,12 +190,14 @@ void CEventInterpreter::AddRecord(const AUDIT_RECORD& added) {
         if (handle != nullptr) {
             handle->latest = at;
         }
-        order_.push_back({machine, at});
+        if (machines_.size() > 1) {
+            order_.push_back({machine, at});
+        }
     }
     // Opens closed with nothing done leave only removed records: these must
     // not add up over a long log. What the drop renumbers (the live records
     // and the handles' entries) is paid for by the records it drops.
-    if (removedCount_ >= std::max(dropRemovedAt_, order_.size() - removedCount_ + handleCount_)) {
+    if (removedCount_ >= std::max(dropRemovedAt_, OrderSize() - removedCount_ + handleCount_)) {
         DropRemovedRecords();
     }
 }
@@ -205,7 +213,7 @@ void CEventInterpreter::DropRemovedRecords() {
         });
     }
     std::size_t kept = 0;
-    for (const auto [machine, position] : order_) {
+    for (const auto [machine, position] : order_) {  // empty with one machine
         const Position to = moved[machine][position];
         if (to != CRecordList::kDropped) {
             order_[kept++] = {machine, to};
@@ -313,7 +321,8 @@ bool CEventInterpreter::RecentDeleteOrClose(const Machine& m, const AUDIT_RECORD
 
 void CEventInterpreter::FilterPeriod(std::optional<std::int64_t> start,
                                      std::optional<std::int64_t> end) {
-    for (const auto [machine, position] : order_) {
+    for (std::size_t i = 0; i < OrderSize(); ++i) {
+        const auto [machine, position] = OrderAt(i);
         CRecordList& list = machines_[machine].list;
         if (list.IsLive(position)) {
             const std::int64_t time = list.At(position).time;
@@ -341,7 +350,8 @@ std::vector<AUDIT_RECORD> CEventInterpreter::TakeRecords() {
 
 bool CEventInterpreter::VisitRecords(const std::function<bool(const AUDIT_RECORD&)>& visit) const {
     AUDIT_RECORD record;
-    for (const auto [machine, position] : order_) {
+    for (std::size_t i = 0; i < OrderSize(); ++i) {
+        const auto [machine, position] = OrderAt(i);
         const CRecordList& list = machines_[machine].list;
         if (!list.IsLive(position)) {
             continue;

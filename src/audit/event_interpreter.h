@@ -110,6 +110,14 @@ class CEventInterpreter {
     }
 
     std::uint32_t MachineIndex(const std::string& computer);
+    // The records in log order, live or not: the i-th's machine and position.
+    std::size_t OrderSize() const {
+        return machines_.size() > 1 ? order_.size()
+                                    : (machines_.empty() ? 0 : machines_[0].list.Size());
+    }
+    Entry OrderAt(std::size_t i) const {
+        return machines_.size() > 1 ? order_[i] : Entry{0, static_cast<Position>(i)};
+    }
     // Accept, counting the records it removes.
     bool AcceptCounted(Machine& m, AUDIT_RECORD& record);
     bool Accept(Machine& m, AUDIT_RECORD& record);
@@ -152,7 +160,9 @@ class CEventInterpreter {
     std::string lastComputer_;
     std::uint32_t lastMachine_ = 0;
     bool anyMachine_ = false;
-    // Every record's place in log order; after the passes the live ones are the final records.
+    // Every record's place in log order; after the passes the live ones are
+    // the final records. Empty while there is one machine, whose list is in
+    // log order itself: 8 bytes a record saved in the common case.
     std::deque<Entry> order_;
     // Of the records in order_, how many are removed.
     std::size_t removedCount_ = 0;

@@ -15,23 +15,16 @@ CRecordList::Position CRecordList::Append(const CompactRecord& record, Position 
     }
     records_.push_back(record);
     handleLinks_.push_back(handleLink);
-    removed_.push_back(false);
-    jumpForward_.push_back(position + 1);
-    jumpBackward_.push_back(position + 1);
+    live_.PushBack(true);
     ++liveCount_;
     return position;
 }
 
 void CRecordList::Remove(Position position) {
-    if (removed_[position]) {
+    if (!live_.Test(position)) {
         return;
     }
-    removed_[position] = true;
-    // After ReleaseSearchIndexes nothing walks the tombstones.
-    if (position < jumpForward_.size()) {
-        jumpForward_[position] = position + 2;
-        jumpBackward_[position] = position;
-    }
+    live_.Reset(position);
     --liveCount_;
 }
 
@@ -39,50 +32,39 @@ void CRecordList::SetAction(Position position, AUDIT_ACTION action) {
     records_[position].action = action;
 }
 
-std::optional<CRecordList::Position> CRecordList::Skip(std::deque<Position>& jump,
-                                                       std::int64_t from) const {
-    const auto size = static_cast<std::int64_t>(records_.size());
-    std::int64_t at = from;
-    while (at >= 0 && at < size && removed_[static_cast<std::size_t>(at)]) {
-        at = static_cast<std::int64_t>(jump[static_cast<std::size_t>(at)]) - 1;
-    }
-    // Path compression: every tombstone on the way now jumps straight to the end.
-    for (std::int64_t p = from; p >= 0 && p < size && removed_[static_cast<std::size_t>(p)];) {
-        const std::int64_t next = static_cast<std::int64_t>(jump[static_cast<std::size_t>(p)]) - 1;
-        jump[static_cast<std::size_t>(p)] = static_cast<Position>(at + 1);
-        p = next;
-    }
-    if (at < 0 || at >= size) {
-        return std::nullopt;
-    }
-    return static_cast<Position>(at);
+namespace {
+
+std::optional<CRecordList::Position> AsPosition(std::optional<std::size_t> at) {
+    return at ? std::optional(static_cast<CRecordList::Position>(*at)) : std::nullopt;
 }
 
+}  // namespace
+
 std::optional<CRecordList::Position> CRecordList::FirstLive() const {
-    return Skip(jumpForward_, 0);
+    return AsPosition(live_.NextSet(0));
 }
 
 std::optional<CRecordList::Position> CRecordList::LastLive() const {
-    return Skip(jumpBackward_, static_cast<std::int64_t>(records_.size()) - 1);
+    return records_.empty() ? std::nullopt : AsPosition(live_.PrevSet(records_.size() - 1));
 }
 
 std::optional<CRecordList::Position> CRecordList::NextLive(Position position) const {
-    return Skip(jumpForward_, static_cast<std::int64_t>(position) + 1);
+    return AsPosition(live_.NextSet(std::size_t{position} + 1));
 }
 
 std::optional<CRecordList::Position> CRecordList::PrevLive(Position position) const {
-    return Skip(jumpBackward_, static_cast<std::int64_t>(position) - 1);
+    return position == 0 ? std::nullopt : AsPosition(live_.PrevSet(position - 1));
 }
 
 std::optional<CRecordList::Position> CRecordList::LiveFrom(Position position) const {
-    return Skip(jumpForward_, position);
+    return AsPosition(live_.NextSet(position));
 }
 
 std::vector<CRecordList::Position> CRecordList::DropRemoved() {
     std::vector<Position> moved(records_.size(), kDropped);
     Position kept = 0;
     for (std::size_t p = 0; p < records_.size(); ++p) {
-        if (!removed_[p]) {
+        if (live_.Test(p)) {
             records_[kept] = records_[p];
             handleLinks_[kept] = handleLinks_[p];
             moved[p] = kept++;
@@ -95,13 +77,7 @@ std::vector<CRecordList::Position> CRecordList::DropRemoved() {
             handleLinks_[p] = moved[handleLinks_[p]];
         }
     }
-    removed_.assign(kept, false);
-    jumpForward_.clear();
-    jumpBackward_.clear();
-    for (Position p = 0; p < kept; ++p) {
-        jumpForward_.push_back(p + 1);
-        jumpBackward_.push_back(p + 1);
-    }
+    live_.AssignSet(kept);
     byObject_.Follow(moved);
     closes_.Follow(moved);
     return moved;
@@ -138,8 +114,6 @@ void CRecordList::ReleaseSearchIndexes() {
     byObject_.Release();
     closes_.Release();
     handleLinks_ = {};
-    jumpForward_ = {};
-    jumpBackward_ = {};
 }
 
 }  // namespace vzrm

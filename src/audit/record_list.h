@@ -14,7 +14,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -23,6 +22,7 @@
 #include "audit/compact_record.h"
 #include "audit/position_lists.h"
 #include "audit/text_pool.h"
+#include "base/bit_levels.h"
 #include "base/chunked_vector.h"
 
 namespace vzrm {
@@ -49,7 +49,7 @@ class CRecordList {
     const CompactRecord& At(Position position) const { return records_[position]; }
     Position HandleLink(Position position) const { return handleLinks_[position]; }
     std::string_view Text(CTextPool::Id id) const { return texts_->Text(id); }
-    bool IsLive(Position position) const { return !removed_[position]; }
+    bool IsLive(Position position) const { return live_.Test(position); }
     TextKey ObjectKey(Position position) const {
         return texts_->KeyOf(records_[position].objectName);
     }
@@ -94,24 +94,17 @@ class CRecordList {
     void ReleaseSearchIndexes();
 
   private:
-    // Union-find over tombstones: the nearest live position in one direction.
-    std::optional<Position> Skip(std::deque<Position>& jump, std::int64_t from) const;
-
     const CTextPool* texts_;
     CChunkedVector<CompactRecord> records_;
     CChunkedVector<Position> handleLinks_;
-    std::vector<bool> removed_;
+    // A bit per record, set while it is live.
+    CBitLevels live_;
     std::size_t liveCount_ = 0;
     bool inTimeOrder_ = true;
 
     // By the key of the object name (the keys of a shared pool are sparse).
     CPositionLists byObject_;
     CPositionLists closes_;
-
-    // jumpForward_[p] - 1: a position >= p from which the next live one is
-    // searched; jumpBackward_[p] - 1 one <= p, or -1 before the first.
-    mutable std::deque<Position> jumpForward_;
-    mutable std::deque<Position> jumpBackward_;
 };
 
 }  // namespace vzrm

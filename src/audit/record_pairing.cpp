@@ -156,13 +156,24 @@ bool CEventInterpreter::RemoveCloseAndReopen(Machine& m, Position at) {
 }
 
 void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) {
+    // No more texts come: their search table goes, and the open counts take
+    // its room, sized once for the opens there are.
+    texts_->ReleaseSearch();
+    std::size_t opens = 0;
+    for (std::size_t i = 0; i < OrderSize(); ++i) {
+        const auto [machine, at] = OrderAt(i);
+        const CRecordList& list = machines_[machine].list;
+        opens += list.IsLive(at) &&
+                 (list.At(at).action == ACTION_OPEN || list.At(at).action == ACTION_CREATE);
+    }
     OpenCounts openCount;
+    openCount.Reserve(opens);
     // Removals only reach forwards, so the walk never goes back; after one it
     // stays where it is and moves on to the next live record. What is not
     // kept is removed: the final records are the live ones, in log order.
     std::size_t next = 0;
-    for (; next < order_.size(); ++next) {
-        const auto [machine, at] = order_[next];
+    for (; next < OrderSize(); ++next) {
+        const auto [machine, at] = OrderAt(next);
         Machine& m = machines_[machine];
         CRecordList& list = m.list;
         if (!list.IsLive(at)) {
@@ -189,8 +200,9 @@ void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) 
         }
     }
     // Stopped: what was not decided is not kept.
-    for (; next < order_.size(); ++next) {
-        machines_[order_[next].machine].list.Remove(order_[next].position);
+    for (; next < OrderSize(); ++next) {
+        const auto [machine, at] = OrderAt(next);
+        machines_[machine].list.Remove(at);
     }
     // The final records stay where they are: what found them goes.
     for (Machine& m : machines_) {

@@ -83,25 +83,48 @@ void CTextPool::IdTable::Put(Slot slot) {
     slots_[at] = slot;
 }
 
-std::string_view CTextPool::Store(std::string_view text) {
-    if (text.size() > left_) {
-        const std::size_t size = std::max(kBlockSize, text.size());
-        blocks_.push_back(std::make_unique<char[]>(size));
+const char* CTextPool::Store(std::string_view text) {
+    unsigned char prefix[10];
+    std::size_t prefixSize = 0;
+    for (std::size_t length = text.size();; length >>= 7) {
+        prefix[prefixSize++] =
+            static_cast<unsigned char>((length & 0x7F) | (length > 0x7F ? 0x80 : 0));
+        if (length <= 0x7F) {
+            break;
+        }
+    }
+    const std::size_t size = prefixSize + text.size();
+    if (size > left_) {
+        const std::size_t blockSize = std::max(kBlockSize, size);
+        blocks_.push_back(std::make_unique<char[]>(blockSize));
         next_ = blocks_.back().get();
-        left_ = size;
+        left_ = blockSize;
     }
+    char* const stored = next_;
+    std::memcpy(stored, prefix, prefixSize);
     if (!text.empty()) {
-        std::memcpy(next_, text.data(), text.size());
+        std::memcpy(stored + prefixSize, text.data(), text.size());
     }
-    const std::string_view stored(next_, text.size());
-    next_ += text.size();
-    left_ -= text.size();
+    next_ += size;
+    left_ -= size;
     return stored;
+}
+
+void CTextPool::ReleaseSearch() {
+    table_ = IdTable();
+    searchReleased_ = true;
+}
+
+void CTextPool::RebuildSearch() const {
+    searchReleased_ = false;
+    for (Id id = 0; id < texts_.size(); ++id) {
+        table_.Add(FoldedHash(Text(id)), id);
+    }
 }
 
 CTextPool::Id CTextPool::Intern(std::string_view text) {
     for (const Id recent : recent_) {
-        if (recent < texts_.size() && texts_[recent] == text) {
+        if (recent < texts_.size() && Text(recent) == text) {
             return recent;
         }
     }
@@ -112,17 +135,20 @@ CTextPool::Id CTextPool::Intern(std::string_view text) {
 }
 
 CTextPool::Id CTextPool::InternByHash(std::string_view text) {
+    if (searchReleased_) {
+        RebuildSearch();
+    }
     // One table by the case-folded hash: the text itself, or a text equal to
     // it ignoring case, whose key it shares, is among the ids of that hash.
     const std::size_t hash = FoldedHash(text);
     std::optional<Id> exact;
     std::optional<Key> key;
     table_.ForEach(hash, [&](Id candidate) {
-        if (texts_[candidate] == text) {
+        if (Text(candidate) == text) {
             exact = candidate;
             return false;
         }
-        if (!key && EqualNoCase(texts_[candidate], text)) {
+        if (!key && EqualNoCase(Text(candidate), text)) {
             key = keys_[candidate];
         }
         return true;
@@ -138,9 +164,12 @@ CTextPool::Id CTextPool::InternByHash(std::string_view text) {
 }
 
 std::optional<CTextPool::Key> CTextPool::FindKey(std::string_view text) const {
+    if (searchReleased_) {
+        RebuildSearch();
+    }
     std::optional<Key> key;
     table_.ForEach(FoldedHash(text), [&](Id candidate) {
-        if (EqualNoCase(texts_[candidate], text)) {
+        if (EqualNoCase(Text(candidate), text)) {
             key = keys_[candidate];
             return false;
         }

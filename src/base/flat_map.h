@@ -83,6 +83,14 @@ class CFlatMap {
         *this = std::move(kept);
     }
 
+    // Room for `count` entries without growing: a map whose size is known
+    // skips the moments when the old table and the new are both held.
+    void Reserve(std::size_t count) {
+        if (count * 5 > slots_.size() * 4) {
+            Rehash(count + count / 4 + 1);
+        }
+    }
+
     // Empty, with its memory given back.
     void Release() { *this = CFlatMap(); }
 
@@ -105,10 +113,10 @@ class CFlatMap {
                sizeof(Slot);
     }
 
-    void Grow() {
+    void Grow() { Rehash(slots_.size() < 16 ? 16 : slots_.size() + slots_.size() / 2); }
+    void Rehash(std::size_t size) {
         std::vector<Slot> old = std::move(slots_);
         std::vector<bool> oldUsed = std::move(used_);
-        const std::size_t size = old.size() < 16 ? 16 : old.size() + old.size() / 2;
         slots_.assign(size, Slot{});
         used_.assign(size, false);
         for (std::size_t from = 0; from < old.size(); ++from) {
