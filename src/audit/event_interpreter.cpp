@@ -33,6 +33,12 @@ std::uint32_t CEventInterpreter::MachineIndex(const std::string& computer) {
         const auto [folded, added] = machineByFoldedName_.try_emplace(
             FoldCase(computer), static_cast<std::uint32_t>(machines_.size()));
         if (added) {
+            // With a second machine the log order needs its entries.
+            if (machines_.size() == 1) {
+                for (Position p = 0; p < machines_[0].list.Size(); ++p) {
+                    order_.push_back({0, p});
+                }
+            }
             machines_.emplace_back(*texts_);
         }
         named = machineByName_.emplace(computer, folded->second).first;
@@ -43,92 +49,105 @@ std::uint32_t CEventInterpreter::MachineIndex(const std::string& computer) {
     return lastMachine_;
 }
 
-bool CEventInterpreter::Accept(Machine& m, AUDIT_RECORD& record) {
-    const std::uint32_t h = record.handleId;
+CEventInterpreter::Handle* CEventInterpreter::TakePath(Machine& m, AUDIT_RECORD& record) {
+    Handle* handle = m.handles.Find(record.handleId);
     if (record.objectName.empty()) {
-        if (const auto path = m.handlePaths.find(h); path != m.handlePaths.end()) {
-            record.objectName = path->second;
+        if (handle != nullptr && handle->path != CTextPool::kNoId) {
+            record.objectName = texts_->Text(handle->path);
         }
-    } else {
-        m.handlePaths[h].assign(StreamBasePath(record.objectName));
+        return handle;
     }
+    const std::string_view path = StreamBasePath(record.objectName);
+    if (HasExtension(path, extension_)) {
+        if (handle == nullptr) {
+            handle = m.handles.Insert(record.handleId).first;
+        }
+        handle->path = texts_->Intern(path);
+    } else if (handle != nullptr) {
+        handle->path = CTextPool::kNoId;
+        if (!handle->HasState()) {
+            m.handles.Erase(handle);
+            handle = nullptr;
+        }
+    }
+    return handle;
+}
 
+bool CEventInterpreter::Accept(Machine& m, AUDIT_RECORD& record) {
+    Handle* handle = TakePath(m, record);
     if (!HasExtension(record.objectName, extension_)) {
-        // A closed handle whose path is some other file can lend nothing to a
-        // later event: forgetting it keeps the map to the handles still open.
-        if (record.action == ACTION_CLOSE) {
-            if (const auto path = m.handlePaths.find(h);
-                path != m.handlePaths.end() && !HasExtension(path->second, extension_)) {
-                m.handlePaths.erase(path);
-            }
-        }
         return false;
     }
-
     if (record.action == ACTION_CLOSE) {
-        return AcceptClose(m, h);
+        return AcceptClose(m, record.handleId);
     }
 
-    const auto state = m.handleStates.find(h);
-    const bool hasState = state != m.handleStates.end();
-    if (hasState && state->second.kind == kKindCreated) {
+    const bool hasState = handle != nullptr && handle->HasState();
+    if (hasState && handle->kind == kKindCreated) {
         return false;
     }
-
     if (record.action == ACTION_DELETE) {
-        AcceptDelete(m, h, hasState ? &state->second : nullptr);
+        AcceptDelete(m, record.handleId, hasState ? handle : nullptr);
         return true;
     }
-
     if (record.action == ACTION_WRITE) {
-        return AcceptWrite(m, record, hasState ? &state->second : nullptr);
+        return AcceptWrite(m, record, hasState ? handle : nullptr);
     }
 
-    HANDLE_STATE next;
-    next.kind = record.action | (hasState ? state->second.kind : 0);
-    next.last = IsReportAction(record.action) ? record.action
-                                              : (hasState ? state->second.last : record.action);
-    m.handleStates[h] = next;
+    const std::uint32_t kind = record.action | (hasState ? handle->kind : 0u);
+    const std::uint32_t last = IsReportAction(record.action)
+                                   ? record.action
+                                   : (hasState ? handle->last : std::uint32_t{record.action});
+    if (handle == nullptr) {
+        handle = m.handles.Insert(record.handleId).first;
+    }
+    handle->kind = static_cast<std::uint16_t>(kind);
+    handle->last = static_cast<std::uint16_t>(last);
     return true;
 }
 
-bool CEventInterpreter::AcceptClose(Machine& m, std::uint32_t h) {
-    m.handlePaths.erase(h);
-    const auto state = m.handleStates.find(h);
-    if (state == m.handleStates.end()) {
+bool CEventInterpreter::AcceptClose(Machine& m, std::uint32_t id) {
+    Handle* handle = m.handles.Find(id);
+    if (handle == nullptr) {
         return false;
     }
-    const std::uint32_t kind = state->second.kind;
-    m.handleStates.erase(state);
-    if (kind == kKindOpened || kind == kKindOpenedAndAttributes) {
-        RemoveBackToOpen(m, h);
+    const std::uint32_t kind = handle->kind;
+    const bool hasState = handle->HasState();
+    if (hasState && (kind == kKindOpened || kind == kKindOpenedAndAttributes)) {
+        RemoveBackToOpen(m, *handle);
+        m.handles.Erase(handle);
         return false;
     }
-    return true;
+    m.handles.Erase(handle);
+    return hasState;
 }
 
-void CEventInterpreter::AcceptDelete(Machine& m, std::uint32_t h, HANDLE_STATE* state) {
-    if (state == nullptr) {
+void CEventInterpreter::AcceptDelete(Machine& m, std::uint32_t id, Handle* handle) {
+    if (handle == nullptr) {
         return;
     }
     const std::uint32_t others = ACTION_READ_ATTRIBUTES | ACTION_DELETE;
-    if ((state->kind & ~others) == kKindOpened) {
-        RemoveBackToOpen(m, h);
-        m.handleStates.erase(h);
+    if ((handle->kind & ~others) == kKindOpened) {
+        RemoveBackToOpen(m, *handle);
+        handle->kind = Handle::kNoState;
+        if (handle->path == CTextPool::kNoId) {
+            m.handles.Erase(id);
+        }
     } else {
-        state->last = ACTION_DELETE;
+        handle->last = ACTION_DELETE;
     }
 }
 
-bool CEventInterpreter::AcceptWrite(Machine& m, const AUDIT_RECORD& record, HANDLE_STATE* state) {
-    if (state == nullptr) {
+bool CEventInterpreter::AcceptWrite(Machine& m, const AUDIT_RECORD& record, Handle* handle) {
+    if (handle == nullptr) {
         return true;
     }
-    HANDLE_STATE& s = *state;
+    Handle& s = *handle;
     if (s.kind == kKindOpened) {
         if (!RecentDeleteOrClose(m, record)) {
-            TurnLatestOpenIntoCreate(m, record.handleId);
-            s = {kKindCreated, ACTION_WRITE};
+            TurnLatestOpenIntoCreate(m, s);
+            s.kind = kKindCreated;
+            s.last = ACTION_WRITE;
             return false;
         }
         s.kind = kKindOpenedAndWritten;
@@ -146,8 +165,11 @@ bool CEventInterpreter::AcceptRecord(AUDIT_RECORD& record) {
 
 bool CEventInterpreter::AcceptCounted(Machine& m, AUDIT_RECORD& record) {
     const std::size_t removedBefore = m.list.Size() - m.list.LiveCount();
+    const std::size_t handlesBefore = m.handles.size();
     const bool accepted = Accept(m, record);
     removedCount_ += m.list.Size() - m.list.LiveCount() - removedBefore;
+    handleCount_ += m.handles.size();
+    handleCount_ -= handlesBefore;
     return accepted;
 }
 
@@ -161,11 +183,21 @@ void CEventInterpreter::AddRecord(const AUDIT_RECORD& added) {
         if (HasDotSegment(record.objectName)) {
             record.objectName = CanonicalizePath(record.objectName);
         }
-        order_.push_back({machine, m.list.Append(Compact(record, *texts_))});
+        Handle* handle = m.handles.Find(record.handleId);
+        const Position at =
+            m.list.Append(Compact(record, *texts_),
+                          handle != nullptr ? handle->latest : CRecordList::kNoPosition);
+        if (handle != nullptr) {
+            handle->latest = at;
+        }
+        if (machines_.size() > 1) {
+            order_.push_back({machine, at});
+        }
     }
     // Opens closed with nothing done leave only removed records: these must
-    // not add up over a long log.
-    if (removedCount_ >= std::max(dropRemovedAt_, order_.size() - removedCount_)) {
+    // not add up over a long log. What the drop renumbers (the live records
+    // and the handles' entries) is paid for by the records it drops.
+    if (removedCount_ >= std::max(dropRemovedAt_, OrderSize() - removedCount_ + handleCount_)) {
         DropRemovedRecords();
     }
 }
@@ -174,9 +206,14 @@ void CEventInterpreter::DropRemovedRecords() {
     std::vector<std::vector<Position>> moved;
     for (Machine& m : machines_) {
         moved.push_back(m.list.DropRemoved());
+        m.handles.ForEach([&](std::uint32_t, Handle& handle) {
+            if (handle.latest != CRecordList::kNoPosition) {
+                handle.latest = moved.back()[handle.latest];
+            }
+        });
     }
     std::size_t kept = 0;
-    for (const auto [machine, position] : order_) {
+    for (const auto [machine, position] : order_) {  // empty with one machine
         const Position to = moved[machine][position];
         if (to != CRecordList::kDropped) {
             order_[kept++] = {machine, to};
@@ -191,22 +228,29 @@ void CEventInterpreter::DropRemovedRecords() {
     std::vector<CTextPool::Id> ids(texts_->Size(), CTextPool::kNoId);
     for (Machine& m : machines_) {
         m.list.MoveTexts(texts, ids);
+        m.handles.ForEach([&](std::uint32_t, Handle& handle) {
+            if (handle.path != CTextPool::kNoId) {
+                if (ids[handle.path] == CTextPool::kNoId) {
+                    ids[handle.path] = texts.Intern(texts_->Text(handle.path));
+                }
+                handle.path = ids[handle.path];
+            }
+        });
     }
     *texts_ = std::move(texts);
 }
 
 void CEventInterpreter::ClearHandleMaps() {
     for (Machine& m : machines_) {
-        m.handlePaths.clear();
-        m.handleStates.clear();
+        m.handles.Release();
     }
+    handleCount_ = 0;
 }
 
-void CEventInterpreter::RemoveBackToOpen(Machine& m, std::uint32_t handle) {
-    std::vector<Position>& records = m.list.MutableHandleRecords(handle);
-    while (!records.empty()) {
-        const Position at = records.back();
-        records.pop_back();
+void CEventInterpreter::RemoveBackToOpen(Machine& m, Handle& handle) {
+    while (handle.latest != CRecordList::kNoPosition) {
+        const Position at = handle.latest;
+        handle.latest = m.list.HandleLink(at);
         if (!m.list.IsLive(at)) {
             continue;
         }
@@ -218,11 +262,8 @@ void CEventInterpreter::RemoveBackToOpen(Machine& m, std::uint32_t handle) {
     }
 }
 
-void CEventInterpreter::TurnLatestOpenIntoCreate(Machine& m, std::uint32_t handle) {
-    std::vector<Position>& opens = m.list.HandleOpens(handle);
-    while (!opens.empty()) {
-        const Position at = opens.back();
-        opens.pop_back();
+void CEventInterpreter::TurnLatestOpenIntoCreate(Machine& m, const Handle& handle) {
+    for (Position at = handle.latest; at != CRecordList::kNoPosition; at = m.list.HandleLink(at)) {
         if (m.list.IsLive(at) && m.list.At(at).action == ACTION_OPEN) {
             m.list.SetAction(at, ACTION_CREATE);
             return;
@@ -261,7 +302,7 @@ bool CEventInterpreter::RecentDeleteOrClose(const Machine& m, const AUDIT_RECORD
 
     // In time order the walk covers exactly the records from `start` back to the
     // first one more than a second old, so only this file's records matter.
-    const std::vector<Position>& records = m.list.ObjectRecords(*object);
+    const std::span<const Position> records = m.list.ObjectRecords(*object);
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if (*it > *start) {
             continue;
@@ -280,14 +321,16 @@ bool CEventInterpreter::RecentDeleteOrClose(const Machine& m, const AUDIT_RECORD
 
 void CEventInterpreter::FilterPeriod(std::optional<std::int64_t> start,
                                      std::optional<std::int64_t> end) {
-    if (!paired_) {
-        final_ = LiveInLogOrder();
-        paired_ = true;
+    for (std::size_t i = 0; i < OrderSize(); ++i) {
+        const auto [machine, position] = OrderAt(i);
+        CRecordList& list = machines_[machine].list;
+        if (list.IsLive(position)) {
+            const std::int64_t time = list.At(position).time;
+            if ((start && time <= *start) || (end && time > *end)) {
+                list.Remove(position);
+            }
+        }
     }
-    std::erase_if(final_, [&](const Entry& e) {
-        const std::int64_t time = machines_[e.machine].list.At(e.position).time;
-        return (start && time <= *start) || (end && time > *end);
-    });
 }
 
 std::vector<AUDIT_RECORD> CEventInterpreter::TakeRecords() {
@@ -302,16 +345,18 @@ std::vector<AUDIT_RECORD> CEventInterpreter::TakeRecords() {
     }
     order_ = {};
     removedCount_ = 0;
-    final_ = {};
-    paired_ = false;
     return records;
 }
 
 bool CEventInterpreter::VisitRecords(const std::function<bool(const AUDIT_RECORD&)>& visit) const {
-    const std::deque<Entry> live = paired_ ? std::deque<Entry>() : LiveInLogOrder();
     AUDIT_RECORD record;
-    for (const auto [machine, position] : paired_ ? final_ : live) {
-        Expand(machines_[machine].list.At(position), *texts_, record);
+    for (std::size_t i = 0; i < OrderSize(); ++i) {
+        const auto [machine, position] = OrderAt(i);
+        const CRecordList& list = machines_[machine].list;
+        if (!list.IsLive(position)) {
+            continue;
+        }
+        Expand(list.At(position), *texts_, record);
         if (!visit(record)) {
             return false;
         }
@@ -320,24 +365,11 @@ bool CEventInterpreter::VisitRecords(const std::function<bool(const AUDIT_RECORD
 }
 
 std::size_t CEventInterpreter::RecordCount() const {
-    if (paired_) {
-        return final_.size();
-    }
     std::size_t count = 0;
     for (const Machine& m : machines_) {
         count += m.list.LiveCount();
     }
     return count;
-}
-
-std::deque<CEventInterpreter::Entry> CEventInterpreter::LiveInLogOrder() const {
-    std::deque<Entry> live;
-    for (const Entry& e : order_) {
-        if (machines_[e.machine].list.IsLive(e.position)) {
-            live.push_back(e);
-        }
-    }
-    return live;
 }
 
 }  // namespace vzrm

@@ -25,6 +25,7 @@
 #include "audit/audit_record.h"
 #include "audit/record_list.h"
 #include "audit/text_pool.h"
+#include "base/flat_map.h"
 
 namespace vzrm {
 
@@ -68,12 +69,32 @@ class CEventInterpreter {
   private:
     using Position = CRecordList::Position;
 
+    // What the reading keeps of a handle: its path and state, 12 bytes; a log
+    // of a million handles left open keeps a million of them.
+    struct Handle {
+        static constexpr std::uint16_t kNoState = 0xFFFF;
+        // The .zrm path last seen with the handle; a path of another file
+        // lends a later event nothing the extension gate would let pass.
+        CTextPool::Id path = CTextPool::kNoId;
+        // HANDLE_STATE's, in 16 bits each (the actions' bits fit in 11).
+        std::uint16_t kind = kNoState;
+        std::uint16_t last = 0;
+        // The latest record of the handle appended while this entry stood;
+        // each record links to the one before (CRecordList::HandleLink).
+        Position latest = CRecordList::kNoPosition;
+
+        bool HasState() const { return kind != kNoState; }
+    };
+    struct HandleHash {
+        std::size_t operator()(std::uint32_t handle) const { return handle; }
+    };
+    using HandleMap = CFlatMap<std::uint32_t, Handle, HandleHash>;
+
     // One computer's records and handles.
     struct Machine {
         explicit Machine(const CTextPool& texts) : list(texts) {}
         CRecordList list;
-        std::unordered_map<std::uint32_t, std::string> handlePaths;
-        std::unordered_map<std::uint32_t, HANDLE_STATE> handleStates;
+        HandleMap handles;
         // Per handle, how far FirstCloseAfter has looked through its closes.
         std::unordered_map<std::uint32_t, std::size_t> closeCursor;
     };
@@ -89,21 +110,31 @@ class CEventInterpreter {
     }
 
     std::uint32_t MachineIndex(const std::string& computer);
+    // The records in log order, live or not: the i-th's machine and position.
+    std::size_t OrderSize() const {
+        return machines_.size() > 1 ? order_.size()
+                                    : (machines_.empty() ? 0 : machines_[0].list.Size());
+    }
+    Entry OrderAt(std::size_t i) const {
+        return machines_.size() > 1 ? order_[i] : Entry{0, static_cast<Position>(i)};
+    }
     // Accept, counting the records it removes.
     bool AcceptCounted(Machine& m, AUDIT_RECORD& record);
     bool Accept(Machine& m, AUDIT_RECORD& record);
     // Drops the removed records of every machine and renumbers the log order.
     void DropRemovedRecords();
+    // Accept's first step: the record's object name from its handle's path,
+    // or the handle's path from the name. The handle's entry, null when none.
+    Handle* TakePath(Machine& m, AUDIT_RECORD& record);
     // Accept's steps for a close, a delete and a write of a file of ours;
-    // `state` is the handle's, null when it has none.
+    // `handle` is the handle's entry, null when it has no state.
     static bool AcceptClose(Machine& m, std::uint32_t handle);
-    static void AcceptDelete(Machine& m, std::uint32_t handle, HANDLE_STATE* state);
-    static bool AcceptWrite(Machine& m, const AUDIT_RECORD& record, HANDLE_STATE* state);
-    // The live records' entries in log order.
-    std::deque<Entry> LiveInLogOrder() const;
-
-    static void RemoveBackToOpen(Machine& m, std::uint32_t handle);
-    static void TurnLatestOpenIntoCreate(Machine& m, std::uint32_t handle);
+    static void AcceptDelete(Machine& m, std::uint32_t id, Handle* handle);
+    static bool AcceptWrite(Machine& m, const AUDIT_RECORD& record, Handle* handle);
+    // Both walk the handle's records from its latest: while it has a state,
+    // they reach back at least to the open that the state began with.
+    static void RemoveBackToOpen(Machine& m, Handle& handle);
+    static void TurnLatestOpenIntoCreate(Machine& m, const Handle& handle);
     static bool RecentDeleteOrClose(const Machine& m, const AUDIT_RECORD& write);
 
     // PairRecords' searches within one machine; each returns the matching position.
@@ -129,15 +160,17 @@ class CEventInterpreter {
     std::string lastComputer_;
     std::uint32_t lastMachine_ = 0;
     bool anyMachine_ = false;
+    // Every record's place in log order; after the passes the live ones are
+    // the final records. Empty while there is one machine, whose list is in
+    // log order itself: 8 bytes a record saved in the common case.
     std::deque<Entry> order_;
     // Of the records in order_, how many are removed.
     std::size_t removedCount_ = 0;
+    // The entries of every machine's handle map.
+    std::size_t handleCount_ = 0;
     std::size_t dropRemovedAt_;
     // AddRecord's copy of its record, whose texts keep their buffers.
     AUDIT_RECORD adding_;
-    bool paired_ = false;
-    // The final records: they stay in their machines' lists.
-    std::deque<Entry> final_;
 };
 
 }  // namespace vzrm

@@ -4,6 +4,7 @@
 
 #include "audit/event_fields.h"
 #include "audit/event_interpreter.h"
+#include "base/flat_map.h"
 
 namespace vzrm {
 namespace {
@@ -28,21 +29,24 @@ struct OpenKeyHash {
     }
 };
 
+// Opens not yet closed: an entry per file a process holds open, which a log
+// of opens never closed has as many of as it has rows.
+using OpenCounts = CFlatMap<OpenKey, std::uint32_t, OpenKeyHash>;
+
 // Whether an open, create or close is of a process's outermost access to an
 // object: opens nested in one already open, and their closes, are not reported.
-bool OutermostAccess(std::unordered_map<OpenKey, std::uint32_t, OpenKeyHash>& openCount,
-                     const OpenKey& key, std::uint32_t action) {
+bool OutermostAccess(OpenCounts& openCount, const OpenKey& key, std::uint32_t action) {
     if (action == ACTION_CLOSE) {
-        if (const auto count = openCount.find(key); count != openCount.end()) {
-            if (--count->second > 0) {
+        if (std::uint32_t* count = openCount.Find(key)) {
+            if (--*count > 0) {
                 return false;
             }
-            openCount.erase(count);
+            openCount.Erase(count);
         }
     } else if (action == ACTION_OPEN || action == ACTION_CREATE) {
-        const auto [count, inserted] = openCount.try_emplace(key, 1);
+        const auto [count, inserted] = openCount.Insert(key);
+        ++*count;
         if (!inserted) {
-            ++count->second;
             return false;
         }
     }
@@ -53,7 +57,7 @@ bool OutermostAccess(std::unordered_map<OpenKey, std::uint32_t, OpenKeyHash>& op
 
 std::optional<Position> CEventInterpreter::FirstCloseAfter(Machine& m, std::uint32_t handle,
                                                            Position after) {
-    const std::vector<Position>& closes = m.list.HandleCloses(handle);
+    const std::span<const Position> closes = m.list.HandleCloses(handle);
     std::size_t& cursor = m.closeCursor[handle];
     // The walk only moves forward and removals are final, so the cursor never goes back.
     while (cursor < closes.size() && (closes[cursor] <= after || !m.list.IsLive(closes[cursor]))) {
@@ -79,7 +83,7 @@ std::optional<Position> CEventInterpreter::RecorderDeleteAfter(const Machine& m,
         }
         return std::nullopt;
     }
-    const std::vector<Position>& records = m.list.ObjectRecords(object);
+    const std::span<const Position> records = m.list.ObjectRecords(object);
     for (auto it = std::upper_bound(records.begin(), records.end(), close);
          it != records.end() && WithinOneSecond(closeTime, m.list.At(*it).time); ++it) {
         if (m.list.IsLive(*it) && isRecorderDelete(*it)) {
@@ -108,7 +112,7 @@ std::optional<Position> CEventInterpreter::ReopenAfter(const Machine& m, Positio
         }
         return std::nullopt;
     }
-    const std::vector<Position>& records = m.list.ObjectRecords(object);
+    const std::span<const Position> records = m.list.ObjectRecords(object);
     for (auto it = std::upper_bound(records.begin(), records.end(), close);
          it != records.end() && WithinOneSecond(r.time, m.list.At(*it).time); ++it) {
         if (m.list.IsLive(*it) && isReopen(*it)) {
@@ -120,7 +124,7 @@ std::optional<Position> CEventInterpreter::ReopenAfter(const Machine& m, Positio
 
 void CEventInterpreter::RemoveObjectRecords(Machine& m, CRecordList::TextKey object, Position from,
                                             Position through) {
-    const std::vector<Position>& records = m.list.ObjectRecords(object);
+    const std::span<const Position> records = m.list.ObjectRecords(object);
     for (auto it = std::lower_bound(records.begin(), records.end(), from);
          it != records.end() && *it <= through; ++it) {
         m.list.Remove(*it);
@@ -152,17 +156,27 @@ bool CEventInterpreter::RemoveCloseAndReopen(Machine& m, Position at) {
 }
 
 void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) {
-    std::unordered_map<OpenKey, std::uint32_t, OpenKeyHash> openCount;
-    std::deque<Entry> kept;
+    // No more texts come: their search table goes, and the open counts take
+    // its room, sized once for the opens there are.
+    texts_->ReleaseSearch();
+    std::size_t opens = 0;
+    for (std::size_t i = 0; i < OrderSize(); ++i) {
+        const auto [machine, at] = OrderAt(i);
+        const CRecordList& list = machines_[machine].list;
+        opens += list.IsLive(at) &&
+                 (list.At(at).action == ACTION_OPEN || list.At(at).action == ACTION_CREATE);
+    }
+    OpenCounts openCount;
+    openCount.Reserve(opens);
     // Removals only reach forwards, so the walk never goes back; after one it
-    // stays where it is and moves on to the next live record.
+    // stays where it is and moves on to the next live record. What is not
+    // kept is removed: the final records are the live ones, in log order.
     std::size_t next = 0;
-    while (next < order_.size()) {
-        const auto [machine, at] = order_[next];
+    for (; next < OrderSize(); ++next) {
+        const auto [machine, at] = OrderAt(next);
         Machine& m = machines_[machine];
         CRecordList& list = m.list;
         if (!list.IsLive(at)) {
-            ++next;
             continue;
         }
         if (stopRequested && stopRequested()) {
@@ -170,9 +184,10 @@ void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) 
         }
         const CompactRecord& r = list.At(at);
         if (!IsReportAction(r.action)) {
-            ++next;
+            list.Remove(at);
             continue;
         }
+        // Either removes the record at `at` when it applies.
         if (r.action == ACTION_CREATE && RemoveShortLife(m, at)) {
             continue;
         }
@@ -180,20 +195,21 @@ void CEventInterpreter::PairRecords(const std::function<bool()>& stopRequested) 
             continue;
         }
         const OpenKey key{machine, r.processId, list.ProcessKey(at), list.ObjectKey(at)};
-        if (OutermostAccess(openCount, key, r.action)) {
-            kept.push_back(order_[next]);
+        if (!OutermostAccess(openCount, key, r.action)) {
+            list.Remove(at);
         }
-        ++next;
     }
-    final_ = std::move(kept);
+    // Stopped: what was not decided is not kept.
+    for (; next < OrderSize(); ++next) {
+        const auto [machine, at] = OrderAt(next);
+        machines_[machine].list.Remove(at);
+    }
     // The final records stay where they are: what found them goes.
     for (Machine& m : machines_) {
         m.list.ReleaseSearchIndexes();
         m.closeCursor = {};
     }
-    order_ = {};
     removedCount_ = 0;
-    paired_ = true;
 }
 
 }  // namespace vzrm

@@ -264,5 +264,52 @@ TEST(Interpretation, ReusedHandleRemovesOnlyBackToItsLatestOpen) {
               (Rows{{ACTION_CREATE, 0x50, kFile}, {ACTION_CLOSE, 0x50, kFile}}));
 }
 
+// A handle keeps only the .zrm path last seen with it, and not past its close.
+TEST(Interpretation, AHandlesPathIsTheLastSeenAndGoesWithItsClose) {
+    // Another file named on the handle takes the place of the .zrm path: the
+    // close lends nothing and the open stays open.
+    EXPECT_EQ(Interpret({{ACTION_OPEN, 0x50, kFile},
+                         {ACTION_OPEN, 0x50, "C:\\Temp\\x.tmp"},
+                         {ACTION_CLOSE, 0x50, ""}}),
+              (Rows{{ACTION_OPEN, 0x50, kFile}}));
+    // A handle reused after its close starts without a path.
+    EXPECT_EQ(Interpret({{ACTION_OPEN, 0x50, kFile},
+                         {ACTION_WRITE, 0x50, kFile},
+                         {ACTION_CLOSE, 0x50, "", 1},
+                         {ACTION_WRITE, 0x50, "", 30},
+                         {ACTION_CLOSE, 0x50, "", 31}}),
+              (Rows{{ACTION_CREATE, 0x50, kFile}, {ACTION_CLOSE, 0x50, kFile}}));
+}
+
+// The paths of handles still open are texts of the pool, which each drop of
+// removed records makes anew: a stream's file, which no record names, must
+// come back whole at the handle's later events.
+TEST(Interpretation, OpenHandlesKeepTheirPathsAcrossManyDrops) {
+    const char kStreamFile[] = "D:\\R\\s.zrm";
+    std::vector<Ev> events = {
+        {ACTION_OPEN, 0x1000, std::string(kStreamFile) + ":thumbnail"},
+        {ACTION_OPEN, 0x1004, kFile},
+        {ACTION_READ_DATA, 0x1004, kFile},
+    };
+    // Opened and closed with nothing done, on handles that Windows reuses:
+    // each close removes its open, and the drops follow.
+    for (int i = 0; i < 300; ++i) {
+        const auto handle = static_cast<std::uint32_t>(0x40 + 4 * (i % 7));
+        events.push_back({ACTION_OPEN, handle, "D:\\R\\t" + std::to_string(i) + ".zrm"});
+        events.push_back({ACTION_CLOSE, handle, ""});
+    }
+    events.push_back({ACTION_READ_DATA, 0x1000, "", 5});
+    events.push_back({ACTION_WRITE, 0x1000, "", 5});
+    events.push_back({ACTION_CLOSE, 0x1000, "", 5});
+    events.push_back({ACTION_CLOSE, 0x1004, "", 5});
+    const Rows expected{{ACTION_OPEN, 0x1004, kFile},
+                        {ACTION_WRITE, 0x1000, kStreamFile},
+                        {ACTION_CLOSE, 0x1000, kStreamFile},
+                        {ACTION_CLOSE, 0x1004, kFile}};
+    EXPECT_EQ(Interpret(events), expected);
+    EXPECT_EQ(Interpret(events, std::nullopt, std::nullopt, 1), expected);
+    EXPECT_EQ(Interpret(events, std::nullopt, std::nullopt, 16), expected);
+}
+
 }  // namespace
 }  // namespace vzrm
