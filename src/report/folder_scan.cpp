@@ -1,7 +1,6 @@
 #include "report/folder_scan.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "base/error_info.h"
 #include "base/error_texts.h"
@@ -60,6 +59,13 @@ bool CFolderScan::TakeReportsFolder(COptProf& options) {
         return false;
     }
     listPath_ = reports + kFolderListName;
+    std::string refusal;
+    if (const std::int32_t error = listFolder_.Open(reports, refusal)) {
+        g_errorInfo.SetError("DHIJEEFYHHOSYDI", error, refusal, StrgLine(listPath_));
+        listPath_.clear();
+        host_.FocusFolderField();
+        return false;
+    }
     return true;
 }
 
@@ -81,7 +87,7 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     auditedCount_ = 0;
     lastPump_ = host_.TickCount();
 
-    const bool written = WriteListFile(listPath_, source_.FixedDrives());
+    const bool written = WriteListFile(listPath_, source_.FixedDrives(), listFolder_.Descriptor());
     host_.SetScanBusy(false);
     scanning_ = false;
     if (!written) {
@@ -89,13 +95,15 @@ bool CFolderScan::OnFoldersButton(COptProf& options) {
     } else if (!stopped_) {
         ShowOutcome();  // a stopped walk ends with the program: nobody waits for a box
     }
+    listFolder_.Close();
     host_.ShowWaitCursor(false);
     return false;
 }
 
-bool CFolderScan::WriteListFile(const std::string& path, const std::vector<std::string>& roots) {
+bool CFolderScan::WriteListFile(const std::string& path, const std::vector<std::string>& roots,
+                                int folder) {
     CReportFile file;
-    if (auto failure = file.Open(path, CReportFile::Mode::truncate)) {
+    if (auto failure = file.Open(path, CReportFile::Mode::truncate, folder)) {
         g_errorInfo.SetFileError("DHIJEEFYHHOSYDI", &*failure, file.Refusal(), StrgLine(path));
         return false;
     }
@@ -126,8 +134,7 @@ void CFolderScan::ShowOutcome() {
     }
     // The list is kept while it names folders that could not be read.
     if (skippedCount_ == 0) {
-        std::error_code ignored;
-        std::filesystem::remove(listPath_, ignored);
+        platform::RemoveFile(listFolder_.Descriptor(), kFolderListName);
     }
     host_.ShowInformation(LoadResourceText(kTextNoFoldersForAudit) + skipped, MB_ICONINFORMATION);
 }

@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/exclusive_file.h"
 #include "platform/folders.h"
 #include "report/folder_verdict.h"
 #include "report/report_file.h"
@@ -55,7 +56,9 @@ class CFolderScan {
     // The whole list into the file at `path` (made anew), the error of a
     // failed walk at its end. False when any of it failed; the error is in
     // g_errorInfo.
-    bool WriteListFile(const std::string& path, const std::vector<std::string>& roots);
+    // In `folder` (a descriptor) the file is the path's last name.
+    bool WriteListFile(const std::string& path, const std::vector<std::string>& roots,
+                       int folder = platform::kPathAsGiven);
     // The whole list into `out`: WriteList, then EndList with the walk's error.
     bool WriteWholeList(IListOutput& out, const std::vector<std::string>& roots,
                         const std::string& listName);
@@ -108,6 +111,9 @@ class CFolderScan {
     IListOutput* out_ = nullptr;
     std::string listName_;
     std::string listPath_;
+    // The reports folder as checked, held while its list is written and
+    // looked at, so that a folder swapped for a link meanwhile is not written.
+    platform::OpenFolder listFolder_;
     bool scanning_ = false;
     bool stopped_ = false;
     std::uint32_t auditedCount_ = 0;

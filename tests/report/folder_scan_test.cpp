@@ -330,6 +330,21 @@ TEST_F(FolderScan, NoAnswerAndBadFoldersWriteNothing) {
     EXPECT_TRUE(host.shownErrors.empty());
 }
 
+// The list is made in the reports folder as checked, by its descriptor: a
+// folder any account may write (no sticky bit) is refused before the walk,
+// as a report run refuses it.
+TEST_F(FolderScan, AReportsFolderOthersMayWriteIsRefusedBeforeTheWalk) {
+    fs::permissions(reports, fs::perms::all);
+    source.Audit(T("B"));
+    CFolderScan scan(host, source);
+    EXPECT_TRUE(scan.OnFoldersButton(options));
+    EXPECT_EQ(g_errorInfo.GetPoints(), "DHIJEEFYHHOSYDI");
+    EXPECT_NE(g_errorInfo.GetExt().find(listPath), std::string::npos);
+    EXPECT_FALSE(fs::exists(listPath));
+    EXPECT_TRUE(source.reads.empty());
+    EXPECT_EQ(host.focused, 1);
+}
+
 TEST_F(FolderScan, AListFileThatCannotBeCreatedIsAnErrorAndALinkIsRefused) {
     fs::create_directory_symlink(store.Dir().File("elsewhere"), listPath);
     source.Audit(T("B"));
