@@ -1,12 +1,11 @@
 // A whole unattended report run through the headless host over a generated
 // EVTX of 10^6 events (10 % .zrm accesses; "dense": 90 % file accesses, most
-// becoming rows; "site": a recording site's log, see site_log.h): time and peak memory, against evtxexport reading the same
-// file. "classic": the same events in a classic log (no evtxexport then);
-// "stitched": the 64 MiB log of real chunks stitched from the samples beside
-// the repository instead of a generated one (EVENTS is then ignored).
-// "runs=N": N runs one after the other, each printed, then the median one
-// (by elapsed time) against evtxexport: single short runs stray on a busy
-// machine. "process": each run is the built vzrmaud as a timer starts it
+// becoming rows; "site": a recording site's log, see site_log.h): time and peak memory, against
+// evtxexport reading the same file. "classic": the same events in a classic log (no evtxexport
+// then); "stitched": the 64 MiB log of real chunks stitched from the samples beside the repository
+// instead of a generated one (EVENTS is then ignored). "runs=N": N runs one after the other, each
+// printed, then the median one (by elapsed time) against evtxexport: single short runs stray on a
+// busy machine. "process": each run is the built vzrmaud as a timer starts it
 // (`vzrmaud -c -rf DIR` without a display, on a store an earlier run left),
 // timed from its start to its exit status; without it the run is made in
 // the measuring process, which leaves out the program's start-up and end.
@@ -210,8 +209,7 @@ int main(int argc, char** argv) {
             }
             std::printf("\n");
         }
-        std::printf("medians of %zu rounds%s:\n", runs,
-                    site ? ", site" : dense ? ", dense" : "");
+        std::printf("medians of %zu rounds%s:\n", runs, site ? ", site" : dense ? ", dense" : "");
         std::vector<double> perEvent;
         for (std::size_t i = 0; i < kCount; ++i) {
             perEvent.push_back(bench::Median(above[i]) * 1e9 / static_cast<double>(kSizes[i]));

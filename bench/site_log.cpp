@@ -130,8 +130,7 @@ void SiteScenario::Open(Process& p, loggen::ScenarioEvent& e) {
         h.object = recordings_[Random(static_cast<std::uint32_t>(recordings_.size()))];
     } else {
         char name[64];
-        std::snprintf(name, sizeof name, kOtherFiles[Random(std::size(kOtherFiles))],
-                      Random(200));
+        std::snprintf(name, sizeof name, kOtherFiles[Random(std::size(kOtherFiles))], Random(200));
         h.object = name;
     }
     // A session writes, reads, looks at attributes or deletes.
