@@ -65,6 +65,17 @@ std::string Pick(std::mt19937& random, std::span<const std::string_view> choices
     return std::string(choices[random() % choices.size()]);
 }
 
+// The message made of `texts` as its inserts.
+std::string Made(const CompiledMessage& compiled, const std::vector<std::string>& texts) {
+    std::vector<const char*> arguments;
+    for (const std::string& text : texts) {
+        arguments.push_back(text.c_str());
+    }
+    std::string message;
+    compiled.Format(arguments, message);
+    return message;
+}
+
 // Templates and inserts put together from labels, parts of labels, line
 // breaks, escapes, zeros and marker bytes, so that labels straddle texts
 // and inserts, hide in inserts and are cut by line breaks.
@@ -113,12 +124,7 @@ TEST(MessageFields, FoundWithoutTheMessageAsInTheMessage) {
             }
         }
         const CompiledMessage compiled(pattern);
-        std::vector<const char*> arguments;
-        for (const std::string& text : texts) {
-            arguments.push_back(text.c_str());
-        }
-        std::string message;
-        compiled.Format(arguments, message);
+        const std::string message = Made(compiled, texts);
         const FieldPlan plan = compiled.PlanFields(kLabels);
         for (const bool precise : {true, false}) {
             SCOPED_TRACE(testing::Message() << "round " << round << " precise " << precise);
@@ -189,12 +195,7 @@ TEST(MessageFields, FieldsTakenFromTheInsertsOfTheirLinesAreThoseOfTheMessage) {
                                      : Pick(random, kOrdinary);
         }
         const CompiledMessage compiled(pattern);
-        std::vector<const char*> arguments;
-        for (const std::string& text : texts) {
-            arguments.push_back(text.c_str());
-        }
-        std::string message;
-        compiled.Format(arguments, message);
+        const std::string message = Made(compiled, texts);
         std::string whole[6];
         FindMessageFields(message, labels, whole);
         const FieldPlan plan = compiled.PlanFields(labels);
