@@ -19,6 +19,7 @@
 #include "platform/posix/eventlog/file_modern_log.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/services.h"
+#include "site_log.h"
 #include "tools/loggen/evt_writer.h"
 #include "tools/loggen/evtx_writer.h"
 
@@ -58,8 +59,10 @@ void DenseEvent(std::size_t i, loggen::ScenarioEvent& e) {
 }
 
 template <typename Writer>
-void Generate(Writer& writer, std::size_t events, std::size_t machines, bool classic, bool dense) {
+void Generate(Writer& writer, std::size_t events, std::size_t machines, bool classic,
+              LogShape shape) {
     loggen::ScenarioEvent e;
+    SiteScenario site;
     // A collector's log: the machines take turns by blocks of 40 events (one
     // file's life stays on its machine), each numbering its own records and
     // using the same handles as the others.
@@ -79,8 +82,10 @@ void Generate(Writer& writer, std::size_t events, std::size_t machines, bool cla
                        : "C:\\Windows\\Temp\\f" + std::to_string(i % 977) + ".tmp";
         e.handle = 0x40 + (i / 40 % 4096) * 4;
         e.mask = e.id == 4663 ? 2 : 0x120089;
-        if (dense) {
+        if (shape == LogShape::dense) {
             DenseEvent(i, e);
+        } else if (shape == LogShape::site) {
+            site.Next(e);
         }
         if (classic) {
             e.id = ClassicId(e.id);
@@ -106,17 +111,20 @@ void Take(const rusage& usage, ChildFigures& figures) {
 
 }  // namespace
 
-std::string GeneratedLog(std::size_t events, std::size_t machines, bool classic, bool dense) {
-    const std::string name = (dense ? "dense-" : "reader-") + std::to_string(events) +
+std::string GeneratedLog(std::size_t events, std::size_t machines, bool classic, LogShape shape) {
+    const char* const kind = shape == LogShape::dense  ? "dense-"
+                             : shape == LogShape::site ? "site-"
+                                                       : "reader-";
+    const std::string name = kind + std::to_string(events) +
                              (machines == 1 ? "" : "-" + std::to_string(machines) + "pc");
     const std::string log = (DataFolder() / (name + (classic ? ".evt" : ".evtx"))).string();
     if (!std::filesystem::exists(log)) {
         if (classic) {
             loggen::EvtWriter writer(log, 0);
-            Generate(writer, events, machines, true, dense);
+            Generate(writer, events, machines, true, shape);
         } else {
             loggen::EvtxWriter writer(log);
-            Generate(writer, events, machines, false, dense);
+            Generate(writer, events, machines, false, shape);
         }
     }
     return log;

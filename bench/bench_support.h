@@ -11,12 +11,17 @@
 
 namespace vzrm::bench {
 
-// A generated EVTX of `events` events, 10 % of them accesses to .zrm files,
-// from one machine or, as a collector holds them, from `machines`; made once
-// and kept in the build folder. `classic`: the same events in a classic log;
-// `dense`: nine events in ten file accesses, most of them becoming rows.
+// What a generated log holds. `sparse`: 10 % of the events accesses to
+// .zrm files; `dense`: nine events in ten file accesses, most of them
+// becoming rows; `site`: a recording site's (site_log.h).
+enum class LogShape { sparse, dense, site };
+
+// A generated EVTX of `events` events of `shape`, from one machine or, as a
+// collector holds them, from `machines` (the site's log has three of its
+// own); made once and kept in the build folder. `classic`: the same events
+// in a classic log.
 std::string GeneratedLog(std::size_t events, std::size_t machines = 1, bool classic = false,
-                         bool dense = false);
+                         LogShape shape = LogShape::sparse);
 
 // A 64 MiB EVTX of real chunks, stitched from the samples beside the
 // repository (or in VZRM_SAMPLES_DIR) with their stitch_evtx.py; made once and kept in the build

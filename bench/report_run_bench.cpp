@@ -1,12 +1,11 @@
 // A whole unattended report run through the headless host over a generated
 // EVTX of 10^6 events (10 % .zrm accesses; "dense": 90 % file accesses, most
-// becoming rows): time and peak memory, against evtxexport reading the same
-// file. "classic": the same events in a classic log (no evtxexport then);
-// "stitched": the 64 MiB log of real chunks stitched from the samples beside
-// the repository instead of a generated one (EVENTS is then ignored).
-// "runs=N": N runs one after the other, each printed, then the median one
-// (by elapsed time) against evtxexport: single short runs stray on a busy
-// machine. "process": each run is the built vzrmaud as a timer starts it
+// becoming rows; "site": a recording site's log, see site_log.h): time and peak memory, against
+// evtxexport reading the same file. "classic": the same events in a classic log (no evtxexport
+// then); "stitched": the 64 MiB log of real chunks stitched from the samples beside the repository
+// instead of a generated one (EVENTS is then ignored). "runs=N": N runs one after the other, each
+// printed, then the median one (by elapsed time) against evtxexport: single short runs stray on a
+// busy machine. "process": each run is the built vzrmaud as a timer starts it
 // (`vzrmaud -c -rf DIR` without a display, on a store an earlier run left),
 // timed from its start to its exit status; without it the run is made in
 // the measuring process, which leaves out the program's start-up and end.
@@ -27,9 +26,9 @@
 // VZRM_BENCH_PROGRAM=PATH runs another build's vzrmaud instead of this one's;
 // VZRM_BENCH_PUBLISHERS=N registers N more publishers in each run's store.
 //
-//   build/release/bench/bench_report_run [EVENTS [dense] [classic] [stitched] [process]
+//   build/release/bench/bench_report_run [EVENTS [dense|site] [classic] [stitched] [process]
 //                                         [runs=N] [pairs=N]]
-//   build/release/bench/bench_report_run sizes [dense] [classic] [runs=N]
+//   build/release/bench/bench_report_run sizes [dense|site] [classic] [runs=N]
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -69,6 +68,7 @@ int main(int argc, char** argv) {
     const bool counted = argc > 1 && std::isdigit(static_cast<unsigned char>(argv[1][0]));
     const std::size_t events = counted ? std::stoul(argv[1]) : 1000000;
     bool dense = false;
+    bool site = false;
     bool classic = false;
     bool stitched = false;
     bool process = false;
@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         dense = dense || arg == "dense";
+        site = site || arg == "site";
         classic = classic || arg == "classic";
         stitched = stitched || arg == "stitched";
         process = process || arg == "process";
@@ -91,14 +92,17 @@ int main(int argc, char** argv) {
         }
     }
     process = process || sizes;
+    const bench::LogShape shape = site    ? bench::LogShape::site
+                                  : dense ? bench::LogShape::dense
+                                          : bench::LogShape::sparse;
     const std::string log =
-        stitched ? bench::StitchedLog() : bench::GeneratedLog(events, 1, classic, dense);
+        stitched ? bench::StitchedLog() : bench::GeneratedLog(events, 1, classic, shape);
     if (log.empty()) {
         std::cerr << "no stitched log: the samples are not beside the repository\n";
         return 1;
     }
     const std::size_t logEvents = stitched ? bench::CountEvents(log) : events;
-    const std::string emptyLog = bench::GeneratedLog(0, 1, classic, dense);
+    const std::string emptyLog = bench::GeneratedLog(0, 1, classic, shape);
     const std::filesystem::path store = bench::PrepareStoreFolder("report-run-store");
     const std::filesystem::path reports = store / "reports";
 
@@ -177,7 +181,7 @@ int main(int argc, char** argv) {
         constexpr std::size_t kCount = std::size(kSizes);
         std::vector<std::string> logs;
         for (const std::size_t size : kSizes) {
-            logs.push_back(bench::GeneratedLog(size, 1, classic, dense));
+            logs.push_back(bench::GeneratedLog(size, 1, classic, shape));
         }
         // Per size: the whole runs and the runs on the empty log beside them.
         std::vector<std::vector<double>> whole(kCount);
@@ -205,7 +209,7 @@ int main(int argc, char** argv) {
             }
             std::printf("\n");
         }
-        std::printf("medians of %zu rounds%s:\n", runs, dense ? ", dense" : "");
+        std::printf("medians of %zu rounds%s:\n", runs, site ? ", site" : dense ? ", dense" : "");
         std::vector<double> perEvent;
         for (std::size_t i = 0; i < kCount; ++i) {
             perEvent.push_back(bench::Median(above[i]) * 1e9 / static_cast<double>(kSizes[i]));

@@ -428,15 +428,34 @@ FieldPlan CompiledMessage::PlanFields(std::span<const std::string_view> labels) 
             }
         }
     }
+    for (const std::string_view label : labels) {
+        if (label.size() > 1) {
+            plan.afterTab_.set(static_cast<unsigned char>(label[1]));
+        } else {
+            plan.afterTab_.set();  // a tab alone: any tab begins it
+        }
+    }
+    plan.firstPiece_.assign(labels.size(), FieldPlan::kAbsent);
+    plan.insertLines_ = true;
+    std::uint32_t seen = 0;
+    for (const FieldPlan::Tab& tab : plan.tabs_) {
+        for (std::uint32_t held = tab.whole & ~seen; held != 0; held &= held - 1) {
+            const auto i = static_cast<std::size_t>(std::countr_zero(held));
+            plan.firstPiece_[i] = tab.piece;
+            plan.insertLines_ = plan.insertLines_ && (tab.insertLine >> i & 1) != 0;
+        }
+        seen |= tab.whole;
+    }
+    plan.searchedPieces_ = static_cast<std::uint32_t>(pieces_.size());
+    if (!labels.empty() && std::find(plan.firstPiece_.begin(), plan.firstPiece_.end(),
+                                     FieldPlan::kAbsent) == plan.firstPiece_.end()) {
+        plan.searchedPieces_ =
+            *std::max_element(plan.firstPiece_.begin(), plan.firstPiece_.end(), std::less<>{});
+    }
     return plan;
 }
 
-bool CompiledMessage::FindFields(const FieldPlan& plan, MessageInserts& inserts,
-                                 std::span<const std::string_view> labels,
-                                 std::span<std::string> values) const {
-    if (widthBound_) {
-        return false;
-    }
+bool CompiledMessage::SmallEnough(MessageInserts& inserts) const {
     // Each byte of an insert may become two (a marker byte gives CR LF).
     std::size_t size = textSize_;
     const std::size_t count = inserts.Count();
@@ -445,7 +464,103 @@ bool CompiledMessage::FindFields(const FieldPlan& plan, MessageInserts& inserts,
             size += 2 * inserts.MaxSize(piece.insert - 1);
         }
     }
-    if (size >= kMaxMessageText / 2) {
+    return size < kMaxMessageText / 2;
+}
+
+bool CompiledMessage::InsertMayBeginLabel(const FieldPlan& plan, std::size_t piece,
+                                          std::string_view text,
+                                          std::span<const std::string_view> labels) const {
+    // What follows the insert: the next piece's text, unless an insert
+    // comes first (a label running on into it is not looked into).
+    const std::string_view after =
+        piece + 1 < pieces_.size() ? std::string_view(pieces_[piece + 1].text) : "";
+    const bool endsMessage = piece + 1 >= pieces_.size();
+    for (std::size_t at = text.find('\t'); at != std::string_view::npos;
+         at = text.find('\t', at + 1)) {
+        // Most tabs of an insert (a list's indents) are followed by another
+        // tab or a line break, which begins no label.
+        const bool last = at + 1 == text.size();
+        if (!last && !plan.afterTab_.test(static_cast<unsigned char>(text[at + 1]))) {
+            continue;
+        }
+        if (last && !endsMessage && !after.empty() &&
+            !plan.afterTab_.test(static_cast<unsigned char>(after[0]))) {
+            continue;
+        }
+        const std::string_view rest = text.substr(at);
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            if (plan.firstPiece_[i] != FieldPlan::kAbsent && plan.firstPiece_[i] <= piece) {
+                continue;  // found before this insert
+            }
+            if (rest.starts_with(labels[i])) {
+                return true;
+            }
+            if (labels[i].starts_with(rest) && !endsMessage) {
+                const std::string_view more = labels[i].substr(rest.size());
+                if (after.starts_with(more) || more.starts_with(after)) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+bool CompiledMessage::TakeInsertLines(const FieldPlan& plan, MessageInserts& inserts,
+                                      std::span<const std::string_view> labels,
+                                      std::span<std::string> values) const {
+    if (widthBound_ || !plan.insertLines_ || !SmallEnough(inserts)) {
+        return false;
+    }
+    Parts parts(pieces_, inserts);
+    // A tab that ends a piece begins a label when the insert goes on with
+    // the label's words: only a first byte that may do so is looked into.
+    for (const FieldPlan::Tab& tab : plan.tabs_) {
+        if (tab.piece >= plan.searchedPieces_) {
+            break;
+        }
+        if (tab.partly == 0) {
+            continue;
+        }
+        const int next = parts.FirstByte(2 * tab.piece + 1);
+        if (next < 0) {
+            return false;
+        }
+        if (tab.next.test(static_cast<std::size_t>(next))) {
+            const std::string_view rest =
+                std::string_view(pieces_[tab.piece].text).substr(tab.offset);
+            const std::string_view text = parts.Text(2 * tab.piece + 1);
+            for (std::uint32_t held = tab.partly; held != 0; held &= held - 1) {
+                const auto i = static_cast<std::size_t>(std::countr_zero(held));
+                const std::string_view more = labels[i].substr(rest.size());
+                if ((plan.firstPiece_[i] == FieldPlan::kAbsent ||
+                     plan.firstPiece_[i] > tab.piece) &&
+                    (text.starts_with(more) || more.starts_with(text))) {
+                    return false;
+                }
+            }
+        }
+    }
+    for (std::size_t piece = 0; piece < plan.searchedPieces_; ++piece) {
+        if (parts.MayHoldTab(2 * piece + 1) &&
+            InsertMayBeginLabel(plan, piece, parts.Text(2 * piece + 1), labels)) {
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        if (plan.firstPiece_[i] == FieldPlan::kAbsent) {
+            values[i].clear();
+        } else {
+            AssignLineValue(parts.Text(2 * plan.firstPiece_[i] + 1), values[i]);
+        }
+    }
+    return true;
+}
+
+bool CompiledMessage::FindFields(const FieldPlan& plan, MessageInserts& inserts,
+                                 std::span<const std::string_view> labels,
+                                 std::span<std::string> values) const {
+    if (widthBound_ || !SmallEnough(inserts)) {
         return false;
     }
     // The template's texts hold labels only where the plan says; inserts are

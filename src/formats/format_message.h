@@ -73,6 +73,14 @@ class FieldPlan {
     };
     std::vector<std::string> labels_;
     std::vector<Tab> tabs_;  // in the order of the message
+    // Per label, the piece whose text holds its first place (kAbsent: none);
+    // `insertLines_` when each of those places is an insert's line alone.
+    static constexpr std::uint32_t kAbsent = 0xFFFFFFFF;
+    std::vector<std::uint32_t> firstPiece_;
+    bool insertLines_ = false;
+    // Pieces from this one on come after every label's first place.
+    std::uint32_t searchedPieces_ = 0;
+    std::bitset<256> afterTab_;  // the labels' second bytes: a tab before others begins none
 };
 
 // A template taken apart once for formatting with many argument lists: its
@@ -93,7 +101,22 @@ class CompiledMessage {
     bool FindFields(const FieldPlan& plan, MessageInserts& inserts,
                     std::span<const std::string_view> labels, std::span<std::string> values) const;
 
+    // FindFields for a template whose every label heads the line of one
+    // insert (as the Security events' do): each field is that insert's
+    // text, taken without a search. False (nothing taken) when the plan is
+    // not of that kind or where a label might begin in an insert or at a tab
+    // before one; FindFields decides then.
+    bool TakeInsertLines(const FieldPlan& plan, MessageInserts& inserts,
+                         std::span<const std::string_view> labels,
+                         std::span<std::string> values) const;
+
   private:
+    // Whether a label not found before `piece` may begin at a tab of the
+    // insert after that piece's text (`text`) or run on from it.
+    bool InsertMayBeginLabel(const FieldPlan& plan, std::size_t piece, std::string_view text,
+                             std::span<const std::string_view> labels) const;
+    // Whether Format's text would stay under the size FindFields searches.
+    bool SmallEnough(MessageInserts& inserts) const;
     // Whether the line of a label that `afterLabel` follows in piece `piece`
     // is that piece's insert alone.
     bool LineIsTheInsert(std::size_t piece, std::string_view afterLabel) const;

@@ -194,10 +194,7 @@ void FieldSearch::TakeLine(std::size_t label, std::string_view line) {
     if ((found_ & bit) != 0) {
         return;
     }
-    line = line.substr(0, FindAnyByte(line.data(), line.size(), '\r', '\n'));
-    const auto begin = std::find_if_not(line.begin(), line.end(), IsBlank);
-    const auto end = std::find_if_not(line.rbegin(), std::make_reverse_iterator(begin), IsBlank);
-    values_[label].assign(begin, end.base());
+    AssignLineValue(line, values_[label]);
     found_ |= bit;
     --missing_;
 }
@@ -206,6 +203,13 @@ void FieldSearch::Found(std::size_t label, std::size_t part, std::size_t offset)
     LineValue(message_, part, offset, values_[label]);
     found_ |= std::uint32_t{1} << label;
     --missing_;
+}
+
+void AssignLineValue(std::string_view line, std::string& value) {
+    line = line.substr(0, FindAnyByte(line.data(), line.size(), '\r', '\n'));
+    const auto begin = std::find_if_not(line.begin(), line.end(), IsBlank);
+    const auto end = std::find_if_not(line.rbegin(), std::make_reverse_iterator(begin), IsBlank);
+    value.assign(begin, end.base());
 }
 
 void FindMessageFields(MessageParts& message, std::span<const std::string_view> labels,

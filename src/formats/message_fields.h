@@ -63,6 +63,9 @@ class FieldSearch {
     std::bitset<256> mayStart_;  // the bytes after a tab that may begin a label
 };
 
+// `line` up to its first line break, without the blanks around it, into `value`.
+void AssignLineValue(std::string_view line, std::string& value);
+
 // FieldSearch over every part of the message.
 void FindMessageFields(MessageParts& message, std::span<const std::string_view> labels,
                        std::span<std::string> values);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 namespace vzrm {
 namespace {
 
@@ -17,6 +20,29 @@ TEST(WideText, ConvertsBothWaysIncludingSurrogatePairs) {
     EXPECT_EQ(out,
               "xab\xE2\x82\xAC"
               "c");
+}
+
+// Bytes read four units at a time give what a unit at a time gives, wherever
+// the first unit beyond ASCII falls: one whose high byte alone is set (Ł,
+// 0x0141), a byte at 0x80, a surrogate pair across four units' boundary.
+TEST(WideText, LittleEndianBytesConvertAsTheirUnits) {
+    for (const char16_t odd : {u'\u0141', u'\u0080', u'\u00E9', char16_t{0xD83D}}) {
+        for (std::size_t place = 0; place < 13; ++place) {
+            std::u16string wide = u"D:\\Records\\case-0412.zrm";
+            wide.insert(place, 1, odd);
+            if (odd == 0xD83D) {
+                wide.insert(place + 1, 1, char16_t{0xDE00});
+            }
+            std::vector<std::uint8_t> bytes;
+            for (const char16_t unit : wide) {
+                bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+                bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+            }
+            std::string out = "x";
+            AppendNarrowOfUtf16Le(bytes.data(), wide.size(), out);
+            EXPECT_EQ(out, "x" + WideToNarrow(wide)) << "place " << place;
+        }
+    }
 }
 
 TEST(WideText, NullWideTextIsEmpty) {

@@ -65,6 +65,17 @@ std::string Pick(std::mt19937& random, std::span<const std::string_view> choices
     return std::string(choices[random() % choices.size()]);
 }
 
+// The message made of `texts` as its inserts.
+std::string Made(const CompiledMessage& compiled, const std::vector<std::string>& texts) {
+    std::vector<const char*> arguments;
+    for (const std::string& text : texts) {
+        arguments.push_back(text.c_str());
+    }
+    std::string message;
+    compiled.Format(arguments, message);
+    return message;
+}
+
 // Templates and inserts put together from labels, parts of labels, line
 // breaks, escapes, zeros and marker bytes, so that labels straddle texts
 // and inserts, hide in inserts and are cut by line breaks.
@@ -113,12 +124,7 @@ TEST(MessageFields, FoundWithoutTheMessageAsInTheMessage) {
             }
         }
         const CompiledMessage compiled(pattern);
-        std::vector<const char*> arguments;
-        for (const std::string& text : texts) {
-            arguments.push_back(text.c_str());
-        }
-        std::string message;
-        compiled.Format(arguments, message);
+        const std::string message = Made(compiled, texts);
         const FieldPlan plan = compiled.PlanFields(kLabels);
         for (const bool precise : {true, false}) {
             SCOPED_TRACE(testing::Message() << "round " << round << " precise " << precise);
@@ -139,6 +145,73 @@ TEST(MessageFields, FoundWithoutTheMessageAsInTheMessage) {
     // The rounds found fields, and spared the texts of inserts that held no tab.
     EXPECT_GT(found, 10000);
     EXPECT_GT(skipped, 1000);
+}
+
+// Templates shaped as the Security events' (each label on a line of its own,
+// its insert after a tab), some lines twice, some labels missing, with
+// inserts that are ordinary values or hide labels, run on into the next
+// line, are empty or end in a tab: where the fields are taken without a
+// search they are those of the made message, and ordinary ones are taken.
+TEST(MessageFields, FieldsTakenFromTheInsertsOfTheirLinesAreThoseOfTheMessage) {
+    static constexpr std::string_view kLines[] = {
+        "%tAccount Name:%t", "%tHandle ID:%t",   "%tProcess ID:%t",     "%tObject Name:%t",
+        "%tProcess Name:%t", "%tAccess Mask:%t", "%tSecurity ID:%t",    "%tAccesses:%t",
+        "%tLogon ID:%t",     "%tAccount:  %t",   "Object:%n%tHandle:%t"};
+    static constexpr std::string_view kOrdinary[] = {
+        "a.nowak",
+        "0x1a4",
+        "D:\\Rec\\case 12.zrm",
+        "C:\\Windows\\explorer.exe",
+        "S-1-5-18",
+        "-",
+        "ReadData (or ListDirectory)\r\n\t\t\t\tWriteData\r\n\t\t\t\t"};
+    static constexpr std::string_view kOdd[] = {"\t",
+                                                "Account Name:",
+                                                "Handle ID: 7",
+                                                "Access",
+                                                "\tProcess ID: 9",
+                                                "x\tObject Name:",
+                                                "\r\nA",
+                                                "",
+                                                "\x01",
+                                                std::string_view("0\0z", 3),
+                                                "Administrator",
+                                                "\tHandle",
+                                                "Process"};
+    const std::span<const std::string_view> labels(kLabels, 6);  // not the tab alone
+    std::mt19937 random(20261209);
+    int taken = 0;
+    int declined = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string pattern = "A handle.%n%n";
+        const int lines = 3 + static_cast<int>(random() % 8);
+        for (int i = 1; i <= lines; ++i) {
+            pattern += Pick(random, kLines) + "%" + std::to_string(i) + "%n";
+        }
+        std::vector<std::string> texts(
+            static_cast<std::size_t>(lines - static_cast<int>(random() % 2)));
+        for (std::string& text : texts) {
+            text = random() % 8 == 0 ? Pick(random, kOdd) + Pick(random, kOrdinary)
+                                     : Pick(random, kOrdinary);
+        }
+        const CompiledMessage compiled(pattern);
+        const std::string message = Made(compiled, texts);
+        std::string whole[6];
+        FindMessageFields(message, labels, whole);
+        const FieldPlan plan = compiled.PlanFields(labels);
+        TextInserts inserts(texts, true);
+        std::string values[6];
+        if (!compiled.TakeInsertLines(plan, inserts, labels, values)) {
+            ++declined;
+            continue;
+        }
+        ++taken;
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            ASSERT_EQ(values[i], whole[i]) << "label " << i << " in [" << message << "]";
+        }
+    }
+    EXPECT_GT(taken, 5000);
+    EXPECT_GT(declined, 1000);
 }
 
 TEST(MessageFields, TemplatesThatFormatTheirInsertsOrGrowLongAreLeftToTheWholeMessage) {

@@ -13,10 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "audit/event_fields.h"
 #include "audit/event_generator.h"
 #include "audit/security_log_reader.h"
 #include "base/error_info.h"
+#include "formats/message_fields.h"
 #include "platform/calendar.h"
+#include "platform/posix/eventlog/file_modern_log.h"
 #include "report/json_text.h"
 #include "support/log_files.h"
 #include "support/project_messages.h"
@@ -198,6 +201,53 @@ TEST_F(ReadingDifferential, BothFormatsGiveTheRecordedRecordsForEverySeed) {
         // The same events from a 32-bit system: the same records.
         EXPECT_EQ(ReadDigest(recorded.seed, false, 4), recorded.modern);
     }
+}
+
+// The fields of a modern event are taken from the inserts of their lines
+// without making its message: for every seed, with handle and process IDs
+// as HexInt64 and as SizeT of 4 and of 8 bytes, they are those that a
+// search of the made message finds, and the read gives the same records.
+TEST_F(ReadingDifferential, FieldsTakenWithoutTheMessageAreThoseOfTheMadeMessage) {
+    using namespace platform;
+    const std::span<const std::string_view> labels = EventFieldLabels(false);
+    int compared = 0;
+    for (const Recorded& recorded : kRecorded) {
+        for (const int pointer : {0, 4, 8}) {
+            SCOPED_TRACE("seed " + std::to_string(recorded.seed) + " pointer " +
+                         std::to_string(pointer));
+            if (pointer == 8) {  // the others are read by the test above
+                EXPECT_EQ(ReadDigest(recorded.seed, false, pointer), recorded.modern);
+            }
+            const std::string file = store.Dir().File("Fields.evtx");
+            test::WriteEvtx(file, Scenario(recorded.seed, false, pointer));
+            posix::FileModernEventLog log;
+            EVT_HANDLE metadata = 0;
+            ASSERT_EQ(log.OpenPublisherMetadata("Microsoft-Windows-Security-Auditing", metadata),
+                      0);
+            EVT_HANDLE query = 0;
+            ASSERT_EQ(log.Query(file, "*", EvtQueryFilePath, query), 0);
+            EVT_HANDLE events[100];
+            std::uint32_t returned = 0;
+            while (log.Next(query, events, kEvtInfinite, returned) == 0) {
+                for (std::uint32_t i = 0; i < returned; ++i) {
+                    std::string message;
+                    const std::int32_t formatted =
+                        log.FormatMessage(metadata, events[i], 0, EvtFormatMessageEvent, message);
+                    std::vector<std::string> expected(labels.size());
+                    formats::FindMessageFields(message, labels, expected);
+                    std::vector<std::string> fields(labels.size(), "stale");
+                    ASSERT_EQ(log.FormatMessageFields(metadata, events[i], labels, fields),
+                              formatted);
+                    ASSERT_EQ(fields, expected) << message;
+                    compared += formatted == 0 ? 1 : 0;
+                    log.Close(events[i]);
+                }
+            }
+            log.Close(query);
+            log.Close(metadata);
+        }
+    }
+    EXPECT_GT(compared, 1000);
 }
 
 }  // namespace

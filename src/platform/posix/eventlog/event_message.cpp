@@ -224,7 +224,8 @@ std::int32_t FindInsertFields(Publisher& publisher, std::uint32_t messageId,
     MessageBuffers& buffers = publisher.buffers;
     std::vector<InsertTextMade>& texts = publisher.InsertTexts(*message);
     LazyInserts lazy(publisher, inserts, texts, buffers.states);
-    if (!message->compiled.FindFields(message->plan, lazy, labels, values)) {
+    if (!message->compiled.TakeInsertLines(message->plan, lazy, labels, values) &&
+        !message->compiled.FindFields(message->plan, lazy, labels, values)) {
         InsertArguments(publisher, inserts, texts, buffers.arguments);
         message->compiled.Format(buffers.arguments, buffers.text);
         formats::FindMessageFields(buffers.text, labels, values);
