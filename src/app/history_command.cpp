@@ -27,20 +27,6 @@ struct HistoryRequest {
     bool help = false;
 };
 
-// The reports folder of the stored options, where vzrmaud writes them.
-std::string StoredReportsFolder() {
-    const CSoftInst soft;
-    std::int32_t commonApp = 0;
-    std::int32_t optionsForAll = 0;
-    CMainOpt options;
-    if (!ReadOptionFlags(soft, commonApp, optionsForAll) ||
-        !options.ReadRegOpt(soft.BasePath(), optionsForAll != 0 ? platform::HKEY_LOCAL_MACHINE
-                                                                : platform::HKEY_CURRENT_USER)) {
-        return {};
-    }
-    return options.GetOptStr("LogFold");
-}
-
 // The request, or a message on `err` and false.
 bool ParseRequest(std::vector<std::string> args, HistoryRequest& request, std::ostream& err) {
     const auto summary = std::remove(args.begin(), args.end(), "--summary");
@@ -87,6 +73,19 @@ int Flushed(std::ostream& out, std::ostream& err) {
 }
 
 }  // namespace
+
+std::string StoredReportsFolder() {
+    const CSoftInst soft;
+    std::int32_t commonApp = 0;
+    std::int32_t optionsForAll = 0;
+    CMainOpt options;
+    if (!ReadOptionFlags(soft, commonApp, optionsForAll) ||
+        !options.ReadRegOpt(soft.BasePath(), optionsForAll != 0 ? platform::HKEY_LOCAL_MACHINE
+                                                                : platform::HKEY_CURRENT_USER)) {
+        return {};
+    }
+    return options.GetOptStr("LogFold");
+}
 
 int RunHistoryCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     HistoryRequest request;

@@ -15,4 +15,8 @@ namespace vzrm {
 // for a wrong command line.
 int RunHistoryCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// The reports folder of the stored options, where vzrmaud writes them; empty
+// when none is stored.
+std::string StoredReportsFolder();
+
 }  // namespace vzrm
