@@ -17,7 +17,7 @@
 //                        message files come from the registry store
 //                        ($VZRM_REGISTRY_DIR of an installation).
 //   vzrmlog history [DIR] [--file NAME] [--user USER] [--program NAME] [--from ...]
-//                   [--to ...] [--format tsv|csv|json|html] [--summary]
+//                   [--to ...] [--format tsv|csv|json|html] [--summary] [--key KEY]
 //                        a recording's rows across all reports of the folder
 //   vzrmlog folders [--output FILE] [FOLDER...]
 //                        the list of folders for audit over the fixed drives or
@@ -83,7 +83,7 @@ constexpr char kUsage[] =
     "                            [--format tsv|csv|json]\n"
     "       vzrmlog history [DIR] [--file NAME] [--user USER] [--program NAME]\n"
     "                       [--from \"YYYY-MM-DD[ HH:MM:SS]\"] [--to ...]\n"
-    "                       [--format tsv|csv|json|html] [--summary]\n"
+    "                       [--format tsv|csv|json|html] [--summary] [--key PUBLIC_KEY]\n"
     "       vzrmlog folders [--output FILE] [FOLDER...]\n"
     "       vzrmlog verify [DIR] [--key PUBLIC_KEY] [--format tsv|json]\n"
     "       vzrmlog key [--make]\n"
