@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libsodium-dev
   tzdata locales python3 libevtx-utils libevt-utils python3-evtx
   qt6-base-dev fonts-dejavu-core
   xvfb xauth librsvg2-bin openbox

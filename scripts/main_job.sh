@@ -30,6 +30,8 @@ echo "report run $outcome (exit status $status)"
 report=$(ls -t reports/ZRMAudit_*.csv 2>/dev/null | head -n 1 || true)
 [ -n "$report" ] && echo "latest report: $PWD/$report"
 echo "summary:       $PWD/reports/_ZRMAudit_summary.txt"
+echo "seal:          $PWD/reports/_ZRMAudit_seal.txt"
+echo "  check it:    VZRM_REGISTRY_DIR=$VZRM_REGISTRY_DIR $prefix/bin/vzrmlog verify $PWD/reports"
 if [ -s "$VZRM_APPLICATION_LOG" ]; then
   echo "application log: $VZRM_APPLICATION_LOG"
 fi

@@ -38,7 +38,11 @@ if ldd /usr/bin/vzrmaud | grep -q libQt; then
   die "vzrmaud loads Qt: an unattended start would spend most of its time on it"
 fi
 stat -c '%U %a %n' /var/lib/vzrmaud /var/lib/vzrmaud/HKLM.db /var/lib/vzrmaud/locks \
-  /var/lib/vzrmaud/locks/Quorvix_ZRMAU_MutexGlobal.lock
+  /var/lib/vzrmaud/locks/Quorvix_ZRMAU_MutexGlobal.lock /var/lib/vzrmaud/seal.key \
+  /var/lib/vzrmaud/seal.pub
+[ "$(stat -c '%U %a' /var/lib/vzrmaud/seal.key)" = "root 600" ] || die "the machine's seal key is not root's 0600"
+[ "$(stat -c '%U %a' /var/lib/vzrmaud/seal.pub)" = "root 644" ] || die "the machine's public seal key is not 0644"
+echo "machine seal key: $(vzrmlog key)"
 vzrmreg query 'HKLM\Software\Quorvix\VelmoraZRMAuditor' /s
 vzrmreg query 'HKLM\SYSTEM\CurrentControlSet\Services\Eventlog\Security' /v File
 
@@ -60,6 +64,9 @@ report=$(ls "$user"/reports/ZRMAudit_*.csv)
 echo "report: $(wc -l <"$report") lines"; head -n 3 "$report"
 echo "summary:"; cat "$user/reports/_ZRMAudit_summary.txt"
 [ "$(wc -l <"$report")" -gt 1 ] || die "the report has no rows"
+[ "$(stat -c '%U %a' "$user/config/vzrmaud/seal.key")" = "nobody 600" ] ||
+  die "the user's seal key is not theirs, 0600"
+as_user vzrmlog verify "$user/reports" || die "the user's sealed reports do not verify"
 user_hive() {
   VZRM_REGISTRY_DIR='' XDG_CONFIG_HOME="$user/config" runuser -u nobody -- \
     env XDG_CONFIG_HOME="$user/config" vzrmreg query 'HKCU\Software\Quorvix\VelmoraZRMAuditor' /s

@@ -17,11 +17,14 @@
 //                        message files come from the registry store
 //                        ($VZRM_REGISTRY_DIR of an installation).
 //   vzrmlog history [DIR] [--file NAME] [--user USER] [--program NAME] [--from ...]
-//                   [--to ...] [--format tsv|csv|json|html] [--summary]
+//                   [--to ...] [--format tsv|csv|json|html] [--summary] [--key KEY]
 //                        a recording's rows across all reports of the folder
 //   vzrmlog folders [--output FILE] [FOLDER...]
 //                        the list of folders for audit over the fixed drives or
 //                        the folders given, to FILE or standard output
+//   vzrmlog verify [DIR] [--key PUBLIC_KEY] [--format tsv|json]
+//                        the reports folder against its seal
+//   vzrmlog key [--make] the seal key of this account's runs: fingerprint, file
 // While a log is read, a progress line shows on standard error when it is a
 // terminal (for dump, when standard output is not one).
 
@@ -38,6 +41,7 @@
 #include "app/folder_list_command.h"
 #include "app/history_command.h"
 #include "app/output_check.h"
+#include "app/seal_command.h"
 #include "app/terminal_progress.h"
 #include "app/tool_arguments.h"
 #include "app/tool_version.h"
@@ -79,8 +83,10 @@ constexpr char kUsage[] =
     "                            [--format tsv|csv|json]\n"
     "       vzrmlog history [DIR] [--file NAME] [--user USER] [--program NAME]\n"
     "                       [--from \"YYYY-MM-DD[ HH:MM:SS]\"] [--to ...]\n"
-    "                       [--format tsv|csv|json|html] [--summary]\n"
+    "                       [--format tsv|csv|json|html] [--summary] [--key PUBLIC_KEY]\n"
     "       vzrmlog folders [--output FILE] [FOLDER...]\n"
+    "       vzrmlog verify [DIR] [--key PUBLIC_KEY] [--format tsv|json]\n"
+    "       vzrmlog key [--make]\n"
     "       vzrmlog --help | --version\n"
     "Options may come before or after FILE. See vzrmlog(1).\n";
 
@@ -390,6 +396,12 @@ int Main(int argc, char** argv) {
     }
     if (first == "history") {
         return vzrm::RunHistoryCommand({argv + 2, argv + argc}, std::cout, std::cerr);
+    }
+    if (first == "verify") {
+        return vzrm::RunVerifyCommand({argv + 2, argv + argc}, std::cout, std::cerr);
+    }
+    if (first == "key") {
+        return vzrm::RunKeyCommand({argv + 2, argv + argc}, std::cout, std::cerr);
     }
     if (first == "folders") {
         return vzrm::RunFolderListCommand({argv + 2, argv + argc}, PosixFolderSource(), std::cerr);

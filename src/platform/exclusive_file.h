@@ -54,6 +54,13 @@ class ExclusiveFile {
     // Writes the text at the end of the file in one piece: a write that fails
     // part of the way takes back what it wrote.
     [[nodiscard]] std::int32_t Append(const std::string& text);
+    // Takes back the last `bytes` bytes of the file (what the last Append
+    // wrote, when a later step of the same change failed).
+    [[nodiscard]] std::int32_t TakeBack(std::uint64_t bytes);
+    // The file's size, and up to `size` bytes from `offset` (fewer at its end).
+    [[nodiscard]] std::int32_t Size(std::uint64_t& size) const;
+    [[nodiscard]] std::int32_t ReadAt(std::uint64_t offset, std::size_t size,
+                                      std::string& bytes) const;
     // Flushes to the disk and closes; the file is closed even on failure.
     [[nodiscard]] std::int32_t Close();
     bool IsOpen() const { return handle_ >= 0; }

@@ -55,6 +55,7 @@ Services InstallServices(const Services& services) {
         .classicLog = OrDefault(services.classicLog, defaults.classicLog),
         .modernLog = OrDefault(services.modernLog, defaults.modernLog),
         .applicationLog = OrDefault(services.applicationLog, defaults.applicationLog),
+        .sealKeys = OrDefault(services.sealKeys, defaults.sealKeys),
     };
     return previous;
 }
@@ -82,6 +83,9 @@ IModernEventLog& ModernEventLog() {
 }
 IApplicationEventLog& ApplicationEventLog() {
     return InForce(Installed().applicationLog);
+}
+ISealKeys& SealKeys() {
+    return InForce(Installed().sealKeys);
 }
 
 }  // namespace vzrm::platform

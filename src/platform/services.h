@@ -9,6 +9,7 @@
 #include "platform/locale.h"
 #include "platform/message_files.h"
 #include "platform/registry.h"
+#include "platform/seal.h"
 #include "platform/time_zone.h"
 
 namespace vzrm::platform {
@@ -22,6 +23,7 @@ struct Services {
     IClassicEventLog* classicLog = nullptr;
     IModernEventLog* modernLog = nullptr;
     IApplicationEventLog* applicationLog = nullptr;
+    ISealKeys* sealKeys = nullptr;
 };
 
 // The services in force: the defaults unless others were installed.
@@ -40,5 +42,6 @@ IMessageFiles& MessageFiles();
 IClassicEventLog& ClassicEventLog();
 IModernEventLog& ModernEventLog();
 IApplicationEventLog& ApplicationEventLog();
+ISealKeys& SealKeys();
 
 }  // namespace vzrm::platform

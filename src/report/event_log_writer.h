@@ -16,6 +16,9 @@ inline constexpr std::uint32_t kErrorRecordEventId = 0xC0000002;
 inline constexpr std::uint32_t kLogDamageEventId = 0x80000004;
 // Information: how an unattended run ended (rows, period, files).
 inline constexpr std::uint32_t kRunEndEventId = 0x40000005;
+// Information: the seal line of a run whose end writes no run-end record
+// (a run in the window, a failed run), with the key's fingerprint.
+inline constexpr std::uint32_t kSealEventId = 0x40000006;
 
 class CEventLogWriter {
   public:

@@ -1,8 +1,10 @@
 #include "report/report_file.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/error_codes.h"
+#include "platform/seal.h"
 
 namespace vzrm {
 
@@ -40,6 +42,54 @@ CReportFile::Failure CReportFile::CreateFirstFree(const std::function<std::strin
 
 CReportFile::Failure CReportFile::Append(const std::string& text) {
     return FailureOf(file_.Append(text));
+}
+
+CReportFile::Failure CReportFile::TakeBack(std::uint64_t bytes) {
+    return FailureOf(file_.TakeBack(bytes));
+}
+
+CReportFile::Failure CReportFile::LastLineDigest(std::string& digest, bool& endsWithLine) const {
+    constexpr std::size_t kPiece = 4096;
+    std::uint64_t size = 0;
+    if (const std::int32_t error = file_.Size(size)) {
+        return FailureOf(error);
+    }
+    endsWithLine = true;
+    if (size == 0) {
+        digest = std::string(64, '0');
+        return std::nullopt;
+    }
+    std::string piece;
+    if (const std::int32_t error = file_.ReadAt(size - 1, 1, piece)) {
+        return FailureOf(error);
+    }
+    endsWithLine = piece == "\n";
+    // The line's end, then back to the line end before it (or the start).
+    const std::uint64_t end = endsWithLine ? size - 1 : size;
+    std::uint64_t start = end;
+    while (start > 0) {
+        const std::uint64_t from = start > kPiece ? start - kPiece : 0;
+        if (const std::int32_t error =
+                file_.ReadAt(from, static_cast<std::size_t>(start - from), piece)) {
+            return FailureOf(error);
+        }
+        const std::size_t newline = piece.rfind('\n');
+        if (newline != std::string::npos) {
+            start = from + newline + 1;
+            break;
+        }
+        start = from;
+    }
+    platform::Sha256 hash;
+    for (std::uint64_t at = start; at < end; at += kPiece) {
+        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, end - at));
+        if (const std::int32_t error = file_.ReadAt(at, length, piece)) {
+            return FailureOf(error);
+        }
+        hash.Update(piece);
+    }
+    digest = hash.HexDigest();
+    return std::nullopt;
 }
 
 CReportFile::Failure CReportFile::Close() {

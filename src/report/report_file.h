@@ -2,6 +2,7 @@
 // writers, appended to, and flushed to the disk when closed.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -36,6 +37,13 @@ class CReportFile {
     const std::string& Refusal() const { return refusal_; }
     // Writes the text at the end of the file.
     [[nodiscard]] Failure Append(const std::string& text);
+    // Takes back the last `bytes` bytes written (see ExclusiveFile::TakeBack).
+    [[nodiscard]] Failure TakeBack(std::uint64_t bytes);
+    // The SHA-256 (hex) of the file's last line, without its line end, and
+    // whether the file ends with a line end; a file without any byte has
+    // the digest of nothing before it: 64 zeros. Read a piece at a time.
+    [[nodiscard]] Failure LastLineDigest(std::string& digest, bool& endsWithLine) const;
+    const std::string& Path() const { return path_; }
     // Flushes to the disk and closes; the file is closed even on failure.
     [[nodiscard]] Failure Close();
     bool IsOpen() const { return file_.IsOpen(); }

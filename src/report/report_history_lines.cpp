@@ -7,6 +7,7 @@ namespace vzrm {
 namespace {
 
 constexpr char kComma[] = ",";
+constexpr char kSealName[] = "seal";
 
 const char* const kRowNames[] = {"date",         "time",      "computer", "user",
                                  "file_folder",  "file_name", "event",    "program_folder",
@@ -35,22 +36,36 @@ std::string JsonOrNull(const std::string& text) {
 
 }  // namespace
 
-std::string HistoryHeader(RecordFormat format) {
-    return format == RecordFormat::csv ? CsvNames(kRowNames) : std::string();
+std::string HistoryHeader(RecordFormat format, bool sealed) {
+    if (format != RecordFormat::csv) {
+        return {};
+    }
+    std::vector<std::string> names(std::begin(kRowNames), std::end(kRowNames));
+    if (sealed) {
+        names.push_back(kSealName);
+    }
+    return JoinReportFields(names, kComma) + "\r\n";
 }
 
 std::string HistoryLine(const HISTORY_ROW& entry, const std::vector<std::string>& reports,
-                        RecordFormat format) {
+                        RecordFormat format, const std::vector<std::string>* seals) {
     const std::string& report = reports.at(entry.report);
     if (format == RecordFormat::json) {
         CJsonObject object;
         for (int column = 0; column < kReportColumns; ++column) {
             object.Text(kRowNames[column], entry.row.fields[column]);
         }
-        return object.Text("report", report).Close() + "\n";
+        object.Text("report", report);
+        if (seals != nullptr) {
+            object.Text(kSealName, seals->at(entry.report));
+        }
+        return object.Close() + "\n";
     }
     std::vector<std::string> fields(std::begin(entry.row.fields), std::end(entry.row.fields));
     fields.push_back(report);
+    if (seals != nullptr) {
+        fields.push_back(seals->at(entry.report));
+    }
     return format == RecordFormat::csv ? JoinReportFields(fields, kComma) + "\r\n" : Tabbed(fields);
 }
 

@@ -11,10 +11,14 @@
 namespace vzrm {
 
 // The CSV's line of column names before the rows; empty for the others.
-std::string HistoryHeader(RecordFormat format);
-// The row's nine fields and the name of the report it came from, line end included.
+// `sealed`: the rows end with their report's seal status.
+std::string HistoryHeader(RecordFormat format, bool sealed = false);
+// The row's nine fields and the name of the report it came from, line end
+// included. With `seals` (one per report, where the folder holds a seal)
+// then whether that report verifies: verify's status of it ("ok",
+// "changed", "unsealed", ...).
 std::string HistoryLine(const HISTORY_ROW& row, const std::vector<std::string>& reports,
-                        RecordFormat format);
+                        RecordFormat format, const std::vector<std::string>* seals = nullptr);
 
 // The CSV's line of column names before the lives; empty for the others.
 std::string LifeHeader(RecordFormat format);

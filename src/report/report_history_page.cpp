@@ -20,6 +20,9 @@ svg text{font-size:11px;fill:#333}
 svg line.lane{stroke:#ddd}
 svg line.tick{stroke:#eee}
 #filter{width:30em;padding:4px}
+tr.unverified td{background:#fde0dc}
+tr.unverified td.seal{color:#b71c1c;font-weight:bold}
+p.unverified{color:#b71c1c;font-weight:bold}
 </style>)";
 
 constexpr char kScript[] = R"(<script>
@@ -48,25 +51,50 @@ std::string LifeRow(const RECORDING_LIFE& life, std::size_t index,
            Cell(reports.at(life.lastReport)) + "</tr>\n";
 }
 
+// Whether a row's report verifies: verify says "ok" of it, or the folder has no seal.
+bool Verifies(const std::vector<std::string>& seals, std::size_t report) {
+    return seals.empty() || seals.at(report) == "ok";
+}
+
 std::string RowsTable(const std::vector<const HISTORY_ROW*>& rows,
-                      const std::vector<std::string>& reports) {
+                      const std::vector<std::string>& reports,
+                      const std::vector<std::string>& seals) {
     std::string table =
         "<table class=\"rows\"><tr><th>Date</th><th>Time</th><th>Computer</th><th>User</th>"
-        "<th>Event</th><th>Program</th><th>Report</th></tr>\n";
+        "<th>Event</th><th>Program</th><th>Report</th>" +
+        std::string(seals.empty() ? "" : "<th>Seal</th>") + "</tr>\n";
     for (const HISTORY_ROW* row : rows) {
         const REPORT_ROW& r = row->row;
-        table += "<tr class=\"row\">" + Cell(r[kColumnDate]) + Cell(r[kColumnTime]) +
-                 Cell(r[kColumnComputer]) + Cell(r[kColumnUser]) + Cell(r[kColumnEvent]) +
-                 Cell(RowProgram(r)) + Cell(reports.at(row->report)) + "</tr>\n";
+        table += std::string("<tr class=\"row") +
+                 (Verifies(seals, row->report) ? "" : " unverified") + "\">" +
+                 Cell(r[kColumnDate]) + Cell(r[kColumnTime]) + Cell(r[kColumnComputer]) +
+                 Cell(r[kColumnUser]) + Cell(r[kColumnEvent]) + Cell(RowProgram(r)) +
+                 Cell(reports.at(row->report)) +
+                 (seals.empty() ? "" : Cell(seals.at(row->report), "seal")) + "</tr>\n";
     }
     return table + "</table>";
+}
+
+// Above the tables: what the folder's seal says of the rows' reports.
+std::string SealNote(const std::vector<std::string>& seals, std::size_t unverified) {
+    if (seals.empty()) {
+        return {};
+    }
+    if (unverified == 0) {
+        return "<p class=\"sealed\">Every row's report verifies against the folder's "
+               "seal.</p>\n";
+    }
+    return "<p class=\"unverified\">" + std::to_string(unverified) +
+           " rows come from reports that do not verify against the folder's seal; they are "
+           "marked.</p>\n";
 }
 
 }  // namespace
 
 std::string HistoryPage(const std::vector<HISTORY_ROW>& rows,
                         const std::vector<std::string>& reports,
-                        const std::vector<RECORDING_LIFE>& lives, const std::string& folder) {
+                        const std::vector<RECORDING_LIFE>& lives, const std::string& folder,
+                        const std::vector<std::string>& seals) {
     // Each recording's rows, and the words the filter looks for.
     std::unordered_map<std::string, std::size_t> byName;
     for (std::size_t n = 0; n < lives.size(); ++n) {
@@ -74,7 +102,9 @@ std::string HistoryPage(const std::vector<HISTORY_ROW>& rows,
     }
     std::vector<std::vector<const HISTORY_ROW*>> rowsOf(lives.size());
     std::vector<std::string> finds(lives.size());
+    std::size_t unverified = 0;
     for (const HISTORY_ROW& row : rows) {
+        unverified += Verifies(seals, row.report) ? 0 : 1;
         const std::size_t n = byName.at(FoldCase(RowRecording(row.row)));
         rowsOf[n].push_back(&row);
         finds[n] += " " + FoldCase(row.row[kColumnUser] + " " + row.row[kColumnProgramName]);
@@ -85,8 +115,9 @@ std::string HistoryPage(const std::vector<HISTORY_ROW>& rows,
         HtmlText(folder) + "</title>\n" + kStyle + "</head>\n<body>\n" +
         "<h1>Recording history</h1>\n<p>" + HtmlText(folder) + ": " +
         std::to_string(reports.size()) + " reports, " + std::to_string(lives.size()) +
-        " recordings, " + std::to_string(rows.size()) +
-        " rows.</p>\n<p><input id=\"filter\" type=\"search\" placeholder=\"Show "
+        " recordings, " + std::to_string(rows.size()) + " rows.</p>\n" +
+        SealNote(seals, unverified) +
+        "<p><input id=\"filter\" type=\"search\" placeholder=\"Show "
         "only recordings, users or programs containing...\"></p>\n"
         "<table id=\"lives\"><tr><th>Recording</th><th>Created</th><th>By</th>"
         "<th>With</th><th>Last written</th><th>Opens</th><th>State</th>"
@@ -102,7 +133,7 @@ std::string HistoryPage(const std::vector<HISTORY_ROW>& rows,
                 HtmlText(finds[n]) + "\"><details" + (unfold ? " open" : "") + "><summary>" +
                 HtmlText(lives[n].recording) + " (" + std::to_string(rowsOf[n].size()) +
                 " rows)</summary>\n" + RecordingTimeline(rowsOf[n]) + "\n" +
-                RowsTable(rowsOf[n], reports) + "</details></section>\n";
+                RowsTable(rowsOf[n], reports, seals) + "</details></section>\n";
     }
     return page + kScript + "\n</body></html>\n";
 }

@@ -18,6 +18,7 @@
 #include "platform/error_codes.h"
 #include "report/event_log_writer.h"
 #include "report/partial_reports.h"
+#include "report/report_seal.h"
 #include "report/reports_folder.h"
 #include "report/stored_dates.h"
 #include "settings/option_names.h"
@@ -195,6 +196,8 @@ bool CReportRun::CheckDataLoss() {
 bool CReportRun::PrepareReportFiles() {
     reportPath_.clear();
     filesOpen_ = false;
+    sealNote_.clear();
+    sealNoteLogged_ = false;
     reportsFolder_ = options_.GetOptStr(kOptLogFold);
     if (!CheckReportsFolderNamed(reportsFolder_, "URXZJGMHMBVJKLU")) {
         host_.FocusFolderField();
@@ -220,6 +223,7 @@ bool CReportRun::PrepareReportFiles() {
     // Both files in the folder, whether or not its name ends with a separator.
     stamp_ = stamp;
     summaryPath_ = FolderWithSeparator(reportsFolder_) + LoadResourceText(kTextSummaryFileName);
+    sealPath_ = FolderWithSeparator(reportsFolder_) + LoadResourceText(kTextSealFileName);
     if (!OpenReportFiles()) {
         g_errorInfo.AddErrPoint("UGIOMMWXTRIXVKQ");
         return false;
@@ -251,6 +255,14 @@ bool CReportRun::OpenReportFiles() {
         static_cast<void>(reportFile_.Close());
         return false;
     }
+    // A run that could not seal its block fails as one whose summary cannot
+    // be written: found before the log is read.
+    if (!OpenSeal()) {
+        static_cast<void>(reportFile_.Close());
+        static_cast<void>(summaryFile_.Close());
+        return false;
+    }
+    reportHash_.Reset();
     // Our own report is locked, so only those of runs that ended are found.
     stoppedReports_ = platform::UnheldFiles(reportsDir_.Descriptor(), "ZRMAudit_",
                                             std::string(".csv") + kPartialSuffix);
@@ -276,6 +288,11 @@ bool CReportRun::CloseReportFiles() {
     if (auto summaryFailure = summaryFile_.Close(); !failure) {
         failure = summaryFailure;
     }
+    if (sealFile_.IsOpen()) {
+        if (auto sealFailure = sealFile_.Close(); !failure) {
+            failure = sealFailure;
+        }
+    }
     if (failure) {
         g_errorInfo.SetFileError("XFCRFLDVSCEYBYS", &*failure, {}, StrgLine(reportsFolder_));
         return false;
@@ -291,6 +308,7 @@ bool CReportRun::AppendToReport(const std::string& text) {
         g_errorInfo.SetFileError("HJEWDLQRWPPPJMO", &*failure, {}, StrgLine(reportsFolder_));
         return false;
     }
+    reportHash_.Update(text);
     while (TestHook("hold-run") && !g_bStopRequested) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));  // mid-run until interrupted
     }
@@ -323,6 +341,12 @@ bool CReportRun::WriteSummary(RunOutcome outcome, bool hasRows) {
                        result, extra);
     if (auto failure = summaryFile_.Append(block)) {
         g_errorInfo.SetFileError("RZSNWPKHEQADVKT", &*failure, {}, StrgLine(summaryPath_));
+        return false;
+    }
+    // No block stays in the summary that the seal does not name.
+    if (!AppendSeal(block, outcome == RunOutcome::completed && hasRows,
+                    outcome == RunOutcome::failed)) {
+        static_cast<void>(summaryFile_.TakeBack(block.size()));
         return false;
     }
     MarkStoppedReports();

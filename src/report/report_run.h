@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/local_date_time.h"
+#include "platform/seal.h"
 #include "report/audit_worker.h"
 #include "report/report_file.h"
 #include "report/run_host.h"
@@ -54,6 +55,8 @@ class CReportRun : public IAuditReportTarget {
     const CLocalDateTime& PeriodStart() const { return periodStart_; }
     const CLocalDateTime& LastDataTime() const { return lastDataTime_; }
     const std::string& ReportPath() const { return reportPath_; }
+    const std::string& SummaryPath() const { return summaryPath_; }
+    const std::string& SealPath() const { return sealPath_; }
     void SetCloseAfterRun(bool close) { closeAfterRun_ = close; }
     // How the last run ended.
     RunOutcome LastOutcome() const { return lastOutcome_; }
@@ -88,9 +91,21 @@ class CReportRun : public IAuditReportTarget {
     // dates they had and the error is recorded.
     bool StoreDates(const CLocalDateTime& periodEnd, const CLocalDateTime& lastData);
     void DeleteReportFile();
-    // The summary's block of the run, then both files closed; false when
-    // either failed.
+    // The summary's block of the run, then the files closed; false when
+    // any failed.
     bool FinishReportFiles(RunOutcome outcome, bool hasRows);
+    // Opens the seal and takes the key it is signed with; false on failure
+    // (recorded).
+    bool OpenSeal();
+    // The seal line of `block`, which the summary holds now as its last
+    // block, naming the report when `withReport`; false on failure, and the
+    // caller takes the block back. The failure is recorded; after a failed
+    // run's block only as a point, so that the record keeps the run's own
+    // error.
+    bool AppendSeal(const std::string& block, bool withReport, bool runFailed);
+    // The Application log hears of the seal line of a run whose end wrote no
+    // information record that names it.
+    void ReportSealLine();
     // The end of a run that failed, completed or was interrupted.
     void OnRunFailed(bool wasOpen, bool hasRows, bool unattended);
     void OnRunCompleted(bool wasOpen, bool hasRows, bool unattended);
@@ -115,6 +130,12 @@ class CReportRun : public IAuditReportTarget {
     platform::OpenFolder reportsDir_;          // every file of the run is made in it
     CReportFile reportFile_;
     CReportFile summaryFile_;
+    std::string sealPath_;
+    CReportFile sealFile_;
+    platform::SealSigningKey sealKey_;
+    platform::Sha256 reportHash_;  // of what the report holds, as it is written
+    std::string sealNote_;         // the seal line of this run and its key, once written
+    bool sealNoteLogged_ = false;
     bool filesOpen_ = false;
     bool closeAfterRun_ = false;
     CLocalDateTime periodStart_;

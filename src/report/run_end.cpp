@@ -9,12 +9,16 @@
 #include "base/error_info.h"
 #include "base/error_texts.h"
 #include "base/resource_text.h"
+#include "base/test_hook.h"
 #include "base/text_ids.h"
 #include "platform/error_codes.h"
 #include "platform/exclusive_file.h"
+#include "platform/seal.h"
+#include "platform/services.h"
 #include "report/event_log_writer.h"
 #include "report/log_damage_note.h"
 #include "report/partial_reports.h"
+#include "report/report_seal.h"
 #include "report/reports_folder.h"
 #include "report/stored_dates.h"
 #include "settings/options_profiles.h"
@@ -28,6 +32,64 @@ std::string NameOf(const std::string& path) {
 }
 
 }  // namespace
+
+bool CReportRun::OpenSeal() {
+    std::string refusal;
+    if (const std::int32_t error = platform::SealKeys().SigningKey(sealKey_, true, refusal)) {
+        g_errorInfo.SetError("SEALKEYREFUSEDX", error, refusal, StrgLine(sealPath_));
+        return false;
+    }
+    if (auto failure =
+            sealFile_.Open(sealPath_, CReportFile::Mode::keep, reportsDir_.Descriptor())) {
+        g_errorInfo.SetFileError("SEALFILENOTOPEN", &*failure, sealFile_.Refusal(),
+                                 StrgLine(sealPath_));
+        return false;
+    }
+    return true;
+}
+
+bool CReportRun::AppendSeal(const std::string& block, bool withReport, bool runFailed) {
+    std::string previous;
+    bool endsWithLine = true;
+    std::string text;
+    CReportFile::Failure failure = sealFile_.LastLineDigest(previous, endsWithLine);
+    if (!failure) {
+        SEAL_LINE line;
+        line.runStart = SealTime(runStart_);
+        if (withReport) {
+            line.report = NameOf(reportPath_);
+            line.reportDigest = reportHash_.HexDigest();
+        }
+        line.blockDigest = platform::Sha256Hex(block);
+        line.previous = previous;
+        text = SealLineText(line, sealKey_);
+        if (TestHook("seal-not-written")) {
+            failure = CFileException(CFileException::diskFull, platform::kErrorDiskFull, sealPath_);
+        } else {
+            // A last line cut short (a crash, a full disk) stays a line of its own.
+            failure = sealFile_.Append((endsWithLine ? "" : "\n") + text + "\n");
+        }
+    }
+    if (failure) {
+        if (runFailed) {
+            g_errorInfo.AddErrPoint("SEALNOTWRITTENX");
+        } else {
+            g_errorInfo.SetFileError("SEALNOTWRITTENX", &*failure, {}, StrgLine(sealPath_));
+        }
+        return false;
+    }
+    sealNote_ = FormatResource(kTextSealLineAndKey, platform::Sha256Hex(text),
+                               sealKey_.publicKey.Fingerprint(), sealKey_.publicKeyFile);
+    return true;
+}
+
+void CReportRun::ReportSealLine() {
+    if (!sealNote_.empty() && !sealNoteLogged_) {
+        sealNoteLogged_ = true;
+        host_.ReportEvent(kSealEventId,
+                          FormatResource(kTextSealFilePath, sealPath_) + "\r\n" + sealNote_);
+    }
+}
 
 void CReportRun::ReportLogTrouble(int result) {
     platform::LogReadDamage damage;
@@ -146,6 +208,7 @@ void CReportRun::OnAuditDone(int result) {
             OnRunInterrupted(wasOpen, hasRows);
             break;
     }
+    ReportSealLine();
     reportsDir_.Close();
     host_.ResetTitle();
     host_.EnableRunControls(true);
@@ -181,6 +244,7 @@ std::string CReportRun::CompletionMessage(bool hasRows) const {
                                         FormatResource(kTextAuditReportPath, reportPath_)
                                   : LoadResourceText(kTextNoDataForPeriod);
     message += "\r\n\r\n" + FormatResource(kTextSummaryReportPath, summaryPath_);
+    message += "\r\n\r\n" + FormatResource(kTextSealFilePath, sealPath_);
     return message;
 }
 
@@ -189,8 +253,19 @@ void CReportRun::ReportRunEnd(const std::string& outcome, std::uint32_t rows,
     const std::string start = from.GetStatus() == CLocalDateTime::Status::null
                                   ? std::string("the start of the log")
                                   : LocalDateTimeText(from);
-    host_.ReportEvent(kRunEndEventId, outcome + "\r\nRows: " + std::to_string(rows) +
-                                          "\r\nPeriod: " + start + " - " + LocalDateTimeText(to));
+    std::string text = outcome + "\r\nRows: " + std::to_string(rows) + "\r\nPeriod: " + start +
+                       " - " + LocalDateTimeText(to);
+    // The seal line and its key: the journal keeps a copy that no one who
+    // can write the reports folder can change.
+    if (!sealNote_.empty()) {
+        if (const std::string seal = FormatResource(kTextSealFilePath, sealPath_);
+            outcome.find(seal) == std::string::npos) {
+            text += "\r\n" + seal;
+        }
+        text += "\r\n" + sealNote_;
+        sealNoteLogged_ = true;
+    }
+    host_.ReportEvent(kRunEndEventId, text);
 }
 
 void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
@@ -256,14 +331,14 @@ void CReportRun::OnRunCompleted(bool wasOpen, bool hasRows, bool unattended) {
 }
 
 void CReportRun::OnRunInterrupted(bool wasOpen, bool hasRows) {
-    if (host_.IsUnattended()) {
-        ReportRunEnd(LoadResourceText(kTextRunInterrupted), hasRows ? rowCount_ : 0, periodStart_,
-                     PeriodEnd());
-    }
+    const std::uint32_t rows = hasRows ? rowCount_ : 0;
     rowCount_ = 0;
     bool ok = false;
     if (wasOpen) {
         ok = FinishReportFiles(RunOutcome::interrupted, hasRows);
+    }
+    if (host_.IsUnattended()) {
+        ReportRunEnd(LoadResourceText(kTextRunInterrupted), rows, periodStart_, PeriodEnd());
     }
     DeleteReportFile();
     if (!host_.IsUnattended()) {

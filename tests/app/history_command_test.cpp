@@ -179,7 +179,8 @@ TEST_F(Vzrmaud, HistoryOfRunsThatReportAPeriodAgainHoldsEachRowOnce) {
         Run(std::string(VZRMLOG_PATH) + " history --file CASE12.ZRM");
     EXPECT_EQ(history.status, 0);
     const std::string row = "\tRECPC\toperator\tD:\\Records\\\tcase12.zrm\t";
-    const std::string program = "\tC:\\Program Files\\Rec\\\tpramvoxe.exe\t" + names[0] + "\n";
+    // The folder holds the runs' seal: each row says whether its report verifies.
+    const std::string program = "\tC:\\Program Files\\Rec\\\tpramvoxe.exe\t" + names[0] + "\tok\n";
     EXPECT_EQ(history.output,
               "2026.03.14\t08:05:33" + row + "Create" + program + "2026.03.14\t08:05:35" + row +
                   "Close" + program +
@@ -187,6 +188,76 @@ TEST_F(Vzrmaud, HistoryOfRunsThatReportAPeriodAgainHoldsEachRowOnce) {
                   "C:\\Program Files\\Rec\\pramvoxe.exe\tnever written\t0 opens\tpresent\t"
                   "reports " +
                   names[0] + " to " + names[1] + "\n");
+}
+
+// A report changed after its run: the rows it gives say so, the rows of the
+// report that verifies say that, and the page marks the changed report's rows.
+TEST_F(Vzrmaud, HistoryRowsSayWhetherTheirReportVerifiesAgainstTheSeal) {
+    Install();
+    ASSERT_EQ(Audit("-c -rf '" + reports + "'").status, 0);
+    ASSERT_EQ(Run(std::string(VZRMREG_PATH) +
+                  " delete 'HKCU\\Software\\Quorvix\\VelmoraZRMAuditor\\Profiles\\0\\Options' /v "
+                  "LastDateProc /f")
+                  .status,
+              0);
+    ASSERT_EQ(Audit("-c -rf '" + reports + "'").status, 0);
+    std::vector<std::string> paths = ReportFiles();
+    ASSERT_EQ(paths.size(), 2u);
+    std::sort(paths.begin(), paths.end());
+    const std::string first = std::filesystem::path(paths[0]).filename().string();
+    const std::string second = std::filesystem::path(paths[1]).filename().string();
+    std::string report = ReadText(paths[0]);
+    const std::size_t close = report.find(",case12.zrm,Close,");
+    ASSERT_NE(close, std::string::npos) << report;
+    report.replace(close, 18, ",case12.zrm,Write,");
+    test::WriteFile(paths[0], report);
+
+    const test::CommandResult history =
+        Run(std::string(VZRMLOG_PATH) + " history '" + reports + "' --file case12.zrm");
+    EXPECT_EQ(history.status, 0) << history.output;
+    const std::vector<std::string> lines = Lines(history.output);
+    ASSERT_GE(lines.size(), 3u) << history.output;
+    EXPECT_NE(lines[0].find("\tCreate\t"), std::string::npos) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with("\t" + first + "\tchanged")) << lines[0];
+    EXPECT_NE(lines[1].find("\tWrite\t"), std::string::npos) << lines[1];
+    EXPECT_TRUE(lines[1].ends_with("\t" + first + "\tchanged")) << lines[1];
+    EXPECT_NE(lines[2].find("\tClose\t"), std::string::npos) << lines[2];
+    EXPECT_TRUE(lines[2].ends_with("\t" + second + "\tok")) << lines[2];
+    const test::CommandResult json = Run(std::string(VZRMLOG_PATH) + " history '" + reports +
+                                         "' --file case12.zrm --format json");
+    EXPECT_NE(json.output.find("\"report\":\"" + second + "\",\"seal\":\"ok\"}"), std::string::npos)
+        << json.output;
+    const test::CommandResult csv = Run(std::string(VZRMLOG_PATH) + " history '" + reports +
+                                        "' --file case12.zrm --format csv");
+    EXPECT_EQ(csv.output.rfind("date,time,computer,user,file_folder,file_name,event,"
+                               "program_folder,program_name,report,seal\r\n",
+                               0),
+              0u)
+        << csv.output;
+
+    const test::CommandResult page = Run(std::string(VZRMLOG_PATH) + " history '" + reports +
+                                         "' --file case12.zrm --format html");
+    EXPECT_EQ(page.status, 0);
+    EXPECT_NE(page.output.find("2 rows come from reports that do not verify"), std::string::npos);
+    std::size_t marked = 0;
+    for (std::size_t at = 0;
+         (at = page.output.find("<tr class=\"row unverified\">", at)) != std::string::npos; ++at) {
+        ++marked;
+    }
+    EXPECT_EQ(marked, 2u) << page.output;
+    EXPECT_NE(page.output.find("<td class=\"seal\">changed</td>"), std::string::npos);
+
+    // A key that did not sign the seal: no report verifies.
+    const std::string stranger = dir.File("stranger");
+    std::filesystem::create_directories(stranger);
+    ASSERT_EQ(test::RunCommand("VZRM_REGISTRY_DIR='" + stranger + "' " + VZRMLOG_PATH +
+                               " key --make >/dev/null")
+                  .status,
+              0);
+    const test::CommandResult other = Run(std::string(VZRMLOG_PATH) + " history '" + reports +
+                                          "' --file case12.zrm --key '" + stranger + "/seal.pub'");
+    EXPECT_EQ(other.status, 0);
+    EXPECT_TRUE(Lines(other.output)[2].ends_with("\t" + second + "\tunsealed")) << other.output;
 }
 
 }  // namespace

@@ -177,6 +177,25 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
         EXPECT_EQ(entry.path().filename(), "_ZRMAudit_summary.txt");
     }
 
+    // The seal as a link to a root file: refused as the summary is, before
+    // anything is written; the run fails.
+    std::filesystem::remove(shared + "/_ZRMAudit_summary.txt");
+    Plant("ln -s '" + secret + "/file' '" + shared + "/_ZRMAudit_seal.txt'\n");
+    const test::CommandResult seal = Audit("-c -rf '" + shared + "'");
+    EXPECT_EQ(seal.status, 1) << seal.output;
+    EXPECT_NE(LogText().find("The file '" + shared +
+                             "/_ZRMAudit_seal.txt' is refused: it is a symbolic link."),
+              std::string::npos)
+        << LogText();
+    EXPECT_EQ(StateOf(secret + "/file"), fileBefore);
+    EXPECT_EQ(ReadText(shared + "/_ZRMAudit_summary.txt"), "");
+    for (const auto& entry : std::filesystem::directory_iterator(shared)) {
+        EXPECT_TRUE(entry.path().filename() == "_ZRMAudit_summary.txt" ||
+                    entry.path().filename() == "_ZRMAudit_seal.txt")
+            << entry.path() << " stayed";
+    }
+    std::filesystem::remove(shared + "/_ZRMAudit_seal.txt");
+
     // Links at the next report names to files that do not exist: none is
     // made, and the report that was to take the name is refused with it.
     std::filesystem::remove(shared + "/_ZRMAudit_summary.txt");
@@ -195,7 +214,8 @@ TEST_F(SharedMachine, LinksInAReportsFolderOpenToAllAreRefused) {
               std::string::npos)
         << blocks;
     for (const auto& entry : std::filesystem::directory_iterator(shared)) {
-        EXPECT_TRUE(entry.is_symlink() || entry.path().filename() == "_ZRMAudit_summary.txt")
+        EXPECT_TRUE(entry.is_symlink() || entry.path().filename() == "_ZRMAudit_summary.txt" ||
+                    entry.path().filename() == "_ZRMAudit_seal.txt")
             << entry.path() << " stayed";
     }
     EXPECT_EQ(StateOf(secret + "/file"), fileBefore);

@@ -31,7 +31,7 @@ echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 
 [ "$(dpkg-deb -f "$deb" Package)" = vzrmaud ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libsqlite3-0 libqt6widgets6; do
+for lib in libc6 libsqlite3-0 libsodium23 libqt6widgets6; do
   [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib (from dpkg-shlibdeps): $depends"
 done
 dpkg-deb -e "$deb" "$work/control"
@@ -96,6 +96,10 @@ mode() { stat -c '%U %a %F' "$1"; }
 lock=$state/locks/Quorvix_ZRMAU_MutexGlobal.lock
 [ "$(mode "$lock")" = "root 644 regular empty file" ] || fail "lock file: $(mode "$lock")"
 [ "$(mode "$state/reports")" = "root 755 directory" ] || fail "reports: $(mode "$state/reports")"
+[ "$(mode "$state/seal.key")" = "root 600 regular file" ] || fail "seal.key: $(mode "$state/seal.key")"
+[ "$(mode "$state/seal.pub")" = "root 644 regular file" ] || fail "seal.pub: $(mode "$state/seal.pub")"
+fingerprint=$(VZRM_REGISTRY_DIR='' VZRM_MACHINE_REGISTRY_DIR=$state XDG_CONFIG_HOME=$work/config \
+  "$root/usr/bin/vzrmlog" key)
 [ "$(value "$base" Path)" = /usr/bin ] || fail "Path of the installation record"
 [ "$(value "$base\\ProductVersion" NumbBuild)" = 0x19e ] || fail "NumbBuild"
 [ "$(value "$base\\ProductVersion" CommonReg)" = 0x1 ] || fail "CommonReg default"
@@ -124,6 +128,8 @@ pkg -i "$work/rebuilt.deb"
 [ "$(value "$log_key" File)" = /srv/logs/Security.evtx ] || fail "the upgrade reset the log file"
 [ "$(value "$options" LastDateProc)" = "$old_date" ] || fail "the upgrade lost LastDateProc"
 [ "$(value "$base\\ProductVersion" NumbBuild)" = 0x19e ] || fail "the upgrade did not write the version"
+[ "$(VZRM_REGISTRY_DIR='' VZRM_MACHINE_REGISTRY_DIR=$state XDG_CONFIG_HOME=$work/config \
+  "$root/usr/bin/vzrmlog" key)" = "$fingerprint" ] || fail "the upgrade changed the seal key"
 
 # --- Remove keeps the machine's state, purge removes it -------------------------
 pkg -r vzrmaud
@@ -135,7 +141,9 @@ pkg -r vzrmaud
 printf 'Start of processing: 2026-03-14 08:00:00\r\n' >"$state/reports/ZRMAudit_kept.csv"
 pkg -P vzrmaud
 [ -f "$state/reports/ZRMAudit_kept.csv" ] || fail "purge deleted a report"
-[ -z "$(ls -A "$state" | grep -v '^reports$')" ] || fail "purge left the store: $(ls -A "$state")"
+[ -f "$state/seal.pub" ] && [ -f "$state/seal.key" ] || fail "purge deleted the seal key of kept reports"
+[ -z "$(ls -A "$state" | grep -Ev '^(reports|seal\.key|seal\.pub)$')" ] ||
+  fail "purge left the store: $(ls -A "$state")"
 rm -rf "$state"
 pkg -i "$deb"
 pkg -P vzrmaud

@@ -37,6 +37,7 @@ TEST(Services, InstallTakesEveryMemberAndRestoresThePreviousSet) {
         .classicLog = Marker<IClassicEventLog>(6),
         .modernLog = Marker<IModernEventLog>(7),
         .applicationLog = Marker<IApplicationEventLog>(8),
+        .sealKeys = Marker<ISealKeys>(9),
     };
     const Services previous = InstallServices(fakes);
     const Services& now = CurrentServices();
@@ -48,6 +49,7 @@ TEST(Services, InstallTakesEveryMemberAndRestoresThePreviousSet) {
     EXPECT_EQ(now.classicLog, fakes.classicLog);
     EXPECT_EQ(now.modernLog, fakes.modernLog);
     EXPECT_EQ(now.applicationLog, fakes.applicationLog);
+    EXPECT_EQ(now.sealKeys, fakes.sealKeys);
 
     // Null members take the defaults, not what was in force.
     InstallServices({.modernLog = fakes.modernLog});

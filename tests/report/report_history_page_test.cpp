@@ -48,5 +48,32 @@ TEST(HistoryPage, ManyRecordingsStartFoldedAndTheLivesAloneNeedNoRows) {
     EXPECT_NE(page.find("case12.zrm"), std::string::npos);
 }
 
+// Where the folder holds a seal: a Seal column, the rows of a report that
+// does not verify marked, and their count above the tables.
+TEST(HistoryPage, RowsOfReportsThatDoNotVerifyAreMarked) {
+    std::vector<HISTORY_ROW> rows = {Row("a.zrm", "09:00:00", "Create"),
+                                     Row("a.zrm", "09:30:00", "Open"),
+                                     Row("a.zrm", "10:00:00", "Close")};
+    rows[1].report = 1;
+    const std::vector<std::string> reports = {"ZRMAudit_1.csv", "ZRMAudit_2.csv"};
+    const std::vector<RECORDING_LIFE> lives = RecordingLives(rows);
+    std::string page = HistoryPage(rows, reports, lives, "/srv/r");
+    EXPECT_EQ(page.find("<th>Seal</th>"), std::string::npos);
+    EXPECT_EQ(page.find("unverified\""), std::string::npos);
+    page = HistoryPage(rows, reports, lives, "/srv/r", {"ok", "changed"});
+    EXPECT_NE(page.find("<th>Seal</th>"), std::string::npos);
+    EXPECT_NE(page.find("<p class=\"unverified\">1 rows come from reports that do not verify"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("<tr class=\"row unverified\"><td>2026.03.14</td><td>09:30:00</td>"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("<td class=\"seal\">changed</td>"), std::string::npos);
+    EXPECT_EQ(page.find("<tr class=\"row unverified\"><td>2026.03.14</td><td>09:00:00</td>"),
+              std::string::npos);
+    page = HistoryPage(rows, reports, lives, "/srv/r", {"ok", "ok"});
+    EXPECT_NE(page.find("Every row's report verifies"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vzrm

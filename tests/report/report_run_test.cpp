@@ -18,6 +18,8 @@
 #include "report/headless_host.h"
 #include "report/progress_line.h"
 #include "report/report_file.h"
+#include "report/report_seal.h"
+#include "report/seal_verify.h"
 #include "report/stored_dates.h"
 #include "settings/options_profiles.h"
 #include "support/log_files.h"
@@ -167,7 +169,8 @@ class ReportRun : public ::testing::Test {
     test::ScopedServices services{{.clock = &clock,
                                    .locale = &locale,
                                    .registry = &store.Registry(),
-                                   .applicationLog = &applicationLog}};
+                                   .applicationLog = &applicationLog,
+                                   .sealKeys = &store.SealKeys()}};
     // The unattended host's Application log, written through the services.
     CEventLogWriter writer = [] {
         CEventLogWriter opened;
@@ -202,7 +205,8 @@ TEST_F(ReportRun, TheFirstRunWritesReportSummaryAndDates) {
     ASSERT_EQ(host.information.size(), 1u);
     EXPECT_EQ(host.information[0].text,
               "Creating of report was finished successfully.\r\n\r\nAudit report: " + reportPath +
-                  "\r\n\r\nSummary report: " + reports + "/_ZRMAudit_summary.txt");
+                  "\r\n\r\nSummary report: " + reports +
+                  "/_ZRMAudit_summary.txt\r\n\r\nSeal: " + reports + "/_ZRMAudit_seal.txt");
     EXPECT_EQ(host.information[0].style, 0x40u);
     EXPECT_EQ(StoredDate("LastDateProc"), CLocalDateTime::FromFields(2026, 3, 14, 9, 5, 31));
     EXPECT_EQ(StoredDate("LastDateData"), CLocalDateTime::FromFields(2026, 3, 14, 8, 5, 37));
@@ -381,7 +385,8 @@ TEST_F(ReportRun, AUserWhoMayNotStoreTheDatesRunsButCompletesNoPeriod) {
         std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     platform::posix::SqliteRegistry readOnly(
         {store.Dir().File("HKLM.db"), store.Dir().File("HKCU.db")});
-    test::ScopedServices only{{.clock = &clock, .locale = &locale, .registry = &readOnly}};
+    test::ScopedServices only{
+        {.clock = &clock, .locale = &locale, .registry = &readOnly, .sealKeys = &store.SealKeys()}};
     CMainOpt userOptions;
     ASSERT_TRUE(userOptions.ReadRegOpt(kApp, platform::HKEY_CURRENT_USER));
     CReportRun run(userOptions, host);
@@ -555,6 +560,91 @@ TEST_F(ReportRun, TheHeadlessHostDrawsTheReadsProgressAndWipesItAtTheEnd) {
     }
     EXPECT_EQ(screen.str(), "");
 }
+
+// Every run seals its block; a run in the window, which writes no run-end
+// record, gives the journal its seal line and the key's fingerprint. What
+// the runs sealed verifies.
+TEST_F(ReportRun, EveryRunSealsItsBlockAndTheJournalKeepsTheLineAndTheKey) {
+    CReportRun run(options, host);
+    run.LoadStoredDates();
+    Run(run);
+    clock.SetInstant(1773479193);  // a minute later: no report
+    Run(run);
+    const std::string seal = ReadText(reports + "/_ZRMAudit_seal.txt");
+    const std::size_t end = seal.find('\n');
+    ASSERT_NE(end, std::string::npos) << seal;
+    const std::string first = seal.substr(0, end);
+    const std::string second = seal.substr(end + 1, seal.size() - end - 2);
+    ASSERT_EQ(seal, first + "\n" + second + "\n");
+    SEAL_LINE line;
+    std::string why;
+    ASSERT_TRUE(ParseSealLine(first, line, why)) << why;
+    EXPECT_EQ(line.runStart, "2026-03-14T09:05:31");
+    EXPECT_EQ(line.report, "ZRMAudit_20260314_090531.csv");
+    EXPECT_EQ(line.reportDigest,
+              platform::Sha256Hex(ReadText(reports + "/ZRMAudit_20260314_090531.csv")));
+    const std::string summary = Summary();
+    const std::size_t block = summary.find("-\r\n") + 3;
+    EXPECT_EQ(line.blockDigest, platform::Sha256Hex(summary.substr(0, block)));
+    EXPECT_EQ(line.previous, kNoPreviousLine);
+    ASSERT_TRUE(ParseSealLine(second, line, why)) << why;
+    EXPECT_TRUE(line.report.empty());
+    EXPECT_EQ(line.blockDigest, platform::Sha256Hex(summary.substr(block)));
+    EXPECT_EQ(line.previous, platform::Sha256Hex(first));
+
+    platform::SealSigningKey key;
+    std::string refusal;
+    ASSERT_EQ(store.SealKeys().SigningKey(key, false, refusal), 0) << refusal;
+    EXPECT_EQ(line.fingerprint, key.publicKey.Fingerprint());
+    ASSERT_EQ(host.logged.size(), 2u);
+    for (std::size_t n = 0; n < 2; ++n) {
+        EXPECT_EQ(host.logged[n].style, kSealEventId);
+        EXPECT_EQ(host.logged[n].text, "Seal: " + reports + "/_ZRMAudit_seal.txt\r\nSeal line: " +
+                                           platform::Sha256Hex(n == 0 ? first : second) +
+                                           "\r\nSeal key: " + key.publicKey.Fingerprint() +
+                                           " (public key " + store.Dir().File("seal.pub") + ")");
+    }
+    const SEAL_CHECK check =
+        VerifySealedFolder(reports, {{key.publicKey, key.publicKeyFile}}, [](const SEAL_ITEM&) {});
+    EXPECT_TRUE(check.Intact());
+    EXPECT_EQ(check.Count(SealStatus::ok), 5u);  // two lines, a report, two blocks
+}
+
+#ifdef VZRM_TEST_HOOKS_BUILT
+// A seal line that cannot be written: the block it would seal is taken back
+// and the run fails, as when the summary cannot be written.
+TEST_F(ReportRun, ASealLineThatCannotBeWrittenTakesTheBlockBackAndFailsTheRun) {
+    CReportRun run(options, host);
+    run.LoadStoredDates();
+    {
+        test::ScopedEnv hook("VZRM_TEST_HOOK", "seal-not-written");
+        Run(run);
+    }
+    EXPECT_EQ(run.LastOutcome(), RunOutcome::failed);
+    EXPECT_EQ(Summary(), "");
+    EXPECT_EQ(ReadText(reports + "/_ZRMAudit_seal.txt"), "");
+    EXPECT_TRUE(ReportFiles().empty());
+    // The dates it had: none.
+    EXPECT_EQ(ReadStoredDate(options, kLastDateProc).GetStatus(), CLocalDateTime::Status::null);
+    EXPECT_EQ(run.PeriodStart().GetStatus(), CLocalDateTime::Status::null);
+    EXPECT_TRUE(host.information.empty());
+    ASSERT_EQ(host.shownErrors.size(), 1u);
+    EXPECT_NE(host.shownErrors[0].find("SEALNOTWRITTENX"), std::string::npos)
+        << host.shownErrors[0];
+    EXPECT_NE(host.shownErrors[0].find("_ZRMAudit_seal.txt"), std::string::npos);
+    EXPECT_TRUE(host.logged.empty());
+    // The next run seals as if nothing had happened.
+    Run(run);
+    EXPECT_EQ(run.LastOutcome(), RunOutcome::completed);
+    EXPECT_EQ(ReportFiles().size(), 1u);
+    platform::SealSigningKey key;
+    std::string refusal;
+    ASSERT_EQ(store.SealKeys().SigningKey(key, false, refusal), 0) << refusal;
+    EXPECT_TRUE(
+        VerifySealedFolder(reports, {{key.publicKey, key.publicKeyFile}}, [](const SEAL_ITEM&) {
+        }).Intact());
+}
+#endif
 
 }  // namespace
 }  // namespace vzrm

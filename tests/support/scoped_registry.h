@@ -1,9 +1,11 @@
 // A real registry store (SQLite hives) in a temporary folder, installed as
-// the registry in force for one test, with named mutexes in that folder too.
+// the registry in force for one test, with named mutexes in that folder too
+// and the seal's keys beside the hives, as a private installation has them.
 #pragma once
 
 #include <memory>
 
+#include "platform/posix/seal_key_files.h"
 #include "platform/posix/sqlite_registry.h"
 #include "support/fake_services.h"
 #include "support/temp_dir.h"
@@ -17,9 +19,13 @@ class ScopedRegistry {
           registry_(std::make_unique<platform::posix::SqliteRegistry>(
               platform::posix::SqliteRegistry::Location{dir_.File("HKLM.db"),
                                                         dir_.File("HKCU.db")})),
-          services_({.registry = registry_.get()}) {}
+          sealKeys_(platform::posix::FileSealKeys::Location{dir_.File(""), dir_.File("")}),
+          services_({.registry = registry_.get(), .sealKeys = &sealKeys_}) {}
 
     platform::posix::SqliteRegistry& Registry() { return *registry_; }
+    // To name again in a ScopedServices of the test's own, whose null members
+    // take the defaults.
+    platform::ISealKeys& SealKeys() { return sealKeys_; }
     const TempDir& Dir() const { return dir_; }
     std::string MachineFile() const { return dir_.File("HKLM.db"); }
 
@@ -27,6 +33,7 @@ class ScopedRegistry {
     TempDir dir_;
     ScopedEnv locks_;
     std::unique_ptr<platform::posix::SqliteRegistry> registry_;
+    platform::posix::FileSealKeys sealKeys_;
     ScopedServices services_;
 };
 

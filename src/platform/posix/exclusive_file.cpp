@@ -200,6 +200,52 @@ std::int32_t ExclusiveFile::Append(const std::string& text) {
     return kErrorSuccess;
 }
 
+std::int32_t ExclusiveFile::TakeBack(std::uint64_t bytes) {
+    struct stat info {};
+    if (::fstat(handle_, &info) != 0) {
+        return posix::WindowsErrorFromErrno(errno);
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (bytes > size) {
+        return kErrorInvalidParameter;
+    }
+    return ::ftruncate(handle_, static_cast<off_t>(size - bytes)) == 0
+               ? kErrorSuccess
+               : posix::WindowsErrorFromErrno(errno);
+}
+
+std::int32_t ExclusiveFile::Size(std::uint64_t& size) const {
+    struct stat info {};
+    if (::fstat(handle_, &info) != 0) {
+        return posix::WindowsErrorFromErrno(errno);
+    }
+    size = static_cast<std::uint64_t>(info.st_size);
+    return kErrorSuccess;
+}
+
+std::int32_t ExclusiveFile::ReadAt(std::uint64_t offset, std::size_t size,
+                                   std::string& bytes) const {
+    bytes.resize(size);
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n =
+            ::pread(handle_, bytes.data() + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            bytes.clear();
+            return posix::WindowsErrorFromErrno(errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return kErrorSuccess;
+}
+
 std::int32_t ExclusiveFile::Close() {
     std::int32_t error = kErrorSuccess;
     if (::fsync(handle_) != 0) {

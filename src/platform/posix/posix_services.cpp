@@ -6,6 +6,7 @@
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_locale.h"
 #include "platform/posix/posix_time_zone.h"
+#include "platform/posix/seal_key_files.h"
 #include "platform/posix/sqlite_registry.h"
 #include "platform/posix/syslog_application_log.h"
 
@@ -20,8 +21,9 @@ Services DefaultServices() {
     static FileClassicEventLog classicLog;
     static FileModernEventLog modernLog;
     static SyslogApplicationLog applicationLog;
-    return Services{&clock,        &timeZone,   &locale,    &registry,
-                    &messageFiles, &classicLog, &modernLog, &applicationLog};
+    static FileSealKeys sealKeys;  // beside the store's hives, as the environment says at each use
+    return Services{&clock,      &timeZone,  &locale,         &registry, &messageFiles,
+                    &classicLog, &modernLog, &applicationLog, &sealKeys};
 }
 
 }  // namespace vzrm::platform::posix
