@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +20,8 @@
 #include "platform/posix/eventlog/file_classic_log.h"
 #include "platform/posix/posix_services.h"
 #include "report/folder_verdict.h"
+#include "report/report_seal.h"
+#include "report/seal_verify.h"
 #include "settings/option_registry.h"
 
 namespace vzrm::fuzz {
@@ -278,6 +282,45 @@ void ReadNtacl(std::span<const std::uint8_t> data) {
     VerdictOfDescriptor(descriptor, verdict);
 }
 
+// A folder of this process's own (mkdtemp: no predictable name), removed at exit.
+struct PrivateFolder {
+    PrivateFolder() {
+        std::string name = (std::filesystem::temp_directory_path() / "vzrm-fuzz-XXXXXX").string();
+        if (::mkdtemp(name.data()) != nullptr) {
+            path = name;
+        }
+    }
+    ~PrivateFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+    std::string path;
+};
+
+void ReadSealedFolder(std::span<const std::uint8_t> data) {
+    static const PrivateFolder scratch;
+    const std::string& folder = scratch.path;
+    const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    const std::size_t split = std::min(text.find('\0'), text.size());
+    std::string_view seal = text.substr(0, split);
+    for (std::size_t start = 0; start < seal.size();) {
+        const std::size_t end = std::min(seal.find('\n', start), seal.size());
+        SEAL_LINE line;
+        std::string why;
+        ParseSealLine(seal.substr(start, end - start), line, why);
+        start = end + 1;
+    }
+    if (folder.empty()) {
+        return;
+    }
+    std::ofstream(folder + "/_ZRMAudit_seal.txt", std::ios::binary | std::ios::trunc) << seal;
+    std::ofstream(folder + "/_ZRMAudit_summary.txt", std::ios::binary | std::ios::trunc)
+        << text.substr(std::min(split + 1, text.size()));
+    VerifySealedFolder(folder, {}, [](const SEAL_ITEM&) {});
+}
+
 EntryPoint EntryPointOf(std::string_view name) {
     if (name == "fuzz_evtx") {
         return [](std::span<const std::uint8_t> d) { return ReadEvtx(d), true; };
@@ -296,6 +339,9 @@ EntryPoint EntryPointOf(std::string_view name) {
     }
     if (name == "fuzz_descriptor") {
         return [](std::span<const std::uint8_t> d) { return ReadDescriptor(d), true; };
+    }
+    if (name == "fuzz_seal") {
+        return [](std::span<const std::uint8_t> d) { return ReadSealedFolder(d), true; };
     }
     if (name == "fuzz_ntacl") {
         return [](std::span<const std::uint8_t> d) { return ReadNtacl(d), true; };

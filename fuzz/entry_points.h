@@ -29,6 +29,10 @@ void ReadDescriptor(std::span<const std::uint8_t> data);
 // Any bytes as Samba's security.NTACL, read to the verdict as the scan does.
 void ReadNtacl(std::span<const std::uint8_t> data);
 
+// Any bytes as a reports folder's seal file and, after the first NUL byte,
+// its summary: every line parsed, then the folder verified.
+void ReadSealedFolder(std::span<const std::uint8_t> data);
+
 // The entry point of the fuzz target `name` ("fuzz_evtx" ...); null when unknown.
 using EntryPoint = bool (*)(std::span<const std::uint8_t>);
 EntryPoint EntryPointOf(std::string_view name);

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 repo=$PWD
 seconds=${1:-60}
 shift || true
-all=(fuzz_evtx fuzz_evt fuzz_regfile fuzz_frame fuzz_messages fuzz_descriptor fuzz_ntacl)
+all=(fuzz_evtx fuzz_evt fuzz_regfile fuzz_frame fuzz_messages fuzz_descriptor fuzz_ntacl fuzz_seal)
 targets=("$@")
 [ "${#targets[@]}" -gt 0 ] || targets=("${all[@]}")
 case $seconds in '' | *[!0-9]*) echo "fuzz: SECONDS must be a number" >&2; exit 2 ;; esac
@@ -75,6 +75,11 @@ seed() {  # seed TARGET: the corpus's first inputs
     fuzz_ntacl)
       # The same descriptor in Samba's version 1 attribute.
       printf '\x01\x00\x01\x00\x00\x00\x02\x00\x01\x00\x14\x80\x1c\x00\x00\x00\x2c\x00\x00\x00\x38\x00\x00\x00\x54\x00\x00\x00\x01\x02\x00\x00\x00\x00\x00\x05\x20\x00\x00\x00\x20\x02\x00\x00\x01\x01\x00\x00\x00\x00\x00\x05\x12\x00\x00\x00\x04\x00\x1c\x00\x01\x00\x00\x00\x02\x40\x14\x00\xff\x01\x00\x00\x01\x01\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x04\x00\x1c\x00\x01\x00\x00\x00\x00\x00\x14\x00\xff\x01\x00\x00\x01\x01\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00' >"$corpus/v1" ;;
+    fuzz_seal)
+      # Two seal lines of the format (signatures of no key), a NUL, then a summary block.
+      d=$(printf '%064d' 0)
+      printf 'VZRMSEAL1\t2026-12-09T04:00:00\tZRMAudit_20261209_040000.csv\t%s\t%s\t%s\t%s\t%s\nVZRMSEAL1\t2026-12-09T05:00:00\t-\t-\t%s\t%s\t%s\t%s\n\0Start of processing: 2026-12-09 04:00:00\r\nLast date of processing: \r\nProcessed events: 18\r\n\r\n------------------------------\r\n' \
+        "$d" "$d" "$d" "${d:0:16}" "${d}${d}" "$d" "$d" "${d:0:16}" "${d}${d}" >"$corpus/seed" ;;
   esac
   return 0
 }

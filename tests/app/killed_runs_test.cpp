@@ -4,6 +4,7 @@
 // seal) is the partial report of a killed run that a later block names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -37,14 +38,18 @@ TEST_F(Vzrmaud, FiftyKilledRunsLoseNothingAndRepeatNothing) {
     std::vector<std::time_t> times(1000, std::time(nullptr) - 100);
     std::mt19937 random(20261209);
     std::uniform_int_distribution<int> delay(0, 800);
+    std::time_t ended = 0;
     for (int i = 0; i < 50; ++i) {
-        // New recordings before each run, of a second no completed run has passed.
-        times.insert(times.end(), 5, std::time(nullptr) - 1);
+        // New recordings before each run, of a second no completed run has
+        // passed: a period ends at its run's start, that second included, so
+        // a run that began and ended within the last second has passed it.
+        times.insert(times.end(), 5, std::max(std::time(nullptr) - 1, ended + 1));
         test::WriteEvtx(log, test::Recordings(times));
         const std::string signal = i % 2 == 0 ? "KILL" : "HUP";
         test::RunCommand(Command(std::string(VZRMAUD_PATH) + " -c -rf '" + reports + "'", log) +
                          " & pid=$!; sleep " + std::to_string(delay(random) / 1000.0) + "; kill -" +
                          signal + " $pid 2>/dev/null; wait $pid");
+        ended = std::time(nullptr);
     }
     // A last run after the newest second has passed reports what is left.
     std::this_thread::sleep_for(std::chrono::seconds(3));
